@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+
+namespace ranvik {
+
+class Wizard;
+
+// The first form of every run: a picture, a greeting and "Next >>". Loading it sets Pi.
+class FrmInitialWelcome : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit FrmInitialWelcome(Wizard& wizard);
+
+    // Next: on to the choice of data type; this form is unloaded.
+    void CmdNext_Click();
+
+private:
+    Wizard& wizard_;
+    QLabel* picture1_ = nullptr;
+    QLabel* label1_ = nullptr;
+    QLabel* label2_ = nullptr;
+    QPushButton* cmd_next_ = nullptr;
+};
+
+} // namespace ranvik

@@ -1,0 +1,31 @@
+#include "app/forms/wizard.h"
+
+#include "app/forms/frm_initial_welcome.h"
+
+#include <QApplication>
+
+namespace ranvik {
+
+Wizard::Wizard(State& state, Dialogs& dialogs) : state_(state), dialogs_(dialogs) {}
+
+Wizard::~Wizard() {
+    delete welcome.Get();
+}
+
+void Wizard::Start() {
+    welcome.Show(*this);
+}
+
+void Wizard::WelcomeNext() {}
+
+int RunWizard(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Ranvik"));
+    State state;
+    QtDialogs dialogs;
+    Wizard wizard(state, dialogs);
+    wizard.Start();
+    return QApplication::exec();
+}
+
+} // namespace ranvik

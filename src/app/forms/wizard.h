@@ -1,0 +1,91 @@
+#pragma once
+
+#include "app/forms/dialogs.h"
+#include "state/state.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+namespace ranvik {
+
+class FrmInitialWelcome;
+
+// One form of the wizard and its lifetime: shown (created and loaded on first show), hidden
+// (kept with its control values) or unloaded (destroyed, so the next show starts afresh).
+template <class Form> class FormSlot {
+public:
+    // The loaded form, or nullptr.
+    [[nodiscard]] Form* Get() const { return form_.data(); }
+
+    // Creates the form if it is not loaded, shows it and brings it to the front.
+    template <class... Args> Form& Show(Args&&... args) {
+        Form& form = Load(std::forward<Args>(args)...);
+        form.show();
+        form.raise();
+        form.activateWindow();
+        return form;
+    }
+
+    // Creates the form if it is not loaded, without showing it.
+    template <class... Args> Form& Load(Args&&... args) {
+        if (form_.isNull()) {
+            form_ = new Form(std::forward<Args>(args)...);
+        }
+        return *form_;
+    }
+
+    void Hide() {
+        if (!form_.isNull()) {
+            form_->hide();
+        }
+    }
+
+    // Hides the form now and destroys it once control has returned to the event loop, so a
+    // form may unload itself from its own button handler.
+    void Unload() {
+        if (!form_.isNull()) {
+            form_->hide();
+            form_->deleteLater();
+            form_.clear();
+        }
+    }
+
+private:
+    QPointer<Form> form_;
+};
+
+// The form registry: owns every form of the wizard, shows, hides and unloads them, and hands
+// each the shared record and the dialogs.
+class Wizard : public QObject {
+    Q_OBJECT
+
+public:
+    Wizard(State& state, Dialogs& dialogs);
+    ~Wizard() override;
+
+    Wizard(const Wizard&) = delete;
+    Wizard& operator=(const Wizard&) = delete;
+
+    // Shows the welcome form, the start of every run.
+    void Start();
+
+    // The welcome form's Next. The data type form that follows it is not built yet, so the
+    // welcome form stays.
+    void WelcomeNext();
+
+    [[nodiscard]] State& state() { return state_; }
+    [[nodiscard]] Dialogs& dialogs() { return dialogs_; }
+
+    FormSlot<FrmInitialWelcome> welcome;
+
+private:
+    State& state_;
+    Dialogs& dialogs_;
+};
+
+// Starts the program: the application object, the shared record, the dialogs and the wizard
+// on its welcome form. Returns when the last form has gone.
+int RunWizard(int argc, char* argv[]);
+
+} // namespace ranvik

@@ -1,0 +1,5 @@
+#include "app/forms/wizard.h"
+
+int main(int argc, char* argv[]) {
+    return ranvik::RunWizard(argc, argv);
+}

@@ -1,0 +1,115 @@
+#include "input/location_loading.h"
+
+#include "app/time_sort.h"
+#include "input/text_locations.h"
+
+#include <algorithm>
+
+namespace ranvik {
+namespace {
+
+// UserPts keeps at least this many rows, the size the points array has always had.
+constexpr std::int32_t kUserPtsMinRows = 40'001;
+
+bool IsUtf8Continuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+void TakeIndependent(State& state, const LocationText& text, bool weighted) {
+    const std::int32_t n = text.Count();
+    state.LocXY.Resize(n + 1, 3);
+    state.LocWeights.assign(static_cast<std::size_t>(n) + 1, 0.0);
+    for (std::int32_t i = 0; i < n; ++i) {
+        state.LocXY(i, 0) = text.values(i, 0);
+        state.LocXY(i, 1) = text.values(i, 1);
+        if (weighted) {
+            state.LocWeights[static_cast<std::size_t>(i)] = text.values(i, 2);
+        }
+    }
+    state.NumLocs = n;
+    state.LocLikBVN.clear();
+    state.LocLik2BVN.clear();
+    state.LocLik2CN.clear();
+    state.LocLikExpPower.clear();
+}
+
+void TakeBridge(State& state, const LocationText& text) {
+    const std::int32_t n = text.Count();
+    state.BBLocArray.Resize(n + 1, 5);
+    for (std::int32_t i = 0; i < n; ++i) {
+        for (int c = 0; c < 4; ++c) {
+            state.BBLocArray(i, c) = text.values(i, c);
+        }
+    }
+    state.NumLocs = n;
+    state.BBSortedLocs = SortBBLocsByTime(state.BBLocArray, n);
+}
+
+void TakeUserPoints(State& state, const LocationText& text) {
+    const std::int32_t m = text.Count();
+    state.UserPts.Resize(std::max(m + 1, kUserPtsMinRows), 3);
+    for (std::int32_t i = 0; i < m; ++i) {
+        state.UserPts(i, 0) = text.values(i, 0);
+        state.UserPts(i, 1) = text.values(i, 1);
+    }
+    state.NumUserPts = m;
+}
+
+} // namespace
+
+TextFilePurpose TextPurposeFor(bool bridge_data, std::string_view data_mode) {
+    if (!bridge_data) {
+        return TextFilePurpose::IndependentLocations;
+    }
+    return data_mode == "Road" ? TextFilePurpose::UserPoints : TextFilePurpose::BridgeLocations;
+}
+
+std::string FileRoot(std::string_view title) {
+    std::size_t end = title.size();
+    for (int removed = 0; removed < 4 && end > 0; ++removed) {
+        do {
+            --end;
+        } while (end > 0 && IsUtf8Continuation(title[end]));
+    }
+    return std::string(title.substr(0, end));
+}
+
+LoadOutcome LoadTextFile(State& state, const std::filesystem::path& path, TextFilePurpose purpose) {
+    const bool weighted = state.BiasCorrected == 1;
+    int columns = 2;
+    std::int32_t capacity = kMaxTextLocations;
+    switch (purpose) {
+    case TextFilePurpose::IndependentLocations:
+        columns = weighted ? 3 : 2;
+        break;
+    case TextFilePurpose::BridgeLocations:
+        columns = 4;
+        break;
+    case TextFilePurpose::UserPoints:
+        capacity = kMaxTextUserPoints;
+        break;
+    }
+
+    const LocationText text = ReadLocationText(path, columns, capacity);
+    if (!text.Ok()) {
+        return {0, text.error};
+    }
+
+    switch (purpose) {
+    case TextFilePurpose::IndependentLocations:
+        TakeIndependent(state, text, weighted);
+        break;
+    case TextFilePurpose::BridgeLocations:
+        TakeBridge(state, text);
+        break;
+    case TextFilePurpose::UserPoints:
+        TakeUserPoints(state, text);
+        state.UserPtsFileName = path.string();
+        return {text.Count(), {}};
+    }
+    state.LocFileName = path.string();
+    state.InFileRoot = FileRoot(path.filename().string());
+    return {text.Count(), {}};
+}
+
+} // namespace ranvik

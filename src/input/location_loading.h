@@ -1,0 +1,52 @@
+#pragma once
+
+#include "state/state.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace ranvik {
+
+// What a text file is loaded as.
+enum class TextFilePurpose {
+    IndependentLocations, // x, y; or x, y, weight when the analysis is bias-corrected
+    BridgeLocations,      // x, y, time, location error
+    UserPoints,           // x, y of the points where a Brownian bridge is evaluated
+};
+
+// The purpose of the next text load: user points once the Brownian bridge analysis has asked
+// for them (data mode "Road"), bridge locations for serially correlated data, else
+// independent locations.
+[[nodiscard]] TextFilePurpose TextPurposeFor(bool bridge_data, std::string_view data_mode);
+
+// Outcome of loading a file into the record: the number of locations or points read, or a
+// message for the user when the file was rejected.
+struct LoadOutcome {
+    std::int32_t count = 0;
+    std::string error;
+
+    [[nodiscard]] bool Ok() const { return error.empty(); }
+};
+
+// The root name of output files: a file title (name without folder) less its last four
+// characters, whatever they are ("ducks.txt" -> "ducks", "ducks.text" -> "ducks."). A title
+// of four characters or fewer gives the empty root. Characters, not bytes, are counted.
+[[nodiscard]] std::string FileRoot(std::string_view title);
+
+// Loads a text file into the record for `purpose`. Either the whole file is taken or, when it
+// is rejected, the record keeps exactly what it held before.
+//
+// Independent locations: LocXY (rows 0..n, columns 0..2) and LocWeights (rows 0..n, the third
+// column when BiasCorrected is 1, else zeros), NumLocs, LocFileName and InFileRoot. The
+// per-location log-likelihood arrays belong to the locations they were computed for and are
+// released.
+// Bridge locations: BBLocArray (rows 0..n, columns 0..4), NumLocs, LocFileName, InFileRoot,
+// and BBSortedLocs sorted by time.
+// User points: UserPts (rows 0..max(m, 40000), columns 0..2), NumUserPts and
+// UserPtsFileName; NumLocs and InFileRoot keep their values.
+[[nodiscard]] LoadOutcome LoadTextFile(State& state, const std::filesystem::path& path,
+                                       TextFilePurpose purpose);
+
+} // namespace ranvik

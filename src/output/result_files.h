@@ -1,0 +1,100 @@
+#pragma once
+
+#include "state/matrix.h"
+#include "state/state.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ranvik {
+
+// The two file types offered when saving, by the text the user chooses.
+enum class FileType { CommaDelimited, TabDelimited };
+
+inline constexpr std::string_view kCommaFileTypeText = "text (comma delimited) (*.txt)";
+inline constexpr std::string_view kTabFileTypeText = "text (tab delimited) (*.txt)";
+inline constexpr std::string_view kResultFileExtension = ".txt";
+
+// The file type named by a file type text, or none for any other text.
+[[nodiscard]] std::optional<FileType> FileTypeFromText(std::string_view text);
+
+// "," or a tab.
+[[nodiscard]] std::string_view Separator(FileType type);
+
+// Every kind of result file, in the order a save writes them.
+enum class ResultFile {
+    Likelihoods,
+    FixedKernel,
+    AdaptiveKernel,
+    TwoModeBVNMix,
+    TwoModeCNMix,
+    BVN,
+    ExpPower,
+    BrownianBridge,
+};
+
+// The key word between the root name and the extension of a result file. The fixed kernel,
+// the 1-mode bivariate normal and the 2-mode bivariate normal mixture take a "Weighted"
+// prefix in a bias-corrected run; the others never do.
+[[nodiscard]] std::string_view KeyWord(ResultFile file, bool bias_corrected);
+
+// The grid file text: the line "X" S "Y" S "Probability", then one line x S y S p for each of
+// rows 0..rows-1 of `grid` (columns 0, 1, 2), every line ended by CR LF and no separator at a
+// line's end. Each value is first rounded to 9 decimals (halves to even) and the rounded value
+// is stored back into `grid`; it is then written in the shortest general decimal form.
+// Returns false when the stream failed.
+bool WriteGridText(std::ostream& out, Matrix& grid, std::int32_t rows, std::string_view sep);
+
+// The likelihood file text: the line "X" S "Y" S "ExpPower" S "BVN" S "2-modeCN" S
+// "2-modeBVN", then for each location i = 0..NumLocs-1 its x and y from LocXY and entry i of
+// LocLikExpPower, LocLikBVN, LocLik2CN and LocLik2BVN, written unrounded. A model whose array
+// holds no value for the location (it was not fitted to these locations) shows "NA".
+// Returns false when the stream failed.
+bool WriteLikelihoodText(std::ostream& out, const State& state, std::string_view sep);
+
+// Outcome of writing one file: empty `error` on success, else a message naming the file.
+struct WriteOutcome {
+    std::string error;
+
+    [[nodiscard]] bool Ok() const { return error.empty(); }
+};
+
+// Writes a grid file (see WriteGridText) to `path`, overwriting an existing file. The text
+// goes to a temporary file beside it that replaces `path` only once complete, so a failed
+// write (missing folder, no permission, disk full) leaves any earlier file as it was.
+[[nodiscard]] WriteOutcome WriteGridFile(const std::filesystem::path& path, Matrix& grid,
+                                         std::int32_t rows, std::string_view sep);
+
+// Writes the likelihood file (see WriteLikelihoodText) to `path` in the same safe way.
+[[nodiscard]] WriteOutcome WriteLikelihoodFile(const std::filesystem::path& path,
+                                               const State& state, std::string_view sep);
+
+// The path of a result file: folder / (root + key word + ".txt").
+[[nodiscard]] std::filesystem::path ResultFilePath(const std::filesystem::path& folder,
+                                                   std::string_view root, ResultFile file,
+                                                   bool bias_corrected);
+
+// What a save wrote and what it could not write.
+struct SaveReport {
+    std::vector<std::filesystem::path> written;
+    std::vector<std::string> errors; // one message per file that could not be written
+    bool brownian_bridge = false;    // a Brownian bridge result was waiting to be saved
+
+    [[nodiscard]] bool Ok() const { return errors.empty(); }
+};
+
+// Writes every result that waits to be saved into `folder`, named after `root`:
+// the likelihood file when OutputLocLiks is set, then the grids of the fixed kernel, adaptive
+// kernel, 2-mode bivariate normal mixture, 2-mode circle mixture, 1-mode bivariate normal and
+// exponential power model whose Done flags are set, then the Brownian bridge output when
+// DoneBB is set. Grids have NumGridPts rows. A flag is cleared only after its file has been
+// written; a file that fails keeps its flag and its data, so it can be saved again elsewhere.
+[[nodiscard]] SaveReport SaveResults(State& state, const std::filesystem::path& folder,
+                                     std::string_view root, FileType type);
+
+} // namespace ranvik

@@ -1,0 +1,149 @@
+#pragma once
+
+#include "state/matrix.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ranvik {
+
+// Flags that the estimators test for the value 1 (set) or 0 (cleared).
+using IntFlag = std::int16_t;
+
+// Bracketing triple and golden-section result of the one-dimensional minimiser. The smoothing
+// parameter searches and the Brownian bridge variance search share it; each search
+// re-initialises it, and the last triple and minimum stay readable afterwards.
+struct MinimiserWorkspace {
+    double BracketA = 0.0;
+    double BracketB = 0.0;
+    double BracketC = 0.0;
+    double BracketFA = 0.0;
+    double BracketFB = 0.0;
+    double BracketFC = 0.0;
+    double GoldenXMin = 0.0; // abscissa of the last minimum found
+    double GoldenFMin = 0.0; // criterion value there
+    double GoldenTol = 0.0;  // tolerance of the last search that was handed one
+
+    friend bool operator==(const MinimiserWorkspace&, const MinimiserWorkspace&) = default;
+};
+
+// Working simplex of the Nelder-Mead minimiser and the parameters of the last simplex fit.
+struct SimplexWorkspace {
+    double NDim = 0.0;             // number of free parameters, integral value
+    Matrix AmoebaP;                // vertices (1..NDim+1) x parameters (1..NDim); row/col 0 unused
+    std::int16_t ILo = 0;          // row of the best vertex
+    double MaxLogLikelihood = 0.0; // maximised log-likelihood of the last fit
+    std::string ModelName;         // selects the objective: "ExpPower", "2ModeBiVarCircle", ...
+    std::vector<double> ModelParams; // elements 1..NDim: fitted parameters; element 0 unused
+
+    friend bool operator==(const SimplexWorkspace&, const SimplexWorkspace&) = default;
+};
+
+// Start vertices of the simplex fits. Vertex k of a model's start simplex is element k of its
+// array (element 0 unused); each vertex is a parameter vector whose element 0 is unused.
+struct SimplexStarts {
+    std::array<std::vector<double>, 6> ExpPowerStart; // vertices 1..5, parameters 1..4
+    std::array<std::vector<double>, 9> CNStart;       // vertices 1..8, parameters 1..7
+    std::array<std::vector<double>, 13> BVNStart;     // vertices 1..12, parameters 1..11
+
+    friend bool operator==(const SimplexStarts&, const SimplexStarts&) = default;
+};
+
+// Everything the wizard's forms and computations share, for the whole run.
+//
+// The application owns one record and hands it by reference to the forms and to the
+// procedures that read or write it. Fields are read and written directly. At start-up every
+// string is empty, every count zero, every flag cleared and every array unallocated; Pi is set
+// when the welcome form loads.
+//
+// Per-location arrays of a set of n locations have rows 0..n: rows 0..n-1 hold the locations
+// and row n is a spare row that stays zero. Location arrays hold x (easting) in column 0 and
+// y (northing) in column 1.
+struct State {
+    // Constant.
+    double Pi = 0.0; // 4 * atan(1)
+
+    // Wizard choices.
+    bool IsBBData = false;     // serially correlated data, Brownian bridge
+    bool IsIndData = false;    // temporally independent locations
+    bool IsHomeRange = false;  // plain home range analysis
+    bool IsSynoptic = false;   // synoptic model (not available)
+    IntFlag BiasCorrected = 0; // 1: weighted (bias-corrected) loaders and estimators
+    std::string DataMode;      // "", "location" or "Road"
+
+    // File names.
+    std::string LocFileName;     // full path of the loaded locations file
+    std::string UserPtsFileName; // full path of the user-specified points file
+    std::string InFileRoot;      // file title less its last four characters
+
+    // Independent locations.
+    std::int32_t NumLocs = 0;
+    Matrix LocXY;                   // rows 0..n, columns 0..2 (x, y, unused)
+    std::vector<double> LocWeights; // rows 0..n: probability of obtaining each location
+    double SumWeights = 0.0;
+
+    // Brownian bridge data.
+    Matrix BBLocArray;   // rows 0..n, columns 0..4: x, y, time, location error, unused
+    Matrix BBSortedLocs; // BBLocArray sorted by ascending time
+    Matrix UserPts;      // user-specified points: x, y, unused
+    std::int32_t NumUserPts = 0;
+    double BBMaxTime = 0.0;  // longest time gap bridged
+    double BBVariance = 0.0; // Brownian bridge variance parameter
+    Matrix BBOutput;         // rows of x, y, probability, unused
+
+    // Estimator requests (1 = requested), cleared by the step that carries them out.
+    IntFlag DoFixedKernel = 0;
+    IntFlag DoAdKernel = 0;
+    IntFlag DoBVN = 0;
+    IntFlag Do2BVN = 0;
+    IntFlag Do2CN = 0;
+    IntFlag DoExpPower = 0;
+
+    // Result grids: rows 0..NumGridPts, columns 0..3 (x, y, probability, unused).
+    std::int32_t NumGridPts = 0;
+    Matrix GridFixedKernel;
+    Matrix GridAdKernel;
+    Matrix GridBVN;
+    Matrix Grid2BVN;
+    Matrix Grid2CN;
+    Matrix GridExpPower;
+
+    // Results waiting to be written; the save step clears each after writing its file.
+    bool DoneFixedKernel = false;
+    bool DoneAdKernel = false;
+    bool DoneBVN = false;
+    bool Done2BVN = false;
+    bool Done2CN = false;
+    bool DoneExpPower = false;
+    bool DoneBB = false;
+
+    // Model comparison criteria.
+    double Neg2LnLBVN = 0.0, AICcBVN = 0.0, CVCBVN = 0.0;
+    double Neg2LnL2BVN = 0.0, AICc2BVN = 0.0, CVC2BVN = 0.0;
+    double Neg2LnL2CN = 0.0, AICc2CN = 0.0, CVC2CN = 0.0;
+    double Neg2LnLExpPower = 0.0, AICcExpPower = 0.0, CVCExpPower = 0.0;
+    double CVCFixedKernel = 0.0, CVCAdKernel = 0.0;
+
+    // Log-likelihood contribution of each location (rows 0..n-1) under each fitted model.
+    std::vector<double> LocLikBVN;
+    std::vector<double> LocLik2BVN;
+    std::vector<double> LocLik2CN;
+    std::vector<double> LocLikExpPower;
+    bool OutputLocLiks = false; // the per-location log-likelihoods wait to be written
+
+    // Parameters of the last 1-mode bivariate normal home range.
+    double BVNMeanX = 0.0, BVNMeanY = 0.0;
+    double BVNSigmaX = 0.0, BVNSigmaY = 0.0;
+    double BVNRho = 0.0;
+
+    // Workspaces of the two optimisers and the simplex start vertices.
+    MinimiserWorkspace Minimiser;
+    SimplexWorkspace Simplex;
+    SimplexStarts Starts;
+
+    friend bool operator==(const State&, const State&) = default;
+};
+
+} // namespace ranvik

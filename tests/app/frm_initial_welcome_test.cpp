@@ -1,0 +1,70 @@
+#include "app/forms/frm_initial_welcome.h"
+#include "app/forms/wizard.h"
+
+#include "support/fake_dialogs.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include <cmath>
+
+namespace ranvik {
+
+class FrmInitialWelcomeTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void startShowsTheWelcomeFormWithItsTexts() {
+        State state;
+        testing::FakeDialogs dialogs;
+        Wizard wizard(state, dialogs);
+        wizard.Start();
+
+        FrmInitialWelcome* form = wizard.welcome.Get();
+        QVERIFY(form != nullptr);
+        QVERIFY(form->isVisible());
+        QCOMPARE(form->objectName(), QStringLiteral("FrmInitialWelcome"));
+        QCOMPARE(form->windowTitle(), QStringLiteral("Ranvik 1.3 Beta"));
+        QCOMPARE(form->findChild<QLabel*>(QStringLiteral("Label1"))->text(),
+                 QStringLiteral("Welcome to Ranvik"));
+        QCOMPARE(form->findChild<QLabel*>(QStringLiteral("Label2"))->text(),
+                 QStringLiteral("Ranvik is stand-alone software for estimating animal movements "
+                                "and home ranges"));
+        QVERIFY(form->findChild<QLabel*>(QStringLiteral("Picture1")) != nullptr);
+        QCOMPARE(form->findChild<QPushButton*>(QStringLiteral("CmdNext"))->text(),
+                 QStringLiteral("Next >>"));
+    }
+
+    void loadingTheWelcomeFormSetsPi() {
+        State state;
+        testing::FakeDialogs dialogs;
+        Wizard wizard(state, dialogs);
+        QCOMPARE(state.Pi, 0.0);
+        wizard.Start();
+        QCOMPARE(state.Pi, 4.0 * std::atan(1.0));
+        QCOMPARE(state.Pi, 3.141592653589793);
+    }
+
+    void unloadedFormsStartAfreshWhenShownAgain() {
+        State state;
+        testing::FakeDialogs dialogs;
+        Wizard wizard(state, dialogs);
+        wizard.Start();
+        QPointer<FrmInitialWelcome> first = wizard.welcome.Get();
+        wizard.welcome.Unload();
+        QVERIFY(wizard.welcome.Get() == nullptr);
+        QVERIFY(!first->isVisible());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(first.isNull());
+        wizard.Start();
+        QVERIFY(wizard.welcome.Get() != nullptr);
+        QVERIFY(dialogs.messages.isEmpty());
+    }
+};
+
+} // namespace ranvik
+
+QTEST_MAIN(ranvik::FrmInitialWelcomeTest)
+#include "frm_initial_welcome_test.moc"

@@ -1,0 +1,120 @@
+#include "app/time_sort.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+namespace ranvik {
+namespace {
+
+struct Fix {
+    double x, y, time, error;
+};
+
+Matrix Locations(const std::vector<Fix>& fixes) {
+    const auto n = static_cast<std::int32_t>(fixes.size());
+    Matrix m(n + 1, 5);
+    for (std::int32_t i = 0; i < n; ++i) {
+        const Fix& f = fixes[static_cast<std::size_t>(i)];
+        m(i, 0) = f.x;
+        m(i, 1) = f.y;
+        m(i, 2) = f.time;
+        m(i, 3) = f.error;
+    }
+    return m;
+}
+
+// The x column of the first n rows: the tests tag each fix by its x.
+std::vector<double> Xs(const Matrix& m, std::int32_t n) {
+    std::vector<double> xs;
+    for (std::int32_t i = 0; i < n; ++i) {
+        xs.push_back(m(i, 0));
+    }
+    return xs;
+}
+
+TEST(SortBBLocsByTime, ThreeFixesComeOutInTimeOrderWithTheirOtherColumns) {
+    const Matrix input = Locations({{10, 11, 5, 1.5}, {20, 21, 1, 2.5}, {30, 31, 3, 3.5}});
+    const Matrix sorted = SortBBLocsByTime(input, 3);
+
+    ASSERT_EQ(sorted.Rows(), 4);
+    ASSERT_EQ(sorted.Cols(), 5);
+    const double expected[3][4] = {{20, 21, 1, 2.5}, {30, 31, 3, 3.5}, {10, 11, 5, 1.5}};
+    for (int i = 0; i < 3; ++i) {
+        for (int c = 0; c < 4; ++c) {
+            EXPECT_EQ(sorted(i, c), expected[i][c]) << "row " << i << " column " << c;
+        }
+    }
+    for (int c = 0; c < 5; ++c) {
+        EXPECT_EQ(sorted(3, c), 0.0) << "the spare row stays zero";
+    }
+}
+
+TEST(SortBBLocsByTime, LeavesTheInputUnchanged) {
+    const Matrix input = Locations({{1, 1, 9, 0}, {2, 2, 4, 0}, {3, 3, 6, 0}});
+    const Matrix copy = input;
+    (void)SortBBLocsByTime(input, 3);
+    EXPECT_EQ(input, copy);
+}
+
+TEST(SortBBLocsByTime, FixesAlreadyInOrderKeepTheirOrder) {
+    const Matrix input =
+        Locations({{1, 0, 1, 0}, {2, 0, 2, 0}, {3, 0, 3, 0}, {4, 0, 4, 0}, {5, 0, 5, 0}});
+    EXPECT_EQ(Xs(SortBBLocsByTime(input, 5), 5), (std::vector<double>{1, 2, 3, 4, 5}));
+}
+
+TEST(SortBBLocsByTime, ASingleFixIsCopiedUnchanged) {
+    const Matrix sorted = SortBBLocsByTime(Locations({{557100, 5424100, 12, 30}}), 1);
+    ASSERT_EQ(sorted.Rows(), 2);
+    EXPECT_EQ(sorted(0, 0), 557100);
+    EXPECT_EQ(sorted(0, 1), 5424100);
+    EXPECT_EQ(sorted(0, 2), 12);
+    EXPECT_EQ(sorted(0, 3), 30);
+}
+
+TEST(SortBBLocsByTime, NoFixesGiveTheSpareRowAlone) {
+    const Matrix sorted = SortBBLocsByTime(Matrix(1, 5), 0);
+    EXPECT_EQ(sorted.Rows(), 1);
+    EXPECT_EQ(sorted.Cols(), 5);
+}
+
+// Equal times come out in the heapsort's own order, traced by hand: with times A 2, B 1, C 2,
+// D 1 the result is B, D, C, A; with five equal times A..E it is B, C, D, E, A.
+TEST(SortBBLocsByTime, EqualTimesFollowTheHeapsortOrder) {
+    const Matrix pairs = Locations({{1, 0, 2, 0}, {2, 0, 1, 0}, {3, 0, 2, 0}, {4, 0, 1, 0}});
+    EXPECT_EQ(Xs(SortBBLocsByTime(pairs, 4), 4), (std::vector<double>{2, 4, 3, 1}));
+
+    const Matrix same =
+        Locations({{1, 0, 7, 0}, {2, 0, 7, 0}, {3, 0, 7, 0}, {4, 0, 7, 0}, {5, 0, 7, 0}});
+    EXPECT_EQ(Xs(SortBBLocsByTime(same, 5), 5), (std::vector<double>{2, 3, 4, 5, 1}));
+}
+
+TEST(SortBBLocsByTime, ManyFixesWithTiesComeOutSortedAndComplete) {
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> hour(0, 200);
+    std::vector<Fix> fixes;
+    for (int i = 0; i < 1001; ++i) {
+        fixes.push_back({static_cast<double>(i), static_cast<double>(-i),
+                         static_cast<double>(hour(random)), static_cast<double>(i % 7)});
+    }
+    const auto n = static_cast<std::int32_t>(fixes.size());
+    const Matrix sorted = SortBBLocsByTime(Locations(fixes), n);
+
+    std::vector<bool> seen(fixes.size(), false);
+    for (std::int32_t i = 0; i < n; ++i) {
+        if (i > 0) {
+            EXPECT_LE(sorted(i - 1, 2), sorted(i, 2));
+        }
+        const auto id = static_cast<std::size_t>(sorted(i, 0));
+        ASSERT_FALSE(seen[id]);
+        seen[id] = true;
+        EXPECT_EQ(sorted(i, 1), -sorted(i, 0));
+        EXPECT_EQ(sorted(i, 2), fixes[id].time);
+        EXPECT_EQ(sorted(i, 3), fixes[id].error);
+    }
+}
+
+} // namespace
+} // namespace ranvik

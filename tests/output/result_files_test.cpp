@@ -1,0 +1,239 @@
+#include "output/result_files.h"
+
+#include "support/temp_dir.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <streambuf>
+
+namespace ranvik {
+namespace {
+
+using ::testing::HasSubstr;
+
+// Three grid rows and a spare zero row; the values need rounding to 9 decimals.
+Matrix SmallGrid() {
+    Matrix grid(4, 4);
+    const double rows[3][3] = {{-49.5, 0.5, 0.0000001234567891},
+                               {-48.5, 1.5, 0.25},
+                               {557000.123456789123, 5424000.5, 2.5e-9}};
+    for (int k = 0; k < 3; ++k) {
+        for (int c = 0; c < 3; ++c) {
+            grid(k, c) = rows[k][c];
+        }
+    }
+    return grid;
+}
+
+TEST(WriteGridText, CommaFileIsExactToTheByte) {
+    Matrix grid = SmallGrid();
+    std::ostringstream out;
+    ASSERT_TRUE(WriteGridText(out, grid, 3, ","));
+    EXPECT_EQ(out.str(), "X,Y,Probability\r\n"
+                         "-49.5,0.5,1.23E-07\r\n"
+                         "-48.5,1.5,0.25\r\n"
+                         "557000.123456789,5424000.5,2E-09\r\n");
+}
+
+TEST(WriteGridText, TabFileHasNoTabAtTheEndOfALine) {
+    Matrix grid = SmallGrid();
+    std::ostringstream out;
+    ASSERT_TRUE(WriteGridText(out, grid, 2, "\t"));
+    EXPECT_EQ(out.str(), "X\tY\tProbability\r\n"
+                         "-49.5\t0.5\t1.23E-07\r\n"
+                         "-48.5\t1.5\t0.25\r\n");
+}
+
+TEST(WriteGridText, RoundedValuesReplaceTheStoredOnes) {
+    Matrix grid = SmallGrid();
+    std::ostringstream out;
+    ASSERT_TRUE(WriteGridText(out, grid, 3, ","));
+    EXPECT_EQ(grid(0, 2), 1.23e-7);
+    EXPECT_EQ(grid(2, 0), 557000.123456789);
+    EXPECT_EQ(grid(2, 2), 2e-9) << "a half rounds to the even digit";
+    EXPECT_EQ(grid(3, 2), 0.0);
+}
+
+// A stream buffer that takes `room` bytes and then fails, as a full disk does.
+class FullDisk : public std::streambuf {
+public:
+    explicit FullDisk(std::size_t room) : room_(room) {}
+
+protected:
+    int_type overflow(int_type c) override {
+        if (room_ == 0) {
+            return traits_type::eof();
+        }
+        --room_;
+        return traits_type::not_eof(c);
+    }
+    std::streamsize xsputn(const char*, std::streamsize n) override {
+        const auto taken = std::min(static_cast<std::size_t>(n), room_);
+        room_ -= taken;
+        return static_cast<std::streamsize>(taken);
+    }
+
+private:
+    std::size_t room_;
+};
+
+TEST(WriteGridText, ReportsAStreamThatRunsOutOfRoom) {
+    Matrix grid(40001, 4);
+    FullDisk disk(1000);
+    std::ostream out(&disk);
+    EXPECT_FALSE(WriteGridText(out, grid, 40000, ","));
+}
+
+State TwoLocationsCompared() {
+    State state;
+    state.NumLocs = 2;
+    state.LocXY.Resize(3, 3);
+    state.LocXY(0, 0) = 557100.25;
+    state.LocXY(0, 1) = 5424100;
+    state.LocXY(1, 0) = -3;
+    state.LocXY(1, 1) = 1e-5;
+    state.LocLikExpPower = {-12.3456789012345678, -0.5};
+    state.LocLikBVN = {-32.23619130191664, -1.0 / 3.0};
+    state.LocLik2BVN = {-7.0, -8.000000000125};
+    return state; // the circle mixture was not compared
+}
+
+TEST(WriteLikelihoodText, WritesEveryLocationUnroundedWithNAForModelsNotFitted) {
+    const State state = TwoLocationsCompared();
+    std::ostringstream out;
+    ASSERT_TRUE(WriteLikelihoodText(out, state, ","));
+    EXPECT_EQ(out.str(), "X,Y,ExpPower,BVN,2-modeCN,2-modeBVN\r\n"
+                         "557100.25,5424100,-12.3456789012346,-32.2361913019166,NA,-7\r\n"
+                         "-3,1E-05,-0.5,-0.333333333333333,NA,-8.000000000125\r\n");
+}
+
+TEST(WriteLikelihoodText, TabFileHasOneLinePerLocationAndAHeader) {
+    const State state = TwoLocationsCompared();
+    std::ostringstream out;
+    ASSERT_TRUE(WriteLikelihoodText(out, state, "\t"));
+    const std::string text = out.str();
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), state.NumLocs + 1);
+    EXPECT_THAT(text, ::testing::StartsWith("X\tY\tExpPower\tBVN\t2-modeCN\t2-modeBVN\r\n"));
+    EXPECT_EQ(text.find("\t\r\n"), std::string::npos);
+}
+
+TEST(KeyWord, WeightedNamesOnlyForTheBiasCorrectedEstimators) {
+    EXPECT_EQ(KeyWord(ResultFile::FixedKernel, false), "FixedKernel");
+    EXPECT_EQ(KeyWord(ResultFile::FixedKernel, true), "WeightedFixedKernel");
+    EXPECT_EQ(KeyWord(ResultFile::BVN, true), "WeightedBVN");
+    EXPECT_EQ(KeyWord(ResultFile::TwoModeBVNMix, true), "Weighted2ModeBVNMix");
+    EXPECT_EQ(KeyWord(ResultFile::TwoModeCNMix, false), "2ModeCNMix");
+    EXPECT_EQ(KeyWord(ResultFile::TwoModeCNMix, true), "Weighted2ModeCNMix");
+    EXPECT_EQ(KeyWord(ResultFile::AdaptiveKernel, true), "AdaptiveKernel");
+    EXPECT_EQ(KeyWord(ResultFile::ExpPower, true), "ExpPower");
+    EXPECT_EQ(KeyWord(ResultFile::Likelihoods, true), "Likelihoods");
+    EXPECT_EQ(KeyWord(ResultFile::BrownianBridge, true), "BrownianBridge");
+    EXPECT_EQ(ResultFilePath("/data/out", "R", ResultFile::FixedKernel, true),
+              std::filesystem::path("/data/out/RWeightedFixedKernel.txt"));
+}
+
+TEST(FileTypeFromText, KnowsExactlyTheTwoTypes) {
+    EXPECT_EQ(FileTypeFromText("text (comma delimited) (*.txt)"), FileType::CommaDelimited);
+    EXPECT_EQ(FileTypeFromText("text (tab delimited) (*.txt)"), FileType::TabDelimited);
+    EXPECT_EQ(FileTypeFromText("csv"), std::nullopt);
+    EXPECT_EQ(Separator(FileType::TabDelimited), "\t");
+}
+
+class SaveResultsTest : public ::testing::Test {
+protected:
+    // Waiting results: a fixed kernel, a 1-mode normal and the likelihoods.
+    void SetUp() override {
+        state = TwoLocationsCompared();
+        state.NumGridPts = 3;
+        state.GridFixedKernel = SmallGrid();
+        state.GridBVN = SmallGrid();
+        state.DoneFixedKernel = true;
+        state.DoneBVN = true;
+        state.OutputLocLiks = true;
+    }
+
+    testing::TempDir dir;
+    State state;
+};
+
+TEST_F(SaveResultsTest, WritesEveryWaitingResultInOrderAndClearsItsFlag) {
+    const SaveReport report = SaveResults(state, dir.path(), "R", FileType::CommaDelimited);
+
+    ASSERT_TRUE(report.Ok()) << report.errors.front();
+    EXPECT_EQ(report.written, (std::vector<std::filesystem::path>{dir.path() / "RLikelihoods.txt",
+                                                                  dir.path() / "RFixedKernel.txt",
+                                                                  dir.path() / "RBVN.txt"}));
+    EXPECT_FALSE(report.brownian_bridge);
+    EXPECT_FALSE(state.DoneFixedKernel);
+    EXPECT_FALSE(state.DoneBVN);
+    EXPECT_FALSE(state.OutputLocLiks);
+    EXPECT_THAT(dir.Read("RFixedKernel.txt"), HasSubstr("-48.5,1.5,0.25\r\n"));
+    EXPECT_EQ(dir.Read("RBVN.txt"), dir.Read("RFixedKernel.txt"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "RBVN.txt.partial"));
+}
+
+TEST_F(SaveResultsTest, BiasCorrectedRunWritesWeightedNames) {
+    state.BiasCorrected = 1;
+    state.Grid2BVN = SmallGrid();
+    state.Done2BVN = true;
+    const SaveReport report = SaveResults(state, dir.path(), "R", FileType::TabDelimited);
+    ASSERT_TRUE(report.Ok());
+    for (const char* name :
+         {"RWeightedFixedKernel.txt", "RWeighted2ModeBVNMix.txt", "RWeightedBVN.txt"}) {
+        EXPECT_TRUE(std::filesystem::exists(dir.path() / name)) << name;
+    }
+}
+
+TEST_F(SaveResultsTest, OverwritesAnEarlierFile) {
+    dir.Write("RBVN.txt", "an older result that is longer than the new one will be\r\n"
+                          "and has a second line\r\n");
+    ASSERT_TRUE(SaveResults(state, dir.path(), "R", FileType::CommaDelimited).Ok());
+    EXPECT_EQ(dir.Read("RBVN.txt"), dir.Read("RFixedKernel.txt"));
+}
+
+TEST_F(SaveResultsTest, BrownianBridgeWritesNumGridPtsRowsOfItsOutput) {
+    state = State{};
+    state.BBOutput.Resize(1001, 4); // room for more points than were computed
+    state.BBOutput(0, 0) = 557000;
+    state.BBOutput(1, 0) = 557030;
+    state.NumGridPts = 2;
+    state.DoneBB = true;
+    const SaveReport report = SaveResults(state, dir.path(), "elk", FileType::CommaDelimited);
+    ASSERT_TRUE(report.Ok());
+    EXPECT_TRUE(report.brownian_bridge);
+    EXPECT_FALSE(state.DoneBB);
+    EXPECT_EQ(dir.Read("elkBrownianBridge.txt"), "X,Y,Probability\r\n557000,0,0\r\n557030,0,0\r\n");
+}
+
+TEST_F(SaveResultsTest, AnUnwritableFolderKeepsEveryResultForAnotherTry) {
+    const State before = state;
+    const auto missing = dir.path() / "no such folder";
+    const SaveReport report = SaveResults(state, missing, "R", FileType::CommaDelimited);
+
+    ASSERT_EQ(report.errors.size(), 3U);
+    EXPECT_TRUE(report.written.empty());
+    EXPECT_THAT(report.errors[0], HasSubstr((missing / "RLikelihoods.txt").string()));
+    EXPECT_THAT(report.errors[1], HasSubstr("RFixedKernel.txt"));
+    EXPECT_TRUE(state == before) << "flags stay set and grids stay in memory";
+
+    // A path through a plain file fails the same way.
+    const auto file = dir.Write("not_a_folder", "x");
+    EXPECT_FALSE(SaveResults(state, file, "R", FileType::CommaDelimited).Ok());
+
+    // Saving again to a folder that exists then succeeds.
+    EXPECT_TRUE(SaveResults(state, dir.path(), "R", FileType::CommaDelimited).Ok());
+    EXPECT_FALSE(state.DoneFixedKernel);
+}
+
+TEST_F(SaveResultsTest, NothingWaitingWritesNothing) {
+    state = State{};
+    const SaveReport report = SaveResults(state, dir.path(), "R", FileType::CommaDelimited);
+    EXPECT_TRUE(report.Ok());
+    EXPECT_TRUE(report.written.empty());
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+} // namespace
+} // namespace ranvik

@@ -1,0 +1,119 @@
+#include "state/number_text.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <limits>
+#include <locale>
+
+namespace ranvik {
+namespace {
+
+TEST(FormatNumber, WritesShortestTextOfFifteenSignificantDigits) {
+    EXPECT_EQ(FormatNumber(0.1), "0.1");
+    EXPECT_EQ(FormatNumber(1.0 / 3.0), "0.333333333333333");
+    EXPECT_EQ(FormatNumber(2.0 / 3.0), "0.666666666666667");
+    EXPECT_EQ(FormatNumber(0.1 + 0.2), "0.3");
+    EXPECT_EQ(FormatNumber(-56.1), "-56.1");
+    EXPECT_EQ(FormatNumber(100.0), "100");
+    EXPECT_EQ(FormatNumber(557123.25), "557123.25");
+    EXPECT_EQ(FormatNumber(12345678901234.56), "12345678901234.6");
+}
+
+TEST(FormatNumber, ZeroOfEitherSignIsPlainZero) {
+    EXPECT_EQ(FormatNumber(0.0), "0");
+    EXPECT_EQ(FormatNumber(-0.0), "0");
+}
+
+TEST(FormatNumber, SmallMagnitudesTakeExponentFormBelowOneTenThousandth) {
+    EXPECT_EQ(FormatNumber(0.0001), "0.0001");
+    EXPECT_EQ(FormatNumber(0.00012345), "0.00012345");
+    EXPECT_EQ(FormatNumber(1e-5), "1E-05");
+    EXPECT_EQ(FormatNumber(1.5e-7), "1.5E-07");
+    EXPECT_EQ(FormatNumber(-2.25e-12), "-2.25E-12");
+    EXPECT_EQ(FormatNumber(1e-100), "1E-100");
+}
+
+TEST(FormatNumber, LargeMagnitudesTakeExponentFormFromTenToTheFifteenth) {
+    EXPECT_EQ(FormatNumber(999999999999999.0), "999999999999999");
+    EXPECT_EQ(FormatNumber(1e15), "1E+15");
+    EXPECT_EQ(FormatNumber(123456789012345678.0), "1.23456789012346E+17");
+    EXPECT_EQ(FormatNumber(std::numeric_limits<double>::max()), "1.79769313486232E+308");
+}
+
+TEST(FormatNumber, RoundingAtTheFifteenthDigitCanChangeTheForm) {
+    // 999999999999999.9 has sixteen significant digits; fifteen round it up to 1E+15.
+    EXPECT_EQ(FormatNumber(999999999999999.9), "1E+15");
+    // Just below 0.0001, fifteen digits round up to 0.0001, which is written plainly.
+    EXPECT_EQ(FormatNumber(0.00009999999999999999), "0.0001");
+    EXPECT_EQ(FormatNumber(0.123456789012345678), "0.123456789012346");
+}
+
+TEST(FormatNumber, NonFiniteValuesAreNamed) {
+    EXPECT_EQ(FormatNumber(std::numeric_limits<double>::quiet_NaN()), "NaN");
+    EXPECT_EQ(FormatNumber(std::numeric_limits<double>::infinity()), "Infinity");
+    EXPECT_EQ(FormatNumber(-std::numeric_limits<double>::infinity()), "-Infinity");
+}
+
+TEST(FormatNumber, IgnoresACommaDecimalLocale) {
+    const char* german = std::setlocale(LC_ALL, "de_DE.UTF-8");
+    if (german == nullptr) {
+        GTEST_SKIP() << "no German locale installed";
+    }
+    EXPECT_EQ(FormatNumber(1234.5), "1234.5");
+    EXPECT_EQ(ParseNumber("1234.5"), 1234.5);
+    std::setlocale(LC_ALL, "C");
+}
+
+TEST(RoundHalfEven, NineDecimalsRoundHalvesToTheEvenDigit) {
+    // 1.5e-9, 2.5e-9 and 3.5e-9 scale to exact halves.
+    EXPECT_EQ(RoundHalfEven(1.5e-9, 9), 2e-9);
+    EXPECT_EQ(RoundHalfEven(2.5e-9, 9), 2e-9);
+    EXPECT_EQ(RoundHalfEven(3.5e-9, 9), 4e-9);
+    EXPECT_EQ(RoundHalfEven(0.1234567885, 9), 0.123456788);
+    EXPECT_EQ(RoundHalfEven(-2.5e-9, 9), -2e-9);
+    // 2.0000000025 is stored a little above the half and so rounds up.
+    EXPECT_EQ(RoundHalfEven(2.0000000025, 9), 2.000000003);
+}
+
+TEST(RoundHalfEven, GridProbabilityKeepsNineDecimals) {
+    const double rounded = RoundHalfEven(0.0000001234567891, 9);
+    EXPECT_EQ(rounded, 1.23e-7);
+    EXPECT_EQ(FormatNumber(rounded), "1.23E-07");
+    EXPECT_EQ(FormatNumber(RoundHalfEven(4e-10, 9)), "0");
+    EXPECT_EQ(FormatNumber(RoundHalfEven(557000.123456789123, 9)), "557000.123456789");
+}
+
+TEST(RoundHalfEven, ThreeDecimalsForTheComparisonTable) {
+    EXPECT_EQ(FormatNumber(RoundHalfEven(12.3456, 3)), "12.346");
+    EXPECT_EQ(FormatNumber(RoundHalfEven(-56.1, 3)), "-56.1");
+    EXPECT_EQ(FormatNumber(RoundHalfEven(0.0004, 3)), "0");
+    EXPECT_EQ(RoundHalfEven(0.5, 0), 0.0);
+    EXPECT_EQ(RoundHalfEven(1.5, 0), 2.0);
+    EXPECT_EQ(RoundHalfEven(2.5, 0), 2.0);
+}
+
+TEST(RoundHalfEven, LargeValuesWithNoFractionLeftAreUnchanged) {
+    const double northing = 5424000.123456789;
+    EXPECT_EQ(RoundHalfEven(northing, 9), northing);
+    EXPECT_EQ(RoundHalfEven(1e300, 9), 1e300);
+}
+
+TEST(ParseNumber, ReadsPlainDecimalAndExponentText) {
+    EXPECT_EQ(ParseNumber("42"), 42.0);
+    EXPECT_EQ(ParseNumber(" -56.1 "), -56.1);
+    EXPECT_EQ(ParseNumber("+3.5"), 3.5);
+    EXPECT_EQ(ParseNumber("1.5E-07"), 1.5e-7);
+    EXPECT_EQ(ParseNumber(".25"), 0.25);
+    EXPECT_EQ(ParseNumber(FormatNumber(1.0 / 3.0)), 0.333333333333333);
+}
+
+TEST(ParseNumber, RejectsTextThatIsNotAFiniteNumber) {
+    for (const char* text :
+         {"", "  ", "abc", "12,5", "1.2.3", "nan", "inf", "1e999", "+-1", "--1", "0x10", "12 34"}) {
+        EXPECT_FALSE(ParseNumber(text).has_value()) << '"' << text << '"';
+    }
+}
+
+} // namespace
+} // namespace ranvik

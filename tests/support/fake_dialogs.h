@@ -1,0 +1,32 @@
+#pragma once
+
+#include "app/forms/dialogs.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace ranvik::testing {
+
+// Dialogs that record every message and answer file dialogs from a queue, so tests drive the
+// forms without a person.
+class FakeDialogs final : public Dialogs {
+public:
+    void Message(QWidget*, const QString& text, const QString& title, Icon icon) override {
+        messages << text;
+        titles << title;
+        last_icon = icon;
+    }
+
+    QString OpenFileName(QWidget*, const QString& filter, const QString&) override {
+        filters << filter;
+        return open_answers.isEmpty() ? QString() : open_answers.takeFirst();
+    }
+
+    QStringList messages;
+    QStringList titles;
+    Icon last_icon = Icon::None;
+    QStringList open_answers; // paths returned by the next file-open dialogs; empty: cancel
+    QStringList filters;
+};
+
+} // namespace ranvik::testing
