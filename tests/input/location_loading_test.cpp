@@ -139,12 +139,5 @@ TEST(FileRoot, DropsTheLastFourCharactersWhateverTheyAre) {
     EXPECT_EQ(FileRoot("caribou.\xc3\xa9xy"), "caribou") << "characters, not bytes";
 }
 
-TEST(TextPurposeFor, FollowsTheDataTypeAndTheDataMode) {
-    EXPECT_EQ(TextPurposeFor(false, ""), TextFilePurpose::IndependentLocations);
-    EXPECT_EQ(TextPurposeFor(false, "Road"), TextFilePurpose::IndependentLocations);
-    EXPECT_EQ(TextPurposeFor(true, "location"), TextFilePurpose::BridgeLocations);
-    EXPECT_EQ(TextPurposeFor(true, "Road"), TextFilePurpose::UserPoints);
-}
-
 } // namespace
 } // namespace ranvik

@@ -119,26 +119,11 @@ TEST(WriteLikelihoodText, TabFileHasOneLinePerLocationAndAHeader) {
     EXPECT_EQ(text.find("\t\r\n"), std::string::npos);
 }
 
-TEST(KeyWord, WeightedNamesOnlyForTheBiasCorrectedEstimators) {
-    EXPECT_EQ(KeyWord(ResultFile::FixedKernel, false), "FixedKernel");
-    EXPECT_EQ(KeyWord(ResultFile::FixedKernel, true), "WeightedFixedKernel");
-    EXPECT_EQ(KeyWord(ResultFile::BVN, true), "WeightedBVN");
-    EXPECT_EQ(KeyWord(ResultFile::TwoModeBVNMix, true), "Weighted2ModeBVNMix");
-    EXPECT_EQ(KeyWord(ResultFile::TwoModeCNMix, false), "2ModeCNMix");
-    EXPECT_EQ(KeyWord(ResultFile::TwoModeCNMix, true), "Weighted2ModeCNMix");
-    EXPECT_EQ(KeyWord(ResultFile::AdaptiveKernel, true), "AdaptiveKernel");
-    EXPECT_EQ(KeyWord(ResultFile::ExpPower, true), "ExpPower");
-    EXPECT_EQ(KeyWord(ResultFile::Likelihoods, true), "Likelihoods");
-    EXPECT_EQ(KeyWord(ResultFile::BrownianBridge, true), "BrownianBridge");
+TEST(ResultFilePath, JoinsFolderRootKeyWordAndExtension) {
     EXPECT_EQ(ResultFilePath("/data/out", "R", ResultFile::FixedKernel, true),
               std::filesystem::path("/data/out/RWeightedFixedKernel.txt"));
-}
-
-TEST(FileTypeFromText, KnowsExactlyTheTwoTypes) {
-    EXPECT_EQ(FileTypeFromText("text (comma delimited) (*.txt)"), FileType::CommaDelimited);
-    EXPECT_EQ(FileTypeFromText("text (tab delimited) (*.txt)"), FileType::TabDelimited);
-    EXPECT_EQ(FileTypeFromText("csv"), std::nullopt);
-    EXPECT_EQ(Separator(FileType::TabDelimited), "\t");
+    EXPECT_EQ(ResultFilePath("/data/out", "R", ResultFile::ExpPower, true),
+              std::filesystem::path("/data/out/RExpPower.txt"));
 }
 
 class SaveResultsTest : public ::testing::Test {

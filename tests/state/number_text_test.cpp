@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <limits>
-#include <locale>
 
 namespace ranvik {
 namespace {
@@ -18,23 +16,17 @@ TEST(FormatNumber, WritesShortestTextOfFifteenSignificantDigits) {
     EXPECT_EQ(FormatNumber(100.0), "100");
     EXPECT_EQ(FormatNumber(557123.25), "557123.25");
     EXPECT_EQ(FormatNumber(12345678901234.56), "12345678901234.6");
-}
-
-TEST(FormatNumber, ZeroOfEitherSignIsPlainZero) {
     EXPECT_EQ(FormatNumber(0.0), "0");
     EXPECT_EQ(FormatNumber(-0.0), "0");
 }
 
-TEST(FormatNumber, SmallMagnitudesTakeExponentFormBelowOneTenThousandth) {
+TEST(FormatNumber, ExponentFormBelowOneTenThousandthAndFromTenToTheFifteenth) {
     EXPECT_EQ(FormatNumber(0.0001), "0.0001");
     EXPECT_EQ(FormatNumber(0.00012345), "0.00012345");
     EXPECT_EQ(FormatNumber(1e-5), "1E-05");
     EXPECT_EQ(FormatNumber(1.5e-7), "1.5E-07");
     EXPECT_EQ(FormatNumber(-2.25e-12), "-2.25E-12");
     EXPECT_EQ(FormatNumber(1e-100), "1E-100");
-}
-
-TEST(FormatNumber, LargeMagnitudesTakeExponentFormFromTenToTheFifteenth) {
     EXPECT_EQ(FormatNumber(999999999999999.0), "999999999999999");
     EXPECT_EQ(FormatNumber(1e15), "1E+15");
     EXPECT_EQ(FormatNumber(123456789012345678.0), "1.23456789012346E+17");
@@ -47,22 +39,9 @@ TEST(FormatNumber, RoundingAtTheFifteenthDigitCanChangeTheForm) {
     // Just below 0.0001, fifteen digits round up to 0.0001, which is written plainly.
     EXPECT_EQ(FormatNumber(0.00009999999999999999), "0.0001");
     EXPECT_EQ(FormatNumber(0.123456789012345678), "0.123456789012346");
-}
-
-TEST(FormatNumber, NonFiniteValuesAreNamed) {
     EXPECT_EQ(FormatNumber(std::numeric_limits<double>::quiet_NaN()), "NaN");
     EXPECT_EQ(FormatNumber(std::numeric_limits<double>::infinity()), "Infinity");
     EXPECT_EQ(FormatNumber(-std::numeric_limits<double>::infinity()), "-Infinity");
-}
-
-TEST(FormatNumber, IgnoresACommaDecimalLocale) {
-    const char* german = std::setlocale(LC_ALL, "de_DE.UTF-8");
-    if (german == nullptr) {
-        GTEST_SKIP() << "no German locale installed";
-    }
-    EXPECT_EQ(FormatNumber(1234.5), "1234.5");
-    EXPECT_EQ(ParseNumber("1234.5"), 1234.5);
-    std::setlocale(LC_ALL, "C");
 }
 
 TEST(RoundHalfEven, NineDecimalsRoundHalvesToTheEvenDigit) {
@@ -91,12 +70,8 @@ TEST(RoundHalfEven, ThreeDecimalsForTheComparisonTable) {
     EXPECT_EQ(RoundHalfEven(0.5, 0), 0.0);
     EXPECT_EQ(RoundHalfEven(1.5, 0), 2.0);
     EXPECT_EQ(RoundHalfEven(2.5, 0), 2.0);
-}
-
-TEST(RoundHalfEven, LargeValuesWithNoFractionLeftAreUnchanged) {
-    const double northing = 5424000.123456789;
-    EXPECT_EQ(RoundHalfEven(northing, 9), northing);
-    EXPECT_EQ(RoundHalfEven(1e300, 9), 1e300);
+    // A northing has no fraction left to round at nine decimals.
+    EXPECT_EQ(RoundHalfEven(5424000.123456789, 9), 5424000.123456789);
 }
 
 TEST(ParseNumber, ReadsPlainDecimalAndExponentText) {
