@@ -40,7 +40,10 @@ double RoundHalfEven(double value, int decimals) {
     if (!std::isfinite(value)) {
         return value;
     }
-    const double scale = std::pow(10.0, decimals);
+    // Powers of ten up to 10^22 are exact doubles; a table spares a pow call per grid value.
+    static constexpr std::array<double, 16> kPowersOfTen = {
+        1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const double scale = kPowersOfTen.at(static_cast<std::size_t>(decimals));
     const double scaled = value * scale;
     constexpr double kNoFractionLeft = 4503599627370496.0; // 2^52
     if (std::fabs(scaled) >= kNoFractionLeft) {

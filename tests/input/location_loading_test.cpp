@@ -128,6 +128,25 @@ TEST_F(LoadTextFileTest, RejectedFilesLeaveTheRecordExactlyAsItWas) {
     EXPECT_TRUE(state == before);
 }
 
+TEST_F(LoadTextFileTest, SampleDataSetsLoadForTheirPurposes) {
+    const std::filesystem::path examples = RANVIK_EXAMPLES_DIR;
+    EXPECT_EQ(LoadTextFile(state, examples / "deer_independent.txt",
+                           TextFilePurpose::IndependentLocations)
+                  .count,
+              150);
+    state.BiasCorrected = 1;
+    EXPECT_EQ(
+        LoadTextFile(state, examples / "deer_weighted.txt", TextFilePurpose::IndependentLocations)
+            .count,
+        150);
+    EXPECT_EQ(LoadTextFile(state, examples / "elk_gps_bridge.txt", TextFilePurpose::BridgeLocations)
+                  .count,
+              300);
+    EXPECT_EQ(LoadTextFile(state, examples / "road_points.txt", TextFilePurpose::UserPoints).count,
+              60);
+    EXPECT_EQ(state.InFileRoot, "elk_gps_bridge");
+}
+
 TEST(FileRoot, DropsTheLastFourCharactersWhateverTheyAre) {
     EXPECT_EQ(FileRoot("ducks.txt"), "ducks");
     EXPECT_EQ(FileRoot("ducks.text"), "ducks.");
