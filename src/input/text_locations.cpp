@@ -89,7 +89,7 @@ public:
         if (!AtEnd() && Peek() == '\r') {
             Advance();
             if (!AtEnd() && Peek() == '\n') {
-                ++pos_; // the LF of a CR LF pair; the line was counted at the CR
+                Advance();
             }
         } else if (!AtEnd()) {
             Advance();

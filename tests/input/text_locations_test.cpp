@@ -102,6 +102,12 @@ TEST(ParseLocationText, RejectsAFieldThatIsNotANumberNamingLineAndValue) {
     EXPECT_THAT(text.error, HasSubstr("fixes.txt, line 3: \"4O\" is not a number."));
     EXPECT_EQ(text.Count(), 0) << "nothing is half-loaded";
 
+    // Lines are counted the same with CR LF, CR or LF line ends.
+    for (const char* line_end : {"\r\n", "\r", "\n"}) {
+        const std::string content = std::string("x\ty") + line_end + "1\t2" + line_end + "3\t#";
+        EXPECT_THAT(Parse(content, 2).error, HasSubstr("line 3:")) << "line end " << line_end;
+    }
+
     for (const char* bad : {"x\ty\n1\tnan\n", "x\ty\n1\t1e999\n", "x\ty\n1\t12;5\n",
                             "x\ty\n1\t2\n3\t4\n\x01\x02\n"}) {
         EXPECT_FALSE(Parse(bad, 2).Ok()) << bad;
