@@ -33,7 +33,7 @@ build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 run: build
-	./$(BUILD_DIR)/src/app/ranvik
+	./$(BUILD_DIR)/ranvik
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
