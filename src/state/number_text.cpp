@@ -36,6 +36,11 @@ std::string FormatNumber(double value) {
     return text;
 }
 
+double AsShown(double value) {
+    const auto shown = ParseNumber(FormatNumber(value));
+    return shown ? *shown : value;
+}
+
 double RoundHalfEven(double value, int decimals) {
     if (!std::isfinite(value)) {
         return value;

@@ -17,6 +17,10 @@ namespace ranvik {
 // Appends FormatNumber(value) to `out` without a temporary string (for writing large files).
 void AppendNumber(std::string& out, double value);
 
+// The number a box shows for `value` read back: `value` to 15 significant digits. A computed
+// result that the user accepts in a box reaches the next step as exactly this number.
+[[nodiscard]] double AsShown(double value);
+
 // value rounded to `decimals` decimal places (0..15), halves to even: the value is scaled by
 // 10^decimals, rounded to the nearest integer with ties to the even one, and scaled back. A
 // value whose scaled magnitude reaches 2^52 has no fraction left to round and is returned

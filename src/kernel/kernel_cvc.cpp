@@ -1,0 +1,151 @@
+#include "kernel/kernel_cvc.h"
+
+#include "kernel/kernel_grid.h"
+#include "kernel/kernel_sums.h"
+#include "kernel/smoothing.h"
+#include "state/constants.h"
+#include "state/number_text.h"
+
+#include <omp.h>
+
+#include <atomic>
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace ranvik {
+namespace {
+
+enum class Kernel { Fixed, Adaptive };
+
+// Every location but `left_out`, in their order.
+Matrix Without(const Matrix& xy, std::int32_t n, std::int32_t left_out) {
+    Matrix work(n - 1, 2);
+    std::int32_t row = 0;
+    for (std::int32_t j = 0; j < n; ++j) {
+        if (j != left_out) {
+            work(row, 0) = xy(j, 0);
+            work(row, 1) = xy(j, 1);
+            ++row;
+        }
+    }
+    return work;
+}
+
+// Density at (x, y) of the fixed kernel with parameter h over the m rows of `work`.
+double FixedDensity(double x, double y, const Matrix& work, std::int32_t m, double h) {
+    const double two_h2 = 2 * (h * h);
+    const double norm = 2 * kPi * (h * h);
+    return FixedKernelSum(x, y, PointsOf(work, m), nullptr, two_h2, norm) / m;
+}
+
+// Density at (x, y) of the adaptive kernel with parameter h over the m rows of `work`.
+double AdaptiveDensity(double x, double y, const Matrix& work, std::int32_t m, double h) {
+    const std::vector<double> local = AdaptiveBandwidths(work, m, h, false);
+    std::vector<double> two_h2(local.size());
+    std::vector<double> norm(local.size());
+    for (std::size_t j = 0; j < local.size(); ++j) {
+        two_h2[j] = 2 * (local[j] * local[j]);
+        norm[j] = 2 * kPi * (local[j] * local[j]);
+    }
+    return AdaptiveKernelSum(x, y, PointsOf(work, m), two_h2, norm) / m;
+}
+
+// One leave-one-out pass: the density at location i of the kernel rebuilt without it.
+struct Pass {
+    double density = 0.0;
+    MinimiserWorkspace search;
+    Status status;
+};
+
+Pass LeaveOut(const Matrix& xy, std::int32_t n, std::int32_t i, Kernel kernel) {
+    Pass pass;
+    const std::int32_t m = n - 1;
+    const Matrix work = Without(xy, n, i);
+    const double h_ref = CalcHref(work, m);
+    const RunControl inner{{}, false};
+    const auto h = CalcCVh(work, h_ref, m, {}, pass.search, inner);
+    if (!h.Ok()) {
+        pass.status =
+            Status::Failure("Without location " + std::to_string(i + 1) +
+                            " the CV smoothing parameter cannot be chosen: " + h.status.error);
+        return pass;
+    }
+    const double x = xy(i, 0);
+    const double y = xy(i, 1);
+    pass.density = kernel == Kernel::Fixed ? FixedDensity(x, y, work, m, h.value)
+                                           : AdaptiveDensity(x, y, work, m, h.value);
+    if (!(pass.density > 0)) {
+        pass.status = Status::Failure(
+            "Location " + std::to_string(i + 1) + " (x = " + FormatNumber(x) +
+            ", y = " + FormatNumber(y) +
+            ") is so far from all the others that its leave-one-out density is 0, so the "
+            "CVC is infinite. Check that location for a typing error.");
+    }
+    return pass;
+}
+
+StatusOr<double> KernelCVC(State& state, const Matrix& xy, std::int32_t n, Kernel kernel,
+                           const RunControl& control) {
+    StatusOr<double> result;
+    if (n < 3) {
+        result.status = Status::Failure("The kernel CVC needs at least 3 locations; " +
+                                        std::to_string(n) + (n == 1 ? " is" : " are") + " loaded.");
+        return result;
+    }
+    std::vector<Pass> passes(static_cast<std::size_t>(n));
+    std::atomic<std::int32_t> done{0};
+    std::atomic<bool> stop{false};
+    // Passes are handed out one at a time; the thread that started the work also reports
+    // progress, so the callback always runs on the caller's thread.
+#pragma omp parallel if (control.parallel)
+    {
+#pragma omp for schedule(dynamic, 1) nowait
+        for (std::int32_t i = 0; i < n; ++i) {
+            if (stop.load()) {
+                continue;
+            }
+            passes[static_cast<std::size_t>(i)] = LeaveOut(xy, n, i, kernel);
+            ++done;
+            if (omp_get_thread_num() == 0 &&
+                !control.Report(static_cast<double>(done.load()) / n)) {
+                stop = true;
+            }
+        }
+    }
+    if (stop.load()) {
+        result.status = Status::Cancelled();
+        return result;
+    }
+    double sum = 0.0;
+    for (const Pass& pass : passes) {
+        if (!pass.status.Ok()) {
+            result.status = pass.status;
+            return result;
+        }
+        sum += std::log(pass.density);
+    }
+    state.Minimiser = passes.back().search;
+    result.value = -2 * sum;
+    return result;
+}
+
+} // namespace
+
+Status FixedKernelCVC(State& state, const Matrix& xy, std::int32_t n, const RunControl& control) {
+    const auto cvc = KernelCVC(state, xy, n, Kernel::Fixed, control);
+    if (cvc.Ok()) {
+        state.CVCFixedKernel = cvc.value;
+    }
+    return cvc.status;
+}
+
+Status AdKernelCVC(State& state, const Matrix& xy, std::int32_t n, const RunControl& control) {
+    const auto cvc = KernelCVC(state, xy, n, Kernel::Adaptive, control);
+    if (cvc.Ok()) {
+        state.CVCAdKernel = cvc.value;
+    }
+    return cvc.status;
+}
+
+} // namespace ranvik

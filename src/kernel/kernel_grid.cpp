@@ -1,0 +1,178 @@
+#include "kernel/kernel_grid.h"
+
+#include "kernel/kernel_sums.h"
+#include "output/output_grid.h"
+#include "state/constants.h"
+#include "state/number_text.h"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace ranvik {
+namespace {
+
+// e, the base of the adaptive kernel's geometric mean, to the 15 digits it has always had.
+constexpr double kE15 = 2.71828182845904;
+
+// Lays out the grid and checks the data common to both kernels.
+StatusOr<GridLayout> PrepareGrid(const Matrix& xy, std::int32_t n, double h) {
+    StatusOr<GridLayout> result;
+    result.status = CheckSmoothingParameter(h);
+    if (!result.Ok()) {
+        return result;
+    }
+    if (n < 1) {
+        result.status = CheckGridExtent({}, n);
+        return result;
+    }
+    result.value = LayOutGrid(xy, n);
+    result.status = CheckGridExtent(result.value, n);
+    return result;
+}
+
+// A grid whose probabilities are not all numbers cannot be a home range; it happens when the
+// smoothing parameter is extreme for the scale of the coordinates.
+Status CheckProbabilities(const Matrix& grid) {
+    for (std::int32_t k = 0; k < kGridNodes; ++k) {
+        if (!std::isfinite(grid(k, 2))) {
+            return Status::Failure("The kernel could not be computed with this smoothing "
+                                   "parameter: it is too small or too large for the distances "
+                                   "between the locations.");
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+Status CheckSmoothingParameter(double h) {
+    // h^2 must neither vanish nor overflow, or every density becomes 0 / 0.
+    const double norm = 2 * kPi * (h * h);
+    if (std::isfinite(h) && h > 0 && norm > 0 && std::isfinite(norm)) {
+        return {};
+    }
+    return Status::Failure("The smoothing parameter h must be a number greater than 0; it is " +
+                           FormatNumber(h) + ".");
+}
+
+StatusOr<double> SmoothingParameterFromText(std::string_view text, std::string_view what) {
+    StatusOr<double> result;
+    const auto value = ParseNumber(text);
+    if (!value) {
+        result.status = Status::Failure("The " + std::string(what) +
+                                        " box must hold a number for the smoothing parameter.");
+        return result;
+    }
+    result.value = *value;
+    if (*value <= 0) {
+        result.status = Status::Failure("The smoothing parameter in the " + std::string(what) +
+                                        " box must be greater than 0.");
+    }
+    return result;
+}
+
+Status CalcFixedKernel(State& state, const Matrix& xy, std::int32_t n, double h,
+                       const RunControl& control) {
+    const auto layout = PrepareGrid(xy, n, h);
+    if (!layout.Ok()) {
+        return layout.status;
+    }
+    const bool weighted = state.BiasCorrected == 1;
+    double sum_weights = n;
+    if (weighted && state.LocWeights.size() < static_cast<std::size_t>(n)) {
+        return Status::Failure("There is no weight for every location; load the locations "
+                               "file with its probability column again.");
+    }
+    if (weighted) {
+        sum_weights = 0.0;
+        for (std::int32_t i = 0; i < n; ++i) {
+            sum_weights += state.LocWeights[static_cast<std::size_t>(i)];
+        }
+        if (sum_weights == 0.0) {
+            return Status::Failure("The location weights add up to 0, so a weighted kernel "
+                                   "cannot be computed.");
+        }
+    }
+
+    const Points loc = PointsOf(xy, n);
+    const double two_h2 = 2 * (h * h);
+    const double norm = 2 * kPi * (h * h);
+    NodeDensity density;
+    if (weighted) {
+        density = [&](double x, double y) {
+            return FixedKernelSum(x, y, loc, state.LocWeights.data(), two_h2, norm) / sum_weights;
+        };
+    } else {
+        density = [&](double x, double y) {
+            return FixedKernelSum(x, y, loc, nullptr, two_h2, norm) / sum_weights;
+        };
+    }
+    auto grid = ComputeGrid(layout.value, density, control);
+    if (grid.Ok()) {
+        grid.status = CheckProbabilities(grid.value);
+    }
+    if (!grid.Ok()) {
+        return grid.status;
+    }
+    state.NumGridPts = kGridNodes;
+    state.GridFixedKernel = std::move(grid.value);
+    state.SumWeights = sum_weights;
+    state.DoneFixedKernel = true;
+    return {};
+}
+
+std::vector<double> AdaptiveBandwidths(const Matrix& xy, std::int32_t n, double h, bool parallel) {
+    const Points loc = PointsOf(xy, n);
+    const double two_h2 = 2 * (h * h);
+    const double norm = 2 * kPi * (h * h);
+    std::vector<double> pilot(static_cast<std::size_t>(n));
+#pragma omp parallel for schedule(dynamic, 16) if (parallel)
+    for (std::int32_t i = 0; i < n; ++i) {
+        const auto a = static_cast<std::size_t>(i);
+        pilot[a] = FixedKernelSum(loc.x[a], loc.y[a], loc, nullptr, two_h2, norm) / n;
+    }
+    double log_sum = 0.0;
+    for (const double p : pilot) {
+        log_sum += std::log(p);
+    }
+    const double g = std::pow(kE15, log_sum / n);
+    std::vector<double> local(pilot.size());
+    for (std::size_t i = 0; i < pilot.size(); ++i) {
+        const double lambda = 1 / std::sqrt(pilot[i] / g);
+        local[i] = h * lambda;
+    }
+    return local;
+}
+
+Status CalcAdKernel(State& state, const Matrix& xy, std::int32_t n, double h,
+                    const RunControl& control) {
+    const auto layout = PrepareGrid(xy, n, h);
+    if (!layout.Ok()) {
+        return layout.status;
+    }
+    const Points loc = PointsOf(xy, n);
+    const std::vector<double> local = AdaptiveBandwidths(xy, n, h, control.parallel);
+    std::vector<double> two_h2(local.size());
+    std::vector<double> norm(local.size());
+    for (std::size_t j = 0; j < local.size(); ++j) {
+        two_h2[j] = 2 * (local[j] * local[j]);
+        norm[j] = 2 * kPi * (local[j] * local[j]);
+    }
+    const auto density = [&](double x, double y) {
+        return AdaptiveKernelSum(x, y, loc, two_h2, norm) / n;
+    };
+    auto grid = ComputeGrid(layout.value, density, control);
+    if (grid.Ok()) {
+        grid.status = CheckProbabilities(grid.value);
+    }
+    if (!grid.Ok()) {
+        return grid.status;
+    }
+    state.NumGridPts = kGridNodes;
+    state.GridAdKernel = std::move(grid.value);
+    state.DoneAdKernel = true;
+    return {};
+}
+
+} // namespace ranvik

@@ -1,0 +1,151 @@
+#include "kernel/smoothing.h"
+
+#include "kernel/kernel_sums.h"
+#include "kernel/minimiser.h"
+#include "state/constants.h"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace ranvik {
+namespace {
+
+constexpr double kMinLSCVh = 1e-20;
+
+// Sum of `values` in index order, so that parallel and sequential runs agree to the bit.
+double SumInOrder(const std::vector<double>& values) {
+    double sum = 0.0;
+    for (const double v : values) {
+        sum += v;
+    }
+    return sum;
+}
+
+} // namespace
+
+double CalcHref(const Matrix& xy, std::int32_t n) {
+    const double count = n;
+    double sum_x = 0.0;
+    double sum_y = 0.0;
+    for (std::int32_t i = 0; i < n; ++i) {
+        sum_x += xy(i, 0);
+        sum_y += xy(i, 1);
+    }
+    const double mean_x = sum_x / count;
+    const double mean_y = sum_y / count;
+    double ss_x = 0.0;
+    double ss_y = 0.0;
+    for (std::int32_t i = 0; i < n; ++i) {
+        ss_x += (xy(i, 0) - mean_x) * (xy(i, 0) - mean_x);
+        ss_y += (xy(i, 1) - mean_y) * (xy(i, 1) - mean_y);
+    }
+    const double var_x = ss_x / (count - 1);
+    const double var_y = ss_y / (count - 1);
+    const double sigma = std::sqrt((var_x + var_y) / 2);
+    return sigma * std::pow(count, -1.0 / 6.0);
+}
+
+double CalcCVScore(const Matrix& xy, double h, std::int32_t n, std::span<const double> weights,
+                   bool parallel) {
+    const double two_h2 = 2 * (h * h);
+    const double norm = 2 * kPi * (h * h);
+    std::vector<double> c(static_cast<std::size_t>(n), 1 / norm);
+    if (!weights.empty()) {
+        for (std::int32_t j = 0; j < n; ++j) {
+            c[static_cast<std::size_t>(j)] = weights[static_cast<std::size_t>(j)] / norm;
+        }
+    }
+    const Points points = PointsOf(xy, n);
+    std::vector<double> log_s(static_cast<std::size_t>(n));
+#pragma omp parallel for schedule(dynamic, 16) if (parallel)
+    for (std::int32_t i = 0; i < n; ++i) {
+        const auto row = static_cast<std::size_t>(i);
+        log_s[row] = std::log(CVRowSum(row, points, c, two_h2));
+    }
+    return -SumInOrder(log_s) / (static_cast<double>(n) - 1);
+}
+
+double CalcLSCVScore(double& h, const Matrix& xy, std::int32_t n, bool parallel) {
+    if (n > 0 && h < kMinLSCVh) {
+        h = kMinLSCVh;
+    }
+    const double four_h2 = 4 * (h * h);
+    const double two_h2 = 2 * (h * h);
+    const Points points = PointsOf(xy, n);
+    std::vector<double> row_sums(static_cast<std::size_t>(n));
+#pragma omp parallel for schedule(dynamic, 16) if (parallel)
+    for (std::int32_t i = 0; i < n; ++i) {
+        const auto row = static_cast<std::size_t>(i);
+        row_sums[row] = LSCVRowSum(row, points, four_h2, two_h2);
+    }
+    const double s = SumInOrder(row_sums);
+    const double count = n;
+    return s * (1 / (count * count * (h * h) * 4 * kPi)) + 1 / (count * (h * h) * kPi);
+}
+
+Status CheckSmoothingInput(const Matrix& xy, std::int32_t n) {
+    if (n < 2) {
+        return Status::Failure("At least 2 locations are needed to choose a smoothing "
+                               "parameter; " +
+                               std::to_string(n) + (n == 1 ? " is" : " are") + " loaded.");
+    }
+    for (std::int32_t i = 1; i < n; ++i) {
+        if (xy(i, 0) != xy(0, 0) || xy(i, 1) != xy(0, 1)) {
+            return {};
+        }
+    }
+    return Status::Failure("All " + std::to_string(n) +
+                           " locations are at the same place, so a smoothing parameter cannot "
+                           "be chosen from them.");
+}
+
+StatusOr<double> CalcCVh(const Matrix& xy, double h_ref, std::int32_t n,
+                         std::span<const double> weights, MinimiserWorkspace& ws,
+                         const RunControl& control) {
+    StatusOr<double> result;
+    result.status = CheckSmoothingInput(xy, n);
+    if (!result.Ok()) {
+        return result;
+    }
+    // The search works on a copy, so a failed search leaves the caller's workspace as it was.
+    MinimiserWorkspace search = ws;
+    const Criterion cv = [&](double& h) {
+        return CalcCVScore(xy, h, n, weights, control.parallel);
+    };
+    result.status = BracketMinimum(search, kCVSearch, h_ref - 0.98 * h_ref, h_ref / 2, cv, control);
+    if (result.Ok()) {
+        result.status = GoldenSection(search, kCVSearch, cv, control);
+    }
+    if (result.Ok()) {
+        ws = search;
+        result.value = ws.GoldenXMin;
+    }
+    return result;
+}
+
+StatusOr<double> CalcLSCVh(const Matrix& xy, double h_ref, std::int32_t n, MinimiserWorkspace& ws,
+                           const RunControl& control) {
+    StatusOr<double> result;
+    result.status = CheckSmoothingInput(xy, n);
+    if (!result.Ok()) {
+        return result;
+    }
+    MinimiserWorkspace search = ws;
+    const Criterion lscv = [&](double& h) { return CalcLSCVScore(h, xy, n, control.parallel); };
+    result.status =
+        BracketMinimum(search, kLSCVSearch, h_ref - 0.98 * h_ref, h_ref / 2, lscv, control);
+    if (result.Ok()) {
+        result.status = GoldenSection(search, kLSCVSearch, lscv, control);
+    }
+    if (result.Ok()) {
+        if (search.GoldenXMin < 0) {
+            search.GoldenXMin = std::fabs(search.GoldenXMin);
+        }
+        ws = search;
+        result.value = ws.GoldenXMin;
+    }
+    return result;
+}
+
+} // namespace ranvik

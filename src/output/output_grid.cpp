@@ -1,0 +1,111 @@
+#include "output/output_grid.h"
+
+#include "state/number_text.h"
+
+#include <algorithm>
+
+namespace ranvik {
+namespace {
+
+// Columns of the grid computed between two progress reports.
+constexpr int kColumnsPerReport = 10;
+
+std::string Coordinate(double value) {
+    return FormatNumber(value);
+}
+
+} // namespace
+
+GridLayout LayOutGrid(const Matrix& xy, std::int32_t n) {
+    GridLayout g;
+    g.xmin = g.xmax = xy(0, 0);
+    g.ymin = g.ymax = xy(0, 1);
+    for (std::int32_t i = 0; i < n; ++i) {
+        const double x = xy(i, 0);
+        const double y = xy(i, 1);
+        if (x > g.xmax) {
+            g.xmax = x;
+        } else if (x < g.xmin) {
+            g.xmin = x;
+        }
+        if (y > g.ymax) {
+            g.ymax = y;
+        } else if (y < g.ymin) {
+            g.ymin = y;
+        }
+    }
+    g.x1 = g.xmax + 0.5 * (g.xmax - g.xmin);
+    g.x0 = g.xmin - 0.5 * (g.xmax - g.xmin);
+    g.y1 = g.ymax + 0.5 * (g.ymax - g.ymin);
+    g.y0 = g.ymin - 0.5 * (g.ymax - g.ymin);
+    g.dx = (g.x1 - g.x0) / kGridCells;
+    g.dy = (g.y1 - g.y0) / kGridCells;
+
+    double x = g.x0 + 0.5 * g.dx;
+    for (double& centre : g.xs) {
+        centre = x;
+        x = x + g.dx;
+    }
+    double y = g.y0 + 0.5 * g.dy;
+    for (double& centre : g.ys) {
+        centre = y;
+        y = y + g.dy;
+    }
+    return g;
+}
+
+Status CheckGridExtent(const GridLayout& layout, std::int32_t n) {
+    if (n < 1) {
+        return Status::Failure("No locations are loaded, so there is nothing to estimate a home "
+                               "range from.");
+    }
+    const bool one_x = layout.dx == 0.0;
+    const bool one_y = layout.dy == 0.0;
+    if (one_x && one_y) {
+        return Status::Failure("All locations are at the same place (x = " +
+                               Coordinate(layout.xmin) + ", y = " + Coordinate(layout.ymin) +
+                               "), so a home range grid cannot be laid over them.");
+    }
+    if (one_x) {
+        return Status::Failure("All locations have the same x coordinate (" +
+                               Coordinate(layout.xmin) +
+                               "): they lie on one north-south line, so the home range grid "
+                               "would have no width.");
+    }
+    if (one_y) {
+        return Status::Failure("All locations have the same y coordinate (" +
+                               Coordinate(layout.ymin) +
+                               "): they lie on one east-west line, so the home range grid "
+                               "would have no height.");
+    }
+    return {};
+}
+
+StatusOr<Matrix> ComputeGrid(const GridLayout& layout, const NodeDensity& density,
+                             const RunControl& control) {
+    StatusOr<Matrix> result;
+    Matrix& grid = result.value;
+    grid.Resize(kGridNodes + 1, 4);
+    for (int first = 0; first < kGridCells; first += kColumnsPerReport) {
+        const int last = std::min(first + kColumnsPerReport, kGridCells);
+        const int nodes = (last - first) * kGridCells;
+#pragma omp parallel for schedule(dynamic, 8) if (control.parallel)
+        for (int node = 0; node < nodes; ++node) {
+            const int i = first + node / kGridCells;
+            const int j = node % kGridCells;
+            const std::int32_t k = i * kGridCells + j;
+            const double x = layout.xs[static_cast<std::size_t>(i)];
+            const double y = layout.ys[static_cast<std::size_t>(j)];
+            grid(k, 0) = x;
+            grid(k, 1) = y;
+            grid(k, 2) = density(x, y) * layout.dx * layout.dy;
+        }
+        if (!control.Report(static_cast<double>(last) / kGridCells)) {
+            result.status = Status::Cancelled();
+            return result;
+        }
+    }
+    return result;
+}
+
+} // namespace ranvik

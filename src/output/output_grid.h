@@ -1,0 +1,52 @@
+#pragma once
+
+#include "state/matrix.h"
+#include "state/run_control.h"
+#include "state/status.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+namespace ranvik {
+
+// Cells per side of the utilization distribution grid, and its number of nodes.
+inline constexpr int kGridCells = 200;
+inline constexpr std::int32_t kGridNodes = kGridCells * kGridCells;
+
+// The output grid every home range estimator fills: 200 x 200 cells over the bounding box of
+// the locations widened by half its width on each side.
+//
+// The box is found in one pass over locations 0..n-1 starting from location 0: a coordinate
+// above the maximum raises it, otherwise one below the minimum lowers it. Then
+// X0 = xmin - 0.5 (xmax - xmin), X1 = xmax + 0.5 (xmax - xmin), dx = (X1 - X0) / 200, and the
+// same for y. Node centres start at X0 + 0.5 dx and Y0 + 0.5 dy and advance by repeated
+// addition of dx and dy, so xs and ys hold exactly the values written to the grid file.
+struct GridLayout {
+    double xmin = 0.0, xmax = 0.0, ymin = 0.0, ymax = 0.0;
+    double x0 = 0.0, x1 = 0.0, y0 = 0.0, y1 = 0.0;
+    double dx = 0.0, dy = 0.0;
+    std::array<double, kGridCells> xs{}; // centre of column i
+    std::array<double, kGridCells> ys{}; // centre of row j
+};
+
+// The layout over locations 0..n-1 of `xy` (n >= 1).
+[[nodiscard]] GridLayout LayOutGrid(const Matrix& xy, std::int32_t n);
+
+// Fails with a sentence for the user when the grid cannot hold a home range: no locations,
+// or all of them on one point, one north-south line (dx = 0) or one east-west line (dy = 0),
+// where every cell probability would be 0.
+[[nodiscard]] Status CheckGridExtent(const GridLayout& layout, std::int32_t n);
+
+// Density at a node (x, y).
+using NodeDensity = std::function<double(double x, double y)>;
+
+// A new grid of rows 0..40000 and columns 0..3: row k = 200 i + j holds node (xs[i], ys[j])
+// in columns 0 and 1 and, in column 2, density(x, y) * dx * dy, the probability of the cell.
+// Row 40000 and column 3 stay 0. Nodes are computed in parallel when `control` allows it;
+// each node's value does not depend on the thread. Progress is reported column by column;
+// when it asks to stop, the result is Cancelled and the grid is incomplete.
+[[nodiscard]] StatusOr<Matrix> ComputeGrid(const GridLayout& layout, const NodeDensity& density,
+                                           const RunControl& control);
+
+} // namespace ranvik

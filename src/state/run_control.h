@@ -1,0 +1,25 @@
+#pragma once
+
+#include <functional>
+
+namespace ranvik {
+
+// Progress value for work whose length is not known in advance (a search).
+inline constexpr double kUnknownProgress = -1.0;
+
+// What a long computation is given besides its data: where to report progress, and whether it
+// may spread its loops over the processor's cores.
+//
+// `progress` receives the fraction done (0..1, or kUnknownProgress) from the thread that
+// started the computation, between pieces of work; it returns false to ask the computation to
+// stop, which it then does without changing the record. Parallel and sequential runs give
+// bit-identical results: every sum keeps its order whichever thread forms it.
+struct RunControl {
+    std::function<bool(double fraction)> progress;
+    bool parallel = true;
+
+    // Reports progress; true to go on.
+    [[nodiscard]] bool Report(double fraction) const { return !progress || progress(fraction); }
+};
+
+} // namespace ranvik

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <utility>
+
+namespace ranvik {
+
+// Outcome of a step that can fail or be cancelled. Done when there is no error and the user
+// did not cancel; otherwise `error` is a sentence for the user (empty after a cancel).
+struct Status {
+    std::string error;
+    bool cancelled = false;
+
+    [[nodiscard]] bool Ok() const { return error.empty() && !cancelled; }
+
+    [[nodiscard]] static Status Failure(std::string message) { return {std::move(message), false}; }
+    [[nodiscard]] static Status Cancelled() { return {{}, true}; }
+};
+
+// A value together with the status of the step that computed it; `value` is meaningful only
+// when the status is Ok.
+template <class T> struct StatusOr {
+    T value{};
+    Status status;
+
+    [[nodiscard]] bool Ok() const { return status.Ok(); }
+};
+
+} // namespace ranvik
