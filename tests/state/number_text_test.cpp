@@ -83,6 +83,12 @@ TEST(ParseNumber, ReadsPlainDecimalAndExponentText) {
     EXPECT_EQ(ParseNumber(FormatNumber(1.0 / 3.0)), 0.333333333333333);
 }
 
+TEST(AsShown, IsTheValueToFifteenSignificantDigits) {
+    EXPECT_EQ(AsShown(1.0 / 3.0), 0.333333333333333);
+    EXPECT_EQ(AsShown(80.43961234567891234), 80.4396123456789);
+    EXPECT_EQ(AsShown(0.5), 0.5);
+}
+
 TEST(ParseNumber, RejectsTextThatIsNotAFiniteNumber) {
     for (const char* text :
          {"", "  ", "abc", "12,5", "1.2.3", "nan", "inf", "1e999", "+-1", "--1", "0x10", "12 34"}) {
