@@ -108,4 +108,19 @@ StatusOr<Matrix> ComputeGrid(const GridLayout& layout, const NodeDensity& densit
     return result;
 }
 
+StatusOr<Matrix> GridOverLocations(const Matrix& xy, std::int32_t n, const NodeDensity& density,
+                                   const RunControl& control) {
+    StatusOr<Matrix> result;
+    if (n < 1) {
+        result.status = CheckGridExtent({}, n);
+        return result;
+    }
+    const GridLayout layout = LayOutGrid(xy, n);
+    result.status = CheckGridExtent(layout, n);
+    if (!result.Ok()) {
+        return result;
+    }
+    return ComputeGrid(layout, density, control);
+}
+
 } // namespace ranvik

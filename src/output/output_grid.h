@@ -49,4 +49,10 @@ using NodeDensity = std::function<double(double x, double y)>;
 [[nodiscard]] StatusOr<Matrix> ComputeGrid(const GridLayout& layout, const NodeDensity& density,
                                            const RunControl& control);
 
+// The grid of `density` over locations 0..n-1 of `xy`: LayOutGrid, CheckGridExtent and
+// ComputeGrid in one step.
+[[nodiscard]] StatusOr<Matrix> GridOverLocations(const Matrix& xy, std::int32_t n,
+                                                 const NodeDensity& density,
+                                                 const RunControl& control);
+
 } // namespace ranvik

@@ -20,6 +20,18 @@ struct RunControl {
 
     // Reports progress; true to go on.
     [[nodiscard]] bool Report(double fraction) const { return !progress || progress(fraction); }
+
+    // The control for part `index` of `count` equal parts of this computation: its fractions
+    // are mapped into that part's share of the whole.
+    [[nodiscard]] RunControl Part(int index, int count) const {
+        RunControl part{{}, parallel};
+        if (progress) {
+            part.progress = [outer = progress, index, count](double fraction) {
+                return outer(fraction < 0 ? kUnknownProgress : (index + fraction) / count);
+            };
+        }
+        return part;
+    }
 };
 
 } // namespace ranvik

@@ -125,6 +125,10 @@ struct State {
     double Neg2LnL2CN = 0.0, AICc2CN = 0.0, CVC2CN = 0.0;
     double Neg2LnLExpPower = 0.0, AICcExpPower = 0.0, CVCExpPower = 0.0;
     double CVCFixedKernel = 0.0, CVCAdKernel = 0.0;
+    // Why a model could not be scored in the last comparison that included it, in table order
+    // (exponential power, 1-mode normal, circle mixture, normal mixture, fixed kernel,
+    // adaptive kernel); empty when it was scored.
+    std::array<std::string, 6> ComparisonErrors;
 
     // Log-likelihood contribution of each location (rows 0..n-1) under each fitted model.
     std::vector<double> LocLikBVN;

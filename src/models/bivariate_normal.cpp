@@ -1,0 +1,174 @@
+#include "models/bivariate_normal.h"
+
+#include "models/model_data.h"
+#include "models/objective.h"
+#include "output/output_grid.h"
+
+#include <cmath>
+
+namespace ranvik {
+namespace {
+
+constexpr double kParameters = 5.0;
+constexpr std::string_view kModel = "1-mode bivariate normal";
+
+BVNEstimate FromSums(double mean_x, double mean_y, double sxx, double syy, double sxy,
+                     double divisor) {
+    BVNEstimate e;
+    e.mean_x = mean_x;
+    e.mean_y = mean_y;
+    e.sigma_x = std::sqrt(sxx / divisor);
+    e.sigma_y = std::sqrt(syy / divisor);
+    e.rho = (sxy / divisor) / (e.sigma_x * e.sigma_y);
+    return e;
+}
+
+// The density is defined: positive spreads and a correlation strictly inside (-1, 1).
+bool Usable(const BVNEstimate& e) {
+    return e.sigma_x > 0 && e.sigma_y > 0 && std::isfinite(e.sigma_x) && std::isfinite(e.sigma_y) &&
+           std::fabs(e.rho) < 1;
+}
+
+} // namespace
+
+BVNEstimate UnweightedBVN(const Matrix& xy, std::int32_t n) {
+    const double count = n;
+    double sum_x = 0.0;
+    double sum_y = 0.0;
+    for (std::int32_t i = 0; i < n; ++i) {
+        sum_x += xy(i, 0);
+        sum_y += xy(i, 1);
+    }
+    const double mx = sum_x / count;
+    const double my = sum_y / count;
+    double sxx = 0.0;
+    double syy = 0.0;
+    double sxy = 0.0;
+    for (std::int32_t i = 0; i < n; ++i) {
+        sxx += (xy(i, 0) - mx) * (xy(i, 0) - mx);
+        syy += (xy(i, 1) - my) * (xy(i, 1) - my);
+        sxy += (xy(i, 0) - mx) * (xy(i, 1) - my);
+    }
+    return FromSums(mx, my, sxx, syy, sxy, count);
+}
+
+BVNEstimate WeightedBVN(const Matrix& xy, std::int32_t n, const std::vector<double>& weights) {
+    double w_sum = 0.0;
+    double sum_x = 0.0;
+    double sum_y = 0.0;
+    for (std::int32_t i = 0; i < n; ++i) {
+        const double w = weights[static_cast<std::size_t>(i)];
+        w_sum += w;
+        sum_x += w * xy(i, 0);
+        sum_y += w * xy(i, 1);
+    }
+    const double mx = sum_x / w_sum;
+    const double my = sum_y / w_sum;
+    double sxx = 0.0;
+    double syy = 0.0;
+    double sxy = 0.0;
+    for (std::int32_t i = 0; i < n; ++i) {
+        const double w = weights[static_cast<std::size_t>(i)];
+        sxx += w * ((xy(i, 0) - mx) * (xy(i, 0) - mx));
+        syy += w * ((xy(i, 1) - my) * (xy(i, 1) - my));
+        sxy += w * (xy(i, 0) - mx) * (xy(i, 1) - my);
+    }
+    return FromSums(mx, my, sxx, syy, sxy, w_sum * (1 - 1.0 / n));
+}
+
+double BVNDensity(const BVNEstimate& e, double x, double y) {
+    return NormalMode(e.mean_x, e.mean_y, e.sigma_x, e.sigma_y, e.rho).Density(x, y);
+}
+
+Status CompareBVN(State& state, const Matrix& xy, std::int32_t n, const RunControl& control) {
+    if (Status ok = CheckModelData(xy, n, {kModel, 7, true, true}); !ok.Ok()) {
+        return ok;
+    }
+    State work = state; // commit only a complete comparison
+    Status status = CalcBVNLikelihood(work, xy, n);
+    if (status.Ok()) {
+        status = CalcBVNCVC(work, xy, n, control);
+    }
+    if (status.Ok()) {
+        state.LocLikBVN = std::move(work.LocLikBVN);
+        state.Neg2LnLBVN = work.Neg2LnLBVN;
+        state.AICcBVN = work.AICcBVN;
+        state.CVCBVN = work.CVCBVN;
+    }
+    return status;
+}
+
+Status CalcBVNLikelihood(State& state, const Matrix& xy, std::int32_t n) {
+    const BVNEstimate e = UnweightedBVN(xy, n);
+    if (!Usable(e)) {
+        return Status::Failure("The " + std::string(kModel) +
+                               " cannot be fitted: the locations have no spread in one "
+                               "direction or lie on one line.");
+    }
+    const NormalMode mode(e.mean_x, e.mean_y, e.sigma_x, e.sigma_y, e.rho);
+    state.LocLikBVN.assign(static_cast<std::size_t>(n), 0.0);
+    double log_l = 0.0;
+    for (std::int32_t i = 0; i < n; ++i) {
+        const double l = LogOrFloor(mode.Density(xy(i, 0), xy(i, 1)));
+        state.LocLikBVN[static_cast<std::size_t>(i)] = l;
+        log_l = log_l + l;
+    }
+    state.Neg2LnLBVN = -2 * log_l;
+    state.AICcBVN = AICc(log_l, kParameters, n);
+    return {};
+}
+
+Status CalcBVNCVC(State& state, const Matrix& xy, std::int32_t n, const RunControl& control) {
+    double sum = 0.0;
+    for (std::int32_t i = 0; i < n; ++i) {
+        const Matrix work = WithoutLocation(xy, n, i);
+        const BVNEstimate e = UnweightedBVN(work, n - 1);
+        const double l = LogOrFloor(BVNDensity(e, xy(i, 0), xy(i, 1)));
+        if (!Usable(e) || !std::isfinite(l)) {
+            return Status::Failure(LeftOutFailure(kModel, i));
+        }
+        sum = sum + l;
+        if (!control.Report(static_cast<double>(i + 1) / n)) {
+            return Status::Cancelled();
+        }
+    }
+    state.CVCBVN = -2 * sum;
+    return {};
+}
+
+Status CalcBVNHomeRange(State& state, const Matrix& xy, std::int32_t n, const RunControl& control) {
+    if (Status ok = CheckModelData(xy, n, {kModel, 2, true, true}); !ok.Ok()) {
+        return ok;
+    }
+    const bool weighted = state.BiasCorrected == 1;
+    if (weighted && state.LocWeights.size() < static_cast<std::size_t>(n)) {
+        return Status::Failure("There is no weight for every location; load the locations "
+                               "file with its probability column again.");
+    }
+    const BVNEstimate e = weighted ? WeightedBVN(xy, n, state.LocWeights) : UnweightedBVN(xy, n);
+    if (!Usable(e)) {
+        return Status::Failure("The weighted " + std::string(kModel) +
+                               " cannot be fitted with these location weights.");
+    }
+    auto grid = CalcBVNGrid(xy, n, e, control);
+    if (!grid.Ok()) {
+        return grid.status;
+    }
+    state.BVNMeanX = e.mean_x;
+    state.BVNMeanY = e.mean_y;
+    state.BVNSigmaX = e.sigma_x;
+    state.BVNSigmaY = e.sigma_y;
+    state.BVNRho = e.rho;
+    state.GridBVN = std::move(grid.value);
+    state.NumGridPts = kGridNodes;
+    return {};
+}
+
+StatusOr<Matrix> CalcBVNGrid(const Matrix& xy, std::int32_t n, const BVNEstimate& e,
+                             const RunControl& control) {
+    const NormalMode mode(e.mean_x, e.mean_y, e.sigma_x, e.sigma_y, e.rho);
+    return GridOverLocations(
+        xy, n, [&mode](double x, double y) { return mode.Density(x, y); }, control);
+}
+
+} // namespace ranvik

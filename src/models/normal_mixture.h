@@ -1,0 +1,55 @@
+#pragma once
+
+#include "models/fit_context.h"
+#include "state/matrix.h"
+#include "state/run_control.h"
+#include "state/state.h"
+#include "state/status.h"
+
+#include <cstdint>
+
+namespace ranvik {
+
+// The 2-mode bivariate normal mixture: p f_1 + (1 - p) f_2, each f_k a bivariate normal
+// density with its own centre, standard deviations and correlation; 11 parameters, fitted by
+// the simplex on (mux1, muy1, mux2, muy2, ln sx1, ln sy1, rho1, ln sx2, ln sy2, rho2, p), the
+// only model whose objective weights the locations in a bias-corrected run.
+
+// Start vertices BVNStart1..12 of stage 1 (centres spread; common sigma = the smaller
+// standard deviation, rho = 0, p = 0.5), stage 2 (stage-1 centres, sigmas and correlations
+// spread, p = 0.5) or stage 3 (stage-2 estimate, p spread). Other stages leave them zero.
+void Init2BVNSimplex(FitContext& ctx, const Matrix& xy, int stage, std::int32_t n);
+
+// A small simplex around an estimate given mode by mode (natural scale); the standard
+// deviations are stored as logarithms.
+void Restart2BVNSimplex(FitContext& ctx, double mux1, double muy1, double sx1, double sy1,
+                        double rho1, double mux2, double muy2, double sx2, double sy2, double rho2,
+                        double p);
+
+// One fitting stage; stage 3 ends with a restart around its first estimate. Leaves the
+// estimate in ModelParams(1..11), standard deviations on their natural scale.
+void Fit2BVN(FitContext& ctx, const Matrix& xy, int stage, std::int32_t n);
+
+// The mixture density at (x, y) for ModelParams-style parameters (natural scale).
+[[nodiscard]] double NormalMixtureDensity(const std::vector<double>& params, double x, double y);
+
+// Leave-one-out criterion. Every left-out set is fitted afresh through the three stages, so
+// the passes are independent and run in parallel when `control` allows, each on its own copy
+// of the workspace; afterwards `ctx` holds what the last pass left, exactly as a run in
+// order would, and iteration-limit messages are passed on in pass order.
+[[nodiscard]] StatusOr<double> Calc2BVNCVC(FitContext& ctx, const Matrix& xy, std::int32_t n,
+                                           const RunControl& control = {});
+
+// The comparison entry: stages 1 to 3, Neg2LnL2BVN, AICc2BVN (K = 11), CVC2BVN and LocLik2BVN,
+// unweighted. Needs at least 13 locations with spread in x and y. On failure or cancel the
+// record is unchanged.
+[[nodiscard]] Status Calc2BVNModel(State& state, const Matrix& xy, std::int32_t n,
+                                   Notifier& notifier, const RunControl& control = {},
+                                   PerLocationValues values = PerLocationValues::AtEstimate);
+
+// The home range: stages 1 to 3 (weighted when BiasCorrected is 1) and Grid2BVN with
+// NumGridPts = 40000.
+[[nodiscard]] Status NormalMixtureHomeRange(State& state, const Matrix& xy, std::int32_t n,
+                                            Notifier& notifier, const RunControl& control = {});
+
+} // namespace ranvik

@@ -1,0 +1,53 @@
+#include "output/home_ranges.h"
+
+#include "models/bivariate_normal.h"
+#include "models/circle_mixture.h"
+#include "models/exp_power.h"
+#include "models/normal_mixture.h"
+
+#include <functional>
+#include <string>
+
+namespace ranvik {
+
+Status CalcHomeRanges(State& state, Notifier& notifier, const RunControl& control) {
+    using Estimator = std::function<Status(const RunControl&)>;
+    struct Step {
+        IntFlag& request;
+        bool& done;
+        Estimator run;
+    };
+    const Matrix& xy = state.LocXY;
+    const std::int32_t n = state.NumLocs;
+    Step steps[] = {
+        {state.DoBVN, state.DoneBVN,
+         [&](const RunControl& c) { return CalcBVNHomeRange(state, xy, n, c); }},
+        {state.Do2BVN, state.Done2BVN,
+         [&](const RunControl& c) { return NormalMixtureHomeRange(state, xy, n, notifier, c); }},
+        {state.Do2CN, state.Done2CN,
+         [&](const RunControl& c) { return CircleMixtureHomeRange(state, xy, n, notifier, c); }},
+        {state.DoExpPower, state.DoneExpPower,
+         [&](const RunControl& c) { return ExpPowerHomeRange(state, xy, n, notifier, c); }},
+    };
+    const int count = static_cast<int>(std::size(steps));
+    std::string errors;
+    for (int k = 0; k < count; ++k) {
+        Step& step = steps[k];
+        if (step.request != 1) {
+            continue;
+        }
+        const Status status = step.run(control.Part(k, count));
+        if (status.cancelled) {
+            return status;
+        }
+        if (status.Ok()) {
+            step.done = true;
+        } else {
+            errors += (errors.empty() ? "" : "\n") + status.error;
+        }
+        step.request = 0;
+    }
+    return errors.empty() ? Status{} : Status::Failure(errors);
+}
+
+} // namespace ranvik
