@@ -12,7 +12,8 @@ namespace ranvik {
 // by 2^k built in the exponent bits. The result is within 2 units in the last place of the
 // correctly rounded value (checked against std::exp in the tests), exp(0) is exactly 1, and
 // the same inputs give the same bits on every machine and in every thread. Arguments outside
-// [-708, 709], where the result would be subnormal, zero or infinite, and NaN go to std::exp.
+// [-708, 709], where the result would be subnormal or infinite, and NaN go to std::exp;
+// below -746, where exp is exactly 0, the result is 0 at once.
 void ExpBatch(const double* x, double* out, std::size_t count);
 
 } // namespace ranvik
