@@ -3,6 +3,7 @@
 #include "state/matrix.h"
 
 #include <cstdint>
+#include <cmath>
 #include <random>
 
 namespace ranvik::bench {
@@ -26,6 +27,44 @@ inline Matrix TwoModeLocations(std::int32_t n, unsigned seed = 1234) {
         }
     }
     return xy;
+}
+
+} // namespace ranvik::bench
+
+namespace ranvik::bench {
+
+// A GPS-like track of n hourly fixes (x, y, time in hours, location error in m), sorted by
+// time: a correlated random walk of 150-450 m steps that turns back towards its centre when
+// it strays more than 6 km, each fix displaced by its own location error of 10-30 m. The
+// array has the spare zero row and a fifth, unused column.
+inline Matrix GpsTrack(std::int32_t n, unsigned seed = 99) {
+    std::mt19937_64 random(seed);
+    std::normal_distribution<double> turn(0.0, 0.6);
+    std::normal_distribution<double> unit(0.0, 1.0);
+    std::uniform_real_distribution<double> step(150.0, 450.0);
+    std::uniform_real_distribution<double> error(10.0, 30.0);
+    const double cx = 565000.0;
+    const double cy = 5430000.0;
+    double x = cx;
+    double y = cy;
+    double heading = 0.0;
+    Matrix track(n + 1, 5);
+    for (std::int32_t i = 0; i < n; ++i) {
+        const double e = error(random);
+        track(i, 0) = x + e * unit(random);
+        track(i, 1) = y + e * unit(random);
+        track(i, 2) = i;
+        track(i, 3) = e;
+        if (std::hypot(x - cx, y - cy) > 6000.0) {
+            heading = std::atan2(cy - y, cx - x) + 0.3 * unit(random);
+        } else {
+            heading += turn(random);
+        }
+        const double length = step(random);
+        x += length * std::cos(heading);
+        y += length * std::sin(heading);
+    }
+    return track;
 }
 
 } // namespace ranvik::bench

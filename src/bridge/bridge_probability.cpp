@@ -1,0 +1,381 @@
+#include "bridge/bridge_probability.h"
+
+#include "state/constants.h"
+#include "state/exp_batch.h"
+#include "state/number_text.h"
+
+#include <omp.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cmath>
+#include <string>
+
+namespace ranvik {
+namespace {
+
+// A step's density is exactly 0 once 0.5 d^2 / var exceeds this (exp underflows).
+constexpr double kUnderflowArgument = 746.0;
+
+// Grid cells per side of a tile: the unit in which bridges are matched to cells.
+constexpr std::int64_t kTile = 16;
+
+// Squared distance from (x, y) to the box of a bridge (0 inside it).
+double BoxDistance2(const Bridge& b, double x, double y) {
+    const double dx = x < b.box_x0 ? b.box_x0 - x : (x > b.box_x1 ? x - b.box_x1 : 0.0);
+    const double dy = y < b.box_y0 ? b.box_y0 - y : (y > b.box_y1 ? y - b.box_y1 : 0.0);
+    return dx * dx + dy * dy;
+}
+
+double Integral(const Bridge& b, double x, double y) {
+    // The exponentials of all steps are taken together.
+    Bridge::Steps arg{};
+    Bridge::Steps e{};
+    const auto steps = static_cast<std::size_t>(b.steps);
+    for (std::size_t k = 0; k < steps; ++k) {
+        const double d2 = (y - b.my[k]) * (y - b.my[k]) + (x - b.mx[k]) * (x - b.mx[k]);
+        arg[k] = -0.5 * d2 / b.var[k];
+    }
+    ExpBatch(arg.data(), e.data(), steps);
+    for (std::size_t k = 0; k < steps; ++k) {
+        e[k] = e[k] * 1 / b.norm[k] * b.dt;
+    }
+    double q = 0.0;
+    for (std::size_t k = 0; k < steps; ++k) {
+        q = q + e[k];
+    }
+    return q;
+}
+
+// Sum over the listed bridges (in time order) of their integrals at (x, y); a bridge too far
+// away for any of its steps to count is skipped, since it would add exactly 0.
+double SumBridges(const BridgeSet& set, const std::vector<std::int32_t>& listed, double x,
+                  double y) {
+    double p = 0.0;
+    for (const std::int32_t index : listed) {
+        const Bridge& b = set.bridges[static_cast<std::size_t>(index)];
+        if (BoxDistance2(b, x, y) > b.reach2) {
+            continue;
+        }
+        p = p + Integral(b, x, y);
+    }
+    return p;
+}
+
+// The values x = start, start + step, ... while x <= stop, by repeated addition.
+std::vector<double> Steps(double start, double stop, double step) {
+    std::vector<double> values;
+    for (double v = start; v <= stop; v = v + step) {
+        values.push_back(v);
+    }
+    return values;
+}
+
+// How many values Steps would give, without making them; stops counting past `limit`.
+std::int64_t CountSteps(double start, double stop, double step, std::int64_t limit) {
+    std::int64_t count = 0;
+    for (double v = start; v <= stop && count <= limit; v = v + step) {
+        ++count;
+    }
+    return count;
+}
+
+} // namespace
+
+StatusOr<BridgeSet> PrepareBridges(const Matrix& fixes, std::int32_t n, double sigma_m2,
+                                   double max_time) {
+    StatusOr<BridgeSet> result;
+    if (n < 2) {
+        result.status = Status::Failure("At least 2 time-stamped locations are needed for a "
+                                        "Brownian bridge.");
+        return result;
+    }
+    BridgeSet& set = result.value;
+    for (std::int32_t a = 0; a + 1 < n; ++a) {
+        const double big_t = fixes(a + 1, 2) - fixes(a, 2);
+        if (!(big_t <= max_time)) {
+            continue;
+        }
+        if (!(big_t > 0)) {
+            result.status = Status::Failure(
+                "Locations " + std::to_string(a + 1) + " and " + std::to_string(a + 2) +
+                " (in time order) share the time " + FormatNumber(fixes(a, 2)) +
+                ", so no bridge can be drawn between them. Remove the duplicate and load the "
+                "file again.");
+            return result;
+        }
+        Bridge b;
+        b.duration = big_t;
+        b.dt = big_t / 20;
+        const double xa = fixes(a, 0);
+        const double ya = fixes(a, 1);
+        const double xb = fixes(a + 1, 0);
+        const double yb = fixes(a + 1, 1);
+        const double ea = fixes(a, 3);
+        const double eb = fixes(a + 1, 3);
+        double max_var = 0.0;
+        for (double t = 0; t <= big_t && b.steps < Bridge::kMaxSteps; t = t + b.dt) {
+            const double alpha = t / big_t;
+            const double var = ea * ea * ((1 - alpha) * (1 - alpha)) +
+                               alpha * big_t * (1 - alpha) * sigma_m2 + eb * eb * (alpha * alpha);
+            if (!(var > 0) || !std::isfinite(var)) {
+                result.status = Status::Failure(
+                    "The bridge between locations " + std::to_string(a + 1) + " and " +
+                    std::to_string(a + 2) +
+                    " has no spread: location errors must be greater than 0 and the Brownian "
+                    "bridge variance must be a positive number.");
+                return result;
+            }
+            const auto k = static_cast<std::size_t>(b.steps++);
+            b.mx[k] = xa + (xb - xa) * alpha;
+            b.my[k] = ya + (yb - ya) * alpha;
+            b.var[k] = var;
+            b.norm[k] = 2 * kPi * var;
+            max_var = std::max(max_var, var);
+        }
+        const auto used = static_cast<std::ptrdiff_t>(b.steps);
+        b.box_x0 = *std::min_element(b.mx.begin(), b.mx.begin() + used);
+        b.box_x1 = *std::max_element(b.mx.begin(), b.mx.begin() + used);
+        b.box_y0 = *std::min_element(b.my.begin(), b.my.begin() + used);
+        b.box_y1 = *std::max_element(b.my.begin(), b.my.begin() + used);
+        b.reach2 = 2 * kUnderflowArgument * max_var;
+        set.total_time = set.total_time + big_t;
+        set.bridges.push_back(std::move(b));
+    }
+    if (set.bridges.empty()) {
+        result.status = Status::Failure(
+            "No two successive locations are within the maximum time of " + FormatNumber(max_time) +
+            ", so no bridge can be computed. Enter a larger maximum time limit.");
+    }
+    return result;
+}
+
+double BridgeSum(const BridgeSet& set, double x, double y, bool prune) {
+    double p = 0.0;
+    for (const Bridge& b : set.bridges) {
+        if (prune && BoxDistance2(b, x, y) > b.reach2) {
+            continue;
+        }
+        p = p + Integral(b, x, y);
+    }
+    return p;
+}
+
+double BridgeDensity(const BridgeSet& set, double x, double y, bool prune) {
+    return BridgeSum(set, x, y, prune) / set.total_time;
+}
+
+StatusOr<BridgeGridSpec> ParseBridgeGridSpec(std::string_view min_x, std::string_view max_x,
+                                             std::string_view min_y, std::string_view max_y,
+                                             std::string_view resolution) {
+    StatusOr<BridgeGridSpec> result;
+    const struct {
+        std::string_view text;
+        const char* label;
+        double* value;
+    } boxes[] = {
+        {min_x, "Minimum X", &result.value.min_x},
+        {max_x, "Maximum X", &result.value.max_x},
+        {min_y, "Minimum Y", &result.value.min_y},
+        {max_y, "Maximum Y", &result.value.max_y},
+        {resolution, "Distance between grid points", &result.value.resolution},
+    };
+    for (const auto& box : boxes) {
+        const auto value = ParseNumber(box.text);
+        if (!value) {
+            std::string message = "The box \"";
+            message += box.label;
+            message += "\" must hold a number.";
+            result.status = Status::Failure(std::move(message));
+            return result;
+        }
+        *box.value = *value;
+    }
+    result.status = CheckBridgeGridSpec(result.value);
+    return result;
+}
+
+Status CheckBridgeGridSpec(const BridgeGridSpec& spec) {
+    if (!(spec.resolution > 0)) {
+        return Status::Failure("The distance between grid points must be greater than 0.");
+    }
+    if (spec.min_x > spec.max_x || spec.min_y > spec.max_y) {
+        return Status::Failure("The minimum of the grid extent must not be above its maximum.");
+    }
+    const std::int64_t columns =
+        CountSteps(spec.min_x, spec.max_x, spec.resolution, kMaxBridgeGridPoints);
+    const std::int64_t rows =
+        CountSteps(spec.min_y, spec.max_y, spec.resolution, kMaxBridgeGridPoints);
+    if (columns * rows > kMaxBridgeGridPoints) {
+        return Status::Failure("This grid would have more than " +
+                               std::to_string(kMaxBridgeGridPoints) +
+                               " points, more than fit in memory. Choose a larger distance "
+                               "between grid points or a smaller extent.");
+    }
+    return {};
+}
+
+BridgeGridSpec AutoBridgeGridExtent(const Matrix& fixes, std::int32_t n) {
+    double xmin = fixes(0, 0);
+    double xmax = xmin;
+    double ymin = fixes(0, 1);
+    double ymax = ymin;
+    for (std::int32_t i = 1; i < n; ++i) {
+        if (fixes(i, 0) > xmax) {
+            xmax = fixes(i, 0);
+        }
+        if (fixes(i, 0) < xmin) {
+            xmin = fixes(i, 0);
+        }
+        if (fixes(i, 1) > ymax) {
+            ymax = fixes(i, 1);
+        }
+        if (fixes(i, 1) < ymin) {
+            ymin = fixes(i, 1);
+        }
+    }
+    BridgeGridSpec spec;
+    spec.min_x = xmin - (xmax - xmin) / 5;
+    spec.max_x = xmax + (xmax - xmin) / 5;
+    spec.min_y = ymin - (ymax - ymin) / 5;
+    spec.max_y = ymax + (ymax - ymin) / 5;
+    return spec;
+}
+
+Status CalcBBGrid(State& state, const BridgeGridSpec& spec, const RunControl& control, bool prune) {
+    if (Status ok = CheckBridgeGridSpec(spec); !ok.Ok()) {
+        return ok;
+    }
+    const auto bridges =
+        PrepareBridges(state.BBSortedLocs, state.NumLocs, state.BBVariance, state.BBMaxTime);
+    if (!bridges.Ok()) {
+        return bridges.status;
+    }
+    const BridgeSet& set = bridges.value;
+    const std::vector<double> xs = Steps(spec.min_x, spec.max_x, spec.resolution);
+    const std::vector<double> ys = Steps(spec.min_y, spec.max_y, spec.resolution);
+    const auto nx = static_cast<std::int64_t>(xs.size());
+    const auto ny = static_cast<std::int64_t>(ys.size());
+    const std::int64_t tiles_x = (nx + kTile - 1) / kTile;
+    const std::int64_t tiles_y = (ny + kTile - 1) / kTile;
+
+    // The bridges that may reach each tile, in time order.
+    std::vector<std::vector<std::int32_t>> tile_bridges(
+        static_cast<std::size_t>(tiles_x * tiles_y));
+    for (std::size_t index = 0; index < set.bridges.size(); ++index) {
+        const Bridge& b = set.bridges[index];
+        // A little beyond the reach, so rounding in the square root never drops a tile.
+        const double reach = std::sqrt(b.reach2) * (1 + 1e-9) + 1e-9 * spec.resolution;
+        const auto first_x = std::lower_bound(xs.begin(), xs.end(), b.box_x0 - reach);
+        const auto last_x = std::upper_bound(xs.begin(), xs.end(), b.box_x1 + reach);
+        const auto first_y = std::lower_bound(ys.begin(), ys.end(), b.box_y0 - reach);
+        const auto last_y = std::upper_bound(ys.begin(), ys.end(), b.box_y1 + reach);
+        if (first_x == last_x || first_y == last_y) {
+            continue;
+        }
+        const std::int64_t tx0 = (first_x - xs.begin()) / kTile;
+        const std::int64_t tx1 = (last_x - xs.begin() - 1) / kTile;
+        const std::int64_t ty0 = (first_y - ys.begin()) / kTile;
+        const std::int64_t ty1 = (last_y - ys.begin() - 1) / kTile;
+        for (std::int64_t tx = tx0; tx <= tx1; ++tx) {
+            for (std::int64_t ty = ty0; ty <= ty1; ++ty) {
+                tile_bridges[static_cast<std::size_t>(tx * tiles_y + ty)].push_back(
+                    static_cast<std::int32_t>(index));
+            }
+        }
+    }
+
+    const std::int64_t count = nx * ny;
+    Matrix output(static_cast<std::int32_t>(count + 1), 4);
+    const double r = spec.resolution;
+    std::atomic<bool> stop{false};
+    std::atomic<std::int64_t> done{0};
+    const std::int64_t tile_count = tiles_x * tiles_y;
+#pragma omp parallel for schedule(dynamic, 1) if (control.parallel)
+    for (std::int64_t tile = 0; tile < tile_count; ++tile) {
+        if (stop.load()) {
+            continue;
+        }
+        const std::int64_t tx = tile / tiles_y;
+        const std::int64_t ty = tile % tiles_y;
+        const std::int64_t i0 = tx * kTile;
+        const std::int64_t i1 = std::min(nx, i0 + kTile);
+        const std::int64_t j0 = ty * kTile;
+        const std::int64_t j1 = std::min(ny, j0 + kTile);
+        const auto& listed = tile_bridges[static_cast<std::size_t>(tile)];
+        for (std::int64_t i = i0; i < i1; ++i) {
+            for (std::int64_t j = j0; j < j1; ++j) {
+                const double x = xs[static_cast<std::size_t>(i)];
+                const double y = ys[static_cast<std::size_t>(j)];
+                const double p =
+                    prune ? SumBridges(set, listed, x, y) : BridgeSum(set, x, y, false);
+                const auto k = static_cast<std::int32_t>(i * ny + j);
+                output(k, 0) = x;
+                output(k, 1) = y;
+                output(k, 2) = p / set.total_time * r * r;
+            }
+        }
+        const std::int64_t finished = ++done;
+        if (omp_get_thread_num() == 0 &&
+            !control.Report(static_cast<double>(finished) / static_cast<double>(tile_count))) {
+            stop = true;
+        }
+    }
+    if (stop.load()) {
+        return Status::Cancelled();
+    }
+    state.BBOutput = std::move(output);
+    state.NumGridPts = static_cast<std::int32_t>(count);
+    state.DoneBB = true;
+    return {};
+}
+
+Status CalcBBAtUserPts(State& state, const RunControl& control, bool prune) {
+    const std::int32_t m = state.NumUserPts;
+    if (m < 2) {
+        return Status::Failure("At least 2 user-specified points are needed: the distance "
+                               "between the first two sets the cell size.");
+    }
+    const Matrix& pts = state.UserPts;
+    const double c = std::sqrt((pts(0, 0) - pts(1, 0)) * (pts(0, 0) - pts(1, 0)) +
+                               (pts(0, 1) - pts(1, 1)) * (pts(0, 1) - pts(1, 1)));
+    if (!(c > 0)) {
+        return Status::Failure("The first two user-specified points are at the same place, so "
+                               "the cell size (their distance) would be 0.");
+    }
+    const auto bridges =
+        PrepareBridges(state.BBSortedLocs, state.NumLocs, state.BBVariance, state.BBMaxTime);
+    if (!bridges.Ok()) {
+        return bridges.status;
+    }
+    const BridgeSet& set = bridges.value;
+    Matrix output(m + 1, 4);
+    std::atomic<bool> stop{false};
+    std::atomic<std::int32_t> done{0};
+#pragma omp parallel for schedule(dynamic, 64) if (control.parallel)
+    for (std::int32_t k = 0; k < m; ++k) {
+        if (stop.load()) {
+            continue;
+        }
+        const double x = pts(k, 0);
+        const double y = pts(k, 1);
+        output(k, 0) = x;
+        output(k, 1) = y;
+        output(k, 2) = BridgeDensity(set, x, y, prune) * c * c;
+        const std::int32_t finished = ++done;
+        if (omp_get_thread_num() == 0 && finished % 64 == 0 &&
+            !control.Report(static_cast<double>(finished) / m)) {
+            stop = true;
+        }
+    }
+    if (stop.load()) {
+        return Status::Cancelled();
+    }
+    state.BBOutput = std::move(output);
+    state.NumGridPts = m;
+    state.DoneBB = true;
+    return {};
+}
+
+} // namespace ranvik

@@ -1,0 +1,301 @@
+#include "bridge/bridge_probability.h"
+#include "bridge/bridge_variance.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace ranvik {
+namespace {
+
+using ::testing::HasSubstr;
+
+// Batched exponentials keep each term within a few units in the last place.
+constexpr double kRel = 1e-12;
+
+struct Fix {
+    double x, y, t, error;
+};
+
+Matrix Fixes(const std::vector<Fix>& fixes) {
+    const auto n = static_cast<std::int32_t>(fixes.size());
+    Matrix m(n + 1, 5);
+    for (std::int32_t i = 0; i < n; ++i) {
+        const Fix& f = fixes[static_cast<std::size_t>(i)];
+        m(i, 0) = f.x;
+        m(i, 1) = f.y;
+        m(i, 2) = f.t;
+        m(i, 3) = f.error;
+    }
+    return m;
+}
+
+State TrackState(const std::vector<Fix>& fixes, double sigma_m2, double max_time) {
+    State state;
+    state.BBSortedLocs = Fixes(fixes);
+    state.NumLocs = static_cast<std::int32_t>(fixes.size());
+    state.BBVariance = sigma_m2;
+    state.BBMaxTime = max_time;
+    return state;
+}
+
+class Recorder final : public Notifier {
+public:
+    void Inform(std::string_view text) override { messages.emplace_back(text); }
+    std::vector<std::string> messages;
+};
+
+// ln of the bridge density of the middle fix b between a and c, written out from the model.
+double LogPhi(const Fix& a, const Fix& b, const Fix& c, double sigma_m2) {
+    const double big_t = c.t - a.t;
+    const double alpha = (b.t - a.t) / big_t;
+    const double mx = a.x + (c.x - a.x) * alpha;
+    const double my = a.y + (c.y - a.y) * alpha;
+    const double var = big_t * alpha * (1 - alpha) * sigma_m2 +
+                       (1 - alpha) * (1 - alpha) * a.error * a.error +
+                       alpha * alpha * c.error * c.error;
+    const double d2 = (b.x - mx) * (b.x - mx) + (b.y - my) * (b.y - my);
+    return std::log(1 / (2 * std::numbers::pi * var)) - 0.5 * d2 / var;
+}
+
+TEST(CalcBBNegLogLik, EverySecondFixIsPredictedByItsNeighbours) {
+    const std::vector<Fix> five = {
+        {0, 0, 0, 5}, {12, 3, 1, 6}, {20, 0, 2, 4}, {33, -4, 4, 5}, {40, 2, 5, 3}};
+    int zeros = 0;
+    const double expected =
+        -(LogPhi(five[0], five[1], five[2], 30.0) + LogPhi(five[2], five[3], five[4], 30.0));
+    EXPECT_NEAR(CalcBBNegLogLik(Fixes(five), 30.0, 5, zeros), expected, 1e-12);
+    EXPECT_EQ(zeros, 0);
+
+    // With six fixes the last one takes no part.
+    std::vector<Fix> six = five;
+    six.push_back({1e6, 1e6, 9, 1});
+    EXPECT_EQ(CalcBBNegLogLik(Fixes(six), 30.0, 6, zeros),
+              CalcBBNegLogLik(Fixes(five), 30.0, 5, zeros));
+}
+
+TEST(CalcBBNegLogLik, AFixOnItsPredictedPositionAndOneFarAway) {
+    // Equal steps: alpha = 0.5, var = T sigma / 4 + (e0^2 + e1^2) / 4.
+    const std::vector<Fix> on_line = {{0, 0, 0, 2}, {5, 5, 1, 9}, {10, 10, 2, 4}};
+    int zeros = 0;
+    const double var = 2 * 8.0 / 4 + (4.0 + 16.0) / 4;
+    EXPECT_NEAR(CalcBBNegLogLik(Fixes(on_line), 8.0, 3, zeros),
+                -std::log(1 / (2 * std::numbers::pi * var)), 1e-12);
+
+    const std::vector<Fix> far = {{0, 0, 0, 1}, {1e7, 0, 1, 1}, {10, 0, 2, 1}};
+    EXPECT_NEAR(CalcBBNegLogLik(Fixes(far), 1.0, 3, zeros), -std::log(1e-250), 1e-9);
+    EXPECT_EQ(zeros, 1);
+}
+
+TEST(StartingBBVariance, EqualStepsGiveFourOverT) {
+    // n = 4: m = round(1.5) = 2, divisor 2 (m - 1) = 2; one term from fix 1.
+    const std::vector<Fix> fixes = {{0, 0, 0, 1}, {3, 4, 2, 1}, {0, 0, 4, 1}, {9, 9, 6, 1}};
+    EXPECT_DOUBLE_EQ(StartingBBVariance(Fixes(fixes), 4), 4.0 / 4 * 25 / 2);
+}
+
+// A track simulated from the model itself: Brownian motion with variance sigma_m2 per time
+// unit in each coordinate. The fixes that serve as bridge ends (even indices) are observed
+// with their known errors; the observed fixes between them carry no error of their own, as the
+// likelihood assumes.
+std::vector<Fix> SimulatedTrack(int n, double sigma_m2, unsigned seed) {
+    std::mt19937_64 random(seed);
+    std::normal_distribution<double> unit(0.0, 1.0);
+    std::vector<Fix> fixes;
+    double x = 500000;
+    double y = 5400000;
+    for (int i = 0; i < n; ++i) {
+        const double error = 5.0 + (i % 3) * 5.0;
+        const double shown = i % 2 == 0 ? error : 0.0;
+        fixes.push_back({x + shown * unit(random), y + shown * unit(random), i * 2.0, error});
+        x += std::sqrt(2.0 * sigma_m2) * unit(random);
+        y += std::sqrt(2.0 * sigma_m2) * unit(random);
+    }
+    return fixes;
+}
+
+TEST(EstimateBBVariance, RecoversTheVarianceOfASimulatedTrack) {
+    constexpr double kTruth = 400.0;
+    State state = TrackState(SimulatedTrack(4001, kTruth, 3), 0, 0);
+    Recorder notices;
+    ASSERT_TRUE(EstimateBBVariance(state, notices).Ok());
+    EXPECT_NEAR(state.BBVariance, kTruth, 0.1 * kTruth);
+    EXPECT_EQ(state.Minimiser.GoldenTol, 0.0001);
+    EXPECT_EQ(state.BBVariance, state.Minimiser.GoldenXMin);
+    EXPECT_TRUE(notices.messages.empty());
+}
+
+TEST(EstimateBBVariance, RefusesTooFewFixesAndSharedTimes) {
+    Recorder notices;
+    for (const auto& fixes :
+         {std::vector<Fix>{{0, 0, 0, 1}, {1, 1, 1, 1}, {2, 0, 2, 1}},
+          std::vector<Fix>{{0, 0, 0, 1}, {1, 1, 1, 1}, {2, 0, 1, 1}, {3, 3, 4, 1}, {5, 1, 5, 1}}}) {
+        State state = TrackState(fixes, 7, 0);
+        const State before = state;
+        const Status status = EstimateBBVariance(state, notices);
+        EXPECT_FALSE(status.error.empty());
+        EXPECT_TRUE(state == before);
+    }
+}
+
+TEST(PrepareBridges, TwentyStepsWhenTheSumOfTwentyDtPassesT) {
+    // Find durations where twenty additions of T / 20 land above T, and one where they do not.
+    int found = 0;
+    for (double big_t = 0.01; big_t < 5 && found == 0; big_t += 0.01) {
+        double t = 0;
+        int evaluations = 0;
+        for (; t <= big_t; t = t + big_t / 20) {
+            ++evaluations;
+        }
+        if (evaluations == 20) {
+            const auto set = PrepareBridges(Fixes({{0, 0, 0, 3}, {10, 0, big_t, 3}}), 2, 5, 10);
+            ASSERT_TRUE(set.Ok());
+            EXPECT_EQ(set.value.bridges[0].steps, 20) << "T = " << big_t;
+            ++found;
+        }
+    }
+    EXPECT_EQ(found, 1);
+    const auto exact = PrepareBridges(Fixes({{0, 0, 0, 3}, {10, 0, 20, 3}}), 2, 5, 30);
+    EXPECT_EQ(exact.value.bridges[0].steps, 21);
+}
+
+// P / W written out from the model, with the library exp.
+double ReferenceDensity(const std::vector<Fix>& f, double sigma_m2, double max_time, double x,
+                        double y) {
+    double p = 0;
+    double w = 0;
+    for (std::size_t a = 0; a + 1 < f.size(); ++a) {
+        const double big_t = f[a + 1].t - f[a].t;
+        if (big_t > max_time) {
+            continue;
+        }
+        const double dt = big_t / 20;
+        double q = 0;
+        for (double t = 0; t <= big_t; t = t + dt) {
+            const double alpha = t / big_t;
+            const double mx = f[a].x + (f[a + 1].x - f[a].x) * alpha;
+            const double my = f[a].y + (f[a + 1].y - f[a].y) * alpha;
+            const double var = f[a].error * f[a].error * (1 - alpha) * (1 - alpha) +
+                               alpha * big_t * (1 - alpha) * sigma_m2 +
+                               f[a + 1].error * f[a + 1].error * alpha * alpha;
+            const double d2 = (y - my) * (y - my) + (x - mx) * (x - mx);
+            q += std::exp(-0.5 * d2 / var) / (2 * std::numbers::pi * var) * dt;
+        }
+        p += q;
+        w += big_t;
+    }
+    return p / w;
+}
+
+const std::vector<Fix> kTrack = {{0, 0, 0, 2},  {4, 3, 1, 3},  {9, 1, 2, 2},
+                                 {9, 8, 30, 4}, {2, 6, 31, 2}, {1, 1, 32, 3}};
+
+TEST(CalcBBGrid, GridRunsXOuterYInnerWithTheCellArea) {
+    State state = TrackState(kTrack, 6.0, 5.0); // the 28-unit gap is not bridged
+    ASSERT_TRUE(CalcBBGrid(state, {0, 10, 0, 5, 5}).Ok());
+    ASSERT_EQ(state.NumGridPts, 6);
+    const double expected_xy[6][2] = {{0, 0}, {0, 5}, {5, 0}, {5, 5}, {10, 0}, {10, 5}};
+    for (std::int32_t k = 0; k < 6; ++k) {
+        const double x = expected_xy[k][0];
+        const double y = expected_xy[k][1];
+        EXPECT_EQ(state.BBOutput(k, 0), x);
+        EXPECT_EQ(state.BBOutput(k, 1), y);
+        const double expected = ReferenceDensity(kTrack, 6.0, 5.0, x, y) * 25;
+        EXPECT_NEAR(state.BBOutput(k, 2), expected, kRel * expected) << "point " << k;
+    }
+    EXPECT_TRUE(state.DoneBB);
+
+    // An extent that is not a multiple of the distance stops at the last point within it.
+    ASSERT_TRUE(CalcBBGrid(state, {0, 12, 0, 5, 5}).Ok());
+    EXPECT_EQ(state.NumGridPts, 6);
+    EXPECT_EQ(state.BBOutput(5, 0), 10);
+}
+
+TEST(CalcBBAtUserPts, CellSizeIsTheDistanceOfTheFirstTwoPoints) {
+    State state = TrackState(kTrack, 6.0, 5.0);
+    state.UserPts = Matrix(40001, 3);
+    const double points[3][2] = {{3, 2}, {3, 4}, {8.123456789012345, 6}};
+    for (int k = 0; k < 3; ++k) {
+        state.UserPts(k, 0) = points[k][0];
+        state.UserPts(k, 1) = points[k][1];
+    }
+    state.NumUserPts = 3;
+    ASSERT_TRUE(CalcBBAtUserPts(state).Ok());
+    EXPECT_EQ(state.NumGridPts, 3);
+    EXPECT_EQ(state.BBOutput(2, 0), 8.123456789012345);
+    for (int k = 0; k < 3; ++k) {
+        const double expected = ReferenceDensity(kTrack, 6.0, 5.0, points[k][0], points[k][1]) * 4;
+        EXPECT_NEAR(state.BBOutput(k, 2), expected, kRel * expected);
+    }
+}
+
+TEST(AutoBridgeGridExtent, WidensTheBoxByAFifthOfItsRange) {
+    const BridgeGridSpec spec =
+        AutoBridgeGridExtent(Fixes({{150, 20, 0, 1}, {100, 50, 1, 1}, {200, 0, 2, 1}}), 3);
+    EXPECT_EQ(spec.min_x, 80);
+    EXPECT_EQ(spec.max_x, 220);
+    EXPECT_EQ(spec.min_y, -10);
+    EXPECT_EQ(spec.max_y, 60);
+}
+
+TEST(BridgeComputations, RefuseWhatCannotBeComputedAndChangeNothing) {
+    const auto refused = [](State state, const BridgeGridSpec& spec, const char* why) {
+        const State before = state;
+        const Status status = CalcBBGrid(state, spec);
+        EXPECT_FALSE(status.error.empty()) << why;
+        EXPECT_TRUE(state == before) << why;
+        return status.error;
+    };
+    const BridgeGridSpec small{0, 10, 0, 10, 5};
+    refused(TrackState(kTrack, 6, 5), {0, 10, 0, 10, 0}, "zero distance");
+    refused(TrackState(kTrack, 6, 5), {0, 10, 0, 10, -1}, "negative distance");
+    refused(TrackState(kTrack, 6, 5), {10, 0, 0, 10, 1}, "reversed extent");
+    refused(TrackState(kTrack, 6, 5), {0, 1e6, 0, 1e6, 1}, "too many points");
+    EXPECT_THAT(refused(TrackState(kTrack, 6, 0.5), small, "no bridge"), HasSubstr("maximum time"));
+    std::vector<Fix> same_time = kTrack;
+    same_time[2].t = 1;
+    refused(TrackState(same_time, 6, 5), small, "two fixes at one time");
+    std::vector<Fix> no_error = kTrack;
+    no_error[1].error = 0;
+    refused(TrackState(no_error, 6, 5), small, "zero location error");
+
+    EXPECT_FALSE(ParseBridgeGridSpec("0", "ten", "0", "5", "5").Ok());
+    EXPECT_TRUE(ParseBridgeGridSpec("0", "10", "0", "5", "5").Ok());
+
+    State points = TrackState(kTrack, 6, 5);
+    points.UserPts = Matrix(40001, 3);
+    points.NumUserPts = 1;
+    EXPECT_FALSE(CalcBBAtUserPts(points).Ok()) << "one point";
+    points.NumUserPts = 2; // both at (0, 0)
+    EXPECT_FALSE(CalcBBAtUserPts(points).Ok()) << "first two points at one place";
+}
+
+TEST(CalcBBGrid, PruningAndThreadsChangeNoBit) {
+    // Narrow bridges over a wide grid, so most cells skip most bridges.
+    std::vector<Fix> fixes;
+    std::mt19937 random(5);
+    std::normal_distribution<double> step(0.0, 40.0);
+    double x = 0;
+    double y = 0;
+    for (int i = 0; i < 60; ++i) {
+        fixes.push_back({x, y, i * 1.0, 3.0 + i % 4});
+        x += step(random);
+        y += step(random);
+    }
+    const BridgeGridSpec spec{-900, 900, -900, 900, 15};
+    State plain = TrackState(fixes, 50.0, 2.0);
+    State pruned = plain;
+    State sequential = plain;
+    ASSERT_TRUE(CalcBBGrid(plain, spec, {}, false).Ok());
+    ASSERT_TRUE(CalcBBGrid(pruned, spec, {}, true).Ok());
+    ASSERT_TRUE(CalcBBGrid(sequential, spec, {{}, false}, true).Ok());
+    EXPECT_TRUE(pruned.BBOutput == plain.BBOutput);
+    EXPECT_TRUE(sequential.BBOutput == plain.BBOutput);
+}
+
+} // namespace
+} // namespace ranvik
