@@ -12,6 +12,7 @@ namespace ranvik {
 namespace {
 
 constexpr double kDensityFloor = 1e-250;
+constexpr double kNoLikelihood = std::numeric_limits<double>::max();
 
 // Geometry of inner fix i against the bridge between its neighbours.
 struct Observation {
@@ -95,9 +96,11 @@ Status EstimateBBVariance(State& state, Notifier& notifier, const RunControl& co
                                "instead.");
     }
     int zero_densities = 0;
+    // A trial variance so far below 0 that a bridge's variance turns negative has no
+    // likelihood; it counts as the worst value there is, so the search turns back.
     const Criterion neg_log_l = [&](double& sigma_m2) {
         const double value = CalcBBNegLogLik(fixes, sigma_m2, n, zero_densities);
-        return std::isfinite(value) ? value : std::numeric_limits<double>::quiet_NaN();
+        return std::isfinite(value) ? value : kNoLikelihood;
     };
     MinimiserWorkspace search = state.Minimiser;
     Status status = BracketMinimum(search, kBBSearch, s - 0.7 * s, s - 0.5 * s, neg_log_l, control);

@@ -129,6 +129,20 @@ TEST(EstimateBBVariance, RecoversTheVarianceOfASimulatedTrack) {
     EXPECT_TRUE(notices.messages.empty());
 }
 
+TEST(EstimateBBVariance, ZeroDensitiesGiveOneNoticeWithTheirCount) {
+    // A long track with one fix 100 km out (a typing error): whatever variance the search
+    // tries, that fix's density under its bridge underflows.
+    std::vector<Fix> fixes = SimulatedTrack(4001, 400.0, 8);
+    fixes[7].x += 1e5;
+    State state = TrackState(fixes, 0, 0);
+    Recorder notices;
+    const Status status = EstimateBBVariance(state, notices);
+    ASSERT_TRUE(status.Ok()) << status.error;
+    ASSERT_EQ(notices.messages.size(), 1U);
+    EXPECT_THAT(notices.messages[0], HasSubstr(std::string(kZeroDensityMessage)));
+    EXPECT_THAT(notices.messages[0], HasSubstr("times during the estimate"));
+}
+
 TEST(EstimateBBVariance, RefusesTooFewFixesAndSharedTimes) {
     Recorder notices;
     for (const auto& fixes :
