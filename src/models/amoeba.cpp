@@ -18,7 +18,13 @@ constexpr int kMaxDimensions = 20;
 
 void Amoeba(FitContext& ctx, const Matrix& xy, const Matrix& p, std::vector<double>& y,
             std::int32_t n) {
-    SimplexWorkspace& ws = ctx.simplex;
+    AmoebaMinimise(
+        ctx.simplex, ctx.notifier,
+        [&](std::vector<double>& vertex) { return AmoebaFunc(ctx, xy, vertex, n); }, p, y);
+}
+
+void AmoebaMinimise(SimplexWorkspace& ws, Notifier& notifier, const SimplexObjective& objective,
+                    const Matrix& p, std::vector<double>& y) {
     const auto ndim = static_cast<int>(std::lround(ws.NDim));
     const int m = ndim + 1;
     Matrix& ap = ws.AmoebaP;
@@ -31,9 +37,7 @@ void Amoeba(FitContext& ctx, const Matrix& xy, const Matrix& p, std::vector<doub
     std::vector<double> c(kMaxDimensions + 1);
     std::vector<double> r(kMaxDimensions + 1);
     std::vector<double> e(kMaxDimensions + 1);
-    const auto evaluate = [&](std::vector<double>& vertex) {
-        return AmoebaFunc(ctx, xy, vertex, n);
-    };
+    const auto evaluate = [&](std::vector<double>& vertex) { return objective(vertex); };
     const auto store = [&](int row, const std::vector<double>& vertex) {
         for (int j = 1; j <= ndim; ++j) {
             ap(row, j) = vertex[static_cast<std::size_t>(j)];
@@ -74,7 +78,7 @@ void Amoeba(FitContext& ctx, const Matrix& xy, const Matrix& p, std::vector<doub
             return;
         }
         if (iter == kMaxIterations) {
-            ctx.notifier.Inform(kAmoebaLimitMessage);
+            notifier.Inform(kAmoebaLimitMessage);
             ws.MaxLogLikelihood = -at(lo);
             return;
         }

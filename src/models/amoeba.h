@@ -4,6 +4,7 @@
 #include "state/matrix.h"
 
 #include <cstdint>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -28,5 +29,14 @@ inline constexpr std::string_view kAmoebaLimitMessage = "Amoeba exceeding maximu
 // the simplex at hand. On return ILo is the best vertex and MaxLogLikelihood = -y[ILo].
 void Amoeba(FitContext& ctx, const Matrix& xy, const Matrix& p, std::vector<double>& y,
             std::int32_t n);
+
+// A function of a parameter vector (elements 1..NDim) that the simplex minimises; it may
+// change the vector (clamp it), and the change is seen as described above.
+using SimplexObjective = std::function<double(std::vector<double>& v)>;
+
+// The same minimisation of any objective, with the workspace `ws` and the limit message sent
+// to `notifier`. Amoeba is this with AmoebaFunc on the locations.
+void AmoebaMinimise(SimplexWorkspace& ws, Notifier& notifier, const SimplexObjective& objective,
+                    const Matrix& p, std::vector<double>& y);
 
 } // namespace ranvik
