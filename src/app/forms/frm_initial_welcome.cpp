@@ -1,7 +1,8 @@
 #include "app/forms/frm_initial_welcome.h"
 
 #include "app/forms/captions.h"
-#include "app/forms/wizard.h"
+#include "app/forms/front_forms.h"
+#include "app/forms/all_forms.h"
 
 #include <QFont>
 #include <QHBoxLayout>
@@ -91,7 +92,8 @@ FrmInitialWelcome::FrmInitialWelcome(Wizard& wizard) : wizard_(wizard) {
 }
 
 void FrmInitialWelcome::CmdNext_Click() {
-    wizard_.WelcomeNext();
+    wizard_.data_type.Show(wizard_);
+    wizard_.welcome.Unload();
 }
 
 } // namespace ranvik

@@ -3,6 +3,7 @@
 #include "app/forms/dialogs.h"
 #include "state/state.h"
 
+#include <QGuiApplication>
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
@@ -10,6 +11,15 @@
 namespace ranvik {
 
 class FrmInitialWelcome;
+class FrmDataTypeOptions;
+class FrmHomeRangeOptions;
+class FrmInputDataOptions;
+class FrmLoadTextFile;
+class FrmCompareHROption;
+class FrmKernelOptions;
+class FrmSaveAs;
+class FrmHRComparison;
+struct ComparisonChoice;
 
 // One form of the wizard and its lifetime: shown (created and loaded on first show), hidden
 // (kept with its control values) or unloaded (destroyed, so the next show starts afresh).
@@ -22,8 +32,10 @@ public:
     template <class... Args> Form& Show(Args&&... args) {
         Form& form = Load(std::forward<Args>(args)...);
         form.show();
-        form.raise();
-        form.activateWindow();
+        if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
+            form.raise();
+            form.activateWindow();
+        }
         return form;
     }
 
@@ -70,14 +82,25 @@ public:
     // Shows the welcome form, the start of every run.
     void Start();
 
-    // The welcome form's Next. The data type form that follows it is not built yet, so the
-    // welcome form stays.
-    void WelcomeNext();
+    // The parametric estimators that were requested, then the save form. Messages of the
+    // computation (and a sentence for each model that could not be fitted) go to the user.
+    void RunHomeRanges(QWidget* parent);
+
+    // The comparison of the ticked models, then the comparison form.
+    void RunComparisonAndShow(QWidget* parent, const ComparisonChoice& choice);
 
     [[nodiscard]] State& state() { return state_; }
     [[nodiscard]] Dialogs& dialogs() { return dialogs_; }
 
     FormSlot<FrmInitialWelcome> welcome;
+    FormSlot<FrmDataTypeOptions> data_type;
+    FormSlot<FrmHomeRangeOptions> home_range;
+    FormSlot<FrmInputDataOptions> input_data;
+    FormSlot<FrmLoadTextFile> load_text;
+    FormSlot<FrmCompareHROption> compare;
+    FormSlot<FrmKernelOptions> kernel_options;
+    FormSlot<FrmSaveAs> save_as;
+    FormSlot<FrmHRComparison> comparison;
 
 private:
     State& state_;

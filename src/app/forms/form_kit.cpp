@@ -1,0 +1,76 @@
+#include "app/forms/form_kit.h"
+
+#include "app/forms/captions.h"
+#include "app/forms/wizard.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QHBoxLayout>
+
+namespace ranvik {
+
+WizardForm::WizardForm(Wizard& wizard, const char* name) : wizard_(wizard) {
+    setObjectName(QString::fromLatin1(name));
+    setWindowTitle(QString::fromLatin1(kFormCaption));
+}
+
+void WizardForm::closeEvent(QCloseEvent* event) {
+    if (event->spontaneous()) {
+        QCoreApplication::quit();
+    }
+    QWidget::closeEvent(event);
+}
+
+QLabel* WizardForm::Label(const char* name, const QString& text, bool wrap) {
+    auto* label = new QLabel(text, this);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setWordWrap(wrap);
+    return label;
+}
+
+QPushButton* WizardForm::Button(const char* name, const QString& text,
+                                std::function<void()> click) {
+    auto* button = new QPushButton(text, this);
+    button->setObjectName(QString::fromLatin1(name));
+    connect(button, &QPushButton::clicked, this, [click = std::move(click)] { click(); });
+    return button;
+}
+
+QRadioButton* WizardForm::Option(const char* name, const QString& text, QWidget* parent) {
+    auto* option = new QRadioButton(text, parent != nullptr ? parent : this);
+    option->setObjectName(QString::fromLatin1(name));
+    return option;
+}
+
+QCheckBox* WizardForm::Check(const char* name, const QString& text, QWidget* parent) {
+    auto* check = new QCheckBox(text, parent != nullptr ? parent : this);
+    check->setObjectName(QString::fromLatin1(name));
+    return check;
+}
+
+QLineEdit* WizardForm::Text(const char* name, const QString& text) {
+    auto* box = new QLineEdit(text, this);
+    box->setObjectName(QString::fromLatin1(name));
+    return box;
+}
+
+QGroupBox* WizardForm::Frame(const char* name, const QString& caption) {
+    auto* frame = new QGroupBox(caption, this);
+    frame->setObjectName(QString::fromLatin1(name));
+    return frame;
+}
+
+QBoxLayout* WizardForm::ButtonRow(std::initializer_list<QWidget*> buttons) {
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    for (QWidget* button : buttons) {
+        row->addWidget(button);
+    }
+    return row;
+}
+
+void WizardForm::Message(const QString& text, const QString& title) {
+    wizard_.dialogs().Message(this, text, title);
+}
+
+} // namespace ranvik

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+
+class QBoxLayout;
+
+namespace ranvik {
+
+class Wizard;
+
+// A form of the wizard: a small top-level window with the program's caption, whose object name
+// is the form's name. Closing it with the window's close box ends the program; moving on
+// through its buttons does not.
+class WizardForm : public QWidget {
+    Q_OBJECT
+
+public:
+    WizardForm(Wizard& wizard, const char* name);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+    // Controls, each created with its given name.
+    QLabel* Label(const char* name, const QString& text, bool wrap = false);
+    QPushButton* Button(const char* name, const QString& text, std::function<void()> click);
+    QRadioButton* Option(const char* name, const QString& text, QWidget* parent = nullptr);
+    QCheckBox* Check(const char* name, const QString& text, QWidget* parent = nullptr);
+    QLineEdit* Text(const char* name, const QString& text = {});
+    QGroupBox* Frame(const char* name, const QString& caption);
+
+    // A row with the buttons pushed to the right, "<< Previous" before "Next >>".
+    static QBoxLayout* ButtonRow(std::initializer_list<QWidget*> buttons);
+
+    // Shows `text` in a message box with an OK button.
+    void Message(const QString& text, const QString& title = {});
+
+    Wizard& wizard_;
+};
+
+} // namespace ranvik

@@ -1,0 +1,338 @@
+#include "app/forms/front_forms.h"
+
+#include "app/forms/all_forms.h"
+#include "input/forms/frm_load_text_file.h"
+#include "kernel/forms/frm_kernel_options.h"
+#include "output/comparison.h"
+#include "output/forms/output_forms.h"
+#include "output/home_ranges.h"
+
+#include <QFont>
+#include <QGridLayout>
+#include <QVBoxLayout>
+
+namespace ranvik {
+
+FrmDataTypeOptions::FrmDataTypeOptions(Wizard& wizard) : WizardForm(wizard, "FrmDataTypeOptions") {
+    auto* frame = Frame("Frame1", QStringLiteral("Select the type of data you have"));
+    OptBBData = Option("OptBBData",
+                       QStringLiteral("I have serially correlated data and want to use the "
+                                      "Brownian bridge movement model"),
+                       frame);
+    OptIndData = Option("OptIndData",
+                        QStringLiteral("My data are assumed to be temporally independent "
+                                       "observations"),
+                        frame);
+    for (QRadioButton* option : {OptBBData, OptIndData}) {
+        option->setFont(QFont(QStringLiteral("Times New Roman")));
+    }
+    OptIndData->setChecked(true);
+    auto* options = new QVBoxLayout(frame);
+    options->addWidget(OptBBData);
+    options->addWidget(OptIndData);
+    auto* label1 = Label(
+        "Label1",
+        QStringLiteral(
+            "Two distinct types of location data can be used in Ranvik:                 (1) "
+            "Locations are assumed to be temporally independent - Most traditional home range "
+            "estimates assume this type of data                                                "
+            "     (2) Locations are collected at relatively short time intervals - Space use of "
+            "animals can be modeled with this type of data using the Brownian bridge movement "
+            "model"),
+        true);
+    auto* next = Button("CmdNext", QStringLiteral("Next >>"), [this] { CmdNext_Click(); });
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(label1);
+    layout->addWidget(frame);
+    layout->addLayout(ButtonRow({next}));
+    setFixedWidth(520);
+}
+
+void FrmDataTypeOptions::CmdNext_Click() {
+    State& state = wizard_.state();
+    state.IsBBData = OptBBData->isChecked();
+    state.IsIndData = OptIndData->isChecked();
+    if (state.IsIndData) {
+        state.DataMode.clear();
+        wizard_.home_range.Show(wizard_);
+        hide();
+    }
+    if (state.IsBBData) {
+        state.DataMode = "location";
+        wizard_.input_data.Show(wizard_);
+        hide();
+    }
+}
+
+FrmHomeRangeOptions::FrmHomeRangeOptions(Wizard& wizard)
+    : WizardForm(wizard, "FrmHomeRangeOptions") {
+    auto* label1 = Label("Label1", QStringLiteral("Ranvik provides 2 analysis options including:"));
+    auto* label2 = Label(
+        "Label2",
+        QStringLiteral("1)  Estimate Home Range: Select this option if you want to estimate the "
+                       "home range using one of the available home range models.  Also select "
+                       "this option if you want to compare  different home range models using "
+                       "Information Theoretic Criteria"),
+        true);
+    auto* label3 = Label(
+        "Label3",
+        QStringLiteral("2)  Estimate Home Range Corrected for Observation Bias:  Select this "
+                       "option if you have an estimate of the probability of aquiring a location "
+                       "given one was attempted and want to estimate the home range using this "
+                       "information."),
+        true);
+    auto* frame = Frame("Frame1", QStringLiteral("Select the type of home range analysis:"));
+    OptHomeRange = Option("OptHomeRange", QStringLiteral("Estimate Home Range "), frame);
+    OptBiasHomeRange =
+        Option("OptBiasHomeRange",
+               QStringLiteral("Estimate Home Range Corrected for Observation Bias"), frame);
+    OptSynoptic =
+        Option("OptSynoptic", QStringLiteral("Estimate Home Range Using a Synoptic Model"), frame);
+    OptHomeRange->setChecked(true);
+    auto* options = new QVBoxLayout(frame);
+    for (QRadioButton* option : {OptHomeRange, OptBiasHomeRange, OptSynoptic}) {
+        options->addWidget(option);
+    }
+    auto* image1 = Label("Image1", {});
+    auto* previous =
+        Button("Command1", QStringLiteral("<< Previous"), [this] { Command1_Click(); });
+    auto* next = Button("CmdNext", QStringLiteral("Next >>"), [this] { CmdNext_Click(); });
+    auto* layout = new QVBoxLayout(this);
+    for (QWidget* widget : {static_cast<QWidget*>(label1), static_cast<QWidget*>(label2),
+                            static_cast<QWidget*>(label3), static_cast<QWidget*>(frame),
+                            static_cast<QWidget*>(image1)}) {
+        layout->addWidget(widget);
+    }
+    layout->addLayout(ButtonRow({previous, next}));
+    setFixedWidth(520);
+}
+
+void FrmHomeRangeOptions::CmdNext_Click() {
+    State& state = wizard_.state();
+    state.IsHomeRange = OptHomeRange->isChecked();
+    state.IsSynoptic = OptSynoptic->isChecked();
+    state.BiasCorrected = OptBiasHomeRange->isChecked() ? 1 : 0;
+    if (state.IsHomeRange || state.BiasCorrected == 1) {
+        wizard_.input_data.Show(wizard_);
+        hide();
+    }
+    if (state.IsSynoptic) {
+        Message(QStringLiteral("Option not available at this time"));
+    }
+}
+
+void FrmHomeRangeOptions::Command1_Click() {
+    wizard_.data_type.Show(wizard_);
+    hide();
+}
+
+FrmInputDataOptions::FrmInputDataOptions(Wizard& wizard)
+    : WizardForm(wizard, "FrmInputDataOptions") {
+    auto* frame = Frame("Frame1", QStringLiteral("Input Data Type"));
+    OptTextFile = Option("OptTextFile", QStringLiteral("Text File"), frame);
+    OptShapeFile = Option("OptShapeFile", QStringLiteral("ESRI layer (shapefile)"), frame);
+    OptShapeFile->setChecked(true);
+    auto* options = new QVBoxLayout(frame);
+    options->addWidget(OptTextFile);
+    options->addWidget(OptShapeFile);
+    auto* label1 = Label("Label1",
+                         QStringLiteral("Ranvik accepts 2 input data formats including ESRI "
+                                        "shapefiles and tab-delimited text files.  "),
+                         true);
+    auto* previous =
+        Button("Command1", QStringLiteral("<< Previous"), [this] { Command1_Click(); });
+    auto* next = Button("CmdNext", QStringLiteral("Next >>"), [this] { CmdNext_Click(); });
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(label1);
+    layout->addWidget(frame);
+    layout->addLayout(ButtonRow({previous, next}));
+    setFixedWidth(420);
+}
+
+void FrmInputDataOptions::CmdNext_Click() {
+    if (OptShapeFile->isChecked()) {
+        Message(QStringLiteral("Loading locations from a shapefile is not available in this "
+                               "version yet. Choose \"Text File\" to go on."));
+        return;
+    }
+    if (OptTextFile->isChecked()) {
+        SetTextFileInstructions(wizard_);
+        wizard_.load_text.Show(wizard_);
+        hide();
+    }
+}
+
+void FrmInputDataOptions::Command1_Click() {
+    hide();
+    if (wizard_.data_type.Load(wizard_).OptIndData->isChecked()) {
+        wizard_.home_range.Show(wizard_);
+    } else {
+        wizard_.data_type.Show(wizard_);
+    }
+}
+
+void SetTextFileInstructions(Wizard& wizard) {
+    QString text;
+    if (wizard.data_type.Load(wizard).OptBBData->isChecked()) {
+        text = QStringLiteral("Note: Input file should be a tab delimited text file with 4 "
+                              "columns in this order: x-coordinate, y-coordinate, time, location "
+                              "error");
+    } else if (wizard.home_range.Load(wizard).OptHomeRange->isChecked()) {
+        text = QStringLiteral("Note: Input file should be a tab delimited text file with 2 "
+                              "columns in this order: x-coordinate, y-coordinate");
+    } else {
+        text = QStringLiteral("Note: Input file should be a tab delimited text file with 3 "
+                              "columns in this order: x-coordinate, y-coordinate, probability of "
+                              "obtaining location");
+    }
+    wizard.load_text.Load(wizard).LabelInstructions->setText(text);
+}
+
+FrmCompareHROption::FrmCompareHROption(Wizard& wizard) : WizardForm(wizard, "FrmCompareHROption") {
+    const State& state = wizard_.state();
+    auto* label10 = Label("Label10", QStringLiteral("Locations File:"));
+    Text1 = Text("Text1");
+    Text1->setReadOnly(true);
+    auto* frame3 = Frame("Frame3", {});
+    OptEstimateHRs = Option("OptEstimateHRs",
+                            QStringLiteral("Estimate Home Range Using Selected Models"), frame3);
+    OptCompareHRModels = Option(
+        "OptCompareHRModels",
+        QStringLiteral("Compare Selected Models Using Information Theoretic Criteria"), frame3);
+    OptEstimateHRs->setChecked(true);
+    auto* modes = new QVBoxLayout(frame3);
+    modes->addWidget(OptEstimateHRs);
+    modes->addWidget(OptCompareHRModels);
+    connect(OptCompareHRModels, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) {
+            Frame1->setTitle(QStringLiteral("Compare Models:"));
+        }
+    });
+    connect(OptEstimateHRs, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) {
+            Frame1->setTitle(QStringLiteral("Estimate Home Range Using:"));
+        }
+    });
+    auto* label9 = Label(
+        "Label9",
+        QStringLiteral("Output will be a grid  saved as an x, y, z text file. The 3 columns "
+                       "correspond to the x-coordinate, y-coordinate, and estimated probability "
+                       "of occurrence in that grid cell (i.e., utilization distribution)."),
+        true);
+    Frame1 = Frame("Frame1", QStringLiteral("Estimate Home Range Using:"));
+    auto* list = new QGridLayout(Frame1);
+    auto* label1 = new QLabel(QStringLiteral("Model"), Frame1);
+    label1->setObjectName(QStringLiteral("Label1"));
+    auto* label2 = new QLabel(QStringLiteral("Number of Parameters"), Frame1);
+    label2->setObjectName(QStringLiteral("Label2"));
+    list->addWidget(label1, 0, 0);
+    list->addWidget(label2, 0, 1);
+    const struct {
+        QCheckBox** box;
+        const char* name;
+        const char* caption;
+        const char* parameters;
+    } rows[] = {
+        {&ChkExpPower, "ChkExpPower", "Exponential Power", "4"},
+        {&ChkBVN, "ChkBVN", "1 Mode Bivariate Normal", "5"},
+        {&Chk2CN, "Chk2CN", "2 Mode Bivariate Circle Mix", "7"},
+        {&Chk2BVN, "Chk2BVN", "2 Mode Bivariate Normal Mix", "11"},
+        {&ChkFixedKernel, "ChkFixedKernel", "Fixed Kernel", "nonparametric"},
+        {&ChkAdKernel, "ChkAdKernel", "Adaptive Kernel", "nonparametric"},
+    };
+    int row = 1;
+    for (const auto& r : rows) {
+        *r.box = Check(r.name, QString::fromLatin1(r.caption), Frame1);
+        list->addWidget(*r.box, row, 0);
+        list->addWidget(new QLabel(QString::fromLatin1(r.parameters), Frame1), row, 1);
+        ++row;
+    }
+    auto* previous =
+        Button("Command3", QStringLiteral("<< Previous"), [this] { Command3_Click(); });
+    auto* next = Button("CmdNext", QStringLiteral("Next >>"), [this] { CmdNext_Click(); });
+    auto* file_row = new QHBoxLayout;
+    file_row->addWidget(label10);
+    file_row->addWidget(Text1, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(file_row);
+    layout->addWidget(frame3);
+    layout->addWidget(label9);
+    layout->addWidget(Frame1);
+    layout->addLayout(ButtonRow({previous, next}));
+    setFixedWidth(520);
+
+    // Form load.
+    if (state.BiasCorrected == 1) {
+        Frame1->setTitle(QStringLiteral("Estimate Bias-Corrected Home Range Using:"));
+        OptCompareHRModels->setVisible(false);
+        ChkAdKernel->setEnabled(false);
+        ChkExpPower->setEnabled(false);
+        Chk2CN->setEnabled(false);
+    }
+    Text1->setText(QString::fromStdString(state.LocFileName));
+}
+
+void FrmCompareHROption::CmdNext_Click() {
+    const bool any = ChkExpPower->isChecked() || ChkBVN->isChecked() || Chk2CN->isChecked() ||
+                     Chk2BVN->isChecked() || ChkFixedKernel->isChecked() ||
+                     ChkAdKernel->isChecked();
+    if (!any) {
+        Message(QStringLiteral("Tick at least one model."));
+        return;
+    }
+    if (wizard_.state().NumLocs < 1) {
+        Message(QStringLiteral("No locations are loaded. Go back and load a locations file."));
+        return;
+    }
+    if (OptEstimateHRs->isChecked()) {
+        EstimateRequest();
+    } else {
+        Compare();
+    }
+}
+
+void FrmCompareHROption::EstimateRequest() {
+    State& state = wizard_.state();
+    if (ChkFixedKernel->isChecked()) {
+        state.DoFixedKernel = 1;
+    }
+    if (ChkAdKernel->isChecked()) {
+        state.DoAdKernel = 1;
+    }
+    if (ChkBVN->isChecked()) {
+        state.DoBVN = 1;
+    }
+    if (Chk2CN->isChecked()) {
+        state.Do2CN = 1;
+    }
+    if (Chk2BVN->isChecked()) {
+        state.Do2BVN = 1;
+    }
+    if (ChkExpPower->isChecked()) {
+        state.DoExpPower = 1;
+    }
+    if (ChkFixedKernel->isChecked() || ChkAdKernel->isChecked()) {
+        wizard_.kernel_options.Show(wizard_);
+    } else {
+        wizard_.RunHomeRanges(this);
+    }
+    wizard_.compare.Unload();
+}
+
+void FrmCompareHROption::Compare() {
+    ComparisonChoice choice;
+    choice.exp_power = ChkExpPower->isChecked();
+    choice.bvn = ChkBVN->isChecked();
+    choice.circle_mixture = Chk2CN->isChecked();
+    choice.normal_mixture = Chk2BVN->isChecked();
+    choice.fixed_kernel = ChkFixedKernel->isChecked();
+    choice.adaptive_kernel = ChkAdKernel->isChecked();
+    wizard_.RunComparisonAndShow(this, choice);
+}
+
+void FrmCompareHROption::Command3_Click() {
+    wizard_.load_text.Show(wizard_);
+    wizard_.compare.Unload();
+}
+
+} // namespace ranvik

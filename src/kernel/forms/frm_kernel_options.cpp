@@ -1,0 +1,176 @@
+#include "kernel/forms/frm_kernel_options.h"
+
+#include "app/forms/all_forms.h"
+#include "kernel/kernel_grid.h"
+#include "kernel/smoothing.h"
+#include "state/number_text.h"
+
+#include <QApplication>
+#include <QGridLayout>
+#include <QVBoxLayout>
+
+namespace ranvik {
+namespace {
+
+QString Shown(double value) {
+    return QString::fromStdString(FormatNumber(value));
+}
+
+} // namespace
+
+FrmKernelOptions::FrmKernelOptions(Wizard& wizard) : WizardForm(wizard, "FrmKernelOptions") {
+    auto* intro = Label("Label1",
+                        QStringLiteral("Four methods are available for choosing the smoothing "
+                                       "parameter including:"),
+                        true);
+    auto* methods = Label(
+        "Label2",
+        QStringLiteral("1) likelihood cross-validation (CVh), based on minimising the "
+                       "Kullback-Leibler distance\n2) least squares cross-validation (LSCVh), "
+                       "based on minimising the integrated squared error\n3) the optimal "
+                       "smoothing parameter if the data are normally distributed (h_ref) or a "
+                       "user-specified percent of it\n4) a user-specified value"),
+        true);
+    Frame1 = Frame("Frame1", QStringLiteral("Estimate Fixed Kernel Home Range Using:"));
+    ChkCVh = Check("ChkCVh", QStringLiteral("CVh"), Frame1);
+    ChkLSCVh = Check("ChkLSCVh", QStringLiteral("LSCVh"), Frame1);
+    ChkHRef = Check("ChkHRef", QStringLiteral("Percent of h_ref"), Frame1);
+    ChkUserH = Check("ChkUserH", QStringLiteral("User specified value:"), Frame1);
+    TxtCVh = Text("TxtCVh");
+    TxtLSCVh = Text("TxtLSCVh");
+    Txthref = Text("Txthref");
+    TxtPercentHref = Text("TxtPercentHref", QStringLiteral("100"));
+    TxtHUser = Text("TxtHUser");
+    auto* grid = new QGridLayout(Frame1);
+    grid->addWidget(ChkCVh, 0, 0);
+    grid->addWidget(new QLabel(QStringLiteral("CVh ="), Frame1), 0, 1);
+    grid->addWidget(TxtCVh, 0, 2);
+    grid->addWidget(ChkLSCVh, 1, 0);
+    grid->addWidget(new QLabel(QStringLiteral("LSCVh ="), Frame1), 1, 1);
+    grid->addWidget(TxtLSCVh, 1, 2);
+    grid->addWidget(ChkHRef, 2, 0);
+    grid->addWidget(TxtPercentHref, 2, 1);
+    grid->addWidget(new QLabel(QStringLiteral("h_ref ="), Frame1), 3, 1);
+    grid->addWidget(Txthref, 3, 2);
+    grid->addWidget(ChkUserH, 4, 0);
+    grid->addWidget(TxtHUser, 4, 2);
+    Command1 = Button("Command1", QStringLiteral("View graph of CVh and LSCVh functions"),
+                      [this] { Command1_Click(); });
+    auto* previous =
+        Button("Command3", QStringLiteral("<< Previous"), [this] { Command3_Click(); });
+    auto* next = Button("CmdNext", QStringLiteral("Next >>"), [this] { CmdNext_Click(); });
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(intro);
+    layout->addWidget(methods);
+    layout->addWidget(Frame1);
+    layout->addWidget(Command1, 0, Qt::AlignLeft);
+    layout->addLayout(ButtonRow({previous, next}));
+    setFixedWidth(560);
+    FormLoad();
+}
+
+void FrmKernelOptions::FormLoad() {
+    State& state = wizard_.state();
+    const Matrix& xy = state.LocXY;
+    const std::int32_t n = state.NumLocs;
+    const Status input = CheckSmoothingInput(xy, n);
+    if (input.Ok()) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const double h_ref = CalcHref(xy, n);
+        if (state.BiasCorrected != 1) {
+            Txthref->setText(Shown(h_ref));
+            const auto cv = CalcCVh(xy, h_ref, n, {}, state.Minimiser);
+            const auto lscv = CalcLSCVh(xy, h_ref, n, state.Minimiser);
+            TxtCVh->setText(cv.Ok() ? Shown(cv.value) : QString());
+            TxtLSCVh->setText(lscv.Ok() ? Shown(lscv.value) : QString());
+            QApplication::restoreOverrideCursor();
+            for (const Status& status : {cv.status, lscv.status}) {
+                if (!status.Ok()) {
+                    Message(QString::fromStdString(status.error));
+                }
+            }
+        } else {
+            Txthref->clear();
+            TxtLSCVh->clear();
+            const auto cv = CalcCVh(xy, h_ref, n, state.LocWeights, state.Minimiser);
+            TxtCVh->setText(cv.Ok() ? Shown(cv.value) : QString());
+            Command1->setVisible(false);
+            QApplication::restoreOverrideCursor();
+            if (!cv.Ok()) {
+                Message(QString::fromStdString(cv.status.error));
+            }
+        }
+    } else {
+        Message(QString::fromStdString(input.error));
+    }
+    if (state.DoAdKernel == 1) {
+        if (state.DoFixedKernel != 1) {
+            Frame1->setTitle(QStringLiteral("Estimate Adaptive Kernel Using:"));
+        } else {
+            Command1->setVisible(false);
+            Frame1->setTitle(QStringLiteral("Estimate Kernels Using:"));
+        }
+    }
+}
+
+void FrmKernelOptions::CmdNext_Click() {
+    State& state = wizard_.state();
+    // The options in their fixed order; the first ticked one gives h.
+    StatusOr<double> h;
+    if (ChkCVh->isChecked()) {
+        h = SmoothingParameterFromText(TxtCVh->text().toStdString(), "CVh");
+    } else if (ChkLSCVh->isChecked()) {
+        h = SmoothingParameterFromText(TxtLSCVh->text().toStdString(), "LSCVh");
+    } else if (ChkHRef->isChecked()) {
+        const auto href = ParseNumber(Txthref->text().toStdString());
+        const auto pct = ParseNumber(TxtPercentHref->text().toStdString());
+        if (!href || !pct) {
+            h.status = Status::Failure("\"Percent of h_ref\" needs h_ref and a percent; h_ref "
+                                       "is not available for weighted locations.");
+        } else {
+            h.value = *href * *pct * 0.01;
+            h.status = CheckSmoothingParameter(h.value);
+        }
+    } else if (ChkUserH->isChecked()) {
+        h = SmoothingParameterFromText(TxtHUser->text().toStdString(), "User specified value");
+    } else {
+        Message(QStringLiteral("Tick one way of choosing the smoothing parameter."));
+        return;
+    }
+    if (!h.Ok()) {
+        Message(QString::fromStdString(h.status.error));
+        return;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    Status status;
+    if (state.DoFixedKernel == 1) {
+        status = CalcFixedKernel(state, state.LocXY, state.NumLocs, h.value);
+        if (status.Ok()) {
+            state.DoFixedKernel = 0;
+        }
+    }
+    if (status.Ok() && state.DoAdKernel == 1) {
+        status = CalcAdKernel(state, state.LocXY, state.NumLocs, h.value);
+        if (status.Ok()) {
+            state.DoAdKernel = 0;
+        }
+    }
+    QApplication::restoreOverrideCursor();
+    if (!status.Ok()) {
+        Message(QString::fromStdString(status.error));
+        return;
+    }
+    wizard_.RunHomeRanges(this);
+    wizard_.kernel_options.Unload();
+}
+
+void FrmKernelOptions::Command1_Click() {
+    Message(QStringLiteral("The graph of CVh and LSCVh is not available in this version yet."));
+}
+
+void FrmKernelOptions::Command3_Click() {
+    wizard_.compare.Show(wizard_);
+    wizard_.kernel_options.Unload();
+}
+
+} // namespace ranvik

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "app/forms/form_kit.h"
+
+namespace ranvik {
+
+// Chooses how the kernels' smoothing parameter h is obtained; loading it computes h_ref, h_CV
+// and h_LSCV, and Next computes the requested kernels and the other estimators.
+class FrmKernelOptions : public WizardForm {
+    Q_OBJECT
+
+public:
+    explicit FrmKernelOptions(Wizard& wizard);
+    void CmdNext_Click();
+    void Command1_Click();
+    void Command3_Click();
+
+    QGroupBox* Frame1 = nullptr;
+    QCheckBox* ChkCVh = nullptr;
+    QCheckBox* ChkLSCVh = nullptr;
+    QCheckBox* ChkHRef = nullptr;
+    QCheckBox* ChkUserH = nullptr;
+    QLineEdit* TxtCVh = nullptr;
+    QLineEdit* TxtLSCVh = nullptr;
+    QLineEdit* Txthref = nullptr;
+    QLineEdit* TxtPercentHref = nullptr;
+    QLineEdit* TxtHUser = nullptr;
+    QPushButton* Command1 = nullptr;
+
+private:
+    void FormLoad();
+};
+
+} // namespace ranvik

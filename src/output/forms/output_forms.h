@@ -1,0 +1,48 @@
+#pragma once
+
+#include "app/forms/form_kit.h"
+
+#include <QString>
+
+class QComboBox;
+class QFileSystemModel;
+class QPlainTextEdit;
+class QTreeView;
+
+namespace ranvik {
+
+// Writes every result that waits to be saved, named after a root name, into a chosen folder.
+class FrmSaveAs : public WizardForm {
+    Q_OBJECT
+
+public:
+    explicit FrmSaveAs(Wizard& wizard);
+    void CmdSave_Click();
+
+    // The folder chosen in the folder tree, and choosing one.
+    [[nodiscard]] QString Directory() const;
+    void SetDirectory(const QString& path);
+
+    QLineEdit* TxtSaveAs = nullptr;
+    QComboBox* CmboFileType = nullptr;
+    QComboBox* DrvFile = nullptr;
+    QTreeView* DirFile = nullptr;
+
+private:
+    QFileSystemModel* folders_ = nullptr;
+    QString directory_;
+};
+
+// The comparison table and the way to the likelihood file.
+class FrmHRComparison : public WizardForm {
+    Q_OBJECT
+
+public:
+    explicit FrmHRComparison(Wizard& wizard);
+    void CmdPrevious_Click();
+    void Command1_Click();
+
+    QPlainTextEdit* TxtHRComparison = nullptr;
+};
+
+} // namespace ranvik

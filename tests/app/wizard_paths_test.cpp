@@ -1,0 +1,219 @@
+#include "app/forms/all_forms.h"
+
+#include "support/fake_dialogs.h"
+#include "support/temp_dir.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QTest>
+
+#include <fstream>
+#include <string>
+
+namespace ranvik {
+namespace {
+
+const QString kExamples = QStringLiteral(RANVIK_EXAMPLES_DIR);
+
+std::size_t LineCount(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    std::size_t lines = 0;
+    while (std::getline(in, line)) {
+        ++lines;
+    }
+    return lines;
+}
+
+} // namespace
+
+// Drives the wizard as a user would, with file dialogs and message boxes answered by fakes.
+class WizardPathsTest : public QObject {
+    Q_OBJECT
+
+    State state;
+    testing::FakeDialogs dialogs;
+    std::unique_ptr<Wizard> wizard;
+
+    // Welcome -> data type (independent) -> analysis -> input type (text) -> text loader.
+    FrmLoadTextFile& ToTextLoader(bool bias_corrected) {
+        wizard->Start();
+        wizard->welcome.Get()->CmdNext_Click();
+        wizard->data_type.Get()->CmdNext_Click();
+        FrmHomeRangeOptions* analysis = wizard->home_range.Get();
+        (bias_corrected ? analysis->OptBiasHomeRange : analysis->OptHomeRange)->setChecked(true);
+        analysis->CmdNext_Click();
+        FrmInputDataOptions* input = wizard->input_data.Get();
+        input->OptTextFile->setChecked(true);
+        input->CmdNext_Click();
+        return *wizard->load_text.Get();
+    }
+
+    // Loads `file` from the examples and goes on to the model-choice form.
+    FrmCompareHROption& LoadAndGoOn(FrmLoadTextFile& loader, const QString& file) {
+        dialogs.open_answers << kExamples + QLatin1Char('/') + file;
+        loader.Command1_Click();
+        loader.CmdNext_Click();
+        return *wizard->compare.Get();
+    }
+
+    void SaveTo(const testing::TempDir& dir, const QString& root, int type) {
+        FrmSaveAs* save = wizard->save_as.Get();
+        QVERIFY(save != nullptr && save->isVisible());
+        save->TxtSaveAs->setText(root);
+        save->CmboFileType->setCurrentIndex(type);
+        save->SetDirectory(QString::fromStdString(dir.path().string()));
+        save->CmdSave_Click();
+    }
+
+private Q_SLOTS:
+    void init() {
+        state = State{};
+        dialogs = testing::FakeDialogs{};
+        wizard = std::make_unique<Wizard>(state, dialogs);
+    }
+    void cleanup() { wizard.reset(); }
+
+    void twoColumnFileToAnLSCVFixedKernelFile() {
+        FrmLoadTextFile& loader = ToTextLoader(false);
+        QCOMPARE(loader.LabelInstructions->text(),
+                 QStringLiteral("Note: Input file should be a tab delimited text file with 2 "
+                                "columns in this order: x-coordinate, y-coordinate"));
+        FrmCompareHROption& choice = LoadAndGoOn(loader, QStringLiteral("deer_independent.txt"));
+        QCOMPARE(state.NumLocs, 150);
+        QVERIFY(choice.Text1->text().endsWith(QStringLiteral("deer_independent.txt")));
+        choice.ChkFixedKernel->setChecked(true);
+        choice.CmdNext_Click();
+
+        FrmKernelOptions* kernel = wizard->kernel_options.Get();
+        QVERIFY(kernel != nullptr && kernel->isVisible());
+        QVERIFY(!kernel->TxtCVh->text().isEmpty());
+        QVERIFY(!kernel->TxtLSCVh->text().isEmpty());
+        QVERIFY(!kernel->Txthref->text().isEmpty());
+        kernel->ChkLSCVh->setChecked(true);
+        kernel->CmdNext_Click();
+        QCOMPARE(state.DoFixedKernel, IntFlag{0});
+        QVERIFY(state.DoneFixedKernel);
+
+        testing::TempDir dir;
+        SaveTo(dir, QStringLiteral("R"), 0);
+        const auto file = dir.path() / "RFixedKernel.txt";
+        QCOMPARE(LineCount(file), std::size_t{40001});
+        QVERIFY(dir.Read("RFixedKernel.txt").starts_with("X,Y,Probability\r\n"));
+        QCOMPARE(dialogs.messages.last(), QStringLiteral("Home Range Estimates Saved to ") +
+                                              QString::fromStdString(dir.path().string()));
+        QVERIFY(!state.DoneFixedKernel);
+        QVERIFY(wizard->compare.Get() != nullptr && wizard->compare.Get()->isVisible());
+    }
+
+    void biasCorrectedRunWritesTheThreeWeightedFiles() {
+        FrmLoadTextFile& loader = ToTextLoader(true);
+        QVERIFY(loader.LabelInstructions->text().contains(QStringLiteral("3 columns")));
+        FrmCompareHROption& choice = LoadAndGoOn(loader, QStringLiteral("deer_weighted.txt"));
+        QCOMPARE(choice.Frame1->title(),
+                 QStringLiteral("Estimate Bias-Corrected Home Range Using:"));
+        QVERIFY(choice.OptCompareHRModels->isHidden());
+        QVERIFY(!choice.ChkAdKernel->isEnabled());
+        QVERIFY(!choice.ChkExpPower->isEnabled());
+        QVERIFY(!choice.Chk2CN->isEnabled());
+        choice.ChkFixedKernel->setChecked(true);
+        choice.ChkBVN->setChecked(true);
+        choice.Chk2BVN->setChecked(true);
+        choice.CmdNext_Click();
+
+        FrmKernelOptions* kernel = wizard->kernel_options.Get();
+        QVERIFY(kernel->Txthref->text().isEmpty());
+        QVERIFY(kernel->TxtLSCVh->text().isEmpty());
+        QVERIFY(!kernel->TxtCVh->text().isEmpty());
+        kernel->ChkCVh->setChecked(true);
+        kernel->CmdNext_Click();
+
+        testing::TempDir dir;
+        SaveTo(dir, QStringLiteral("R"), 1);
+        for (const char* name :
+             {"RWeightedFixedKernel.txt", "RWeightedBVN.txt", "RWeighted2ModeBVNMix.txt"}) {
+            QCOMPARE(LineCount(dir.path() / name), std::size_t{40001});
+            QVERIFY(dir.Read(name).starts_with("X\tY\tProbability\r\n"));
+        }
+    }
+
+    void comparingAllSixModelsLeadsToTheLikelihoodFile() {
+        FrmCompareHROption& choice =
+            LoadAndGoOn(ToTextLoader(false), QStringLiteral("deer_independent.txt"));
+        choice.OptCompareHRModels->setChecked(true);
+        QCOMPARE(choice.Frame1->title(), QStringLiteral("Compare Models:"));
+        for (QCheckBox* box : {choice.ChkExpPower, choice.ChkBVN, choice.Chk2CN, choice.Chk2BVN,
+                               choice.ChkFixedKernel, choice.ChkAdKernel}) {
+            box->setChecked(true);
+        }
+        choice.CmdNext_Click();
+
+        FrmHRComparison* table = wizard->comparison.Get();
+        QVERIFY(table != nullptr && table->isVisible());
+        QCOMPARE(table->windowTitle(), QStringLiteral("Home Range Model Comparison"));
+        const QString text = table->TxtHRComparison->toPlainText();
+        QVERIFY(text.startsWith(
+            QStringLiteral("File Name\tHome Range Method\t# Parameters\tln(L)*-2\tAICc\tCVC")));
+        QVERIFY(text.contains(QStringLiteral("deer_independent\tFixed Kernel Density   \tNA")));
+        table->Command1_Click();
+
+        testing::TempDir dir;
+        SaveTo(dir, QStringLiteral("R"), 0);
+        QCOMPARE(LineCount(dir.path() / "RLikelihoods.txt"), std::size_t{151});
+        QVERIFY(
+            dialogs.messages.last().startsWith(QStringLiteral("Home Range Estimates Saved to ")));
+    }
+
+    void synopticOptionOnlyShowsItsMessageAndChoicesSurviveGoingBack() {
+        wizard->Start();
+        wizard->welcome.Get()->CmdNext_Click();
+        wizard->data_type.Get()->CmdNext_Click();
+        FrmHomeRangeOptions* analysis = wizard->home_range.Get();
+        analysis->OptSynoptic->setChecked(true);
+        analysis->CmdNext_Click();
+        QCOMPARE(dialogs.messages,
+                 QStringList{QStringLiteral("Option not available at this time")});
+        QVERIFY(analysis->isVisible());
+
+        analysis->OptBiasHomeRange->setChecked(true);
+        analysis->CmdNext_Click();
+        QCOMPARE(state.BiasCorrected, IntFlag{1});
+        wizard->input_data.Get()->Command1_Click(); // back to the analysis form
+        QVERIFY(analysis->isVisible());
+        QVERIFY(analysis->OptBiasHomeRange->isChecked());
+        analysis->OptHomeRange->setChecked(true);
+        analysis->CmdNext_Click();
+        QCOMPARE(state.BiasCorrected, IntFlag{0});
+
+        // Brownian bridge data goes straight to the input type form, and back to the data type.
+        analysis->Command1_Click();
+        FrmDataTypeOptions* data_type = wizard->data_type.Get();
+        data_type->OptBBData->setChecked(true);
+        data_type->CmdNext_Click();
+        QCOMPARE(state.DataMode, std::string("location"));
+        wizard->input_data.Get()->Command1_Click();
+        QVERIFY(data_type->isVisible());
+    }
+
+    void checksKeepTheUserOnTheForm() {
+        FrmLoadTextFile& loader = ToTextLoader(false);
+        dialogs.open_answers << kExamples + QStringLiteral("/no_such_file.txt");
+        loader.Command1_Click();
+        QVERIFY(dialogs.messages.last().contains(QStringLiteral("no_such_file.txt")));
+        QCOMPARE(loader.TxtNumOfLocs->text(), QString());
+        loader.CmdNext_Click();
+        FrmCompareHROption* choice = wizard->compare.Get();
+        choice->CmdNext_Click();
+        QCOMPARE(dialogs.messages.last(), QStringLiteral("Tick at least one model."));
+        choice->ChkBVN->setChecked(true);
+        choice->CmdNext_Click();
+        QVERIFY(dialogs.messages.last().contains(QStringLiteral("No locations are loaded")));
+        QVERIFY(choice->isVisible());
+    }
+};
+
+} // namespace ranvik
+
+QTEST_MAIN(ranvik::WizardPathsTest)
+#include "wizard_paths_test.moc"
