@@ -3,6 +3,9 @@
 #include "support/fake_dialogs.h"
 #include "support/temp_dir.h"
 
+#include "bridge/bridge_probability.h"
+#include "state/number_text.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QPlainTextEdit>
@@ -35,6 +38,7 @@ class WizardPathsTest : public QObject {
     State state;
     testing::FakeDialogs dialogs;
     std::unique_ptr<Wizard> wizard;
+    QString instructions; // of the loader, as the track was loaded
 
     // Welcome -> data type (independent) -> analysis -> input type (text) -> text loader.
     FrmLoadTextFile& ToTextLoader(bool bias_corrected) {
@@ -65,6 +69,25 @@ class WizardPathsTest : public QObject {
         save->CmboFileType->setCurrentIndex(type);
         save->SetDirectory(QString::fromStdString(dir.path().string()));
         save->CmdSave_Click();
+    }
+
+    // Welcome -> data type (Brownian bridge) -> input type (text) -> the track loaded -> the
+    // Brownian bridge analysis form.
+    FrmBBAnalysis& ToBridgeAnalysis() {
+        wizard->Start();
+        wizard->welcome.Get()->CmdNext_Click();
+        FrmDataTypeOptions* data_type = wizard->data_type.Get();
+        data_type->OptBBData->setChecked(true);
+        data_type->CmdNext_Click();
+        FrmInputDataOptions* input = wizard->input_data.Get();
+        input->OptTextFile->setChecked(true);
+        input->CmdNext_Click();
+        FrmLoadTextFile* loader = wizard->load_text.Get();
+        instructions = loader->LabelInstructions->text();
+        dialogs.open_answers << kExamples + QStringLiteral("/elk_gps_bridge.txt");
+        loader->Command1_Click();
+        loader->CmdNext_Click();
+        return *wizard->bb_analysis.Get();
     }
 
 private Q_SLOTS:
@@ -194,6 +217,71 @@ private Q_SLOTS:
         QCOMPARE(state.DataMode, std::string("location"));
         wizard->input_data.Get()->Command1_Click();
         QVERIFY(data_type->isVisible());
+    }
+
+    void trackToAnEstimatedVarianceAndAGridFile() {
+        FrmBBAnalysis& analysis = ToBridgeAnalysis();
+        QVERIFY(instructions.contains(QStringLiteral("4 columns")));
+        QCOMPARE(state.NumLocs, 300);
+        QVERIFY(analysis.LabelLocationFile->text().endsWith(QStringLiteral("elk_gps_bridge.txt")));
+        analysis.CmdNext_Click();
+        QCOMPARE(dialogs.messages.last(),
+                 QStringLiteral("You must enter a value for the Brownian bridge variance "
+                                "parameter"));
+        analysis.CmdEstimateVar_Click();
+        QVERIFY(state.BBVariance > 0);
+        QCOMPARE(analysis.TxtBBVar->text().toStdString(), FormatNumber(state.BBVariance));
+        analysis.CmdNext_Click();
+        QVERIFY(dialogs.messages.last().startsWith(
+            QStringLiteral("You must enter a value for that specifies the time")));
+        analysis.TxtTotalTimeTooLong->setText(QStringLiteral("400"));
+        analysis.CmdNext_Click();
+
+        FrmBBGridExtent* extent = wizard->grid_extent.Get();
+        QVERIFY(extent != nullptr && extent->isVisible());
+        const BridgeGridSpec automatic = AutoBridgeGridExtent(state.BBSortedLocs, state.NumLocs);
+        QCOMPARE(extent->TxtMinX->text().toStdString(), FormatNumber(automatic.min_x));
+        extent->CmdCalcBB_Click();
+        QVERIFY(state.DoneBB);
+
+        testing::TempDir dir;
+        const std::int32_t points = state.NumGridPts;
+        SaveTo(dir, QStringLiteral("R"), 0);
+        QCOMPARE(LineCount(dir.path() / "RBrownianBridge.txt"),
+                 static_cast<std::size_t>(points) + 1);
+        QCOMPARE(dialogs.messages.last(), QStringLiteral("Browninan Bridge Output File Saved to ") +
+                                              QString::fromStdString(dir.path().string()));
+        QVERIFY(wizard->bb_analysis.Get()->isVisible());
+    }
+
+    void userPointsLoadThroughTheRelabelledLoaderAndAreComputed() {
+        FrmBBAnalysis& analysis = ToBridgeAnalysis();
+        analysis.CmdEstimateVar_Click();
+        analysis.TxtTotalTimeTooLong->setText(QStringLiteral("400"));
+        analysis.OptUserSpecified->setChecked(true);
+        analysis.CmdNext_Click();
+        QCOMPARE(state.DataMode, std::string("Road"));
+        FrmLoadTextFile* loader = wizard->load_text.Get();
+        QVERIFY(loader->isVisible());
+        QCOMPARE(loader->Command1->text(), QStringLiteral("Load user-specified points file"));
+        QCOMPARE(loader->Label2->text(), QStringLiteral("File name"));
+        QCOMPARE(loader->Label7->text(), QStringLiteral("Number of points"));
+        QVERIFY(loader->Text1->text().isEmpty());
+        dialogs.open_answers << kExamples + QStringLiteral("/road_points.txt");
+        loader->Command1_Click();
+        QCOMPARE(loader->TxtNumOfLocs->text(), QStringLiteral("60"));
+        QCOMPARE(state.NumLocs, 300);
+        QCOMPARE(state.InFileRoot, std::string("elk_gps_bridge"));
+        loader->CmdNext_Click();
+        QVERIFY(analysis.Label3->text().endsWith(QStringLiteral("road_points.txt")));
+        QVERIFY(analysis.Label3->isVisibleTo(&analysis));
+        analysis.CmdNext_Click();
+        QCOMPARE(state.NumGridPts, 60);
+
+        testing::TempDir dir;
+        SaveTo(dir, QStringLiteral("R"), 1);
+        QCOMPARE(LineCount(dir.path() / "RBrownianBridge.txt"), std::size_t{61});
+        QVERIFY(dir.Read("RBrownianBridge.txt").starts_with("X\tY\tProbability\r\n"));
     }
 
     void checksKeepTheUserOnTheForm() {

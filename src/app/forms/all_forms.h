@@ -4,6 +4,7 @@
 #include "app/forms/frm_initial_welcome.h"
 #include "app/forms/front_forms.h"
 #include "app/forms/wizard.h"
+#include "bridge/forms/bridge_forms.h"
 #include "input/forms/frm_load_text_file.h"
 #include "kernel/forms/frm_kernel_options.h"
 #include "output/forms/output_forms.h"

@@ -19,6 +19,8 @@ class FrmCompareHROption;
 class FrmKernelOptions;
 class FrmSaveAs;
 class FrmHRComparison;
+class FrmBBAnalysis;
+class FrmBBGridExtent;
 struct ComparisonChoice;
 
 // One form of the wizard and its lifetime: shown (created and loaded on first show), hidden
@@ -101,6 +103,8 @@ public:
     FormSlot<FrmKernelOptions> kernel_options;
     FormSlot<FrmSaveAs> save_as;
     FormSlot<FrmHRComparison> comparison;
+    FormSlot<FrmBBAnalysis> bb_analysis;
+    FormSlot<FrmBBGridExtent> grid_extent;
 
 private:
     State& state_;

@@ -1,7 +1,7 @@
 #include "input/forms/frm_load_text_file.h"
 
-#include "app/forms/front_forms.h"
 #include "app/forms/all_forms.h"
+#include "app/forms/front_forms.h"
 #include "input/location_loading.h"
 
 #include <QFileInfo>
@@ -51,6 +51,9 @@ void FrmLoadTextFile::Command1_Click() {
     }
     Text1->setText(path);
     TxtNumOfLocs->setText(QString::number(outcome.count));
+    if (purpose == TextFilePurpose::UserPoints) {
+        ShowUserPtsFile(wizard_);
+    }
 }
 
 void FrmLoadTextFile::Command3_Click() {
@@ -63,8 +66,9 @@ void FrmLoadTextFile::CmdNext_Click() {
         wizard_.compare.Show(wizard_);
         wizard_.load_text.Unload();
     } else {
-        Message(QStringLiteral("The Brownian bridge analysis is not available in this version "
-                               "yet."));
+        FrmBBAnalysis& analysis = wizard_.bb_analysis.Show(wizard_);
+        analysis.LabelLocationFile->setText(QString::fromStdString(wizard_.state().LocFileName));
+        hide();
     }
 }
 

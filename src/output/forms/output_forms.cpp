@@ -101,6 +101,7 @@ void FrmSaveAs::CmdSave_Click() {
     const QString shown = QDir::toNativeSeparators(folder);
     if (report.brownian_bridge) {
         Message(QStringLiteral("Browninan Bridge Output File Saved to ") + shown);
+        wizard_.bb_analysis.Show(wizard_);
     } else {
         Message(QStringLiteral("Home Range Estimates Saved to ") + shown);
         wizard_.compare.Show(wizard_);

@@ -1,0 +1,261 @@
+#include "bridge/forms/bridge_forms.h"
+
+#include "app/forms/all_forms.h"
+#include "bridge/bridge_probability.h"
+#include "bridge/bridge_variance.h"
+#include "state/number_text.h"
+
+#include <QApplication>
+#include <QGridLayout>
+#include <QVBoxLayout>
+
+namespace ranvik {
+namespace {
+
+QString Shown(double value) {
+    return QString::fromStdString(FormatNumber(value));
+}
+
+const QString kNeedVariance =
+    QStringLiteral("You must enter a value for the Brownian bridge variance parameter");
+const QString kNeedMaxTime =
+    QStringLiteral("You must enter a value for that specifies the time between locations beyond "
+                   "which a Brownian bridge will not be calculated");
+
+} // namespace
+
+FrmBBAnalysis::FrmBBAnalysis(Wizard& wizard) : WizardForm(wizard, "FrmBBAnalysis") {
+    setWindowTitle(QStringLiteral("Brownian Bridge Movement Model"));
+    auto* label1 = Label("Label1", QStringLiteral("Location File:"));
+    LabelLocationFile = Label("LabelLocationFile", {});
+    Label5 = Label("Label5", QStringLiteral("User-specified points file:"));
+    Label3 = Label("Label3", {});
+    Label5->setVisible(false);
+    Label3->setVisible(false);
+    auto* label4 = Label("Label4", QStringLiteral(" Brownian bridge variance parameter = "));
+    TxtBBVar = Text("TxtBBVar");
+    auto* estimate =
+        Button("CmdEstimateVar", QStringLiteral("Estimate"), [this] { CmdEstimateVar_Click(); });
+    auto* label2 = Label("Label2",
+                         QStringLiteral("Enter a maximum time limit for calculating a Brownian "
+                                        "bridge between two locations"),
+                         true);
+    TxtTotalTimeTooLong = Text("TxtTotalTimeTooLong");
+    auto* frame2 = Frame("Frame2", QStringLiteral("Analysis Options"));
+    OptUserSpecified = Option("OptUserSpecified",
+                              QStringLiteral("Calculate probability-of-occurrence at "
+                                             "user-specified points"),
+                              frame2);
+    OptBBGrid = Option("OptBBGrid",
+                       QStringLiteral("Calculate probability-of-occurrence over a grid"), frame2);
+    OptBBGrid->setChecked(true);
+    auto* options = new QVBoxLayout(frame2);
+    options->addWidget(OptUserSpecified);
+    options->addWidget(OptBBGrid);
+    connect(OptBBGrid, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) {
+            Label5->setVisible(false);
+            Label3->setVisible(false);
+        }
+    });
+    connect(OptUserSpecified, &QRadioButton::toggled, this, [this](bool on) {
+        if (on && !Label3->text().isEmpty()) {
+            Label5->setVisible(true);
+            Label3->setVisible(true);
+        }
+    });
+    auto* previous =
+        Button("Command3", QStringLiteral("<< Previous"), [this] { Command3_Click(); });
+    auto* next = Button("CmdNext", QStringLiteral("Next >>"), [this] { CmdNext_Click(); });
+    auto* grid = new QGridLayout;
+    grid->addWidget(label1, 0, 0);
+    grid->addWidget(LabelLocationFile, 0, 1, 1, 2);
+    grid->addWidget(Label5, 1, 0);
+    grid->addWidget(Label3, 1, 1, 1, 2);
+    grid->addWidget(label4, 2, 0);
+    grid->addWidget(TxtBBVar, 2, 1);
+    grid->addWidget(estimate, 2, 2);
+    grid->addWidget(label2, 3, 0);
+    grid->addWidget(TxtTotalTimeTooLong, 3, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addWidget(frame2);
+    layout->addLayout(ButtonRow({previous, next}));
+    setFixedWidth(620);
+
+    // Form load.
+    const State& state = wizard_.state();
+    LabelLocationFile->setText(QString::fromStdString(state.LocFileName));
+    if (state.BBVariance != 0) {
+        TxtBBVar->setText(Shown(state.BBVariance));
+    }
+}
+
+void FrmBBAnalysis::CmdEstimateVar_Click() {
+    DialogNotifier notifier(wizard_.dialogs(), this);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const Status status = EstimateBBVariance(wizard_.state(), notifier);
+    QApplication::restoreOverrideCursor();
+    if (!status.Ok()) {
+        Message(QString::fromStdString(status.error));
+        return;
+    }
+    TxtBBVar->setText(Shown(wizard_.state().BBVariance));
+}
+
+bool FrmBBAnalysis::ReadBoxes() {
+    State& state = wizard_.state();
+    if (TxtBBVar->text().isEmpty()) {
+        Message(kNeedVariance);
+        return false;
+    }
+    const auto variance = ParseNumber(TxtBBVar->text().toStdString());
+    if (!variance || *variance <= 0) {
+        Message(QStringLiteral("The Brownian bridge variance parameter must be a number greater "
+                               "than 0."));
+        return false;
+    }
+    state.BBVariance = *variance;
+    if (TxtTotalTimeTooLong->text().isEmpty()) {
+        Message(kNeedMaxTime);
+        return false;
+    }
+    const auto max_time = ParseNumber(TxtTotalTimeTooLong->text().toStdString());
+    if (!max_time || *max_time <= 0) {
+        Message(QStringLiteral("The maximum time limit must be a number greater than 0."));
+        return false;
+    }
+    state.BBMaxTime = *max_time;
+    return true;
+}
+
+void FrmBBAnalysis::CmdNext_Click() {
+    if (OptUserSpecified->isChecked()) {
+        if (Label3->text().isEmpty()) {
+            wizard_.state().DataMode = "Road";
+            hide();
+            FrmLoadTextFile& loader = wizard_.load_text.Load(wizard_);
+            loader.Text1->clear();
+            loader.TxtNumOfLocs->clear();
+            loader.Command1->setText(QStringLiteral("Load user-specified points file"));
+            loader.Label2->setText(QStringLiteral("File name"));
+            loader.Label7->setText(QStringLiteral("Number of points"));
+            loader.LabelInstructions->setText(
+                QStringLiteral("Note: input file should be a tab delimited text file with 2 "
+                               "columns in this order: x-coordinate, y-coordinate"));
+            wizard_.load_text.Show(wizard_);
+        } else {
+            CalcBBAtUserPts();
+        }
+        return;
+    }
+    if (OptBBGrid->isChecked() && ReadBoxes()) {
+        hide();
+        wizard_.grid_extent.Show(wizard_);
+    }
+}
+
+void FrmBBAnalysis::CalcBBAtUserPts() {
+    if (!ReadBoxes()) {
+        return;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const Status status = ranvik::CalcBBAtUserPts(wizard_.state());
+    QApplication::restoreOverrideCursor();
+    if (!status.Ok()) {
+        Message(QString::fromStdString(status.error));
+        return;
+    }
+    wizard_.save_as.Show(wizard_);
+}
+
+void FrmBBAnalysis::Command3_Click() {
+    hide();
+    wizard_.load_text.Show(wizard_);
+}
+
+void ShowUserPtsFile(Wizard& wizard) {
+    FrmBBAnalysis& analysis = wizard.bb_analysis.Load(wizard);
+    if (analysis.OptUserSpecified->isChecked()) {
+        analysis.Label5->setVisible(true);
+        analysis.Label3->setVisible(true);
+        analysis.Label3->setText(QString::fromStdString(wizard.state().UserPtsFileName));
+    }
+}
+
+FrmBBGridExtent::FrmBBGridExtent(Wizard& wizard) : WizardForm(wizard, "FrmBBGridExtent") {
+    setWindowTitle(QStringLiteral("Brownian bridge output grid extent"));
+    TxtMinX = Text("TxtMinX", QStringLiteral("557000"));
+    TxtMaxX = Text("TxtMaxX", QStringLiteral("559400"));
+    TxtMinY = Text("TxtMinY", QStringLiteral("5424000"));
+    TxtMaxY = Text("TxtMaxY", QStringLiteral("5426200"));
+    TxtGridResolution = Text("TxtGridResolution", QStringLiteral("30"));
+    auto* automatic = Button("CmdCalcGridExtent", QStringLiteral("Auto Calculate Grid Extent"),
+                             [this] { CmdCalcGridExtent_Click(); });
+    auto* previous =
+        Button("Command3", QStringLiteral("<< Previous"), [this] { Command3_Click(); });
+    auto* next = Button("CmdCalcBB", QStringLiteral("Next >>"), [this] { CmdCalcBB_Click(); });
+    auto* grid = new QGridLayout;
+    const struct {
+        const char* caption;
+        QLineEdit* box;
+    } rows[] = {{"Minimum X", TxtMinX},
+                {"Maximum X", TxtMaxX},
+                {"Minimum Y", TxtMinY},
+                {"Maximum Y", TxtMaxY},
+                {"Distance between grid points:", TxtGridResolution}};
+    int row = 0;
+    for (const auto& r : rows) {
+        grid->addWidget(new QLabel(QString::fromLatin1(r.caption), this), row, 0);
+        grid->addWidget(r.box, row, 1);
+        ++row;
+    }
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addWidget(automatic, 0, Qt::AlignLeft);
+    layout->addLayout(ButtonRow({previous, next}));
+    setFixedWidth(400);
+    // The grid starts over the loaded locations rather than a fixed study area.
+    if (wizard_.state().NumLocs > 0) {
+        CmdCalcGridExtent_Click();
+    }
+}
+
+void FrmBBGridExtent::CmdCalcGridExtent_Click() {
+    const State& state = wizard_.state();
+    if (state.NumLocs < 1 || state.BBSortedLocs.Rows() < state.NumLocs) {
+        Message(QStringLiteral("No time-stamped locations are loaded."));
+        return;
+    }
+    const BridgeGridSpec spec = AutoBridgeGridExtent(state.BBSortedLocs, state.NumLocs);
+    TxtMinX->setText(Shown(spec.min_x));
+    TxtMaxX->setText(Shown(spec.max_x));
+    TxtMinY->setText(Shown(spec.min_y));
+    TxtMaxY->setText(Shown(spec.max_y));
+}
+
+void FrmBBGridExtent::CmdCalcBB_Click() {
+    const auto spec = ParseBridgeGridSpec(
+        TxtMinX->text().toStdString(), TxtMaxX->text().toStdString(), TxtMinY->text().toStdString(),
+        TxtMaxY->text().toStdString(), TxtGridResolution->text().toStdString());
+    if (!spec.Ok()) {
+        Message(QString::fromStdString(spec.status.error));
+        return;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const Status status = CalcBBGrid(wizard_.state(), spec.value);
+    QApplication::restoreOverrideCursor();
+    if (!status.Ok()) {
+        Message(QString::fromStdString(status.error));
+        return;
+    }
+    wizard_.save_as.Show(wizard_);
+    wizard_.grid_extent.Unload();
+}
+
+void FrmBBGridExtent::Command3_Click() {
+    hide();
+    wizard_.bb_analysis.Show(wizard_);
+}
+
+} // namespace ranvik

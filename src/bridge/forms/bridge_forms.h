@@ -1,0 +1,53 @@
+#pragma once
+
+#include "app/forms/form_kit.h"
+
+namespace ranvik {
+
+// The Brownian bridge analysis: variance, maximum time gap, grid or user points.
+class FrmBBAnalysis : public WizardForm {
+    Q_OBJECT
+
+public:
+    explicit FrmBBAnalysis(Wizard& wizard);
+    void CmdEstimateVar_Click();
+    void CmdNext_Click();
+    void Command3_Click();
+
+    // The probability at the user-specified points, then the save form.
+    void CalcBBAtUserPts();
+
+    QLabel* LabelLocationFile = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLineEdit* TxtBBVar = nullptr;
+    QLineEdit* TxtTotalTimeTooLong = nullptr;
+    QRadioButton* OptUserSpecified = nullptr;
+    QRadioButton* OptBBGrid = nullptr;
+
+private:
+    // Reads the variance and the maximum time into the record; false after a message.
+    bool ReadBoxes();
+};
+
+// The extent and spacing of the Brownian bridge output grid.
+class FrmBBGridExtent : public WizardForm {
+    Q_OBJECT
+
+public:
+    explicit FrmBBGridExtent(Wizard& wizard);
+    void CmdCalcGridExtent_Click();
+    void CmdCalcBB_Click();
+    void Command3_Click();
+
+    QLineEdit* TxtMinX = nullptr;
+    QLineEdit* TxtMaxX = nullptr;
+    QLineEdit* TxtMinY = nullptr;
+    QLineEdit* TxtMaxY = nullptr;
+    QLineEdit* TxtGridResolution = nullptr;
+};
+
+// Shows the user-specified points file on the analysis form when that option is chosen.
+void ShowUserPtsFile(Wizard& wizard);
+
+} // namespace ranvik
