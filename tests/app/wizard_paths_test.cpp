@@ -8,6 +8,8 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QTest>
 
@@ -282,6 +284,55 @@ private Q_SLOTS:
         SaveTo(dir, QStringLiteral("R"), 1);
         QCOMPARE(LineCount(dir.path() / "RBrownianBridge.txt"), std::size_t{61});
         QVERIFY(dir.Read("RBrownianBridge.txt").starts_with("X\tY\tProbability\r\n"));
+    }
+
+    void graphOfTheCriteriaStartsAroundTheTwoMinima() {
+        FrmCompareHROption& choice =
+            LoadAndGoOn(ToTextLoader(false), QStringLiteral("deer_independent.txt"));
+        choice.ChkAdKernel->setChecked(true);
+        choice.CmdNext_Click();
+        FrmKernelOptions* kernel = wizard->kernel_options.Get();
+        QCOMPARE(kernel->Frame1->title(), QStringLiteral("Estimate Adaptive Kernel Using:"));
+        kernel->Command1_Click();
+
+        FrmCVhLSCVhGraph* graph = wizard->cv_graph.Get();
+        QVERIFY(graph != nullptr && graph->isVisible());
+        // h_CV = 10 and h_LSCV = 20 give the range 5 to 36, halfway 20.5.
+        graph->PassVar(10);
+        graph->PassVar(20);
+        graph->LoadValues();
+        QCOMPARE(graph->TxthLow->text(), QStringLiteral("5"));
+        QCOMPARE(graph->TxthHigh->text(), QStringLiteral("36"));
+        QCOMPARE(graph->LabelHHalf->text(), QStringLiteral("20.5"));
+        graph->CmdRefresh_Click();
+        QCOMPARE(dialogs.messages.size(), 0);
+
+        graph->TxthHigh->setText(QStringLiteral("4"));
+        graph->CmdRefresh_Click();
+        QVERIFY(dialogs.messages.last().contains(QStringLiteral("greater than the low")));
+        graph->Command1_Click();
+        QVERIFY(wizard->kernel_options.Get()->isVisible());
+    }
+
+    void everyFormRendersToAPicture() {
+        dialogs.open_answers << kExamples + QStringLiteral("/deer_independent.txt");
+        FrmLoadTextFile& loader = ToTextLoader(false);
+        loader.Command1_Click();
+        QDir folder(QDir::current().filePath(QStringLiteral("form-pictures")));
+        QVERIFY(folder.mkpath(QStringLiteral(".")));
+        const QList<QWidget*> forms = {
+            &wizard->data_type.Load(*wizard),   &wizard->home_range.Load(*wizard),
+            &wizard->input_data.Load(*wizard),  &wizard->load_text.Load(*wizard),
+            &wizard->compare.Load(*wizard),     &wizard->kernel_options.Load(*wizard),
+            &wizard->cv_graph.Load(*wizard),    &wizard->save_as.Load(*wizard),
+            &wizard->comparison.Load(*wizard),  &wizard->bb_analysis.Load(*wizard),
+            &wizard->grid_extent.Load(*wizard), &wizard->welcome.Load(*wizard)};
+        for (QWidget* form : forms) {
+            form->adjustSize();
+            const QString file = folder.filePath(form->objectName() + QStringLiteral(".png"));
+            QVERIFY(form->grab().save(file));
+            QVERIFY(QFileInfo(file).size() > 0);
+        }
     }
 
     void checksKeepTheUserOnTheForm() {

@@ -6,5 +6,6 @@
 #include "app/forms/wizard.h"
 #include "bridge/forms/bridge_forms.h"
 #include "input/forms/frm_load_text_file.h"
+#include "kernel/forms/frm_cv_graph.h"
 #include "kernel/forms/frm_kernel_options.h"
 #include "output/forms/output_forms.h"

@@ -20,6 +20,7 @@ class FrmKernelOptions;
 class FrmSaveAs;
 class FrmHRComparison;
 class FrmBBAnalysis;
+class FrmCVhLSCVhGraph;
 class FrmBBGridExtent;
 struct ComparisonChoice;
 
@@ -104,6 +105,7 @@ public:
     FormSlot<FrmSaveAs> save_as;
     FormSlot<FrmHRComparison> comparison;
     FormSlot<FrmBBAnalysis> bb_analysis;
+    FormSlot<FrmCVhLSCVhGraph> cv_graph;
     FormSlot<FrmBBGridExtent> grid_extent;
 
 private:

@@ -6,8 +6,10 @@
 #include "state/number_text.h"
 
 #include <QApplication>
+
 #include <QGridLayout>
 #include <QVBoxLayout>
+#include <cmath>
 
 namespace ranvik {
 namespace {
@@ -165,7 +167,12 @@ void FrmKernelOptions::CmdNext_Click() {
 }
 
 void FrmKernelOptions::Command1_Click() {
-    Message(QStringLiteral("The graph of CVh and LSCVh is not available in this version yet."));
+    FrmCVhLSCVhGraph& graph = wizard_.cv_graph.Load(wizard_);
+    graph.PassVar(ParseNumber(TxtCVh->text().toStdString()).value_or(std::nan("")));
+    graph.PassVar(ParseNumber(TxtLSCVh->text().toStdString()).value_or(std::nan("")));
+    graph.LoadValues();
+    wizard_.cv_graph.Show(wizard_);
+    wizard_.kernel_options.Unload();
 }
 
 void FrmKernelOptions::Command3_Click() {
