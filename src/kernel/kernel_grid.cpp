@@ -127,7 +127,7 @@ std::vector<double> AdaptiveBandwidths(const Matrix& xy, std::int32_t n, double 
     const double two_h2 = 2 * (h * h);
     const double norm = 2 * kPi * (h * h);
     std::vector<double> pilot(static_cast<std::size_t>(n));
-#pragma omp parallel for schedule(dynamic, 16) if (parallel)
+#pragma omp parallel for schedule(dynamic, 16) if (parallel && n >= 256)
     for (std::int32_t i = 0; i < n; ++i) {
         const auto a = static_cast<std::size_t>(i);
         pilot[a] = FixedKernelSum(loc.x[a], loc.y[a], loc, nullptr, two_h2, norm) / n;

@@ -13,6 +13,9 @@ namespace {
 
 constexpr double kMinLSCVh = 1e-20;
 
+// Fewer rows than this are summed on one thread: handing them out would cost more than it saves.
+constexpr std::int32_t kParallelRows = 256;
+
 // Sum of `values` in index order, so that parallel and sequential runs agree to the bit.
 double SumInOrder(const std::vector<double>& values) {
     double sum = 0.0;
@@ -58,7 +61,7 @@ double CalcCVScore(const Matrix& xy, double h, std::int32_t n, std::span<const d
     }
     const Points points = PointsOf(xy, n);
     std::vector<double> log_s(static_cast<std::size_t>(n));
-#pragma omp parallel for schedule(dynamic, 16) if (parallel)
+#pragma omp parallel for schedule(dynamic, 16) if (parallel && n >= kParallelRows)
     for (std::int32_t i = 0; i < n; ++i) {
         const auto row = static_cast<std::size_t>(i);
         log_s[row] = std::log(CVRowSum(row, points, c, two_h2));
@@ -74,7 +77,7 @@ double CalcLSCVScore(double& h, const Matrix& xy, std::int32_t n, bool parallel)
     const double two_h2 = 2 * (h * h);
     const Points points = PointsOf(xy, n);
     std::vector<double> row_sums(static_cast<std::size_t>(n));
-#pragma omp parallel for schedule(dynamic, 16) if (parallel)
+#pragma omp parallel for schedule(dynamic, 16) if (parallel && n >= kParallelRows)
     for (std::int32_t i = 0; i < n; ++i) {
         const auto row = static_cast<std::size_t>(i);
         row_sums[row] = LSCVRowSum(row, points, four_h2, two_h2);
