@@ -12,6 +12,7 @@
 namespace ranvik {
 namespace {
 
+using testing::GaussianKernel;
 using testing::Locations;
 using testing::RelativelyNear;
 using testing::TwoClusters;
@@ -23,19 +24,13 @@ constexpr long double kSmallest = std::numeric_limits<double>::denorm_min();
 
 using SquaredDistances = std::vector<std::vector<long double>>;
 
-// A 3-4-5 triangle: d01^2 = 9, d02^2 = 16, d12^2 = 25.
-Matrix Triangle() {
-    return Locations({{0, 0}, {3, 0}, {0, 4}});
-}
+// A 3-4-5 triangle, and two coincident locations with one 5 away from both.
+const Matrix kTriangle = Locations({{0, 0}, {3, 0}, {0, 4}});
 const SquaredDistances kTriangleD2 = {{0, 9, 16}, {9, 0, 25}, {16, 25, 0}};
-
-// Two locations on one point and one 5 away from both.
-Matrix Duplicate() {
-    return Locations({{1, 1}, {1, 1}, {4, 5}});
-}
+const Matrix kDuplicate = Locations({{1, 1}, {1, 1}, {4, 5}});
 const SquaredDistances kDuplicateD2 = {{0, 0, 25}, {0, 0, 25}, {25, 25, 0}};
 
-// CV(h) = -sum_i ln(sum_{j != i} w_j exp(-d_ij^2 / 2h^2) / (2 pi h^2)) / (n - 1), no floors.
+// CV(h) = -sum_i ln(sum_{j != i} w_j K_h(d_ij^2)) / (n - 1), no floors.
 long double ReferenceCV(const SquaredDistances& d2, long double h, std::vector<long double> w) {
     const std::size_t n = d2.size();
     w.resize(n, 1.0L);
@@ -43,9 +38,7 @@ long double ReferenceCV(const SquaredDistances& d2, long double h, std::vector<l
     for (std::size_t i = 0; i < n; ++i) {
         long double s = 0;
         for (std::size_t j = 0; j < n; ++j) {
-            if (j != i) {
-                s += w[j] * std::exp(-d2[i][j] / (2 * h * h)) / (2 * kPiL * h * h);
-            }
+            s += j == i ? 0 : w[j] * GaussianKernel(d2[i][j], h);
         }
         log_sum += std::log(s);
     }
@@ -64,48 +57,35 @@ long double ReferenceLSCV(const SquaredDistances& d2, long double h) {
     return 1 / (kPiL * h * h * n) + s / (4 * kPiL * h * h * n * n);
 }
 
-TEST(SmoothingHref, TriangleGivesTheHandWorkedValue) {
+TEST(CalcHref, TriangleGivesTheHandWorkedValueAndOnePointGivesZero) {
     // Means (1, 4/3); s_x^2 = 6/2 = 3, s_y^2 = (32/3)/2 = 16/3; sigma^2 = 25/6.
     const long double expected = std::sqrt(25.0L / 6) * std::pow(3.0L, -1.0L / 6);
-    EXPECT_TRUE(RelativelyNear(CalcHref(Triangle(), 3), expected, kRel));
-}
-
-TEST(SmoothingHref, LocationsOnOnePointGiveZero) {
+    EXPECT_TRUE(RelativelyNear(CalcHref(kTriangle, 3), expected, kRel));
     EXPECT_EQ(CalcHref(Locations({{7, -2}, {7, -2}, {7, -2}}), 3), 0.0);
 }
 
 TEST(SmoothingScores, SmallSetsMatchTheFormulasWithCoincidentLocationsCountingExpZero) {
+    const std::vector<long double> weights = {1.0L, 2.0L, 0.5L};
     for (const double h : {0.7, 2.0, 7.5}) {
         SCOPED_TRACE(h);
-        double h_in = h;
-        EXPECT_TRUE(RelativelyNear(CalcCVScore(Triangle(), h, 3, {}),
-                                   ReferenceCV(kTriangleD2, h, {}), kRel));
-        EXPECT_TRUE(RelativelyNear(CalcCVScore(Duplicate(), h, 3, {}),
-                                   ReferenceCV(kDuplicateD2, h, {}), kRel));
-        EXPECT_TRUE(RelativelyNear(CalcLSCVScore(h_in, Triangle(), 3),
-                                   ReferenceLSCV(kTriangleD2, h), kRel));
-        EXPECT_TRUE(RelativelyNear(CalcLSCVScore(h_in, Duplicate(), 3),
-                                   ReferenceLSCV(kDuplicateD2, h), kRel));
-        EXPECT_EQ(h_in, h) << "an h above the floor is left alone";
+        for (const auto& [xy, d2] :
+             {std::pair{&kTriangle, &kTriangleD2}, {&kDuplicate, &kDuplicateD2}}) {
+            EXPECT_TRUE(RelativelyNear(CalcCVScore(*xy, h, 3, {}), ReferenceCV(*d2, h, {}), kRel));
+            EXPECT_TRUE(RelativelyNear(CalcCVScore(*xy, h, 3, std::vector<double>{1.0, 2.0, 0.5}),
+                                       ReferenceCV(*d2, h, weights), kRel));
+            double h_in = h;
+            EXPECT_TRUE(RelativelyNear(CalcLSCVScore(h_in, *xy, 3), ReferenceLSCV(*d2, h), kRel));
+            EXPECT_EQ(h_in, h) << "an h above the floor is left alone";
+        }
     }
 }
 
-TEST(CalcCVScore, WeightsScaleTheTermOfTheOtherLocation) {
-    const std::vector<double> weights = {1.0, 2.0, 0.5};
-    const double cv = CalcCVScore(Triangle(), 2.0, 3, weights);
-    EXPECT_TRUE(RelativelyNear(cv, ReferenceCV(kTriangleD2, 2.0, {1.0L, 2.0L, 0.5L}), kRel));
-
-    const std::vector<double> ones(3, 1.0);
-    EXPECT_TRUE(RelativelyNear(CalcCVScore(Triangle(), 2.0, 3, ones),
-                               CalcCVScore(Triangle(), 2.0, 3, {}), kRel));
-}
-
-TEST(SmoothingScores, FarApartLocationsKeepBothScoresFinite) {
+TEST(SmoothingScores, UnderflowingTermsAreFlooredSoBothScoresStayFinite) {
     const Matrix far = Locations({{0, 0}, {1e6, 0}, {0, 1e6}, {1e6, 1e6}});
-    // CV, h = 1: exp underflows, and smallest * 1/(2 pi) rounds to 0, so t is floored again.
+    // h = 1: exp underflows, and smallest / (2 pi) rounds to 0, so the product is floored too.
     EXPECT_TRUE(
         RelativelyNear(CalcCVScore(far, 1.0, 4, {}), -4 * std::log(3 * kSmallest) / 3, kRel));
-    // h = 0.1: c = 1/(2 pi 0.01) = 15.9, so each t is the smallest double rounded to 16 times it.
+    // h = 0.1: 1 / (2 pi h^2) = 15.9, so each product is 16 times the smallest double.
     EXPECT_TRUE(
         RelativelyNear(CalcCVScore(far, 0.1, 4, {}), -4 * std::log(3 * 16 * kSmallest) / 3, kRel));
     // d^2 / 2h^2 = 720: exp is subnormal but not 0, so it is kept: CV = -2 ln(e^-720 / 2 pi).
@@ -117,18 +97,16 @@ TEST(SmoothingScores, FarApartLocationsKeepBothScoresFinite) {
 }
 
 TEST(CalcLSCVScore, TinyZeroOrNegativeHIsRaisedTo1e20InTheCallersVariable) {
-    const double floor_h = 1e-20;
     // At h = 1e-20 every pair but i = j underflows, so LSCV = 1/(4 pi h^2 n).
     const long double expected = 1 / (4 * kPiL * 1e-40L * 3);
     for (const double start : {0.0, -0.0, -3.0, 1e-25, -1e-300}) {
-        SCOPED_TRACE(start);
         double h = start;
-        EXPECT_TRUE(RelativelyNear(CalcLSCVScore(h, Triangle(), 3), expected, kRel));
-        EXPECT_EQ(h, floor_h);
+        EXPECT_TRUE(RelativelyNear(CalcLSCVScore(h, kTriangle, 3), expected, kRel)) << start;
+        EXPECT_EQ(h, 1e-20) << start;
     }
 }
 
-TEST(CheckSmoothingInput, RejectsFewerThanTwoLocationsAndASinglePlace) {
+TEST(SmoothingSearches, FewerThanTwoLocationsOrASinglePlaceFailLeavingTheWorkspaceUnchanged) {
     EXPECT_FALSE(CheckSmoothingInput(Matrix(1, 3), 0).error.empty());
     EXPECT_FALSE(CheckSmoothingInput(Locations({{3, 4}}), 1).error.empty());
     const Matrix same = Locations({{3, 4}, {3, 4}, {3, 4}});
@@ -141,19 +119,17 @@ TEST(CheckSmoothingInput, RejectsFewerThanTwoLocationsAndASinglePlace) {
     EXPECT_TRUE(ws == MinimiserWorkspace{});
 }
 
-TEST(CalcLSCVh, ReturnsAPositiveLocalMinimum) {
+TEST(CalcLSCVh, ReturnsALocalMinimumAndStoresItsTolerance) {
     const Matrix xy = TwoClusters(60);
     MinimiserWorkspace ws;
     const auto result = CalcLSCVh(xy, CalcHref(xy, 60), 60, ws);
     ASSERT_TRUE(result.Ok()) << result.status.error;
     double h = result.value;
-    EXPECT_GT(h, 0.0);
     EXPECT_EQ(ws.GoldenXMin, h);
     EXPECT_EQ(ws.GoldenTol, 0.001);
     const double at_min = CalcLSCVScore(h, xy, 60);
-    for (const double factor : {0.97, 1.03}) {
-        double beside = h * factor;
-        EXPECT_LT(at_min, CalcLSCVScore(beside, xy, 60)) << factor;
+    for (double beside : {h * 0.97, h * 1.03}) {
+        EXPECT_LT(at_min, CalcLSCVScore(beside, xy, 60)) << beside;
     }
 }
 
@@ -163,13 +139,11 @@ TEST(SmoothingScores, ParallelAndSequentialRunsAgreeToTheBit) {
     for (std::size_t i = 0; i < weights.size(); ++i) {
         weights[i] = 0.2 + 0.8 * static_cast<double>(i % 7) / 6.0;
     }
-    for (const double h : {0.5, 12.0, 300.0}) {
-        SCOPED_TRACE(h);
-        EXPECT_EQ(CalcCVScore(xy, h, 400, {}, false), CalcCVScore(xy, h, 400, {}, true));
-        EXPECT_EQ(CalcCVScore(xy, h, 400, weights, false), CalcCVScore(xy, h, 400, weights, true));
-        double h_seq = h;
-        double h_par = h;
-        EXPECT_EQ(CalcLSCVScore(h_seq, xy, 400, false), CalcLSCVScore(h_par, xy, 400, true));
+    for (double h : {0.5, 12.0, 300.0}) {
+        EXPECT_EQ(CalcCVScore(xy, h, 400, {}, false), CalcCVScore(xy, h, 400, {}, true)) << h;
+        EXPECT_EQ(CalcCVScore(xy, h, 400, weights, false), CalcCVScore(xy, h, 400, weights, true))
+            << h;
+        EXPECT_EQ(CalcLSCVScore(h, xy, 400, false), CalcLSCVScore(h, xy, 400, true)) << h;
     }
 }
 

@@ -1,6 +1,5 @@
 #include "models/amoeba.h"
 
-#include "models/objective.h"
 #include "support/locations.h"
 #include "support/model_fixtures.h"
 
@@ -8,18 +7,15 @@
 
 #include <cmath>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace ranvik {
 namespace {
 
-using testing::Locations;
+using testing::kUntouched;
+using testing::ModelRun;
 
-// Stands for "not written" in the per-location array: no objective evaluation took place.
-constexpr double kUntouched = 123.0;
-
-const Matrix kXY = Locations({{0, 0}, {3, 1}, {-2, 4}});
+const Matrix kXY = testing::Locations({{0, 0}, {3, 1}, {-2, 4}});
 
 // A start simplex of ndim + 1 vertices; vertex i, parameter j = value(i, j).
 template <class F> Matrix StartSimplex(int ndim, F value) {
@@ -32,26 +28,6 @@ template <class F> Matrix StartSimplex(int ndim, F value) {
     return p;
 }
 
-// The simplex of one model on a workspace of its own.
-struct Simplex {
-    Simplex(std::string_view model, int ndim, std::int32_t n) {
-        fit.simplex.ModelName = model;
-        fit.simplex.NDim = ndim;
-        fit.loc_lik.assign(static_cast<std::size_t>(n), kUntouched);
-    }
-    double Value(const Matrix& xy, const Matrix& p, int vertex, std::int32_t n) {
-        std::vector<double> v(p.Row(vertex).begin(), p.Row(vertex).end());
-        FitContext ctx = fit.Context(notifier);
-        return AmoebaFunc(ctx, xy, v, n);
-    }
-    void Run(const Matrix& xy, const Matrix& p, std::vector<double>& y, std::int32_t n) {
-        FitContext ctx = fit.Context(notifier);
-        Amoeba(ctx, xy, p, y, n);
-    }
-    FitCopy fit;
-    testing::RecordingNotifier notifier;
-};
-
 TEST(Amoeba, StartThatMeetsTheSpreadTestReturnsWithoutEvaluatingAtTheFirstLowestVertex) {
     // Shapes of 3 would be clamped to 1 by any evaluation; the spreads are below 1e-5.
     const Matrix p = StartSimplex(4, [](int i, int j) { return j == 4 ? 3.0 : i + 0.1 * j; });
@@ -62,28 +38,14 @@ TEST(Amoeba, StartThatMeetsTheSpreadTestReturnsWithoutEvaluatingAtTheFirstLowest
     const int lowest[] = {3, 1, 3, 1};
     for (int k = 0; k < 4; ++k) {
         std::vector<double> y = starts[k];
-        Simplex s(kExpPowerModel, 4, 3);
-        s.Run(kXY, p, y, 3);
+        ModelRun s(kExpPowerModel, kXY, 3, 4);
+        s.Run(p, y);
         EXPECT_EQ(s.fit.simplex.ILo, lowest[k]) << k;
         EXPECT_EQ(s.fit.simplex.MaxLogLikelihood, -y[static_cast<std::size_t>(lowest[k])]) << k;
         EXPECT_EQ(s.fit.simplex.AmoebaP, p) << k;
         EXPECT_EQ(y, starts[k]) << k;
-        EXPECT_EQ(s.fit.loc_lik, std::vector<double>(3, kUntouched)) << k;
+        EXPECT_EQ(s.fit.loc_lik, std::vector<double>(4, kUntouched)) << k;
     }
-}
-
-TEST(Amoeba, UnknownModelGivesZeroValuesAndStopsAtTheFirstVertex) {
-    const Matrix p = StartSimplex(7, [](int i, int j) { return i * j; });
-    Simplex s("Circle", 7, 3);
-    std::vector<double> y(9);
-    for (int i = 1; i <= 8; ++i) {
-        y[static_cast<std::size_t>(i)] = s.Value(kXY, p, i, 3);
-    }
-    EXPECT_EQ(y, std::vector<double>(9, 0.0));
-    s.Run(kXY, p, y, 3);
-    EXPECT_EQ(s.fit.simplex.ILo, 1);
-    EXPECT_EQ(s.fit.simplex.MaxLogLikelihood, 0.0);
-    EXPECT_EQ(s.fit.simplex.AmoebaP, p);
 }
 
 TEST(Amoeba, IterationLimitShowsTheMessageOnceAndKeepsTheBestVertex) {
@@ -94,8 +56,8 @@ TEST(Amoeba, IterationLimitShowsTheMessageOnceAndKeepsTheBestVertex) {
     const Matrix p = StartSimplex(kDims, [](int i, int j) { return std::sin(i + 0.3 * j); });
     std::vector<double> y(kDims + 2, -1.0);
     y[1] = -5.0;
-    Simplex s("no such model", kDims, 3);
-    s.Run(kXY, p, y, 3);
+    ModelRun s("no such model", kXY, 3, kDims);
+    s.Run(p, y);
     EXPECT_EQ(s.notifier.messages, std::vector<std::string>{std::string(kAmoebaLimitMessage)});
     EXPECT_EQ(s.fit.simplex.ILo, 1);
     EXPECT_EQ(s.fit.simplex.MaxLogLikelihood, 5.0);
@@ -106,48 +68,113 @@ TEST(Amoeba, IterationLimitShowsTheMessageOnceAndKeepsTheBestVertex) {
     }
 }
 
-// Exponential power vertices with centre (0.5, 1) and scale 1 and shapes 1.2 .. 2.0, which
-// every evaluation clamps to 1, so all are worth the same v; the caller's values steer the
-// first pass. The vertex shapes without vertex 2 average 1.65; its reflection, 1.9, is used
-// (and kept) as 1.
+// Exponential power vertices with centre (0.5, 1), scale 1 and shapes 1.2 .. 2.0, which every
+// evaluation clamps to 1, so all are worth the same v and the caller's values steer the first
+// pass. The shapes without vertex 2 average 1.65; its reflection, 1.9, is used (and kept) as 1.
 const double kShapes[] = {0, 1.2, 1.4, 1.6, 1.8, 2.0};
 const Matrix kShapeSimplex = StartSimplex(4, [](int i, int j) {
     return j == 1 ? 0.5 : j == 2 ? 1.0 : j == 3 ? 0.0 : kShapes[i];
 });
 
 TEST(Amoeba, ReflectionAsGoodAsTheBestIsExpandedFromItsClampedValue) {
-    Simplex s(kExpPowerModel, 4, 3);
-    const double v = s.Value(kXY, kShapeSimplex, 1, 3);
+    ModelRun s(kExpPowerModel, kXY, 3, 4);
+    const double v = s.AtVertex(kShapeSimplex, 1);
     std::vector<double> y = {0, v, v + 100, v, v, v};
-    s.Run(kXY, kShapeSimplex, y, 3);
-    // The expansion to shape 2 * 1 - 1.65 is worse at the far locations, so the clamped
-    // reflection replaces vertex 2, and every value is then v.
-    const double centroid = (((kShapes[1] + kShapes[3]) + kShapes[4]) + kShapes[5]) / 4;
+    s.Run(kShapeSimplex, y);
+    // The expansion to shape 2 * 1 - 1.65 is worse, so the clamped reflection replaces vertex 2.
     Matrix at_expansion = kShapeSimplex;
-    at_expansion(1, 4) = 2 * 1.0 - centroid;
-    Simplex expanded(kExpPowerModel, 4, 3);
-    EXPECT_GT(expanded.Value(kXY, at_expansion, 1, 3), v);
+    at_expansion(1, 4) = 2 * 1.0 - (((kShapes[1] + kShapes[3]) + kShapes[4]) + kShapes[5]) / 4;
+    ModelRun expanded(kExpPowerModel, kXY, 3, 4);
+    EXPECT_GT(expanded.AtVertex(at_expansion, 1), v);
     EXPECT_EQ(s.fit.loc_lik, expanded.fit.loc_lik) << "the expansion was evaluated last";
     EXPECT_EQ(s.fit.simplex.AmoebaP(2, 4), 1.0);
     EXPECT_EQ(y, (std::vector<double>{0, v, v, v, v, v}));
 }
 
 TEST(Amoeba, ReflectionEqualToTheSecondWorstContractsThenShrinksWithoutClamping) {
-    Simplex s(kExpPowerModel, 4, 3);
-    const double v = s.Value(kXY, kShapeSimplex, 1, 3);
-    // The reflection, equal to the second worst, replaces the worst vertex with its shape
-    // clamped to 1; its contraction (shape 1.325, worth v) is no better, so vertices 2..5 move
-    // halfway to vertex 1 and are stored as averaged, before their evaluation clamps them.
-    // Vertex 1's lead of 1e-6 v then passes the spread test.
+    // The reflection replaces the worst vertex with its shape clamped to 1; its contraction
+    // (shape 1.325, worth v) is no better, so vertices 2..5 move halfway to vertex 1 and are
+    // stored as averaged, before evaluation clamps them. Vertex 1's lead of 1e-6 v then passes
+    // the spread test.
+    ModelRun s(kExpPowerModel, kXY, 3, 4);
+    const double v = s.AtVertex(kShapeSimplex, 1);
     const double best = v - 1e-6 * std::fabs(v);
     std::vector<double> y = {0, best, v + 100, v, v, v};
-    s.Run(kXY, kShapeSimplex, y, 3);
+    s.Run(kShapeSimplex, y);
     EXPECT_DOUBLE_EQ(s.fit.simplex.AmoebaP(2, 4), 0.5 * (1.0 + 1.2));
     for (const int i : {3, 4, 5}) {
         EXPECT_DOUBLE_EQ(s.fit.simplex.AmoebaP(i, 4), 0.5 * (kShapes[i] + 1.2)) << i;
     }
     EXPECT_EQ(y, (std::vector<double>{0, best, v, v, v, v}));
     EXPECT_EQ(s.fit.simplex.MaxLogLikelihood, -best);
+}
+
+// Rosenbrock's function plus 1, so that the relative spread test has a scale: minimum 1 at
+// (1, ..., 1), reached along a curved valley.
+double Rosenbrock(const std::vector<double>& v, int d) {
+    double sum = 1.0;
+    for (int i = 1; i < d; ++i) {
+        const double a = v[static_cast<std::size_t>(i + 1)] -
+                         v[static_cast<std::size_t>(i)] * v[static_cast<std::size_t>(i)];
+        const double b = 1 - v[static_cast<std::size_t>(i)];
+        sum += 100 * a * a + b * b;
+    }
+    return sum;
+}
+
+// Runs the simplex from `start` and steps of 0.5 (0.1 on restarts), restarting from its best
+// vertex up to `restarts` times as one does for a long valley; returns the best vertex.
+std::vector<double> Minimise(const SimplexObjective& f, std::vector<double> start, int d,
+                             int restarts, testing::RecordingNotifier& notifier) {
+    SimplexWorkspace ws;
+    ws.NDim = d;
+    for (int run = 0; run <= restarts; ++run) {
+        Matrix p(d + 2, d + 1);
+        std::vector<double> y(static_cast<std::size_t>(d) + 2);
+        for (int vertex = 1; vertex <= d + 1; ++vertex) {
+            std::vector<double> v = start;
+            if (vertex > 1) {
+                v[static_cast<std::size_t>(vertex - 1)] += run == 0 ? 0.5 : 0.1;
+            }
+            for (int j = 1; j <= d; ++j) {
+                p(vertex, j) = v[static_cast<std::size_t>(j)];
+            }
+            y[static_cast<std::size_t>(vertex)] = f(v);
+        }
+        AmoebaMinimise(ws, notifier, f, p, y);
+        for (int j = 1; j <= d; ++j) {
+            start[static_cast<std::size_t>(j)] = ws.AmoebaP(ws.ILo, j);
+        }
+    }
+    return start;
+}
+
+TEST(AmoebaMinimise, ReachesTheMinimaOfABowlAndOfRosenbrockInTwoAndElevenDimensions) {
+    // Where the relative spread drops below 1e-5 the vertex lies within about
+    // sqrt(1e-5 / curvature) of the minimum.
+    constexpr double kNear = 0.02;
+    testing::RecordingNotifier notifier;
+
+    const auto bowl = [](std::vector<double>& v) {
+        return 1 + (v[1] - 1) * (v[1] - 1) + 2 * (v[2] - 2) * (v[2] - 2) + (v[3] + 3) * (v[3] + 3);
+    };
+    const auto centre = Minimise(bowl, {0, 0, 0, 0}, 3, 0, notifier);
+    EXPECT_NEAR(centre[1], 1, kNear);
+    EXPECT_NEAR(centre[2], 2, kNear);
+    EXPECT_NEAR(centre[3], -3, kNear);
+
+    for (const int d : {2, 11}) {
+        const auto f = [d](std::vector<double>& v) { return Rosenbrock(v, d); };
+        std::vector<double> start(static_cast<std::size_t>(d) + 1, 1.0);
+        for (int j = 1; j <= d; j += 2) {
+            start[static_cast<std::size_t>(j)] = -1.2;
+        }
+        const auto best = Minimise(f, start, d, d == 2 ? 0 : 5, notifier);
+        for (int j = 1; j <= d; ++j) {
+            EXPECT_NEAR(best[static_cast<std::size_t>(j)], 1, kNear) << d << "-D, coordinate " << j;
+        }
+    }
+    EXPECT_TRUE(notifier.messages.empty());
 }
 
 } // namespace

@@ -1,5 +1,3 @@
-// The comparison run, its entries' refusals and its table; the home range driver.
-
 #include "output/comparison.h"
 
 #include "models/bivariate_normal.h"
@@ -15,7 +13,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
-#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace ranvik {
@@ -82,12 +80,11 @@ TEST(RunComparison, OnlyTheTickedModelChangesAndTheOthersShowZeroOnAFirstRun) {
     EXPECT_EQ(state.LocLikBVN.size(), 20U);
 
     const std::string table = ComparisonTable(state);
-    EXPECT_EQ(TableRow(table, 1), "deer\tExponential Power Model\t4                   \t0\t0\t0");
-    EXPECT_EQ(TableRow(table, 2).find("deer\t1 Mode Bivariate Normal\t5                   \t"), 0U);
+    EXPECT_TRUE(TableRow(table, 2).starts_with("deer\t1 Mode Bivariate Normal\t5    "));
     EXPECT_EQ(TableRow(table, 2).find("\t0"), std::string::npos);
-    EXPECT_EQ(TableRow(table, 3), "deer\t2 Mode Bivariate Circle\t7                   \t0\t0\t0");
-    EXPECT_EQ(TableRow(table, 4), "deer\t2 Mode Bivariate Normal\t11                  \t0\t0\t0");
-    EXPECT_EQ(TableRow(table, 6), "deer\tAdaptive Kernel Density\tNA                  \tNA\tNA\t0");
+    for (const int row : {1, 3, 4, 5, 6}) {
+        EXPECT_TRUE(TableRow(table, row).ends_with(row < 5 ? "\t0\t0\t0" : "\tNA\tNA\t0")) << row;
+    }
 }
 
 TEST(RunComparison, ModelThatCannotBeScoredShowsNotScoredWhileTheOthersGetNumbers) {
@@ -113,19 +110,13 @@ TEST(RunComparison, ModelThatCannotBeScoredShowsNotScoredWhileTheOthersGetNumber
 }
 
 TEST(ComparisonEntries, DegenerateLocationsFailWithAMessageAndChangeNothing) {
-    using Entry = std::function<Status(State&, const Matrix&, std::int32_t)>;
     RecordingNotifier notifier;
-    const auto with_notifier = [&](auto entry) -> Entry {
-        return [&notifier, entry](State& s, const Matrix& xy, std::int32_t n) {
-            return entry(s, xy, n, notifier, RunControl{}, PerLocationValues::AtEstimate);
-        };
-    };
-    const Entry bvn = [](State& s, const Matrix& xy, std::int32_t n) {
-        return CompareBVN(s, xy, n);
-    };
-    const Entry entries[] = {with_notifier(&CompareExpPower), bvn, with_notifier(&Calc2CNModel),
-                             with_notifier(&Calc2BVNModel)};
-    const std::int32_t k_plus_one[] = {5, 6, 8, 12};
+    const std::function<Status(State&, const Matrix&, std::int32_t)> entries[] = {
+        [&](auto& s, auto& xy, auto n) { return CompareExpPower(s, xy, n, notifier); },
+        [](auto& s, auto& xy, auto n) { return CompareBVN(s, xy, n); },
+        [&](auto& s, auto& xy, auto n) { return Calc2CNModel(s, xy, n, notifier); },
+        [&](auto& s, auto& xy, auto n) { return Calc2BVNModel(s, xy, n, notifier); }};
+    const std::int32_t parameters_plus_one[] = {5, 6, 8, 12};
     const Matrix spread = testing::TwoClusters(14);
     Matrix one_x = spread, one_y = spread, line = spread;
     for (std::int32_t i = 0; i < 14; ++i) {
@@ -134,21 +125,18 @@ TEST(ComparisonEntries, DegenerateLocationsFailWithAMessageAndChangeNothing) {
         line(i, 1) = 2 * line(i, 0) + 1;
     }
     for (std::size_t k = 0; k < 4; ++k) {
-        std::vector<std::tuple<const char*, const Matrix*, std::int32_t>> cases = {
-            {"K + 1 locations", &spread, k_plus_one[k]},
-            {"one x", &one_x, 14},
-            {"one y", &one_y, 14}};
-        if (k == 1) {
-            cases.emplace_back("one line", &line, 14);
-        }
-        for (const auto& [what, xy, n] : cases) {
+        const std::pair<const Matrix*, std::int32_t> cases[] = {
+            {&spread, parameters_plus_one[k]}, {&one_x, 14}, {&one_y, 14}, {&line, 14}};
+        // Only the 1-mode normal refuses one straight line: its covariance would be singular.
+        for (std::size_t c = 0; c < (k == 1 ? 4 : 3); ++c) {
             State state = Loaded(14);
             state.Neg2LnLBVN = state.CVC2CN = state.AICc2BVN = state.CVCExpPower = 1.5;
             state.LocLikBVN = state.LocLik2CN = {2.5};
             state.Simplex.ModelParams = {0, 3.5};
             const State before = state;
-            EXPECT_FALSE(entries[k](state, *xy, n).error.empty()) << k << " " << what;
-            EXPECT_TRUE(state == before) << k << " " << what;
+            EXPECT_FALSE(entries[k](state, *cases[c].first, cases[c].second).error.empty())
+                << "entry " << k << ", case " << c;
+            EXPECT_TRUE(state == before) << "entry " << k << ", case " << c;
         }
     }
 }
@@ -160,7 +148,6 @@ TEST(CalcHomeRanges, OnlyTheExpPowerRequestChangesOnlyItsGridValuesAndFlags) {
     const State before = state;
     RecordingNotifier notifier;
     ASSERT_TRUE(CalcHomeRanges(state, notifier).Ok());
-    ASSERT_EQ(state.GridExpPower.Rows(), 40001);
     ASSERT_EQ(state.LocLikExpPower.size(), 30U);
     State expected = before;
     expected.DoExpPower = 0;
@@ -171,13 +158,12 @@ TEST(CalcHomeRanges, OnlyTheExpPowerRequestChangesOnlyItsGridValuesAndFlags) {
     expected.Simplex = state.Simplex; // every simplex fit shares the workspace
     expected.Starts = state.Starts;
     EXPECT_TRUE(state == expected);
-    // Density of the fitted parameters (left in ModelParams) times the cell area.
-    const Matrix& g = state.GridExpPower;
-    const double cell = (g(200, 0) - g(0, 0)) * (g(1, 1) - g(0, 1));
-    for (const std::int32_t k : {0, 20100, 25050, 39999}) {
-        const double f = testing::ExpPowerByTgamma(state.Simplex.ModelParams, g(k, 0), g(k, 1));
-        EXPECT_TRUE(testing::RelativelyNear(g(k, 2), f * cell, 1e-8)) << k;
-    }
+    testing::ExpectGridOf(
+        state.GridExpPower, state.LocXY, 30,
+        [&](double x, double y) {
+            return testing::ExpPowerByTgamma(state.Simplex.ModelParams, x, y);
+        },
+        1e-8L);
 }
 
 TEST(CalcHomeRanges, EveryRequestIsClearedWhetherItsModelIsFittedOrNot) {

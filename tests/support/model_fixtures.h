@@ -1,7 +1,10 @@
 #pragma once
 
+#include "models/amoeba.h"
+#include "models/objective.h"
 #include "state/matrix.h"
 #include "state/notifier.h"
+#include "support/locations.h"
 
 #include <cmath>
 #include <cstdint>
@@ -20,6 +23,46 @@ public:
     void Inform(std::string_view message) override { messages.emplace_back(message); }
     std::vector<std::string> messages;
 };
+
+// Stands for "not written" in a per-location array.
+inline constexpr double kUntouched = 123.0;
+
+// One model's objective and simplex over locations 0..n-1 of `xy`, on a workspace of its own
+// whose per-location values are kUntouched at first.
+struct ModelRun {
+    ModelRun(std::string_view name, const Matrix& locations, std::int32_t count, int ndim = 0,
+             const std::vector<double>* w = nullptr)
+        : xy(locations), n(count), weights(w) {
+        fit.simplex.ModelName = name;
+        fit.simplex.NDim = ndim;
+        fit.loc_lik.assign(static_cast<std::size_t>(n) + 1, kUntouched);
+    }
+    // AmoebaFunc at v; `vector` keeps v as the call left it.
+    double operator()(std::vector<double> v) {
+        FitContext ctx = fit.Context(notifier, weights);
+        const double value = AmoebaFunc(ctx, xy, v, n);
+        vector = v;
+        return value;
+    }
+    double AtVertex(const Matrix& p, int i) {
+        return (*this)(std::vector<double>(p.Row(i).begin(), p.Row(i).end()));
+    }
+    void Run(const Matrix& p, std::vector<double>& y) {
+        FitContext ctx = fit.Context(notifier, weights);
+        Amoeba(ctx, xy, p, y, n);
+    }
+    const Matrix& xy;
+    std::int32_t n;
+    const std::vector<double>* weights;
+    FitCopy fit;
+    RecordingNotifier notifier;
+    std::vector<double> vector;
+};
+
+// Four locations whose population moments are means (0, 0), sx = 100 and sy = 50.
+inline Matrix MomentSquare() {
+    return Locations({{100, 50}, {-100, 50}, {100, -50}, {-100, -50}});
+}
 
 // `count` fixes from a bivariate normal around (mx, my).
 struct Mode {
@@ -48,7 +91,7 @@ inline Matrix NormalSample(std::initializer_list<Mode> modes, unsigned seed) {
     return xy;
 }
 
-// The bivariate normal density from its covariance matrix, apart from the program's z-score
+// The bivariate normal density from its covariance matrix S rather than the program's z-score
 // form: exp(-d' S^-1 d / 2) / (2 pi sqrt(det S)).
 inline double NormalDensity(double mx, double my, double sx, double sy, double rho, double x,
                             double y) {
