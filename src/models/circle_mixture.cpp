@@ -1,6 +1,7 @@
 #include "models/circle_mixture.h"
 
 #include "models/model_data.h"
+#include "models/model_runs.h"
 #include "models/objective.h"
 #include "models/simplex_fit.h"
 #include "output/output_grid.h"
@@ -178,36 +179,29 @@ StatusOr<Matrix> TwoModeGrid(const Matrix& xy, std::int32_t n, double mux1, doub
         xy, n, [&](double x, double y) { return MixtureDensity(first, second, p, x, y); }, control);
 }
 
+// The circle mixture's steps for a comparison or a home range.
+static SimplexModel CircleMixtureSteps() {
+    return {kParameters, FitStages, Calc2CNCVC,
+            [](const std::vector<double>& mp, const Matrix& xy, std::int32_t n,
+               const RunControl& control) {
+                return TwoModeGrid(xy, n, mp[1], mp[2], mp[3], mp[4], mp[5], mp[5], 0, mp[6], mp[6],
+                                   0, mp[7], control);
+            }};
+}
+
 Status Calc2CNModel(State& state, const Matrix& xy, std::int32_t n, Notifier& notifier,
                     const RunControl& control, PerLocationValues values) {
     if (Status ok = CheckModelData(xy, n, {kModel, kParameters + 2}); !ok.Ok()) {
         return ok;
     }
-    FitCopy work{state.Simplex, state.Starts, std::vector<double>(static_cast<std::size_t>(n))};
-    FitContext ctx = work.Context(notifier);
-    if (Status ok = FitStages(ctx, xy, n); !ok.Ok()) {
-        return ok;
+    const auto scores = CompareSimplexModel(state, state.LocLik2CN, xy, n, notifier, control,
+                                            values, CircleMixtureSteps());
+    if (scores.Ok()) {
+        state.Neg2LnL2CN = scores.value.neg2lnl;
+        state.AICc2CN = scores.value.aicc;
+        state.CVC2CN = scores.value.cvc;
     }
-    const double max_log_l = work.simplex.MaxLogLikelihood;
-    std::vector<double> at_estimate;
-    if (values == PerLocationValues::AtEstimate) {
-        EvaluateAtBest(ctx, xy, n);
-        at_estimate = work.loc_lik;
-    }
-    const auto cvc = Calc2CNCVC(ctx, xy, n, control);
-    if (!cvc.Ok()) {
-        return cvc.status;
-    }
-    if (values == PerLocationValues::AtEstimate) {
-        work.loc_lik = std::move(at_estimate);
-    }
-    state.Simplex = std::move(work.simplex);
-    state.Starts = std::move(work.starts);
-    state.LocLik2CN = std::move(work.loc_lik);
-    state.Neg2LnL2CN = -2 * max_log_l;
-    state.AICc2CN = AICc(max_log_l, kParameters, n);
-    state.CVC2CN = cvc.value;
-    return {};
+    return scores.status;
 }
 
 Status CircleMixtureHomeRange(State& state, const Matrix& xy, std::int32_t n, Notifier& notifier,
@@ -215,23 +209,8 @@ Status CircleMixtureHomeRange(State& state, const Matrix& xy, std::int32_t n, No
     if (Status ok = CheckModelData(xy, n, {kModel, 2}); !ok.Ok()) {
         return ok;
     }
-    FitCopy work{state.Simplex, state.Starts, std::vector<double>(static_cast<std::size_t>(n))};
-    FitContext ctx = work.Context(notifier);
-    if (Status ok = FitStages(ctx, xy, n); !ok.Ok()) {
-        return ok;
-    }
-    const std::vector<double>& mp = work.simplex.ModelParams;
-    auto grid = TwoModeGrid(xy, n, mp[1], mp[2], mp[3], mp[4], mp[5], mp[5], 0, mp[6], mp[6], 0,
-                            mp[7], control);
-    if (!grid.Ok()) {
-        return grid.status;
-    }
-    state.Simplex = std::move(work.simplex);
-    state.Starts = std::move(work.starts);
-    state.LocLik2CN = std::move(work.loc_lik);
-    state.Grid2CN = std::move(grid.value);
-    state.NumGridPts = kGridNodes;
-    return {};
+    return SimplexHomeRange(state, state.LocLik2CN, state.Grid2CN, xy, n, notifier, nullptr,
+                            control, CircleMixtureSteps());
 }
 
 } // namespace ranvik

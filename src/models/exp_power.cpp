@@ -1,6 +1,7 @@
 #include "models/exp_power.h"
 
 #include "models/model_data.h"
+#include "models/model_runs.h"
 #include "models/objective.h"
 #include "models/simplex_fit.h"
 #include "output/output_grid.h"
@@ -29,12 +30,6 @@ void FitFromStarts(FitContext& ctx, const Matrix& xy, std::int32_t n) {
     ctx.simplex.ModelName = kExpPowerModel;
     RunSimplex(ctx, xy, n, starts.data(), kVertices, kParameters);
     TakeModelParams(ctx.simplex, kParameters, {3});
-}
-
-FitCopy CopyOf(const State& state, const std::vector<double>& loc_lik, std::int32_t n) {
-    FitCopy copy{state.Simplex, state.Starts, loc_lik};
-    copy.loc_lik.resize(static_cast<std::size_t>(n));
-    return copy;
 }
 
 } // namespace
@@ -111,38 +106,34 @@ StatusOr<Matrix> CalcExpPowerGrid(const Matrix& xy, std::int32_t n, double cx, d
         control);
 }
 
+// The exponential power model's steps for a comparison or a home range.
+static SimplexModel ExpPowerSteps() {
+    return {kParameters,
+            [](FitContext& ctx, const Matrix& xy, std::int32_t n) {
+                InitExpPowerSimplex(ctx, xy, n);
+                FitExpPower(ctx, xy, n);
+                return CheckFit(ctx.simplex, kModel);
+            },
+            CalcExpPowerCVC,
+            [](const std::vector<double>& mp, const Matrix& xy, std::int32_t n,
+               const RunControl& control) {
+                return CalcExpPowerGrid(xy, n, mp[1], mp[2], mp[3], mp[4], control);
+            }};
+}
+
 Status CompareExpPower(State& state, const Matrix& xy, std::int32_t n, Notifier& notifier,
                        const RunControl& control, PerLocationValues values) {
     if (Status ok = CheckModelData(xy, n, {kModel, kParameters + 2}); !ok.Ok()) {
         return ok;
     }
-    FitCopy work = CopyOf(state, {}, n);
-    FitContext ctx = work.Context(notifier);
-    InitExpPowerSimplex(ctx, xy, n);
-    FitExpPower(ctx, xy, n);
-    if (Status ok = CheckFit(work.simplex, kModel); !ok.Ok()) {
-        return ok;
+    const auto scores = CompareSimplexModel(state, state.LocLikExpPower, xy, n, notifier, control,
+                                            values, ExpPowerSteps());
+    if (scores.Ok()) {
+        state.Neg2LnLExpPower = scores.value.neg2lnl;
+        state.AICcExpPower = scores.value.aicc;
+        state.CVCExpPower = scores.value.cvc;
     }
-    const double max_log_l = work.simplex.MaxLogLikelihood;
-    std::vector<double> at_estimate;
-    if (values == PerLocationValues::AtEstimate) {
-        EvaluateAtBest(ctx, xy, n);
-        at_estimate = work.loc_lik;
-    }
-    const auto cvc = CalcExpPowerCVC(ctx, xy, n, control);
-    if (!cvc.Ok()) {
-        return cvc.status;
-    }
-    if (values == PerLocationValues::AtEstimate) {
-        work.loc_lik = std::move(at_estimate);
-    }
-    state.Simplex = std::move(work.simplex);
-    state.Starts = std::move(work.starts);
-    state.LocLikExpPower = std::move(work.loc_lik);
-    state.Neg2LnLExpPower = -2 * max_log_l;
-    state.AICcExpPower = AICc(max_log_l, kParameters, n);
-    state.CVCExpPower = cvc.value;
-    return {};
+    return scores.status;
 }
 
 Status ExpPowerHomeRange(State& state, const Matrix& xy, std::int32_t n, Notifier& notifier,
@@ -150,24 +141,8 @@ Status ExpPowerHomeRange(State& state, const Matrix& xy, std::int32_t n, Notifie
     if (Status ok = CheckModelData(xy, n, {kModel, 2}); !ok.Ok()) {
         return ok;
     }
-    FitCopy work = CopyOf(state, {}, n);
-    FitContext ctx = work.Context(notifier);
-    InitExpPowerSimplex(ctx, xy, n);
-    FitExpPower(ctx, xy, n);
-    if (Status ok = CheckFit(work.simplex, kModel); !ok.Ok()) {
-        return ok;
-    }
-    const std::vector<double>& mp = work.simplex.ModelParams;
-    auto grid = CalcExpPowerGrid(xy, n, mp[1], mp[2], mp[3], mp[4], control);
-    if (!grid.Ok()) {
-        return grid.status;
-    }
-    state.Simplex = std::move(work.simplex);
-    state.Starts = std::move(work.starts);
-    state.LocLikExpPower = std::move(work.loc_lik);
-    state.GridExpPower = std::move(grid.value);
-    state.NumGridPts = kGridNodes;
-    return {};
+    return SimplexHomeRange(state, state.LocLikExpPower, state.GridExpPower, xy, n, notifier,
+                            nullptr, control, ExpPowerSteps());
 }
 
 } // namespace ranvik

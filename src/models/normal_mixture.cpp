@@ -2,6 +2,7 @@
 
 #include "models/circle_mixture.h"
 #include "models/model_data.h"
+#include "models/model_runs.h"
 #include "models/objective.h"
 #include "models/simplex_fit.h"
 #include "output/output_grid.h"
@@ -262,36 +263,29 @@ StatusOr<double> Calc2BVNCVC(FitContext& ctx, const Matrix& xy, std::int32_t n,
     return result;
 }
 
+// The normal mixture's steps for a comparison or a home range.
+static SimplexModel NormalMixtureSteps() {
+    return {kParameters, FitStages, Calc2BVNCVC,
+            [](const std::vector<double>& mp, const Matrix& xy, std::int32_t n,
+               const RunControl& control) {
+                return TwoModeGrid(xy, n, mp[1], mp[2], mp[3], mp[4], mp[5], mp[6], mp[7], mp[8],
+                                   mp[9], mp[10], mp[11], control);
+            }};
+}
+
 Status Calc2BVNModel(State& state, const Matrix& xy, std::int32_t n, Notifier& notifier,
                      const RunControl& control, PerLocationValues values) {
     if (Status ok = CheckModelData(xy, n, {kModel, kParameters + 2}); !ok.Ok()) {
         return ok;
     }
-    FitCopy work{state.Simplex, state.Starts, std::vector<double>(static_cast<std::size_t>(n))};
-    FitContext ctx = work.Context(notifier);
-    if (Status ok = FitStages(ctx, xy, n); !ok.Ok()) {
-        return ok;
+    const auto scores = CompareSimplexModel(state, state.LocLik2BVN, xy, n, notifier, control,
+                                            values, NormalMixtureSteps());
+    if (scores.Ok()) {
+        state.Neg2LnL2BVN = scores.value.neg2lnl;
+        state.AICc2BVN = scores.value.aicc;
+        state.CVC2BVN = scores.value.cvc;
     }
-    const double max_log_l = work.simplex.MaxLogLikelihood;
-    std::vector<double> at_estimate;
-    if (values == PerLocationValues::AtEstimate) {
-        EvaluateAtBest(ctx, xy, n);
-        at_estimate = work.loc_lik;
-    }
-    const auto cvc = Calc2BVNCVC(ctx, xy, n, control);
-    if (!cvc.Ok()) {
-        return cvc.status;
-    }
-    if (values == PerLocationValues::AtEstimate) {
-        work.loc_lik = std::move(at_estimate);
-    }
-    state.Simplex = std::move(work.simplex);
-    state.Starts = std::move(work.starts);
-    state.LocLik2BVN = std::move(work.loc_lik);
-    state.Neg2LnL2BVN = -2 * max_log_l;
-    state.AICc2BVN = AICc(max_log_l, kParameters, n);
-    state.CVC2BVN = cvc.value;
-    return {};
+    return scores.status;
 }
 
 Status NormalMixtureHomeRange(State& state, const Matrix& xy, std::int32_t n, Notifier& notifier,
@@ -304,23 +298,8 @@ Status NormalMixtureHomeRange(State& state, const Matrix& xy, std::int32_t n, No
         return Status::Failure("There is no weight for every location; load the locations "
                                "file with its probability column again.");
     }
-    FitCopy work{state.Simplex, state.Starts, std::vector<double>(static_cast<std::size_t>(n))};
-    FitContext ctx = work.Context(notifier, weighted ? &state.LocWeights : nullptr);
-    if (Status ok = FitStages(ctx, xy, n); !ok.Ok()) {
-        return ok;
-    }
-    const std::vector<double>& mp = work.simplex.ModelParams;
-    auto grid = TwoModeGrid(xy, n, mp[1], mp[2], mp[3], mp[4], mp[5], mp[6], mp[7], mp[8], mp[9],
-                            mp[10], mp[11], control);
-    if (!grid.Ok()) {
-        return grid.status;
-    }
-    state.Simplex = std::move(work.simplex);
-    state.Starts = std::move(work.starts);
-    state.LocLik2BVN = std::move(work.loc_lik);
-    state.Grid2BVN = std::move(grid.value);
-    state.NumGridPts = kGridNodes;
-    return {};
+    return SimplexHomeRange(state, state.LocLik2BVN, state.Grid2BVN, xy, n, notifier,
+                            weighted ? &state.LocWeights : nullptr, control, NormalMixtureSteps());
 }
 
 } // namespace ranvik
