@@ -335,6 +335,88 @@ private Q_SLOTS:
         }
     }
 
+    void kernelAndSaveChecksKeepTheUserOnTheForm() {
+        FrmCompareHROption& choice =
+            LoadAndGoOn(ToTextLoader(false), QStringLiteral("deer_independent.txt"));
+        choice.ChkFixedKernel->setChecked(true);
+        choice.CmdNext_Click();
+        FrmKernelOptions* kernel = wizard->kernel_options.Get();
+        kernel->CmdNext_Click();
+        QCOMPARE(dialogs.messages.last(),
+                 QStringLiteral("Tick one way of choosing the smoothing parameter."));
+        kernel->ChkUserH->setChecked(true);
+        for (const char* bad : {"", "ten", "0", "-3"}) {
+            kernel->TxtHUser->setText(QString::fromLatin1(bad));
+            kernel->CmdNext_Click();
+            QVERIFY(dialogs.messages.last().contains(QStringLiteral("User specified value")));
+            QVERIFY(kernel->isVisible());
+        }
+        // Percent of h_ref: 50% of h_ref is the h the kernel gets.
+        kernel->ChkUserH->setChecked(false);
+        kernel->ChkHRef->setChecked(true);
+        kernel->TxtPercentHref->setText(QStringLiteral("50"));
+        kernel->CmdNext_Click();
+        QVERIFY(state.DoneFixedKernel);
+
+        // A folder that does not exist: the message names the file, and the form stays with the
+        // result still waiting.
+        FrmSaveAs* save = wizard->save_as.Get();
+        save->TxtSaveAs->setText(QStringLiteral("R"));
+        save->SetDirectory(QStringLiteral("/no/such/folder"));
+        save->CmdSave_Click();
+        QVERIFY(dialogs.messages.last().contains(QStringLiteral("RFixedKernel.txt")));
+        QVERIFY(save->isVisible());
+        QVERIFY(state.DoneFixedKernel);
+    }
+
+    void bridgeChecksKeepTheUserOnTheForm() {
+        FrmBBAnalysis& analysis = ToBridgeAnalysis();
+        analysis.TxtBBVar->setText(QStringLiteral("-4"));
+        analysis.TxtTotalTimeTooLong->setText(QStringLiteral("400"));
+        analysis.CmdNext_Click();
+        QVERIFY(dialogs.messages.last().contains(QStringLiteral("greater than 0")));
+        analysis.TxtBBVar->setText(QStringLiteral("2500"));
+        analysis.CmdNext_Click();
+        FrmBBGridExtent* extent = wizard->grid_extent.Get();
+        extent->TxtGridResolution->setText(QStringLiteral("thirty"));
+        extent->CmdCalcBB_Click();
+        QVERIFY(dialogs.messages.last().contains(QStringLiteral("Distance between grid points")));
+        extent->TxtGridResolution->setText(QStringLiteral("0"));
+        extent->CmdCalcBB_Click();
+        QVERIFY(dialogs.messages.last().contains(QStringLiteral("greater than 0")));
+        QVERIFY(extent->isVisible());
+        QVERIFY(!state.DoneBB);
+        extent->Command3_Click();
+        QVERIFY(analysis.isVisible());
+        QCOMPARE(analysis.TxtBBVar->text(), QStringLiteral("2500"));
+    }
+
+    void messagesOfTheComputationsReachTheUser() {
+        // A track with one fix 100 km off its bridge: the estimate reports its zero densities.
+        testing::TempDir dir;
+        std::string track = "x\ty\tt\te\n";
+        for (int i = 0; i < 1001; ++i) {
+            const double x = 500000.0 + 40.0 * i + (i % 2 == 1 ? 17.0 * ((i / 2) % 5 - 2) : 0.0);
+            const double far = i == 7 ? 1e5 : 0.0;
+            track += std::to_string(x + far) + "\t" + std::to_string(5400000.0 + 25.0 * (i % 9)) +
+                     "\t" + std::to_string(i * 60) + "\t10\n";
+        }
+        const auto path = dir.Write("outlier_track.txt", track);
+        wizard->Start();
+        wizard->welcome.Get()->CmdNext_Click();
+        wizard->data_type.Get()->OptBBData->setChecked(true);
+        wizard->data_type.Get()->CmdNext_Click();
+        wizard->input_data.Get()->OptTextFile->setChecked(true);
+        wizard->input_data.Get()->CmdNext_Click();
+        dialogs.open_answers << QString::fromStdString(path.string());
+        wizard->load_text.Get()->Command1_Click();
+        wizard->load_text.Get()->CmdNext_Click();
+        wizard->bb_analysis.Get()->CmdEstimateVar_Click();
+        QVERIFY(!dialogs.messages.isEmpty());
+        QVERIFY(dialogs.messages.last().startsWith(
+            QStringLiteral("density at i = 0; Density will be set to 1*10^-250")));
+    }
+
     void checksKeepTheUserOnTheForm() {
         FrmLoadTextFile& loader = ToTextLoader(false);
         dialogs.open_answers << kExamples + QStringLiteral("/no_such_file.txt");
