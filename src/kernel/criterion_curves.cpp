@@ -8,7 +8,7 @@
 namespace ranvik {
 
 StatusOr<CriterionCurves> CalcCriterionCurves(const Matrix& xy, std::int32_t n, double low,
-                                              double high, int count) {
+                                              double high, int count, const RunControl& control) {
     StatusOr<CriterionCurves> result;
     if (!(std::isfinite(low) && std::isfinite(high) && low > 0 && high > low)) {
         result.status = Status::Failure("The range of h must have a low value greater than 0 "
@@ -27,6 +27,10 @@ StatusOr<CriterionCurves> CalcCriterionCurves(const Matrix& xy, std::int32_t n, 
         curves.cv.push_back(CalcCVScore(xy, h, n, {}));
         curves.neg_lscv.push_back(-CalcLSCVScore(h, xy, n));
         h = h + step;
+        if (!control.Report(static_cast<double>(i + 1) / count)) {
+            result.status = Status::Cancelled();
+            return result;
+        }
     }
     return result;
 }

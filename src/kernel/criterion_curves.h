@@ -1,6 +1,7 @@
 #pragma once
 
 #include "state/matrix.h"
+#include "state/run_control.h"
 #include "state/status.h"
 
 #include <cstdint>
@@ -18,7 +19,8 @@ struct CriterionCurves {
 // Fails with a sentence unless low and high are numbers with high > low > 0 and the locations
 // can give the criteria.
 [[nodiscard]] StatusOr<CriterionCurves>
-CalcCriterionCurves(const Matrix& xy, std::int32_t n, double low, double high, int count = 100);
+CalcCriterionCurves(const Matrix& xy, std::int32_t n, double low, double high, int count = 100,
+                    const RunControl& control = {});
 
 // The first `count` values scaled to [0, 1]: (v - min) / (max - min), the minimum and maximum
 // found from element 0 on (a value below the minimum lowers it, otherwise one above the

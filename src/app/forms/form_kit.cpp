@@ -1,11 +1,13 @@
 #include "app/forms/form_kit.h"
 
 #include "app/forms/captions.h"
+#include "app/forms/progress_runner.h"
 #include "app/forms/wizard.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QHBoxLayout>
+#include <QLayout>
 
 namespace ranvik {
 
@@ -71,6 +73,27 @@ QBoxLayout* WizardForm::ButtonRow(std::initializer_list<QWidget*> buttons) {
 
 void WizardForm::Message(const QString& text, const QString& title) {
     wizard_.dialogs().Message(this, text, title);
+}
+
+void WizardForm::ShowStatus(const QString& text) {
+    if (status_line_ == nullptr) {
+        status_line_ = Label("LblStatus", {}, true);
+        if (layout() != nullptr) {
+            layout()->addWidget(status_line_);
+        }
+    }
+    status_line_->setText(text);
+    status_line_->setVisible(!text.isEmpty());
+}
+
+Status WizardForm::RunLong(const QString& what,
+                           const std::function<Status(const RunControl&, Notifier&)>& work) {
+    ShowStatus({});
+    const Status status = RunWithProgress(this, wizard_.dialogs(), wizard_.state(), what, work);
+    if (status.cancelled) {
+        ShowStatus(QStringLiteral("Cancelled: nothing was changed."));
+    }
+    return status;
 }
 
 } // namespace ranvik

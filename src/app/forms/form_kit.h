@@ -9,6 +9,10 @@
 #include <QString>
 #include <QWidget>
 
+#include "state/notifier.h"
+#include "state/run_control.h"
+#include "state/status.h"
+
 #include <functional>
 
 class QBoxLayout;
@@ -43,7 +47,18 @@ protected:
     // Shows `text` in a message box with an OK button.
     void Message(const QString& text, const QString& title = {});
 
+    // Shows `text` in a line at the foot of the form (empty hides it).
+    void ShowStatus(const QString& text);
+
+    // Runs long work behind the progress window; after a cancel the record is as it was and
+    // the status line says so. Returns the work's status.
+    Status RunLong(const QString& what,
+                   const std::function<Status(const RunControl&, Notifier&)>& work);
+
     Wizard& wizard_;
+
+private:
+    QLabel* status_line_ = nullptr;
 };
 
 } // namespace ranvik

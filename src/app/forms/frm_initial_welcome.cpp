@@ -1,8 +1,8 @@
 #include "app/forms/frm_initial_welcome.h"
 
+#include "app/forms/all_forms.h"
 #include "app/forms/captions.h"
 #include "app/forms/front_forms.h"
-#include "app/forms/all_forms.h"
 
 #include <QFont>
 #include <QHBoxLayout>

@@ -293,6 +293,7 @@ void FrmCompareHROption::CmdNext_Click() {
 
 void FrmCompareHROption::EstimateRequest() {
     State& state = wizard_.state();
+    const State before = state; // a cancelled run leaves even the request flags as they were
     if (ChkFixedKernel->isChecked()) {
         state.DoFixedKernel = 1;
     }
@@ -313,9 +314,21 @@ void FrmCompareHROption::EstimateRequest() {
     }
     if (ChkFixedKernel->isChecked() || ChkAdKernel->isChecked()) {
         wizard_.kernel_options.Show(wizard_);
-    } else {
-        wizard_.RunHomeRanges(this);
+        wizard_.compare.Unload();
+        return;
     }
+    const Status status = RunLong(QStringLiteral("Fitting the home range models"),
+                                  [&state](const RunControl& control, Notifier& notifier) {
+                                      return CalcHomeRanges(state, notifier, control);
+                                  });
+    if (status.cancelled) {
+        state = before;
+        return;
+    }
+    if (!status.Ok()) {
+        Message(QString::fromStdString(status.error));
+    }
+    wizard_.save_as.Show(wizard_);
     wizard_.compare.Unload();
 }
 
@@ -327,7 +340,20 @@ void FrmCompareHROption::Compare() {
     choice.normal_mixture = Chk2BVN->isChecked();
     choice.fixed_kernel = ChkFixedKernel->isChecked();
     choice.adaptive_kernel = ChkAdKernel->isChecked();
-    wizard_.RunComparisonAndShow(this, choice);
+    State& state = wizard_.state();
+    const Status status =
+        RunLong(QStringLiteral("Comparing the models and their leave-one-out criteria"),
+                [&state, &choice](const RunControl& control, Notifier& notifier) {
+                    return RunComparison(state, choice, notifier, control);
+                });
+    if (status.cancelled) {
+        return;
+    }
+    if (!status.Ok()) {
+        Message(QString::fromStdString(status.error));
+    }
+    wizard_.comparison.Show(wizard_);
+    wizard_.compare.Unload();
 }
 
 void FrmCompareHROption::Command3_Click() {

@@ -22,7 +22,6 @@ class FrmHRComparison;
 class FrmBBAnalysis;
 class FrmCVhLSCVhGraph;
 class FrmBBGridExtent;
-struct ComparisonChoice;
 
 // One form of the wizard and its lifetime: shown (created and loaded on first show), hidden
 // (kept with its control values) or unloaded (destroyed, so the next show starts afresh).
@@ -84,13 +83,6 @@ public:
 
     // Shows the welcome form, the start of every run.
     void Start();
-
-    // The parametric estimators that were requested, then the save form. Messages of the
-    // computation (and a sentence for each model that could not be fitted) go to the user.
-    void RunHomeRanges(QWidget* parent);
-
-    // The comparison of the ticked models, then the comparison form.
-    void RunComparisonAndShow(QWidget* parent, const ComparisonChoice& choice);
 
     [[nodiscard]] State& state() { return state_; }
     [[nodiscard]] Dialogs& dialogs() { return dialogs_; }

@@ -92,10 +92,14 @@ FrmBBAnalysis::FrmBBAnalysis(Wizard& wizard) : WizardForm(wizard, "FrmBBAnalysis
 }
 
 void FrmBBAnalysis::CmdEstimateVar_Click() {
-    DialogNotifier notifier(wizard_.dialogs(), this);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const Status status = EstimateBBVariance(wizard_.state(), notifier);
-    QApplication::restoreOverrideCursor();
+    State& state = wizard_.state();
+    const Status status = RunLong(QStringLiteral("Estimating the Brownian bridge variance"),
+                                  [&state](const RunControl& control, Notifier& notifier) {
+                                      return EstimateBBVariance(state, notifier, control);
+                                  });
+    if (status.cancelled) {
+        return;
+    }
     if (!status.Ok()) {
         Message(QString::fromStdString(status.error));
         return;
@@ -159,9 +163,15 @@ void FrmBBAnalysis::CalcBBAtUserPts() {
     if (!ReadBoxes()) {
         return;
     }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const Status status = ranvik::CalcBBAtUserPts(wizard_.state());
-    QApplication::restoreOverrideCursor();
+    State& state = wizard_.state();
+    const Status status =
+        RunLong(QStringLiteral("Brownian bridge probability at the user-specified points"),
+                [&state](const RunControl& control, Notifier&) {
+                    return ranvik::CalcBBAtUserPts(state, control);
+                });
+    if (status.cancelled) {
+        return;
+    }
     if (!status.Ok()) {
         Message(QString::fromStdString(status.error));
         return;
@@ -242,9 +252,15 @@ void FrmBBGridExtent::CmdCalcBB_Click() {
         Message(QString::fromStdString(spec.status.error));
         return;
     }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const Status status = CalcBBGrid(wizard_.state(), spec.value);
-    QApplication::restoreOverrideCursor();
+    State& state = wizard_.state();
+    const BridgeGridSpec grid = spec.value;
+    const Status status = RunLong(QStringLiteral("Brownian bridge probability over the grid"),
+                                  [&state, grid](const RunControl& control, Notifier&) {
+                                      return CalcBBGrid(state, grid, control);
+                                  });
+    if (status.cancelled) {
+        return;
+    }
     if (!status.Ok()) {
         Message(QString::fromStdString(status.error));
         return;

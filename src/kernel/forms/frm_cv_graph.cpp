@@ -137,10 +137,18 @@ void FrmCVhLSCVhGraph::CmdRefresh_Click() {
         return;
     }
     constexpr int kCount = 100;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     const State& state = wizard_.state();
-    const auto curves = CalcCriterionCurves(state.LocXY, state.NumLocs, *low, *high, kCount);
-    QApplication::restoreOverrideCursor();
+    StatusOr<CriterionCurves> curves;
+    const double from = *low;
+    const double to = *high;
+    (void)RunLong(
+        QStringLiteral("Scores for the graph"), [&](const RunControl& control, Notifier&) {
+            curves = CalcCriterionCurves(state.LocXY, state.NumLocs, from, to, kCount, control);
+            return curves.status;
+        });
+    if (curves.status.cancelled) {
+        return;
+    }
     if (!curves.Ok()) {
         Message(QString::fromStdString(curves.status.error));
         return;

@@ -3,6 +3,7 @@
 #include "app/forms/all_forms.h"
 #include "kernel/kernel_grid.h"
 #include "kernel/smoothing.h"
+#include "output/home_ranges.h"
 #include "state/number_text.h"
 
 #include <QApplication>
@@ -75,35 +76,46 @@ void FrmKernelOptions::FormLoad() {
     State& state = wizard_.state();
     const Matrix& xy = state.LocXY;
     const std::int32_t n = state.NumLocs;
-    const Status input = CheckSmoothingInput(xy, n);
-    if (input.Ok()) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        const double h_ref = CalcHref(xy, n);
-        if (state.BiasCorrected != 1) {
-            Txthref->setText(Shown(h_ref));
-            const auto cv = CalcCVh(xy, h_ref, n, {}, state.Minimiser);
-            const auto lscv = CalcLSCVh(xy, h_ref, n, state.Minimiser);
+    const bool weighted = state.BiasCorrected == 1;
+    if (const Status input = CheckSmoothingInput(xy, n); !input.Ok()) {
+        Message(QString::fromStdString(input.error));
+    } else {
+        double h_ref = 0.0;
+        StatusOr<double> cv;
+        StatusOr<double> lscv;
+        const Status status =
+            RunLong(QStringLiteral("Choosing the smoothing parameter (CV and LSCV searches)"),
+                    [&](const RunControl& control, Notifier&) {
+                        h_ref = CalcHref(xy, n);
+                        cv = CalcCVh(xy, h_ref, n,
+                                     weighted ? std::span<const double>(state.LocWeights)
+                                              : std::span<const double>(),
+                                     state.Minimiser, control);
+                        if (cv.status.cancelled) {
+                            return cv.status;
+                        }
+                        if (!weighted) {
+                            lscv = CalcLSCVh(xy, h_ref, n, state.Minimiser, control);
+                        }
+                        return lscv.status.cancelled ? lscv.status : Status{};
+                    });
+        if (!status.cancelled) {
             TxtCVh->setText(cv.Ok() ? Shown(cv.value) : QString());
-            TxtLSCVh->setText(lscv.Ok() ? Shown(lscv.value) : QString());
-            QApplication::restoreOverrideCursor();
-            for (const Status& status : {cv.status, lscv.status}) {
-                if (!status.Ok()) {
-                    Message(QString::fromStdString(status.error));
+            if (!weighted) {
+                Txthref->setText(Shown(h_ref));
+                TxtLSCVh->setText(lscv.Ok() ? Shown(lscv.value) : QString());
+            }
+            for (const Status& failed : {cv.status, lscv.status}) {
+                if (!failed.Ok()) {
+                    Message(QString::fromStdString(failed.error));
                 }
             }
-        } else {
-            Txthref->clear();
-            TxtLSCVh->clear();
-            const auto cv = CalcCVh(xy, h_ref, n, state.LocWeights, state.Minimiser);
-            TxtCVh->setText(cv.Ok() ? Shown(cv.value) : QString());
-            Command1->setVisible(false);
-            QApplication::restoreOverrideCursor();
-            if (!cv.Ok()) {
-                Message(QString::fromStdString(cv.status.error));
-            }
         }
-    } else {
-        Message(QString::fromStdString(input.error));
+    }
+    if (weighted) {
+        Txthref->clear();
+        TxtLSCVh->clear();
+        Command1->setVisible(false);
     }
     if (state.DoAdKernel == 1) {
         if (state.DoFixedKernel != 1) {
@@ -143,26 +155,39 @@ void FrmKernelOptions::CmdNext_Click() {
         Message(QString::fromStdString(h.status.error));
         return;
     }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    Status status;
-    if (state.DoFixedKernel == 1) {
-        status = CalcFixedKernel(state, state.LocXY, state.NumLocs, h.value);
-        if (status.Ok()) {
-            state.DoFixedKernel = 0;
-        }
-    }
-    if (status.Ok() && state.DoAdKernel == 1) {
-        status = CalcAdKernel(state, state.LocXY, state.NumLocs, h.value);
-        if (status.Ok()) {
-            state.DoAdKernel = 0;
-        }
-    }
-    QApplication::restoreOverrideCursor();
-    if (!status.Ok()) {
-        Message(QString::fromStdString(status.error));
+    const double kernel_h = h.value;
+    const Status status =
+        RunLong(QStringLiteral("Computing the home ranges"),
+                [&state, kernel_h](const RunControl& control, Notifier& notifier) {
+                    const RunControl kernels = control.Part(0, 2);
+                    if (state.DoFixedKernel == 1) {
+                        const Status fixed =
+                            CalcFixedKernel(state, state.LocXY, state.NumLocs, kernel_h, kernels);
+                        if (!fixed.Ok()) {
+                            return fixed;
+                        }
+                        state.DoFixedKernel = 0;
+                    }
+                    if (state.DoAdKernel == 1) {
+                        const Status adaptive =
+                            CalcAdKernel(state, state.LocXY, state.NumLocs, kernel_h, kernels);
+                        if (!adaptive.Ok()) {
+                            return adaptive;
+                        }
+                        state.DoAdKernel = 0;
+                    }
+                    return CalcHomeRanges(state, notifier, control.Part(1, 2));
+                });
+    if (status.cancelled) {
         return;
     }
-    wizard_.RunHomeRanges(this);
+    if (!status.Ok()) {
+        Message(QString::fromStdString(status.error));
+        if (state.DoFixedKernel == 1 || state.DoAdKernel == 1) {
+            return; // the kernel could not be computed: choose another h
+        }
+    }
+    wizard_.save_as.Show(wizard_);
     wizard_.kernel_options.Unload();
 }
 

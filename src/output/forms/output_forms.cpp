@@ -1,7 +1,7 @@
 #include "output/forms/output_forms.h"
 
-#include "app/forms/front_forms.h"
 #include "app/forms/all_forms.h"
+#include "app/forms/front_forms.h"
 #include "output/comparison.h"
 #include "output/result_files.h"
 

@@ -1,0 +1,203 @@
+#include "app/forms/progress_runner.h"
+
+#include "input/location_loading.h"
+#include "output/comparison.h"
+#include "support/fake_dialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace ranvik {
+namespace {
+
+State DeerLoaded() {
+    State state;
+    const auto outcome =
+        LoadTextFile(state, std::string(RANVIK_EXAMPLES_DIR) + "/deer_independent.txt",
+                     TextFilePurpose::IndependentLocations);
+    Q_ASSERT(outcome.Ok());
+    return state;
+}
+
+// Presses Cancel on the progress window once it is up.
+void CancelSoon(QWidget& parent, int after_ms) {
+    QTimer::singleShot(after_ms, &parent, [&parent] {
+        auto* window = parent.findChild<FrmProgress*>();
+        if (window != nullptr) {
+            window->CmdCancel->click();
+        }
+    });
+}
+
+// A control that, at the first report of at least `at`, has the window's thread run `act` on
+// the progress window (and wait for it), then passes the report on. This makes a cancel land
+// mid-way whatever the speed of the machine.
+RunControl ActAt(const RunControl& control, double at, QWidget& parent,
+                 std::function<void(FrmProgress&)> act) {
+    auto done = std::make_shared<bool>(false);
+    return {[control, at, &parent, act = std::move(act), done](double f) {
+                if (!*done && f >= at) {
+                    *done = true;
+                    QMetaObject::invokeMethod(
+                        &parent,
+                        [&parent, &act] {
+                            if (auto* window = parent.findChild<FrmProgress*>()) {
+                                act(*window);
+                            }
+                        },
+                        Qt::BlockingQueuedConnection);
+                }
+                return control.Report(f);
+            },
+            control.parallel};
+}
+
+} // namespace
+
+class ProgressRunnerTest : public QObject {
+    Q_OBJECT
+
+    testing::FakeDialogs dialogs;
+    QWidget parent;
+
+private Q_SLOTS:
+    void progressRisesAndTheResultIsTheDirectRunsResult() {
+        const ComparisonChoice choice{.bvn = true, .circle_mixture = true, .fixed_kernel = true};
+        State direct = DeerLoaded();
+        testing::FakeDialogs quiet;
+        class Silent final : public Notifier {
+        public:
+            void Inform(std::string_view) override {}
+        } silent;
+        QVERIFY(RunComparison(direct, choice, silent).Ok());
+
+        State shown = DeerLoaded();
+        std::vector<double> fractions;
+        const Status status =
+            RunWithProgress(&parent, dialogs, shown, QStringLiteral("Comparing"),
+                            [&](const RunControl& control, Notifier& notifier) {
+                                const RunControl recording{[&](double f) {
+                                                               fractions.push_back(f);
+                                                               return control.Report(f);
+                                                           },
+                                                           true};
+                                return RunComparison(shown, choice, notifier, recording);
+                            });
+        QVERIFY(status.Ok());
+        QVERIFY(shown == direct);
+        QVERIFY(fractions.size() > 10);
+        double last = 0.0;
+        for (const double f : fractions) {
+            if (f >= 0) {
+                QVERIFY(f >= last);
+                QVERIFY(f <= 1.0);
+                last = f;
+            }
+        }
+    }
+
+    void cancelPutsTheRecordBackAsItWas() {
+        State state = DeerLoaded();
+        const State before = state;
+        CancelSoon(parent, 150);
+        const Status status =
+            RunWithProgress(&parent, dialogs, state, QStringLiteral("Busy"),
+                            [&](const RunControl& control, Notifier&) {
+                                // Writes the record as it goes, as real work does, until asked to
+                                // stop.
+                                for (int step = 0;; ++step) {
+                                    state.NumGridPts = step;
+                                    state.DoneBVN = true;
+                                    if (!control.Report(0.5)) {
+                                        return Status::Cancelled();
+                                    }
+                                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                                }
+                            });
+        QVERIFY(status.cancelled);
+        QVERIFY(state == before);
+
+        // A real comparison cancelled mid-way changes nothing either.
+        CancelSoon(parent, 100);
+        const ComparisonChoice all{true, true, true, true, true, true};
+        const Status compared =
+            RunWithProgress(&parent, dialogs, state, QStringLiteral("Comparing"),
+                            [&](const RunControl& control, Notifier& notifier) {
+                                return RunComparison(state, all, notifier, control);
+                            });
+        QVERIFY(compared.cancelled);
+        QVERIFY(state == before);
+    }
+
+    void aMessageWaitsForTheUserAndTheWorkGoesOn() {
+        State state;
+        int messages_seen_by_work = -1;
+        const Status status =
+            RunWithProgress(&parent, dialogs, state, QStringLiteral("Fitting"),
+                            [&](const RunControl&, Notifier& notifier) {
+                                notifier.Inform("Amoeba exceeding maximum iterations.");
+                                messages_seen_by_work = static_cast<int>(dialogs.messages.size());
+                                state.NumLocs = 7;
+                                return Status{};
+                            });
+        QVERIFY(status.Ok());
+        QCOMPARE(messages_seen_by_work, 1);
+        QCOMPARE(dialogs.messages.last(), QStringLiteral("Amoeba exceeding maximum iterations."));
+        QCOMPARE(state.NumLocs, 7);
+    }
+
+    void windowsKeepRepaintingWhileWorkRuns() {
+        State state;
+        int ticks = 0;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+        ticker.start(10);
+        const Status status =
+            RunWithProgress(&parent, dialogs, state, QStringLiteral("Waiting"),
+                            [](const RunControl& control, Notifier&) {
+                                for (int i = 0; i < 30; ++i) {
+                                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                                    (void)control.Report(i / 30.0);
+                                }
+                                return Status{};
+                            });
+        QVERIFY(status.Ok());
+        QVERIFY2(ticks >= 5, "the event loop stood still while the work ran");
+    }
+
+    void progressWindowPictureDuringAComparison() {
+        State state = DeerLoaded();
+        QDir folder(QDir::current().filePath(QStringLiteral("form-pictures")));
+        QVERIFY(folder.mkpath(QStringLiteral(".")));
+        const QString file = folder.filePath(QStringLiteral("FrmProgress.png"));
+        QFile::remove(file);
+        const ComparisonChoice all{true, true, true, true, true, true};
+        (void)RunWithProgress(&parent, dialogs, state,
+                              QStringLiteral("Comparing the models and their leave-one-out "
+                                             "criteria"),
+                              [&](const RunControl& control, Notifier& notifier) {
+                                  return RunComparison(
+                                      state, all, notifier,
+                                      ActAt(control, 0.3, parent, [&file](FrmProgress& w) {
+                                          QCoreApplication::processEvents();
+                                          w.grab().save(file);
+                                          w.CmdCancel->click();
+                                      }));
+                              });
+        QVERIFY(QFileInfo(file).size() > 0);
+    }
+};
+
+} // namespace ranvik
+
+QTEST_MAIN(ranvik::ProgressRunnerTest)
+#include "progress_runner_test.moc"
