@@ -106,10 +106,14 @@ StatusOr<double> KernelCVC(State& state, const Matrix& xy, std::int32_t n, Kerne
                 continue;
             }
             passes[static_cast<std::size_t>(i)] = LeaveOut(xy, n, i, kernel);
-            ++done;
-            if (omp_get_thread_num() == 0 &&
-                !control.Report(static_cast<double>(done.load()) / n)) {
-                stop = true;
+            const std::int32_t finished = ++done;
+            if (omp_get_thread_num() == 0) {
+                control.Say(std::string("Leave-one-out fits, ") +
+                            (kernel == Kernel::Fixed ? "fixed" : "adaptive") +
+                            " kernel: " + std::to_string(finished) + " of " + std::to_string(n));
+                if (!control.Report(static_cast<double>(finished) / n)) {
+                    stop = true;
+                }
             }
         }
     }

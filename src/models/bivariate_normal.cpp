@@ -122,6 +122,8 @@ Status CalcBVNCVC(State& state, const Matrix& xy, std::int32_t n, const RunContr
     double sum = 0.0;
     for (std::int32_t i = 0; i < n; ++i) {
         const Matrix work = WithoutLocation(xy, n, i);
+        control.Say("Leave-one-out fits, " + std::string(kModel) + ": " + std::to_string(i + 1) +
+                    " of " + std::to_string(n));
         const BVNEstimate e = UnweightedBVN(work, n - 1);
         const double l = LogOrFloor(BVNDensity(e, xy(i, 0), xy(i, 1)));
         if (!Usable(e) || !std::isfinite(l)) {

@@ -147,6 +147,8 @@ StatusOr<double> Calc2CNCVC(FitContext& ctx, const Matrix& xy, std::int32_t n,
     double sum = 0.0;
     for (std::int32_t i = 0; i < n; ++i) {
         const Matrix work = WithoutLocation(xy, n, i);
+        control.Say("Leave-one-out fits, " + std::string(kModel) + ": " + std::to_string(i + 1) +
+                    " of " + std::to_string(n));
         RestartAroundEstimate(ctx);
         ctx.simplex.ModelName = kTwoModeCircleModel;
         FitFromStarts(ctx, work, n - 1);

@@ -58,6 +58,8 @@ StatusOr<double> CalcExpPowerCVC(FitContext& ctx, const Matrix& xy, std::int32_t
     double sum = 0.0;
     for (std::int32_t i = 0; i < n; ++i) {
         const Matrix work = WithoutLocation(xy, n, i);
+        control.Say("Leave-one-out fits, " + std::string(kModel) + ": " + std::to_string(i + 1) +
+                    " of " + std::to_string(n));
         const std::vector<double>& mp = ctx.simplex.ModelParams;
         const double cx = mp[1];
         const double cy = mp[2];

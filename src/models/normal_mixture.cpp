@@ -235,9 +235,13 @@ StatusOr<double> Calc2BVNCVC(FitContext& ctx, const Matrix& xy, std::int32_t n,
         // in a run in order: nothing a pass reads is left by the one before it.
         pass.fit = FitCopy{ctx.simplex, ctx.starts, ctx.loc_lik};
         LeaveOut(pass, xy, n, i);
-        ++done;
-        if (omp_get_thread_num() == 0 && !control.Report(static_cast<double>(done.load()) / n)) {
-            stop = true;
+        const std::int32_t finished = ++done;
+        if (omp_get_thread_num() == 0) {
+            control.Say("Leave-one-out fits, " + std::string(kModel) + ": " +
+                        std::to_string(finished) + " of " + std::to_string(n));
+            if (!control.Report(static_cast<double>(finished) / n)) {
+                stop = true;
+            }
         }
     }
     if (stop.load()) {

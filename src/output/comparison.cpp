@@ -25,17 +25,21 @@ Status RunComparison(State& state, const ComparisonChoice& choice, Notifier& not
     const std::int32_t n = state.NumLocs;
     const struct {
         bool ticked;
+        const char* name;
         Entry run;
     } entries[] = {
-        {choice.exp_power,
+        {choice.exp_power, "exponential power model",
          [&](const RunControl& c) { return CompareExpPower(state, xy, n, notifier, c, values); }},
-        {choice.bvn, [&](const RunControl& c) { return CompareBVN(state, xy, n, c); }},
-        {choice.circle_mixture,
+        {choice.bvn, "1-mode bivariate normal",
+         [&](const RunControl& c) { return CompareBVN(state, xy, n, c); }},
+        {choice.circle_mixture, "2-mode circle mixture",
          [&](const RunControl& c) { return Calc2CNModel(state, xy, n, notifier, c, values); }},
-        {choice.normal_mixture,
+        {choice.normal_mixture, "2-mode bivariate normal mixture",
          [&](const RunControl& c) { return Calc2BVNModel(state, xy, n, notifier, c, values); }},
-        {choice.fixed_kernel, [&](const RunControl& c) { return FixedKernelCVC(state, xy, n, c); }},
-        {choice.adaptive_kernel, [&](const RunControl& c) { return AdKernelCVC(state, xy, n, c); }},
+        {choice.fixed_kernel, "fixed kernel",
+         [&](const RunControl& c) { return FixedKernelCVC(state, xy, n, c); }},
+        {choice.adaptive_kernel, "adaptive kernel",
+         [&](const RunControl& c) { return AdKernelCVC(state, xy, n, c); }},
     };
     const int count = static_cast<int>(std::size(entries));
     std::string errors;
@@ -43,6 +47,7 @@ Status RunComparison(State& state, const ComparisonChoice& choice, Notifier& not
         if (!entries[k].ticked) {
             continue;
         }
+        control.Say(std::string("Fitting and scoring the ") + entries[k].name);
         const Status status = entries[k].run(control.Part(k, count));
         if (status.cancelled) {
             return status;

@@ -15,18 +15,19 @@ Status CalcHomeRanges(State& state, Notifier& notifier, const RunControl& contro
     struct Step {
         IntFlag& request;
         bool& done;
+        const char* name;
         Estimator run;
     };
     const Matrix& xy = state.LocXY;
     const std::int32_t n = state.NumLocs;
     Step steps[] = {
-        {state.DoBVN, state.DoneBVN,
+        {state.DoBVN, state.DoneBVN, "1-mode bivariate normal",
          [&](const RunControl& c) { return CalcBVNHomeRange(state, xy, n, c); }},
-        {state.Do2BVN, state.Done2BVN,
+        {state.Do2BVN, state.Done2BVN, "2-mode bivariate normal mixture",
          [&](const RunControl& c) { return NormalMixtureHomeRange(state, xy, n, notifier, c); }},
-        {state.Do2CN, state.Done2CN,
+        {state.Do2CN, state.Done2CN, "2-mode circle mixture",
          [&](const RunControl& c) { return CircleMixtureHomeRange(state, xy, n, notifier, c); }},
-        {state.DoExpPower, state.DoneExpPower,
+        {state.DoExpPower, state.DoneExpPower, "exponential power model",
          [&](const RunControl& c) { return ExpPowerHomeRange(state, xy, n, notifier, c); }},
     };
     const int count = static_cast<int>(std::size(steps));
@@ -36,6 +37,7 @@ Status CalcHomeRanges(State& state, Notifier& notifier, const RunControl& contro
         if (step.request != 1) {
             continue;
         }
+        control.Say(std::string("Fitting the ") + step.name);
         const Status status = step.run(control.Part(k, count));
         if (status.cancelled) {
             return status;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 namespace ranvik {
 
@@ -17,14 +18,23 @@ inline constexpr double kUnknownProgress = -1.0;
 struct RunControl {
     std::function<bool(double fraction)> progress;
     bool parallel = true;
+    // Receives a short description of the step under way, for the user.
+    std::function<void(const std::string& step)> describe = {};
 
     // Reports progress; true to go on.
     [[nodiscard]] bool Report(double fraction) const { return !progress || progress(fraction); }
 
+    // Tells the user which step is under way.
+    void Say(const std::string& step) const {
+        if (describe) {
+            describe(step);
+        }
+    }
+
     // The control for part `index` of `count` equal parts of this computation: its fractions
     // are mapped into that part's share of the whole.
     [[nodiscard]] RunControl Part(int index, int count) const {
-        RunControl part{{}, parallel};
+        RunControl part{{}, parallel, describe};
         if (progress) {
             part.progress = [outer = progress, index, count](double fraction) {
                 return outer(fraction < 0 ? kUnknownProgress : (index + fraction) / count);

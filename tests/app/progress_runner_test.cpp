@@ -58,7 +58,7 @@ RunControl ActAt(const RunControl& control, double at, QWidget& parent,
                 }
                 return control.Report(f);
             },
-            control.parallel};
+            control.parallel, control.describe};
 }
 
 } // namespace

@@ -52,6 +52,8 @@ FrmProgress::FrmProgress(QWidget* parent, const QString& what) : QDialog(parent)
     setModal(true);
     LabelWhat = new QLabel(what, this);
     LabelWhat->setObjectName(QStringLiteral("LabelWhat"));
+    LabelStep = new QLabel(this);
+    LabelStep->setObjectName(QStringLiteral("LabelStep"));
     ProgressBar = new QProgressBar(this);
     ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
     ProgressBar->setRange(0, 0); // busy until the first fraction arrives
@@ -66,6 +68,7 @@ FrmProgress::FrmProgress(QWidget* parent, const QString& what) : QDialog(parent)
     row->addWidget(CmdCancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(LabelWhat);
+    layout->addWidget(LabelStep);
     layout->addWidget(ProgressBar);
     layout->addLayout(row);
     setMinimumWidth(420);
@@ -85,6 +88,10 @@ void FrmProgress::ShowProgress(double fraction) {
     ProgressBar->setValue(static_cast<int>(fraction * kSteps));
 }
 
+void FrmProgress::ShowStep(const QString& step) {
+    LabelStep->setText(step);
+}
+
 void FrmProgress::reject() {
     if (!cancelled_.exchange(true)) {
         LabelWhat->setText(LabelWhat->text() + QStringLiteral(" (stopping...)"));
@@ -97,14 +104,19 @@ Status RunWithProgress(QWidget* parent, Dialogs& dialogs, State& state, const QS
     const State before = state;
     FrmProgress window(parent, what);
     WindowNotifier notifier(dialogs, &window);
-    const RunControl control{[&window](double fraction) {
-                                 QMetaObject::invokeMethod(
-                                     &window,
-                                     [&window, fraction] { window.ShowProgress(fraction); },
-                                     Qt::QueuedConnection);
-                                 return !window.CancelRequested();
-                             },
-                             true};
+    const RunControl control{
+        [&window](double fraction) {
+            QMetaObject::invokeMethod(
+                &window, [&window, fraction] { window.ShowProgress(fraction); },
+                Qt::QueuedConnection);
+            return !window.CancelRequested();
+        },
+        true,
+        [&window](const std::string& step) {
+            const QString text = QString::fromStdString(step);
+            QMetaObject::invokeMethod(
+                &window, [&window, text] { window.ShowStep(text); }, Qt::QueuedConnection);
+        }};
     Status status;
     std::unique_ptr<QThread> worker(QThread::create([&] {
         status = work(control, notifier);

@@ -34,9 +34,12 @@ public:
 
     // Called on the window's own thread with the fraction done (or kUnknownProgress).
     void ShowProgress(double fraction);
+    // Called on the window's own thread with the step under way.
+    void ShowStep(const QString& step);
     [[nodiscard]] bool CancelRequested() const { return cancelled_.load(); }
 
     QLabel* LabelWhat = nullptr;
+    QLabel* LabelStep = nullptr;
     QProgressBar* ProgressBar = nullptr;
     QLabel* LabelElapsed = nullptr;
     QPushButton* CmdCancel = nullptr;
