@@ -1,0 +1,251 @@
+#include "input/shape_layer.h"
+
+#include "state/number_text.h"
+
+#include <gdal_priv.h>
+#include <ogrsf_frmts.h>
+
+#include <cctype>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <mutex>
+
+namespace ranvik {
+namespace {
+
+constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
+
+void RegisterDrivers() {
+    static std::once_flag once;
+    std::call_once(once, [] { GDALAllRegister(); });
+}
+
+int ShapeTypeOf(OGRwkbGeometryType type) {
+    switch (wkbFlatten(type)) {
+    case wkbPolygon:
+    case wkbMultiPolygon:
+        return kPolygonShape;
+    case wkbLineString:
+    case wkbMultiLineString:
+        return kLineShape;
+    default:
+        return kPointShape;
+    }
+}
+
+int FieldTypeOf(const OGRFieldDefn& field) {
+    if (field.GetSubType() == OFSTBoolean) {
+        return kBooleanField;
+    }
+    switch (field.GetType()) {
+    case OFTInteger:
+    case OFTInteger64:
+        return kLongField;
+    case OFTReal:
+        return kDoubleField;
+    case OFTDate:
+    case OFTDateTime:
+        return kDateField;
+    case OFTString:
+        return kStringField;
+    default:
+        return kInvalidField;
+    }
+}
+
+void AddPoints(const OGRSimpleCurve& curve, ShapeGeometry& g) {
+    std::vector<std::pair<double, double>> part;
+    for (int i = 0; i < curve.getNumPoints(); ++i) {
+        part.emplace_back(curve.getX(i), curve.getY(i));
+    }
+    g.parts.push_back(std::move(part));
+}
+
+void AddGeometry(const OGRGeometry* geometry, ShapeGeometry& g) {
+    if (geometry == nullptr) {
+        return;
+    }
+    switch (wkbFlatten(geometry->getGeometryType())) {
+    case wkbPoint: {
+        const auto* point = geometry->toPoint();
+        g.parts.push_back({{point->getX(), point->getY()}});
+        break;
+    }
+    case wkbLineString:
+        AddPoints(*geometry->toLineString(), g);
+        break;
+    case wkbPolygon:
+        for (const OGRLinearRing* ring : *geometry->toPolygon()) {
+            AddPoints(*ring, g);
+        }
+        break;
+    default:
+        if (const auto* collection = dynamic_cast<const OGRGeometryCollection*>(geometry)) {
+            for (const OGRGeometry* member : *collection) {
+                AddGeometry(member, g);
+            }
+        }
+        break;
+    }
+}
+
+} // namespace
+
+std::string_view FieldTypeName(int code) {
+    switch (code) {
+    case kInvalidField:
+        return "Invalid";
+    case kLongField:
+        return "Long";
+    case kDoubleField:
+        return "Double";
+    case kDateField:
+        return "Date";
+    case kStringField:
+        return "String";
+    case kBooleanField:
+        return "Boolean";
+    default:
+        return "";
+    }
+}
+
+int ShapeLayer::FieldIndex(std::string_view field) const {
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (fields[i].name == field) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+// The sibling of a shapefile with another extension, in either case ("x.shp" -> "x.dbf" or
+// "x.DBF"), or an empty path when there is none.
+static std::filesystem::path Sibling(const std::filesystem::path& shp, const char* lower,
+                                     const char* upper) {
+    for (const char* extension : {lower, upper}) {
+        std::filesystem::path candidate = shp;
+        candidate.replace_extension(extension);
+        std::error_code ignored;
+        if (std::filesystem::exists(candidate, ignored)) {
+            return candidate;
+        }
+    }
+    return {};
+}
+
+StatusOr<ShapeLayer> OpenShapeLayer(const std::filesystem::path& path) {
+    RegisterDrivers();
+    StatusOr<ShapeLayer> result;
+    const std::string file = path.string();
+    std::string extension = path.extension().string();
+    for (char& c : extension) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    if (extension == ".shp") {
+        for (const auto& [lower, upper] : {std::pair{".shx", ".SHX"}, std::pair{".dbf", ".DBF"}}) {
+            if (Sibling(path, lower, upper).empty()) {
+                result.status = Status::Failure(
+                    file + " cannot be opened: its " + std::string(lower) +
+                    " file is missing. A shapefile needs its .shp, .shx and .dbf files side by "
+                    "side.");
+                return result;
+            }
+        }
+    }
+    CPLPushErrorHandler(CPLQuietErrorHandler);
+    std::unique_ptr<GDALDataset> dataset(GDALDataset::Open(
+        file.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
+    CPLPopErrorHandler();
+    if (!dataset || dataset->GetLayerCount() < 1) {
+        result.status = Status::Failure(file + " cannot be opened as a layer: a shapefile needs "
+                                               "its .shp, .shx and .dbf files side by side.");
+        return result;
+    }
+    OGRLayer* layer = dataset->GetLayer(0);
+    ShapeLayer& out = result.value;
+    out.path = file;
+    out.name = layer->GetName();
+    out.shape_type = ShapeTypeOf(layer->GetGeomType());
+    OGRFeatureDefn* definition = layer->GetLayerDefn();
+    for (int i = 0; i < definition->GetFieldCount(); ++i) {
+        const OGRFieldDefn* field = definition->GetFieldDefn(i);
+        out.fields.push_back({field->GetNameRef(), FieldTypeOf(*field)});
+    }
+    const std::size_t width = out.fields.size();
+    const GIntBig expected = layer->GetFeatureCount(TRUE);
+    layer->ResetReading();
+    CPLErrorReset();
+    CPLPushErrorHandler(CPLQuietErrorHandler);
+    for (;;) {
+        std::unique_ptr<OGRFeature> feature(layer->GetNextFeature());
+        if (!feature) {
+            break;
+        }
+        for (std::size_t f = 0; f < width; ++f) {
+            const int i = static_cast<int>(f);
+            const bool set = feature->IsFieldSetAndNotNull(i);
+            out.texts.emplace_back(set ? feature->GetFieldAsString(i) : "");
+            double number = kNotANumber;
+            if (set) {
+                const int type = out.fields[f].type;
+                if (type == kLongField || type == kDoubleField) {
+                    number = feature->GetFieldAsDouble(i);
+                } else if (const auto parsed = ParseNumber(out.texts.back())) {
+                    number = *parsed;
+                }
+            }
+            out.numbers.push_back(number);
+        }
+        ShapeGeometry geometry;
+        AddGeometry(feature->GetGeometryRef(), geometry);
+        out.geometries.push_back(std::move(geometry));
+        ++out.records;
+    }
+    const bool failed = CPLGetLastErrorType() >= CE_Failure;
+    CPLPopErrorHandler();
+    if (failed || (expected >= 0 && out.records != expected)) {
+        result.status =
+            Status::Failure(file + " is damaged: only " + std::to_string(out.records) + " of its " +
+                            std::to_string(expected) + " records could be read.");
+    }
+    return result;
+}
+
+StatusOr<Matrix> NumericColumns(const ShapeLayer& layer, const std::vector<std::string>& names) {
+    StatusOr<Matrix> result;
+    if (layer.records < 1) {
+        result.status = Status::Failure(layer.path + " has no records.");
+        return result;
+    }
+    std::vector<int> columns;
+    for (const std::string& name : names) {
+        const int index = layer.FieldIndex(name);
+        if (index < 0) {
+            result.status = Status::Failure("The layer has no field named \"" + name + "\".");
+            return result;
+        }
+        columns.push_back(index);
+    }
+    const std::size_t width = layer.fields.size();
+    result.value.Resize(layer.records + 1, static_cast<std::int32_t>(names.size()));
+    for (std::int32_t r = 0; r < layer.records; ++r) {
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            const std::size_t at =
+                static_cast<std::size_t>(r) * width + static_cast<std::size_t>(columns[c]);
+            const double value = layer.numbers[at];
+            if (!std::isfinite(value)) {
+                result.value.Clear();
+                result.status = Status::Failure("Record " + std::to_string(r + 1) +
+                                                " has no number in the field \"" + names[c] +
+                                                "\" (it holds \"" + layer.texts[at] + "\").");
+                return result;
+            }
+            result.value(r, static_cast<std::int32_t>(c)) = value;
+        }
+    }
+    return result;
+}
+
+} // namespace ranvik
