@@ -1,6 +1,7 @@
 #include "input/location_loading.h"
 
 #include "app/time_sort.h"
+#include "input/shape_layer.h"
 #include "input/text_locations.h"
 
 #include <algorithm>
@@ -110,6 +111,38 @@ LoadOutcome LoadTextFile(State& state, const std::filesystem::path& path, TextFi
     state.LocFileName = path.string();
     state.InFileRoot = FileRoot(path.filename().string());
     return {text.Count(), {}};
+}
+
+LoadOutcome LoadShapeLayer(State& state, const ShapeLayer& layer, TextFilePurpose purpose,
+                           const std::vector<std::string>& fields) {
+    const auto columns = NumericColumns(layer, fields);
+    if (!columns.Ok()) {
+        return {0, columns.status.error};
+    }
+    LocationText text;
+    const std::int32_t count = layer.records;
+    const auto width = static_cast<std::int32_t>(fields.size());
+    text.values.Resize(count, width);
+    for (std::int32_t i = 0; i < count; ++i) {
+        for (std::int32_t c = 0; c < width; ++c) {
+            text.values(i, c) = columns.value(i, c);
+        }
+    }
+    switch (purpose) {
+    case TextFilePurpose::IndependentLocations:
+        TakeIndependent(state, text, width >= 3);
+        break;
+    case TextFilePurpose::BridgeLocations:
+        TakeBridge(state, text);
+        break;
+    case TextFilePurpose::UserPoints:
+        TakeUserPoints(state, text);
+        state.UserPtsFileName = layer.path;
+        return {count, {}};
+    }
+    state.LocFileName = layer.path;
+    state.InFileRoot = FileRoot(std::filesystem::path(layer.path).filename().string());
+    return {count, {}};
 }
 
 } // namespace ranvik

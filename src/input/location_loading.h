@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ranvik {
 
@@ -48,5 +49,16 @@ struct LoadOutcome {
 // UserPtsFileName; NumLocs and InFileRoot keep their values.
 [[nodiscard]] LoadOutcome LoadTextFile(State& state, const std::filesystem::path& path,
                                        TextFilePurpose purpose);
+
+struct ShapeLayer;
+
+// Loads the chosen attribute fields of every record of a shapefile layer into the record for
+// `purpose`, as LoadTextFile does with a text file's columns: `fields` names the easting and
+// northing fields, then the weight field (bias-corrected independent locations) or the time
+// and location error fields (bridge locations). Either everything is taken or, when a value
+// is missing or not a number (the message names the record and the field), nothing changes.
+[[nodiscard]] LoadOutcome LoadShapeLayer(State& state, const ShapeLayer& layer,
+                                         TextFilePurpose purpose,
+                                         const std::vector<std::string>& fields);
 
 } // namespace ranvik

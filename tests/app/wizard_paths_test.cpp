@@ -4,6 +4,8 @@
 #include "support/temp_dir.h"
 
 #include "bridge/bridge_probability.h"
+#include "input/location_loading.h"
+#include "input/shape_writer.h"
 #include "state/number_text.h"
 
 #include <QApplication>
@@ -12,12 +14,19 @@
 #include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTreeWidget>
 
 #include <fstream>
 #include <string>
 
 namespace ranvik {
 namespace {
+
+// Loads a sample text file into `state` as independent locations.
+#define ASSERT_LOADS(state, file)                                                                  \
+    QVERIFY(LoadTextFile(state, std::string(RANVIK_EXAMPLES_DIR) + "/" + file,                     \
+                         TextFilePurpose::IndependentLocations)                                    \
+                .Ok())
 
 const QString kExamples = QStringLiteral(RANVIK_EXAMPLES_DIR);
 
@@ -90,6 +99,26 @@ class WizardPathsTest : public QObject {
         loader->Command1_Click();
         loader->CmdNext_Click();
         return *wizard->bb_analysis.Get();
+    }
+
+    // Welcome -> data type -> analysis (plain) -> input type (shapefile, the default) ->
+    // shapefile loader.
+    FrmLoadShapefile& ToShapefileLoader(bool bridge) {
+        wizard->Start();
+        wizard->welcome.Get()->CmdNext_Click();
+        FrmDataTypeOptions* data_type = wizard->data_type.Get();
+        (bridge ? data_type->OptBBData : data_type->OptIndData)->setChecked(true);
+        data_type->CmdNext_Click();
+        if (!bridge) {
+            wizard->home_range.Get()->CmdNext_Click();
+        }
+        wizard->input_data.Get()->CmdNext_Click();
+        return *wizard->load_shapefile.Get();
+    }
+
+    void OpenShapefile(FrmLoadShapefile& loader, const QString& path) {
+        dialogs.open_answers << path;
+        loader.Command1_Click();
     }
 
 private Q_SLOTS:
@@ -415,6 +444,126 @@ private Q_SLOTS:
         QVERIFY(!dialogs.messages.isEmpty());
         QVERIFY(dialogs.messages.last().startsWith(
             QStringLiteral("density at i = 0; Density will be set to 1*10^-250")));
+    }
+
+    void pointShapefileToAFixedKernelFile() {
+        FrmLoadShapefile& loader = ToShapefileLoader(false);
+        QCOMPARE(loader.Frame1->title(),
+                 QStringLiteral("Select Data Fields for Easting and Northing"));
+        QVERIFY(loader.Combo3->isHidden());
+        OpenShapefile(loader, kExamples + QStringLiteral("/shapefiles/deer_points.shp"));
+        QCOMPARE(loader.Text2->text(), QStringLiteral("Point"));
+        QCOMPARE(loader.Text3->text(), QStringLiteral("150"));
+        QCOMPARE(loader.ComboEasting->currentText(), QStringLiteral("Easting"));
+        QCOMPARE(loader.ComboNorthing->currentText(), QStringLiteral("Northing"));
+        QCOMPARE(loader.ListView1->topLevelItemCount(), 3);
+        QCOMPARE(loader.ListView1->topLevelItem(2)->text(1), QStringLiteral("Double"));
+        loader.CmdNext_Click();
+
+        State from_text;
+        ASSERT_LOADS(from_text, "deer_independent.txt");
+        QVERIFY(state.LocXY == from_text.LocXY);
+        QCOMPARE(state.InFileRoot, std::string("deer_points"));
+        FrmCompareHROption* choice = wizard->compare.Get();
+        choice->ChkFixedKernel->setChecked(true);
+        choice->CmdNext_Click();
+        wizard->kernel_options.Get()->ChkCVh->setChecked(true);
+        wizard->kernel_options.Get()->CmdNext_Click();
+        testing::TempDir dir;
+        SaveTo(dir, QStringLiteral("R"), 0);
+        QCOMPARE(LineCount(dir.path() / "RFixedKernel.txt"), std::size_t{40001});
+        // Back from the model choice goes to the shapefile loader.
+        wizard->compare.Get()->Command3_Click();
+        QVERIFY(wizard->load_shapefile.Get()->isVisible());
+    }
+
+    void trackShapefileToABridgeFileAndRoadPoints() {
+        FrmLoadShapefile& loader = ToShapefileLoader(true);
+        QCOMPARE(loader.Frame1->title(),
+                 QStringLiteral("Select Data Fields for Easting, Northing, Time and Location "
+                                "error"));
+        QCOMPARE(loader.Label8->text(), QStringLiteral("Time"));
+        OpenShapefile(loader, kExamples + QStringLiteral("/shapefiles/elk_track.shp"));
+        QCOMPARE(loader.ComboEasting->currentText(), QStringLiteral("EASTING"));
+        loader.CmdNext_Click();
+        QCOMPARE(dialogs.messages.last(), QStringLiteral("You need to select a field for Time"));
+        loader.Combo3->setCurrentText(QStringLiteral("Time"));
+        loader.CmdNext_Click();
+        QCOMPARE(dialogs.messages.last(),
+                 QStringLiteral("You need to select a field for Location error"));
+        loader.Combo4->setCurrentText(QStringLiteral("LocError"));
+        loader.CmdNext_Click();
+        QCOMPARE(state.NumLocs, 300);
+        QCOMPARE(state.BBSortedLocs(0, 2), 30.0);
+
+        FrmBBAnalysis* analysis = wizard->bb_analysis.Get();
+        analysis->CmdEstimateVar_Click();
+        analysis->TxtTotalTimeTooLong->setText(QStringLiteral("400"));
+        analysis->OptUserSpecified->setChecked(true);
+        analysis->CmdNext_Click();
+        FrmLoadShapefile* points = wizard->load_shapefile.Get();
+        QCOMPARE(points->LabelInstructions->text(),
+                 QStringLiteral("Load an ESRI shapefile containing points where BBMM "
+                                "probabilities will be calculated"));
+        OpenShapefile(*points, kExamples + QStringLiteral("/shapefiles/road_points.shp"));
+        points->CmdNext_Click();
+        QCOMPARE(state.NumUserPts, 60);
+        QCOMPARE(state.NumLocs, 300);
+        QVERIFY(analysis->Label3->text().endsWith(QStringLiteral("road_points.shp")));
+        analysis->CmdNext_Click();
+        testing::TempDir dir;
+        SaveTo(dir, QStringLiteral("R"), 0);
+        QCOMPARE(LineCount(dir.path() / "RBrownianBridge.txt"), std::size_t{61});
+    }
+
+    void shapefileChoicesAndMessages() {
+        testing::TempDir dir;
+        const auto write = [&](const char* name, std::vector<ShapeField> fields,
+                               std::vector<std::vector<std::string>> values) {
+            ShapefileContent content;
+            content.fields = fields;
+            content.geometries = {ShapeGeometry{{{{1, 2}}}}, ShapeGeometry{{{{3, 4}}}}};
+            content.values = std::move(values);
+            const auto path = dir.path() / name;
+            return WriteShapefile(path, content).Ok() ? QString::fromStdString(path.string())
+                                                      : QString();
+        };
+        const QString x_first =
+            write("x_first.shp", {{"X", kDoubleField}, {"EASTING", kDoubleField}},
+                  {{"1", "2"}, {"3", "4"}});
+        const QString e_first =
+            write("e_first.shp", {{"EASTING", kDoubleField}, {"X", kDoubleField}},
+                  {{"1", "2"}, {"3", "4"}});
+        const QString words = write("words.shp", {{"Name", kStringField}, {"Kind", kStringField}},
+                                    {{"doe", "adult"}, {"fawn", "young"}});
+
+        QVERIFY(!x_first.isEmpty() && !e_first.isEmpty() && !words.isEmpty());
+        FrmLoadShapefile& loader = ToShapefileLoader(false);
+        OpenShapefile(loader, x_first);
+        QCOMPARE(loader.ComboEasting->currentText(), QStringLiteral("EASTING"));
+        OpenShapefile(loader, e_first);
+        QCOMPARE(loader.ComboEasting->currentText(), QStringLiteral("X"));
+
+        const State before = state;
+        OpenShapefile(loader, words);
+        QCOMPARE(dialogs.messages.last(), QStringLiteral("No numeric Fields found"));
+        QCOMPARE(dialogs.titles.last(), QStringLiteral("Error Calculating Statistics"));
+        const int shown = static_cast<int>(dialogs.messages.size());
+        loader.CmdNext_Click();
+        QCOMPARE(static_cast<int>(dialogs.messages.size()), shown + 1);
+        QCOMPARE(dialogs.messages.last(),
+                 QStringLiteral("You need to select a field for the Northing"));
+        loader.ComboNorthing->setCurrentText(QStringLiteral("Kind"));
+        loader.ComboEasting->setCurrentText(QStringLiteral("Name"));
+        loader.CmdNext_Click();
+        QVERIFY(dialogs.messages.last().contains(QStringLiteral("Record 1")));
+        QVERIFY(state == before);
+
+        OpenShapefile(loader, kExamples + QStringLiteral("/shapefiles/missing.shp"));
+        QVERIFY(dialogs.messages.last().startsWith(QStringLiteral("Layer not Valid")));
+        QCOMPARE(dialogs.titles.last(), QStringLiteral("Error"));
+        QVERIFY(dialogs.last_icon == Dialogs::Icon::Critical);
+        QVERIFY(state == before);
     }
 
     void checksKeepTheUserOnTheForm() {

@@ -151,8 +151,9 @@ FrmInputDataOptions::FrmInputDataOptions(Wizard& wizard)
 
 void FrmInputDataOptions::CmdNext_Click() {
     if (OptShapeFile->isChecked()) {
-        Message(QStringLiteral("Loading locations from a shapefile is not available in this "
-                               "version yet. Choose \"Text File\" to go on."));
+        wizard_.load_shapefile.Show(wizard_);
+        SetShapefileLayout(wizard_);
+        hide();
         return;
     }
     if (OptTextFile->isChecked()) {
@@ -357,7 +358,11 @@ void FrmCompareHROption::Compare() {
 }
 
 void FrmCompareHROption::Command3_Click() {
-    wizard_.load_text.Show(wizard_);
+    if (wizard_.input_data.Load(wizard_).OptShapeFile->isChecked()) {
+        wizard_.load_shapefile.Show(wizard_);
+    } else {
+        wizard_.load_text.Show(wizard_);
+    }
     wizard_.compare.Unload();
 }
 

@@ -21,6 +21,7 @@ class FrmSaveAs;
 class FrmHRComparison;
 class FrmBBAnalysis;
 class FrmCVhLSCVhGraph;
+class FrmLoadShapefile;
 class FrmBBGridExtent;
 
 // One form of the wizard and its lifetime: shown (created and loaded on first show), hidden
@@ -98,6 +99,7 @@ public:
     FormSlot<FrmHRComparison> comparison;
     FormSlot<FrmBBAnalysis> bb_analysis;
     FormSlot<FrmCVhLSCVhGraph> cv_graph;
+    FormSlot<FrmLoadShapefile> load_shapefile;
     FormSlot<FrmBBGridExtent> grid_extent;
 
 private:

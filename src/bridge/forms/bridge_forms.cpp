@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QGridLayout>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace ranvik {
@@ -138,6 +139,16 @@ void FrmBBAnalysis::CmdNext_Click() {
         if (Label3->text().isEmpty()) {
             wizard_.state().DataMode = "Road";
             hide();
+            if (wizard_.input_data.Load(wizard_).OptShapeFile->isChecked()) {
+                wizard_.load_shapefile.Unload();
+                FrmLoadShapefile& loader = wizard_.load_shapefile.Show(wizard_);
+                loader.ListView1->setHeaderLabels(
+                    {QStringLiteral("Field"), QStringLiteral("Type")});
+                loader.LabelInstructions->setText(
+                    QStringLiteral("Load an ESRI shapefile containing points where BBMM "
+                                   "probabilities will be calculated"));
+                return;
+            }
             FrmLoadTextFile& loader = wizard_.load_text.Load(wizard_);
             loader.Text1->clear();
             loader.TxtNumOfLocs->clear();
@@ -181,7 +192,11 @@ void FrmBBAnalysis::CalcBBAtUserPts() {
 
 void FrmBBAnalysis::Command3_Click() {
     hide();
-    wizard_.load_text.Show(wizard_);
+    if (wizard_.input_data.Load(wizard_).OptShapeFile->isChecked()) {
+        wizard_.load_shapefile.Show(wizard_);
+    } else {
+        wizard_.load_text.Show(wizard_);
+    }
 }
 
 void ShowUserPtsFile(Wizard& wizard) {

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "app/forms/form_kit.h"
+#include "input/shape_layer.h"
+
+#include <optional>
+
+class QComboBox;
+class QTreeWidget;
+
+namespace ranvik {
+
+// Loads locations (or, for the Brownian bridge, user-specified points) from the attribute
+// fields of a shapefile.
+class FrmLoadShapefile : public WizardForm {
+    Q_OBJECT
+
+public:
+    explicit FrmLoadShapefile(Wizard& wizard);
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void CmdNext_Click();
+
+    // The layer opened last, if any.
+    [[nodiscard]] const std::optional<ShapeLayer>& Layer() const { return layer_; }
+
+    QLabel* LabelInstructions = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QLineEdit* Text2 = nullptr;
+    QLineEdit* Text3 = nullptr;
+    QGroupBox* Frame1 = nullptr;
+    QComboBox* ComboEasting = nullptr;
+    QComboBox* ComboNorthing = nullptr;
+    QLabel* Label8 = nullptr;
+    QComboBox* Combo3 = nullptr;
+    QLabel* Label9 = nullptr;
+    QComboBox* Combo4 = nullptr;
+    QTreeWidget* ListView1 = nullptr;
+    QPushButton* Command2 = nullptr;
+
+private:
+    std::optional<ShapeLayer> layer_;
+};
+
+// Arranges the field choices of the shapefile loader for the data at hand.
+void SetShapefileLayout(Wizard& wizard);
+
+} // namespace ranvik
