@@ -5,6 +5,7 @@
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <limits>
@@ -192,6 +193,7 @@ StatusOr<ShapeLayer> OpenShapeLayer(const std::filesystem::path& path) {
                 const int type = out.fields[f].type;
                 if (type == kLongField || type == kDoubleField) {
                     number = feature->GetFieldAsDouble(i);
+                    out.texts.back() = FormatNumber(number); // not the file's padded text
                 } else if (const auto parsed = ParseNumber(out.texts.back())) {
                     number = *parsed;
                 }
@@ -246,6 +248,82 @@ StatusOr<Matrix> NumericColumns(const ShapeLayer& layer, const std::vector<std::
         }
     }
     return result;
+}
+
+namespace {
+
+using Part = std::vector<std::pair<double, double>>;
+
+bool InsideRings(const std::vector<Part>& rings, double x, double y) {
+    bool inside = false;
+    for (const Part& ring : rings) {
+        for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
+            const auto [xi, yi] = ring[i];
+            const auto [xj, yj] = ring[j];
+            if ((yi > y) != (yj > y) && x < (xj - xi) * (y - yi) / (yj - yi) + xi) {
+                inside = !inside;
+            }
+        }
+    }
+    return inside;
+}
+
+double SegmentDistance2(double x, double y, std::pair<double, double> a,
+                        std::pair<double, double> b) {
+    const double dx = b.first - a.first;
+    const double dy = b.second - a.second;
+    const double length2 = dx * dx + dy * dy;
+    double t = length2 > 0 ? ((x - a.first) * dx + (y - a.second) * dy) / length2 : 0.0;
+    t = std::clamp(t, 0.0, 1.0);
+    const double px = a.first + t * dx - x;
+    const double py = a.second + t * dy - y;
+    return px * px + py * py;
+}
+
+} // namespace
+
+std::int32_t FindFeature(const ShapeLayer& layer, double x, double y, double tolerance) {
+    const double limit2 = tolerance * tolerance;
+    for (std::size_t r = 0; r < layer.geometries.size(); ++r) {
+        const auto& parts = layer.geometries[r].parts;
+        if (layer.shape_type == kPolygonShape) {
+            if (InsideRings(parts, x, y)) {
+                return static_cast<std::int32_t>(r);
+            }
+            continue;
+        }
+        for (const Part& part : parts) {
+            if (part.size() == 1 && SegmentDistance2(x, y, part[0], part[0]) <= limit2) {
+                return static_cast<std::int32_t>(r);
+            }
+            for (std::size_t i = 1; i < part.size(); ++i) {
+                if (SegmentDistance2(x, y, part[i - 1], part[i]) <= limit2) {
+                    return static_cast<std::int32_t>(r);
+                }
+            }
+        }
+    }
+    return -1;
+}
+
+ShapeExtent FullExtent(const ShapeLayer& layer) {
+    ShapeExtent e;
+    bool first = true;
+    for (const ShapeGeometry& g : layer.geometries) {
+        for (const Part& part : g.parts) {
+            for (const auto& [x, y] : part) {
+                if (first) {
+                    e = {x, y, x, y};
+                    first = false;
+                }
+                e.x0 = std::min(e.x0, x);
+                e.y0 = std::min(e.y0, y);
+                e.x1 = std::max(e.x1, x);
+                e.y1 = std::max(e.y1, y);
+            }
+        }
+    }
+    return e;
 }
 
 } // namespace ranvik

@@ -66,4 +66,16 @@ struct ShapeLayer {
 [[nodiscard]] StatusOr<Matrix> NumericColumns(const ShapeLayer& layer,
                                               const std::vector<std::string>& names);
 
+// The first record, in record order, at map point (x, y): for a polygon layer the first whose
+// rings contain the point (even-odd rule over all its rings); otherwise the first with a point
+// or a line segment within `tolerance` of it. -1 when there is none.
+[[nodiscard]] std::int32_t FindFeature(const ShapeLayer& layer, double x, double y,
+                                       double tolerance);
+
+// The box around every geometry of the layer: x0, y0, x1, y1 (all 0 for an empty layer).
+struct ShapeExtent {
+    double x0 = 0.0, y0 = 0.0, x1 = 0.0, y1 = 0.0;
+};
+[[nodiscard]] ShapeExtent FullExtent(const ShapeLayer& layer);
+
 } // namespace ranvik

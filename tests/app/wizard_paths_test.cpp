@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -564,6 +565,21 @@ private Q_SLOTS:
         QCOMPARE(dialogs.titles.last(), QStringLiteral("Error"));
         QVERIFY(dialogs.last_icon == Dialogs::Icon::Critical);
         QVERIFY(state == before);
+    }
+
+    void polygonLayerLoadsAndIsShownOnTheMap() {
+        FrmLoadShapefile& loader = ToShapefileLoader(false);
+        OpenShapefile(loader, kExamples + QStringLiteral("/shapefiles/study_area.shp"));
+        QCOMPARE(loader.Text2->text(), QStringLiteral("Polygon"));
+        loader.Command2_Click();
+        QPointer<frmViewShapeFile> viewer = loader.Viewer();
+        QVERIFY(viewer != nullptr && viewer->isVisible());
+        QCOMPARE(viewer->windowTitle(), QStringLiteral("study_area"));
+        loader.Command2_Click(); // already showing this layer: the same window stays
+        QCOMPARE(loader.Viewer(), viewer.data());
+        OpenShapefile(loader, kExamples + QStringLiteral("/shapefiles/streams.shp"));
+        QVERIFY(viewer.isNull()); // opening another file closes the map
+        QCOMPARE(loader.Text2->text(), QStringLiteral("Line"));
     }
 
     void checksKeepTheUserOnTheForm() {

@@ -96,5 +96,22 @@ TEST(OpenShapeLayer, RefusesIncompleteOrDamagedFiles) {
     EXPECT_THAT(NumericColumns(none.value, {"X", "Y"}).status.error, HasSubstr("no records"));
 }
 
+TEST(FindFeature, PolygonsContainTheirPointsOthersAreFoundWithinTheTolerance) {
+    const auto area = OpenShapeLayer(kShapes / "study_area.shp");
+    ASSERT_TRUE(area.Ok());
+    EXPECT_EQ(FindFeature(area.value, 557500, 5425000, 0), 0);
+    EXPECT_EQ(FindFeature(area.value, 559000, 5425000, 0), 1);
+    EXPECT_EQ(FindFeature(area.value, 560000, 5425000, 1e6), -1) << "outside every polygon";
+
+    const auto streams = OpenShapeLayer(kShapes / "streams.shp");
+    ASSERT_TRUE(streams.Ok());
+    // 30 m off the first segment of the second stream, which the first does not come near.
+    EXPECT_EQ(FindFeature(streams.value, 558900 + 30, 5424200, 40), 1);
+    EXPECT_EQ(FindFeature(streams.value, 558900 + 30, 5424200, 20), -1);
+    const ShapeExtent e = FullExtent(area.value);
+    EXPECT_EQ(e.x0, 557000);
+    EXPECT_EQ(e.y1, 5426200);
+}
+
 } // namespace
 } // namespace ranvik

@@ -1,6 +1,7 @@
 #include "input/forms/frm_load_shapefile.h"
 
 #include "app/forms/all_forms.h"
+#include "input/forms/map_viewer.h"
 #include "input/location_loading.h"
 
 #include <QComboBox>
@@ -112,6 +113,7 @@ void FrmLoadShapefile::Command1_Click() {
     if (path.isEmpty()) {
         return;
     }
+    delete viewer_.data(); // a new file closes the map of the old one
     auto opened = OpenShapeLayer(path.toStdString());
     if (!opened.Ok()) {
         wizard_.dialogs().Message(this,
@@ -177,8 +179,23 @@ void FrmLoadShapefile::Command1_Click() {
     }
 }
 
+FrmLoadShapefile::~FrmLoadShapefile() {
+    delete viewer_.data();
+}
+
+frmViewShapeFile* FrmLoadShapefile::Viewer() const {
+    return viewer_.data();
+}
+
 void FrmLoadShapefile::Command2_Click() {
-    Message(QStringLiteral("The map view is not available in this version yet."));
+    if (!layer_ || (viewer_ && viewer_->Layer().path == layer_->path)) {
+        return;
+    }
+    delete viewer_.data();
+    viewer_ = new frmViewShapeFile(*layer_);
+    viewer_->setAttribute(Qt::WA_DeleteOnClose);
+    viewer_->mapMain->ShowFullExtent();
+    viewer_->show();
 }
 
 void FrmLoadShapefile::Command3_Click() {

@@ -3,6 +3,8 @@
 #include "app/forms/form_kit.h"
 #include "input/shape_layer.h"
 
+#include <QPointer>
+
 #include <optional>
 
 class QComboBox;
@@ -17,6 +19,7 @@ class FrmLoadShapefile : public WizardForm {
 
 public:
     explicit FrmLoadShapefile(Wizard& wizard);
+    ~FrmLoadShapefile() override;
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
@@ -39,8 +42,12 @@ public:
     QTreeWidget* ListView1 = nullptr;
     QPushButton* Command2 = nullptr;
 
+    // The map view of the layer, while it is open.
+    [[nodiscard]] class frmViewShapeFile* Viewer() const;
+
 private:
     std::optional<ShapeLayer> layer_;
+    QPointer<class frmViewShapeFile> viewer_;
 };
 
 // Arranges the field choices of the shapefile loader for the data at hand.
