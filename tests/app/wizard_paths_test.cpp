@@ -555,7 +555,15 @@ private Q_SLOTS:
         QCOMPARE(dialogs.messages.last(),
                  QStringLiteral("You need to select a field for the Northing"));
         loader.ComboNorthing->setCurrentText(QStringLiteral("Kind"));
+        loader.CmdNext_Click();
+        QCOMPARE(dialogs.messages.last(),
+                 QStringLiteral("You need to select a field for the Easting"));
+        state.BiasCorrected = 1; // a bias-corrected analysis also needs the weights
         loader.ComboEasting->setCurrentText(QStringLiteral("Name"));
+        loader.CmdNext_Click();
+        QCOMPARE(dialogs.messages.last(),
+                 QStringLiteral("You need to select a field for the Location weights"));
+        state.BiasCorrected = 0;
         loader.CmdNext_Click();
         QVERIFY(dialogs.messages.last().contains(QStringLiteral("Record 1")));
         QVERIFY(state == before);
