@@ -9,12 +9,15 @@
 #include "output/forms/output_forms.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 
 namespace ranvik {
 
 Wizard::Wizard(State& state, Dialogs& dialogs) : state_(state), dialogs_(dialogs) {}
 
 Wizard::~Wizard() {
+    // Forms unloaded a moment ago wait for the event loop to delete them; do it now.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     delete welcome.Get();
 }
 
