@@ -4,12 +4,15 @@
 
 #include "bridge/bridge_probability.h"
 #include "bridge/bridge_variance.h"
+#include "output/home_range_levels.h"
+#include "output/raster_export.h"
 #include "synthetic.h"
 
 #include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 
 namespace {
 
@@ -64,16 +67,16 @@ void ProbabilityGrid(benchmark::State& bench) {
         seconds = std::chrono::duration<double>(Clock::now() - start).count();
     }
     // The plain loop on every 500th cell, on the same threads, scaled to the whole grid.
-    const auto bridges = ranvik::PrepareBridges(state.BBSortedLocs, n, state.BBVariance,
-                                                state.BBMaxTime);
+    const auto bridges =
+        ranvik::PrepareBridges(state.BBSortedLocs, n, state.BBVariance, state.BBMaxTime);
     const std::int32_t cells = state.NumGridPts;
     const std::int32_t stride = 500;
     const auto start = Clock::now();
     double total = 0.0;
 #pragma omp parallel for reduction(+ : total) schedule(dynamic, 4)
     for (std::int32_t k = 0; k < cells; k += stride) {
-        total += ranvik::BridgeSum(bridges.value, state.BBOutput(k, 0), state.BBOutput(k, 1),
-                                   false);
+        total +=
+            ranvik::BridgeSum(bridges.value, state.BBOutput(k, 0), state.BBOutput(k, 1), false);
     }
     benchmark::DoNotOptimize(total);
     const double plain = std::chrono::duration<double>(Clock::now() - start).count() * stride;
@@ -83,6 +86,38 @@ void ProbabilityGrid(benchmark::State& bench) {
     bench.counters["x_plain"] = seconds / plain;
 }
 BENCHMARK(ProbabilityGrid)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Volume levels, the 50% and 95% areas and their contour polygons for a million-cell grid.
+void LevelsAreasAndContours(benchmark::State& bench) {
+    ranvik::State state = Track(2000);
+    CountingNotifier notifier;
+    (void)ranvik::EstimateBBVariance(state, notifier);
+    const ranvik::BridgeGridSpec around = ranvik::AutoBridgeGridExtent(state.BBSortedLocs, 2000);
+    const double cx = (around.min_x + around.max_x) / 2;
+    const double cy = (around.min_y + around.max_y) / 2;
+    if (!ranvik::CalcBBGrid(state, {cx - 14985, cx + 14985, cy - 14985, cy + 14985, 30}).Ok()) {
+        bench.SkipWithError("grid failed");
+        return;
+    }
+    const auto path = std::filesystem::temp_directory_path() / "ranvik_bench_contours.shp";
+    double area95 = 0.0;
+    for (auto _ : bench) {
+        const auto levels = ranvik::CalcVolumeLevels(state.BBOutput, state.NumGridPts);
+        for (const double p : {0.5, 0.95}) {
+            const auto a =
+                ranvik::CalcHomeRangeArea(state.BBOutput, state.NumGridPts, levels, 30, 30, p);
+            area95 = a.value.area;
+        }
+        if (!ranvik::WriteContourShapefile(path, state.BBOutput, state.NumGridPts, {0.5, 0.95}, {},
+                                           &levels)
+                 .Ok()) {
+            bench.SkipWithError("contours failed");
+        }
+    }
+    bench.counters["cells"] = state.NumGridPts;
+    bench.counters["area95_km2"] = area95 / 1e6;
+}
+BENCHMARK(LevelsAreasAndContours)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 

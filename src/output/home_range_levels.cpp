@@ -1,7 +1,6 @@
 #include "output/home_range_levels.h"
 
 #include <algorithm>
-#include <numeric>
 #include <string>
 
 namespace ranvik {
@@ -9,27 +8,28 @@ namespace ranvik {
 VolumeLevels CalcVolumeLevels(const Matrix& grid, std::int32_t count) {
     VolumeLevels result;
     const auto n = static_cast<std::size_t>(count);
-    std::vector<std::int32_t> order(n);
-    std::iota(order.begin(), order.end(), 0);
-    // Most probable first; equal cells keep their row order so the result is reproducible.
-    std::stable_sort(order.begin(), order.end(),
-                     [&grid](std::int32_t a, std::int32_t b) { return grid(a, 2) > grid(b, 2); });
+    // Most probable first; equal cells in row order, so the result is reproducible.
+    std::vector<std::pair<double, std::int32_t>> order(n);
     for (std::int32_t k = 0; k < count; ++k) {
+        order[static_cast<std::size_t>(k)] = {grid(k, 2), k};
         result.total += grid(k, 2);
     }
+    std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
+        return a.first > b.first || (a.first == b.first && a.second < b.second);
+    });
     result.level.assign(n, 0.0);
     double running = 0.0;
     std::size_t i = 0;
     while (i < n) {
         // Cells of equal probability share one level: all of them are "at least as probable".
         std::size_t j = i;
-        while (j < n && grid(order[j], 2) == grid(order[i], 2)) {
-            running += grid(order[j], 2);
+        while (j < n && order[j].first == order[i].first) {
+            running += order[j].first;
             ++j;
         }
         const double level = result.total > 0 ? running / result.total : 1.0;
         for (std::size_t k = i; k < j; ++k) {
-            result.level[static_cast<std::size_t>(order[k])] = level;
+            result.level[static_cast<std::size_t>(order[k].second)] = level;
         }
         i = j;
     }

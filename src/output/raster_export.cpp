@@ -96,14 +96,14 @@ Status WriteGeoTiff(const std::filesystem::path& path, const Matrix& grid, std::
 
 Status WriteContourShapefile(const std::filesystem::path& path, const Matrix& grid,
                              std::int32_t count, const std::vector<double>& levels,
-                             const std::string& projection_wkt) {
+                             const std::string& projection_wkt, const VolumeLevels* known) {
     GDALAllRegister();
     const auto lattice = LatticeOf(grid, count);
     if (!lattice.Ok()) {
         return lattice.status;
     }
     const GridLattice& g = lattice.value;
-    const VolumeLevels volume = CalcVolumeLevels(grid, count);
+    const VolumeLevels volume = known != nullptr ? *known : CalcVolumeLevels(grid, count);
     std::vector<double> percent(volume.level.size());
     for (std::size_t k = 0; k < percent.size(); ++k) {
         percent[k] = 100 * volume.level[k];

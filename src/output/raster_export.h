@@ -1,5 +1,6 @@
 #pragma once
 
+#include "output/home_range_levels.h"
 #include "state/matrix.h"
 #include "state/status.h"
 
@@ -32,8 +33,10 @@ struct GridLattice {
 // Writes the home range contour polygons of the grid at the given volume levels (0..1) as a
 // shapefile with the fields Level (percent) and Area (the home range area in squared map units,
 // from the cells inside it).
+// `volume` may give the grid's volume levels when they are already known.
 [[nodiscard]] Status WriteContourShapefile(const std::filesystem::path& path, const Matrix& grid,
                                            std::int32_t count, const std::vector<double>& levels,
-                                           const std::string& projection_wkt = {});
+                                           const std::string& projection_wkt = {},
+                                           const VolumeLevels* volume = nullptr);
 
 } // namespace ranvik
