@@ -1,5 +1,6 @@
 #include "output/result_files.h"
 
+#include "output/raster_export.h"
 #include "state/number_text.h"
 
 #include <algorithm>
@@ -81,6 +82,12 @@ std::optional<FileType> FileTypeFromText(std::string_view text) {
     if (text == kTabFileTypeText) {
         return FileType::TabDelimited;
     }
+    if (text == kGeoTiffTypeText) {
+        return FileType::GeoTiff;
+    }
+    if (text == kContourTypeText) {
+        return FileType::ContourShapefile;
+    }
     return std::nullopt;
 }
 
@@ -90,6 +97,9 @@ std::string_view Separator(FileType type) {
         return ",";
     case FileType::TabDelimited:
         return "\t";
+    case FileType::GeoTiff:
+    case FileType::ContourShapefile:
+        return ",";
     }
     return ",";
 }
@@ -173,10 +183,16 @@ WriteOutcome WriteLikelihoodFile(const std::filesystem::path& path, const State&
 }
 
 std::filesystem::path ResultFilePath(const std::filesystem::path& folder, std::string_view root,
-                                     ResultFile file, bool bias_corrected) {
+                                     ResultFile file, bool bias_corrected, FileType type) {
     std::string name(root);
     name += KeyWord(file, bias_corrected);
-    name += kResultFileExtension;
+    if (file != ResultFile::Likelihoods && type == FileType::GeoTiff) {
+        name += ".tif";
+    } else if (file != ResultFile::Likelihoods && type == FileType::ContourShapefile) {
+        name += ".shp";
+    } else {
+        name += kResultFileExtension;
+    }
     return folder / name;
 }
 
@@ -187,7 +203,7 @@ SaveReport SaveResults(State& state, const std::filesystem::path& folder, std::s
     SaveReport report;
     const auto record = [&](ResultFile file, const WriteOutcome& outcome, bool& flag) {
         if (outcome.Ok()) {
-            report.written.push_back(ResultFilePath(folder, root, file, weighted));
+            report.written.push_back(ResultFilePath(folder, root, file, weighted, type));
             flag = false;
         } else {
             report.errors.push_back(outcome.error);
@@ -222,8 +238,24 @@ SaveReport SaveResults(State& state, const std::filesystem::path& folder, std::s
         }
         // Never read past the array, whatever the count says.
         const std::int32_t rows = std::min(state.NumGridPts, waiting.grid.Rows());
-        const auto path = ResultFilePath(folder, root, waiting.file, weighted);
-        record(waiting.file, WriteGridFile(path, waiting.grid, rows, sep), waiting.done);
+        const auto path = ResultFilePath(folder, root, waiting.file, weighted, type);
+        WriteOutcome outcome;
+        switch (type) {
+        case FileType::CommaDelimited:
+        case FileType::TabDelimited:
+            outcome = WriteGridFile(path, waiting.grid, rows, sep);
+            break;
+        case FileType::GeoTiff:
+            outcome.error = WriteGeoTiff(path, waiting.grid, rows).error;
+            break;
+        case FileType::ContourShapefile:
+            outcome.error = WriteContourShapefile(path, waiting.grid, rows, {0.5, 0.95}).error;
+            break;
+        }
+        if (!outcome.Ok() && outcome.error.find(path.filename().string()) == std::string::npos) {
+            outcome.error = path.filename().string() + ": " + outcome.error;
+        }
+        record(waiting.file, outcome, waiting.done);
     }
     return report;
 }

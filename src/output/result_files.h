@@ -14,16 +14,20 @@
 namespace ranvik {
 
 // The two file types offered when saving, by the text the user chooses.
-enum class FileType { CommaDelimited, TabDelimited };
+// The two text types come first; the others write grids as a raster or as home range contours
+// (the likelihood file is text in every case).
+enum class FileType { CommaDelimited, TabDelimited, GeoTiff, ContourShapefile };
 
 inline constexpr std::string_view kCommaFileTypeText = "text (comma delimited) (*.txt)";
 inline constexpr std::string_view kTabFileTypeText = "text (tab delimited) (*.txt)";
+inline constexpr std::string_view kGeoTiffTypeText = "GeoTIFF (*.tif)";
+inline constexpr std::string_view kContourTypeText = "Home range contours, 50 % and 95 % (*.shp)";
 inline constexpr std::string_view kResultFileExtension = ".txt";
 
 // The file type named by a file type text, or none for any other text.
 [[nodiscard]] std::optional<FileType> FileTypeFromText(std::string_view text);
 
-// "," or a tab.
+// "," or a tab (a comma for the types that are not text).
 [[nodiscard]] std::string_view Separator(FileType type);
 
 // Every kind of result file, in the order a save writes them.
@@ -74,10 +78,12 @@ struct WriteOutcome {
 [[nodiscard]] WriteOutcome WriteLikelihoodFile(const std::filesystem::path& path,
                                                const State& state, std::string_view sep);
 
-// The path of a result file: folder / (root + key word + ".txt").
+// The path of a result file: folder / (root + key word + extension), the extension ".txt", or
+// ".tif" / ".shp" for a grid saved as a raster or as contours.
 [[nodiscard]] std::filesystem::path ResultFilePath(const std::filesystem::path& folder,
                                                    std::string_view root, ResultFile file,
-                                                   bool bias_corrected);
+                                                   bool bias_corrected,
+                                                   FileType type = FileType::CommaDelimited);
 
 // What a save wrote and what it could not write.
 struct SaveReport {

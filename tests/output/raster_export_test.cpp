@@ -3,6 +3,7 @@
 #include "input/shape_layer.h"
 #include "models/bivariate_normal.h"
 #include "output/home_range_levels.h"
+#include "output/result_files.h"
 #include "support/temp_dir.h"
 
 #include <gdal_priv.h>
@@ -86,6 +87,36 @@ TEST(WriteContourShapefile, PolygonsCarryTheirLevelsAndAreas) {
                     expected.value.area, 1e-6 * expected.value.area);
     }
     EXPECT_EQ(levels, (std::set<double>{50, 95}));
+}
+
+TEST(SaveResults, RasterAndContourTypesWriteGridsAndKeepTheLikelihoodsText) {
+    const auto grid = NormalGrid();
+    ASSERT_TRUE(grid.Ok());
+    testing::TempDir dir;
+    for (const FileType type : {FileType::GeoTiff, FileType::ContourShapefile}) {
+        State state;
+        state.GridBVN = grid.value;
+        state.NumGridPts = 40000;
+        state.DoneBVN = true;
+        state.OutputLocLiks = true;
+        const SaveReport report = SaveResults(state, dir.path(), "R", type);
+        ASSERT_TRUE(report.Ok()) << report.errors.front();
+        EXPECT_FALSE(state.DoneBVN);
+        EXPECT_TRUE(std::filesystem::exists(dir.path() / "RLikelihoods.txt"));
+    }
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "RBVN.tif"));
+    EXPECT_TRUE(OpenShapeLayer(dir.path() / "RBVN.shp").Ok());
+
+    // Points that are not a regular grid cannot be a raster: the result keeps waiting.
+    State points;
+    points.BBOutput = Matrix(4, 4);
+    points.BBOutput(1, 0) = 5;
+    points.BBOutput(2, 0) = 9;
+    points.NumGridPts = 3;
+    points.DoneBB = true;
+    const SaveReport report = SaveResults(points, dir.path(), "R", FileType::GeoTiff);
+    EXPECT_FALSE(report.Ok());
+    EXPECT_TRUE(points.DoneBB);
 }
 
 } // namespace

@@ -26,8 +26,10 @@ FrmSaveAs::FrmSaveAs(Wizard& wizard) : WizardForm(wizard, "FrmSaveAs") {
     CmboFileType->setObjectName(QStringLiteral("CmboFileType"));
     CmboFileType->addItem(QString::fromLatin1(kCommaFileTypeText.data(),
                                               static_cast<qsizetype>(kCommaFileTypeText.size())));
-    CmboFileType->addItem(QString::fromLatin1(kTabFileTypeText.data(),
-                                              static_cast<qsizetype>(kTabFileTypeText.size())));
+    for (const std::string_view text : {kTabFileTypeText, kGeoTiffTypeText, kContourTypeText}) {
+        CmboFileType->addItem(
+            QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    }
     auto* lbl_look_in = Label("LblLookIn", QStringLiteral("Save to drive:"));
     auto* label1 = Label("Label1", QStringLiteral("Save file in drive:"));
     DrvFile = new QComboBox(this);
