@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QTableWidget>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -588,6 +589,41 @@ private Q_SLOTS:
         OpenShapefile(loader, kExamples + QStringLiteral("/shapefiles/streams.shp"));
         QVERIFY(viewer.isNull()); // opening another file closes the map
         QCOMPARE(loader.Text2->text(), QStringLiteral("Line"));
+    }
+
+    void homeRangePictureFromTheSaveForm() {
+        FrmCompareHROption& choice =
+            LoadAndGoOn(ToTextLoader(false), QStringLiteral("deer_independent.txt"));
+        choice.ChkFixedKernel->setChecked(true);
+        choice.ChkBVN->setChecked(true);
+        choice.CmdNext_Click();
+        wizard->kernel_options.Get()->ChkCVh->setChecked(true);
+        wizard->kernel_options.Get()->CmdNext_Click();
+        FrmSaveAs* save = wizard->save_as.Get();
+        save->findChild<QPushButton*>(QStringLiteral("CmdViewHomeRange"))->click();
+
+        FrmHomeRangePicture* picture = wizard->picture.Get();
+        QVERIFY(picture != nullptr && picture->isVisible());
+        QCOMPARE(picture->CmboResult->count(), 2);
+        QCOMPARE(picture->TableAreas->rowCount(), 2);
+        QCOMPARE(picture->TableAreas->item(0, 0)->text(), QStringLiteral("50 %"));
+        QVERIFY(picture->LabelTotal->text().contains(QStringLiteral("total probability")));
+        picture->CmboResult->setCurrentIndex(1);
+        QCOMPARE(picture->TableAreas->rowCount(), 2);
+
+        testing::TempDir dir;
+        const QString png = QString::fromStdString((dir.path() / "ud.png").string());
+        dialogs.save_answers << png;
+        picture->CmdSavePicture_Click();
+        QVERIFY(QFileInfo(png).size() > 0);
+        QDir folder(QDir::current().filePath(QStringLiteral("form-pictures")));
+        QVERIFY(folder.mkpath(QStringLiteral(".")));
+        QVERIFY(picture->grab().save(folder.filePath(QStringLiteral("FrmHomeRangePicture.png"))));
+
+        // Saving afterwards writes the same text files as ever.
+        SaveTo(dir, QStringLiteral("R"), 0);
+        QCOMPARE(LineCount(dir.path() / "RFixedKernel.txt"), std::size_t{40001});
+        QCOMPARE(LineCount(dir.path() / "RBVN.txt"), std::size_t{40001});
     }
 
     void checksKeepTheUserOnTheForm() {

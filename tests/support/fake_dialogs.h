@@ -22,10 +22,16 @@ public:
         return open_answers.isEmpty() ? QString() : open_answers.takeFirst();
     }
 
+    QString SaveFileName(QWidget*, const QString& filter, const QString&) override {
+        filters << filter;
+        return save_answers.isEmpty() ? QString() : save_answers.takeFirst();
+    }
+
     QStringList messages;
     QStringList titles;
     Icon last_icon = Icon::None;
     QStringList open_answers; // paths returned by the next file-open dialogs; empty: cancel
+    QStringList save_answers; // paths returned by the next file-save dialogs
     QStringList filters;
 };
 

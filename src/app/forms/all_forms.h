@@ -10,4 +10,5 @@
 #include "input/forms/frm_load_text_file.h"
 #include "kernel/forms/frm_cv_graph.h"
 #include "kernel/forms/frm_kernel_options.h"
+#include "output/forms/frm_home_range_picture.h"
 #include "output/forms/output_forms.h"

@@ -48,6 +48,11 @@ QString QtDialogs::OpenFileName(QWidget* parent, const QString& filter, const QS
                                         QtFilter(filter));
 }
 
+QString QtDialogs::SaveFileName(QWidget* parent, const QString& filter, const QString& directory) {
+    return QFileDialog::getSaveFileName(parent, QString::fromLatin1(kFormCaption), directory,
+                                        QtFilter(filter));
+}
+
 void DialogNotifier::Inform(std::string_view message) {
     dialogs_.Message(parent_,
                      QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())));

@@ -24,6 +24,10 @@ public:
     // files). Returns the chosen full path, or an empty string when the user cancelled.
     virtual QString OpenFileName(QWidget* parent, const QString& filter,
                                  const QString& directory) = 0;
+
+    // A file-save dialog; the chosen path, or an empty string when the user cancelled.
+    virtual QString SaveFileName(QWidget* parent, const QString& filter,
+                                 const QString& directory) = 0;
 };
 
 // Dialogs shown with Qt's standard boxes.
@@ -31,6 +35,7 @@ class QtDialogs final : public Dialogs {
 public:
     void Message(QWidget* parent, const QString& text, const QString& title, Icon icon) override;
     QString OpenFileName(QWidget* parent, const QString& filter, const QString& directory) override;
+    QString SaveFileName(QWidget* parent, const QString& filter, const QString& directory) override;
 };
 
 // Passes a computation's messages on to the user as message boxes.

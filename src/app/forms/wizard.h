@@ -22,6 +22,7 @@ class FrmHRComparison;
 class FrmBBAnalysis;
 class FrmCVhLSCVhGraph;
 class FrmLoadShapefile;
+class FrmHomeRangePicture;
 class FrmBBGridExtent;
 
 // One form of the wizard and its lifetime: shown (created and loaded on first show), hidden
@@ -100,6 +101,7 @@ public:
     FormSlot<FrmBBAnalysis> bb_analysis;
     FormSlot<FrmCVhLSCVhGraph> cv_graph;
     FormSlot<FrmLoadShapefile> load_shapefile;
+    FormSlot<FrmHomeRangePicture> picture;
     FormSlot<FrmBBGridExtent> grid_extent;
 
 private:

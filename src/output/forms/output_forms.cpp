@@ -56,6 +56,10 @@ FrmSaveAs::FrmSaveAs(Wizard& wizard) : WizardForm(wizard, "FrmSaveAs") {
     connect(DrvFile, &QComboBox::textActivated, this,
             [this](const QString& root) { SetDirectory(root); });
     auto* save = Button("CmdSave", QStringLiteral("Save"), [this] { CmdSave_Click(); });
+    auto* view = Button("CmdViewHomeRange", QStringLiteral("View Home Range..."), [this] {
+        wizard_.picture.Unload();
+        wizard_.picture.Show(wizard_);
+    });
 
     auto* grid = new QGridLayout;
     grid->addWidget(lbl_file, 0, 0);
@@ -69,7 +73,7 @@ FrmSaveAs::FrmSaveAs(Wizard& wizard) : WizardForm(wizard, "FrmSaveAs") {
     grid->addWidget(DirFile, 4, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
-    layout->addLayout(ButtonRow({save}));
+    layout->addLayout(ButtonRow({view, save}));
     setFixedWidth(560);
     SetDirectory(QDir::currentPath());
 }
@@ -108,6 +112,7 @@ void FrmSaveAs::CmdSave_Click() {
         Message(QStringLiteral("Home Range Estimates Saved to ") + shown);
         wizard_.compare.Show(wizard_);
     }
+    wizard_.picture.Unload();
     wizard_.save_as.Unload();
 }
 

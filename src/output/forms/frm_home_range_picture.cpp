@@ -1,0 +1,295 @@
+#include "output/forms/frm_home_range_picture.h"
+
+#include "app/forms/all_forms.h"
+#include "state/number_text.h"
+
+#include <QClipboard>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QPainter>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace ranvik {
+namespace {
+
+// Anchors of the viridis scale, a perceptually uniform map from dark blue-violet to yellow.
+constexpr std::array<std::array<int, 3>, 9> kViridis = {{{68, 1, 84},
+                                                         {71, 44, 122},
+                                                         {59, 81, 139},
+                                                         {44, 113, 142},
+                                                         {33, 144, 141},
+                                                         {39, 173, 129},
+                                                         {92, 200, 99},
+                                                         {170, 220, 50},
+                                                         {253, 231, 37}}};
+
+QColor Viridis(double t) {
+    t = std::clamp(t, 0.0, 1.0) * (kViridis.size() - 1);
+    const auto i = std::min(static_cast<std::size_t>(t), kViridis.size() - 2);
+    const double f = t - static_cast<double>(i);
+    const auto mix = [&](int c) {
+        return static_cast<int>(std::lround(kViridis[i][static_cast<std::size_t>(c)] * (1 - f) +
+                                            kViridis[i + 1][static_cast<std::size_t>(c)] * f));
+    };
+    return {mix(0), mix(1), mix(2)};
+}
+
+QString Number(double value) {
+    return QString::fromStdString(FormatNumber(value));
+}
+
+struct Waiting {
+    QString name;
+    const Matrix* grid;
+    const Matrix* locations;
+};
+
+std::vector<Waiting> WaitingResults(const State& state) {
+    std::vector<Waiting> results;
+    const struct {
+        bool done;
+        const char* name;
+        const Matrix& grid;
+    } grids[] = {
+        {state.DoneFixedKernel, "Fixed kernel", state.GridFixedKernel},
+        {state.DoneAdKernel, "Adaptive kernel", state.GridAdKernel},
+        {state.Done2BVN, "2-mode bivariate normal mixture", state.Grid2BVN},
+        {state.Done2CN, "2-mode circle mixture", state.Grid2CN},
+        {state.DoneBVN, "1-mode bivariate normal", state.GridBVN},
+        {state.DoneExpPower, "Exponential power model", state.GridExpPower},
+        {state.DoneBB, "Brownian bridge", state.BBOutput},
+    };
+    for (const auto& g : grids) {
+        if (g.done) {
+            results.push_back({QString::fromLatin1(g.name), &g.grid,
+                               &g.grid == &state.BBOutput ? &state.BBSortedLocs : &state.LocXY});
+        }
+    }
+    return results;
+}
+
+} // namespace
+
+UDPicture::UDPicture(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("PicUD"));
+    setMinimumSize(420, 360);
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Base);
+}
+
+void UDPicture::SetContent(const Matrix& grid, const GridLattice& lattice,
+                           const VolumeLevels& volume, const Matrix& locations, std::int32_t count,
+                           std::vector<double> levels) {
+    lattice_ = lattice;
+    volume_ = volume.level;
+    levels_ = std::move(levels);
+    double top = 0.0;
+    const std::int32_t cells = lattice.columns * lattice.rows;
+    for (std::int32_t k = 0; k < cells; ++k) {
+        top = std::max(top, grid(k, 2));
+    }
+    cells_ = QImage(lattice.columns, lattice.rows, QImage::Format_RGB32);
+    for (std::int32_t i = 0; i < lattice.columns; ++i) {
+        for (std::int32_t j = 0; j < lattice.rows; ++j) {
+            const double p = grid(i * lattice.rows + j, 2);
+            cells_.setPixelColor(i, lattice.rows - 1 - j, Viridis(top > 0 ? p / top : 0));
+        }
+    }
+    locations_.clear();
+    for (std::int32_t i = 0; i < count && i < locations.Rows(); ++i) {
+        locations_.emplace_back(locations(i, 0), locations(i, 1));
+    }
+    update();
+}
+
+void UDPicture::paintEvent(QPaintEvent*) {
+    if (cells_.isNull()) {
+        return;
+    }
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    // Room for the legend on the right; the map keeps its proportions.
+    const QRectF room(8, 8, width() - 120, height() - 16);
+    const double map_w = lattice_.columns * lattice_.dx;
+    const double map_h = lattice_.rows * lattice_.dy;
+    const double scale = std::min(room.width() / map_w, room.height() / map_h);
+    const QRectF target(room.left(), room.top(), map_w * scale, map_h * scale);
+    painter.drawImage(target, cells_);
+    const double cw = target.width() / lattice_.columns;
+    const double ch = target.height() / lattice_.rows;
+    const auto inside = [this](std::int32_t i, std::int32_t j, double level) {
+        if (i < 0 || j < 0 || i >= lattice_.columns || j >= lattice_.rows) {
+            return false;
+        }
+        return volume_[static_cast<std::size_t>(i * lattice_.rows + j)] <= level;
+    };
+    const Qt::PenStyle styles[] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine};
+    for (std::size_t l = 0; l < levels_.size(); ++l) {
+        painter.setPen(QPen(Qt::white, 1.5, styles[l % 3]));
+        const double level = levels_[l];
+        for (std::int32_t i = 0; i < lattice_.columns; ++i) {
+            for (std::int32_t j = 0; j < lattice_.rows; ++j) {
+                if (!inside(i, j, level)) {
+                    continue;
+                }
+                const double left = target.left() + i * cw;
+                const double top = target.top() + (lattice_.rows - 1 - j) * ch;
+                if (!inside(i - 1, j, level)) {
+                    painter.drawLine(QPointF(left, top), QPointF(left, top + ch));
+                }
+                if (!inside(i + 1, j, level)) {
+                    painter.drawLine(QPointF(left + cw, top), QPointF(left + cw, top + ch));
+                }
+                if (!inside(i, j + 1, level)) {
+                    painter.drawLine(QPointF(left, top), QPointF(left + cw, top));
+                }
+                if (!inside(i, j - 1, level)) {
+                    painter.drawLine(QPointF(left, top + ch), QPointF(left + cw, top + ch));
+                }
+            }
+        }
+    }
+    const double x0 = lattice_.x0 - lattice_.dx / 2;
+    const double y1 = lattice_.y0 + (lattice_.rows - 0.5) * lattice_.dy;
+    painter.setPen(QPen(Qt::black, 1));
+    painter.setBrush(Qt::white);
+    for (const QPointF& p : locations_) {
+        painter.drawEllipse(
+            QPointF(target.left() + (p.x() - x0) * scale, target.top() + (y1 - p.y()) * scale), 2.5,
+            2.5);
+    }
+    // Legend: the colour scale and the outlines.
+    const QRectF bar(width() - 100, 16, 18, height() * 0.5);
+    for (int y = 0; y < static_cast<int>(bar.height()); ++y) {
+        painter.setPen(Viridis(1.0 - y / bar.height()));
+        painter.drawLine(QPointF(bar.left(), bar.top() + y), QPointF(bar.right(), bar.top() + y));
+    }
+    painter.setPen(palette().color(QPalette::Text));
+    painter.drawText(QPointF(bar.right() + 6, bar.top() + 10), QStringLiteral("high"));
+    painter.drawText(QPointF(bar.right() + 6, bar.bottom()), QStringLiteral("low"));
+    for (std::size_t l = 0; l < levels_.size(); ++l) {
+        const double y = bar.bottom() + 24 + 18 * static_cast<double>(l);
+        painter.setPen(QPen(palette().color(QPalette::Text), 1.5, styles[l % 3]));
+        painter.drawLine(QPointF(bar.left(), y), QPointF(bar.left() + 24, y));
+        painter.drawText(QPointF(bar.left() + 30, y + 4),
+                         Number(100 * levels_[l]) + QStringLiteral(" %"));
+    }
+}
+
+FrmHomeRangePicture::FrmHomeRangePicture(Wizard& wizard)
+    : WizardForm(wizard, "FrmHomeRangePicture") {
+    setWindowTitle(QStringLiteral("Home Range Picture"));
+    CmboResult = new QComboBox(this);
+    CmboResult->setObjectName(QStringLiteral("CmboResult"));
+    for (const Waiting& w : WaitingResults(wizard_.state())) {
+        CmboResult->addItem(w.name);
+    }
+    ChkMetres = Check("ChkMetres", QStringLiteral("Coordinates are in metres"));
+    ChkMetres->setChecked(true);
+    LabelTotal = Label("LabelTotal", {}, true);
+    PicUD = new UDPicture(this);
+    TableAreas = new QTableWidget(0, 5, this);
+    TableAreas->setObjectName(QStringLiteral("TableAreas"));
+    TableAreas->setHorizontalHeaderLabels({QStringLiteral("Level"), QStringLiteral("Cells"),
+                                           QStringLiteral("Area (map units²)"),
+                                           QStringLiteral("Hectares"), QStringLiteral("km²")});
+    TableAreas->horizontalHeader()->setStretchLastSection(true);
+    TableAreas->setMaximumHeight(110);
+    auto* copy = Button("CmdCopy", QStringLiteral("Copy"), [this] { CmdCopy_Click(); });
+    auto* save = Button("CmdSavePicture", QStringLiteral("Save Picture..."),
+                        [this] { CmdSavePicture_Click(); });
+    auto* close = Button("CmdClose", QStringLiteral("Close"), [this] { hide(); });
+    connect(CmboResult, &QComboBox::currentIndexChanged, this, [this] { Refresh(); });
+    connect(ChkMetres, &QCheckBox::toggled, this, [this] { Refresh(); });
+    auto* top = new QHBoxLayout;
+    top->addWidget(new QLabel(QStringLiteral("Result:"), this));
+    top->addWidget(CmboResult, 1);
+    top->addWidget(ChkMetres);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(PicUD, 1);
+    layout->addWidget(LabelTotal);
+    layout->addWidget(TableAreas);
+    layout->addLayout(ButtonRow({copy, save, close}));
+    resize(640, 700);
+    Refresh();
+}
+
+void FrmHomeRangePicture::CmboResult_Changed() {
+    Refresh();
+}
+
+void FrmHomeRangePicture::Refresh() {
+    TableAreas->setRowCount(0);
+    const State& state = wizard_.state();
+    const auto results = WaitingResults(state);
+    const int index = CmboResult->currentIndex();
+    if (index < 0 || index >= static_cast<int>(results.size())) {
+        LabelTotal->setText(QStringLiteral("No result waits to be saved."));
+        return;
+    }
+    const Waiting& w = results[static_cast<std::size_t>(index)];
+    const std::int32_t count = std::min(state.NumGridPts, w.grid->Rows());
+    const auto lattice = LatticeOf(*w.grid, count);
+    if (!lattice.Ok()) {
+        LabelTotal->setText(QString::fromStdString(lattice.status.error));
+        return;
+    }
+    const VolumeLevels volume = CalcVolumeLevels(*w.grid, count);
+    const std::vector<double> levels = {0.5, 0.95};
+    PicUD->SetContent(*w.grid, lattice.value, volume, *w.locations, state.NumLocs, levels);
+    QString total = QStringLiteral("Levels are relative to the grid's total probability of ") +
+                    Number(RoundHalfEven(100 * volume.total, 2)) + QStringLiteral(" %.");
+    if (volume.total < 0.99) {
+        total += QStringLiteral(" The grid holds less than 99 % of the distribution, so the "
+                                "areas are understated.");
+    }
+    LabelTotal->setText(total);
+    const bool metres = ChkMetres->isChecked();
+    QStringList problems;
+    for (const double level : levels) {
+        const auto a =
+            CalcHomeRangeArea(*w.grid, count, volume, lattice.value.dx, lattice.value.dy, level);
+        if (!a.Ok()) {
+            problems << QString::fromStdString(a.status.error);
+            continue;
+        }
+        const int row = TableAreas->rowCount();
+        TableAreas->insertRow(row);
+        const QString cells[] = {
+            Number(100 * level) + QStringLiteral(" %"), QString::number(a.value.cells),
+            Number(RoundHalfEven(a.value.area, 2)),
+            metres ? Number(RoundHalfEven(a.value.area / 1e4, 4)) : QStringLiteral("-"),
+            metres ? Number(RoundHalfEven(a.value.area / 1e6, 6)) : QStringLiteral("-")};
+        for (int c = 0; c < 5; ++c) {
+            TableAreas->setItem(row, c, new QTableWidgetItem(cells[c]));
+        }
+    }
+    if (!problems.isEmpty()) {
+        LabelTotal->setText(LabelTotal->text() + QLatin1Char('\n') +
+                            problems.join(QLatin1Char('\n')));
+    }
+}
+
+void FrmHomeRangePicture::CmdCopy_Click() {
+    QGuiApplication::clipboard()->setImage(PicUD->grab().toImage());
+}
+
+void FrmHomeRangePicture::CmdSavePicture_Click() {
+    const QString path = wizard_.dialogs().SaveFileName(
+        this, QStringLiteral("PNG pictures (*.png)|*.png"), QString());
+    if (path.isEmpty()) {
+        return;
+    }
+    if (!PicUD->grab().save(path, "PNG")) {
+        Message(QStringLiteral("Could not save the picture to ") + path);
+    }
+}
+
+} // namespace ranvik
