@@ -110,6 +110,8 @@ LoadOutcome LoadTextFile(State& state, const std::filesystem::path& path, TextFi
     }
     state.LocFileName = path.string();
     state.InFileRoot = FileRoot(path.filename().string());
+    state.ProjectionWkt.clear(); // a text file says nothing of its coordinate system
+    state.ProjectionInMetres = false;
     return {text.Count(), {}};
 }
 
@@ -142,6 +144,8 @@ LoadOutcome LoadShapeLayer(State& state, const ShapeLayer& layer, TextFilePurpos
     }
     state.LocFileName = layer.path;
     state.InFileRoot = FileRoot(std::filesystem::path(layer.path).filename().string());
+    state.ProjectionWkt = layer.projection_wkt;
+    state.ProjectionInMetres = layer.metres;
     return {count, {}};
 }
 

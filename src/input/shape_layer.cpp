@@ -169,6 +169,14 @@ StatusOr<ShapeLayer> OpenShapeLayer(const std::filesystem::path& path) {
     out.path = file;
     out.name = layer->GetName();
     out.shape_type = ShapeTypeOf(layer->GetGeomType());
+    if (const OGRSpatialReference* srs = layer->GetSpatialRef()) {
+        char* wkt = nullptr;
+        if (srs->exportToWkt(&wkt) == OGRERR_NONE && wkt != nullptr) {
+            out.projection_wkt = wkt;
+        }
+        CPLFree(wkt);
+        out.metres = srs->IsProjected() && std::fabs(srs->GetLinearUnits() - 1.0) < 1e-9;
+    }
     OGRFeatureDefn* definition = layer->GetLayerDefn();
     for (int i = 0; i < definition->GetFieldCount(); ++i) {
         const OGRFieldDefn* field = definition->GetFieldDefn(i);

@@ -43,6 +43,8 @@ struct ShapeGeometry {
 struct ShapeLayer {
     std::string path;
     std::string name; // the layer's name (the file title without extension)
+    std::string projection_wkt; // the coordinate system (.prj), empty when unknown
+    bool metres = false;        // the coordinate system is projected in metres
     int shape_type = kPointShape;
     std::vector<ShapeField> fields;
     std::int32_t records = 0;

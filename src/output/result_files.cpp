@@ -246,10 +246,12 @@ SaveReport SaveResults(State& state, const std::filesystem::path& folder, std::s
             outcome = WriteGridFile(path, waiting.grid, rows, sep);
             break;
         case FileType::GeoTiff:
-            outcome.error = WriteGeoTiff(path, waiting.grid, rows).error;
+            outcome.error = WriteGeoTiff(path, waiting.grid, rows, state.ProjectionWkt).error;
             break;
         case FileType::ContourShapefile:
-            outcome.error = WriteContourShapefile(path, waiting.grid, rows, {0.5, 0.95}).error;
+            outcome.error =
+                WriteContourShapefile(path, waiting.grid, rows, {0.5, 0.95}, state.ProjectionWkt)
+                    .error;
             break;
         }
         if (!outcome.Ok() && outcome.error.find(path.filename().string()) == std::string::npos) {

@@ -77,6 +77,8 @@ struct State {
     std::string LocFileName;     // full path of the loaded locations file
     std::string UserPtsFileName; // full path of the user-specified points file
     std::string InFileRoot;      // file title less its last four characters
+    std::string ProjectionWkt;   // coordinate system of the locations when known (shapefiles)
+    bool ProjectionInMetres = false; // that coordinate system is projected in metres
 
     // Independent locations.
     std::int32_t NumLocs = 0;

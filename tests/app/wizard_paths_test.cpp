@@ -610,6 +610,13 @@ private Q_SLOTS:
         QVERIFY(picture->LabelTotal->text().contains(QStringLiteral("total probability")));
         picture->CmboResult->setCurrentIndex(1);
         QCOMPARE(picture->TableAreas->rowCount(), 2);
+        QVERIFY(!picture->ChkMetres->isChecked()); // a text file says nothing of its units
+        QCOMPARE(picture->TableAreas->item(0, 3)->text(), QStringLiteral("-"));
+        picture->TxtLevels->setText(QStringLiteral("30, 60, 90"));
+        Q_EMIT picture->TxtLevels->editingFinished();
+        QCOMPARE(picture->TableAreas->rowCount(), 3);
+        picture->ChkMetres->setChecked(true);
+        QVERIFY(picture->TableAreas->item(0, 3)->text() != QStringLiteral("-"));
 
         testing::TempDir dir;
         const QString png = QString::fromStdString((dir.path() / "ud.png").string());

@@ -39,6 +39,8 @@ TEST(OpenShapeLayer, ReadsThePointSampleWithItsFieldsAndValues) {
                   text.values(i, 0));
     }
     EXPECT_EQ(columns.value.Rows(), 151) << "with the spare zero row";
+    EXPECT_TRUE(layer.value.metres) << "UTM coordinates";
+    EXPECT_NE(layer.value.projection_wkt.find("UTM"), std::string::npos);
 }
 
 TEST(OpenShapeLayer, KnowsLinePolygonAndFieldTypes) {

@@ -191,7 +191,9 @@ FrmHomeRangePicture::FrmHomeRangePicture(Wizard& wizard)
         CmboResult->addItem(w.name);
     }
     ChkMetres = Check("ChkMetres", QStringLiteral("Coordinates are in metres"));
-    ChkMetres->setChecked(true);
+    ChkMetres->setChecked(wizard_.state().ProjectionInMetres);
+    TxtLevels = Text("TxtLevels", QStringLiteral("50, 95"));
+    connect(TxtLevels, &QLineEdit::editingFinished, this, [this] { Refresh(); });
     LabelTotal = Label("LabelTotal", {}, true);
     PicUD = new UDPicture(this);
     TableAreas = new QTableWidget(0, 5, this);
@@ -210,6 +212,8 @@ FrmHomeRangePicture::FrmHomeRangePicture(Wizard& wizard)
     auto* top = new QHBoxLayout;
     top->addWidget(new QLabel(QStringLiteral("Result:"), this));
     top->addWidget(CmboResult, 1);
+    top->addWidget(new QLabel(QStringLiteral("Levels (%):"), this));
+    top->addWidget(TxtLevels);
     top->addWidget(ChkMetres);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
@@ -242,7 +246,16 @@ void FrmHomeRangePicture::Refresh() {
         return;
     }
     const VolumeLevels volume = CalcVolumeLevels(*w.grid, count);
-    const std::vector<double> levels = {0.5, 0.95};
+    std::vector<double> levels;
+    for (const QString& part : TxtLevels->text().split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const auto percent = ParseNumber(part.trimmed().toStdString());
+        if (!percent || *percent <= 0 || *percent > 100) {
+            LabelTotal->setText(QStringLiteral("Levels must be percentages between 0 and 100, "
+                                               "separated by commas."));
+            return;
+        }
+        levels.push_back(*percent / 100);
+    }
     PicUD->SetContent(*w.grid, lattice.value, volume, *w.locations, state.NumLocs, levels);
     QString total = QStringLiteral("Levels are relative to the grid's total probability of ") +
                     Number(RoundHalfEven(100 * volume.total, 2)) + QStringLiteral(" %.");

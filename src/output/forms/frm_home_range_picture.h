@@ -48,6 +48,7 @@ public:
 
     QComboBox* CmboResult = nullptr;
     QCheckBox* ChkMetres = nullptr;
+    QLineEdit* TxtLevels = nullptr;
     QLabel* LabelTotal = nullptr;
     QTableWidget* TableAreas = nullptr;
     UDPicture* PicUD = nullptr;
