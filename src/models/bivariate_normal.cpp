@@ -32,24 +32,8 @@ bool Usable(const BVNEstimate& e) {
 } // namespace
 
 BVNEstimate UnweightedBVN(const Matrix& xy, std::int32_t n) {
-    const double count = n;
-    double sum_x = 0.0;
-    double sum_y = 0.0;
-    for (std::int32_t i = 0; i < n; ++i) {
-        sum_x += xy(i, 0);
-        sum_y += xy(i, 1);
-    }
-    const double mx = sum_x / count;
-    const double my = sum_y / count;
-    double sxx = 0.0;
-    double syy = 0.0;
-    double sxy = 0.0;
-    for (std::int32_t i = 0; i < n; ++i) {
-        sxx += (xy(i, 0) - mx) * (xy(i, 0) - mx);
-        syy += (xy(i, 1) - my) * (xy(i, 1) - my);
-        sxy += (xy(i, 0) - mx) * (xy(i, 1) - my);
-    }
-    return FromSums(mx, my, sxx, syy, sxy, count);
+    const Moments m = PopulationMoments(xy, n);
+    return {m.mean_x, m.mean_y, m.sd_x, m.sd_y, m.rho};
 }
 
 BVNEstimate WeightedBVN(const Matrix& xy, std::int32_t n, const std::vector<double>& weights) {
