@@ -11,7 +11,7 @@ PACKAGES := build-essential cmake ninja-build pkg-config \
 
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
-.PHONY: all deps configure build run test bench format clean
+.PHONY: all deps configure build run test bench sanitize format clean
 
 all: build
 
@@ -41,8 +41,14 @@ test: build
 bench: build
 	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; ./$$b || exit 1; done
 
+# Every test again under AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize: deps
+	@if [ ! -f build-sanitize/build.ninja ]; then cmake --preset sanitize; fi
+	cmake --build build-sanitize -j $(JOBS)
+	cd build-sanitize && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j $(JOBS)
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) build-sanitize

@@ -2,7 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
+#include <random>
+#include <regex>
+#include <string>
 
 namespace ranvik {
 namespace {
@@ -93,6 +101,28 @@ TEST(ParseNumber, RejectsTextThatIsNotAFiniteNumber) {
     for (const char* text :
          {"", "  ", "abc", "12,5", "1.2.3", "nan", "inf", "1e999", "+-1", "--1", "0x10", "12 34"}) {
         EXPECT_FALSE(ParseNumber(text).has_value()) << '"' << text << '"';
+    }
+}
+
+// Random bit patterns cover every exponent, subnormals and both zeros: the text always reads
+// back as the value rounded to 15 significant digits, and has the documented form.
+TEST(FormatNumber, AnyDoubleReadsBackAsItsFifteenDigitValue) {
+    std::mt19937_64 random(2026);
+    const std::regex form(R"(-?(0|[1-9][0-9]*)(\.[0-9]*[1-9])?(E[+-][0-9]{2,3})?)");
+    for (int i = 0; i < 200'000; ++i) {
+        const double value = std::bit_cast<double>(random());
+        if (!std::isfinite(value)) {
+            continue;
+        }
+        const std::string text = FormatNumber(value);
+        ASSERT_TRUE(std::regex_match(text, form)) << text;
+        // The C library's own 15-digit rounding (this program never changes its locale).
+        std::array<char, 40> reference{};
+        std::snprintf(reference.data(), reference.size(), "%.15g", value);
+        const double expected = std::strtod(reference.data(), nullptr);
+        const auto parsed = ParseNumber(text);
+        ASSERT_TRUE(parsed.has_value()) << text;
+        ASSERT_EQ(*parsed, expected == 0.0 ? 0.0 : expected) << text;
     }
 }
 
