@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <limits>
 #include <random>
-#include <regex>
 #include <string>
 
 namespace ranvik {
@@ -104,18 +103,52 @@ TEST(ParseNumber, RejectsTextThatIsNotAFiniteNumber) {
     }
 }
 
+// -?(0|[1-9][0-9]*)(.[0-9]*[1-9])?(E[+-][0-9]{2,3})?: the documented form of the number text.
+bool HasNumberForm(const std::string& text) {
+    std::size_t i = text.starts_with('-') ? 1 : 0;
+    const auto digits = [&] {
+        const std::size_t start = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+            ++i;
+        }
+        return i - start;
+    };
+    const std::size_t whole_start = i;
+    const std::size_t whole = digits();
+    if (whole == 0 || (whole > 1 && text[whole_start] == '0')) {
+        return false;
+    }
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        if (digits() == 0 || text[i - 1] == '0') {
+            return false;
+        }
+    }
+    if (i < text.size() && text[i] == 'E') {
+        ++i;
+        if (i >= text.size() || (text[i] != '+' && text[i] != '-')) {
+            return false;
+        }
+        ++i;
+        const std::size_t exponent = digits();
+        if (exponent < 2 || exponent > 3) {
+            return false;
+        }
+    }
+    return i == text.size();
+}
+
 // Random bit patterns cover every exponent, subnormals and both zeros: the text always reads
 // back as the value rounded to 15 significant digits, and has the documented form.
 TEST(FormatNumber, AnyDoubleReadsBackAsItsFifteenDigitValue) {
     std::mt19937_64 random(2026);
-    const std::regex form(R"(-?(0|[1-9][0-9]*)(\.[0-9]*[1-9])?(E[+-][0-9]{2,3})?)");
     for (int i = 0; i < 200'000; ++i) {
         const double value = std::bit_cast<double>(random());
         if (!std::isfinite(value)) {
             continue;
         }
         const std::string text = FormatNumber(value);
-        ASSERT_TRUE(std::regex_match(text, form)) << text;
+        ASSERT_TRUE(HasNumberForm(text)) << text;
         // The C library's own 15-digit rounding (this program never changes its locale).
         std::array<char, 40> reference{};
         std::snprintf(reference.data(), reference.size(), "%.15g", value);
