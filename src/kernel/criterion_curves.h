@@ -18,9 +18,10 @@ struct CriterionCurves {
 
 // Fails with a sentence unless low and high are numbers with high > low > 0 and the locations
 // can give the criteria.
-[[nodiscard]] StatusOr<CriterionCurves>
-CalcCriterionCurves(const Matrix& xy, std::int32_t n, double low, double high, int count = 100,
-                    const RunControl& control = {});
+[[nodiscard]] StatusOr<CriterionCurves> CalcCriterionCurves(const Matrix& xy, std::int32_t n,
+                                                            double low, double high,
+                                                            int count = 100,
+                                                            const RunControl& control = {});
 
 // The first `count` values scaled to [0, 1]: (v - min) / (max - min), the minimum and maximum
 // found from element 0 on (a value below the minimum lowers it, otherwise one above the

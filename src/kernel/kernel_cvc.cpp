@@ -41,14 +41,8 @@ double FixedDensity(double x, double y, const Matrix& work, std::int32_t m, doub
 
 // Density at (x, y) of the adaptive kernel with parameter h over the m rows of `work`.
 double AdaptiveDensity(double x, double y, const Matrix& work, std::int32_t m, double h) {
-    const std::vector<double> local = AdaptiveBandwidths(work, m, h, false);
-    std::vector<double> two_h2(local.size());
-    std::vector<double> norm(local.size());
-    for (std::size_t j = 0; j < local.size(); ++j) {
-        two_h2[j] = 2 * (local[j] * local[j]);
-        norm[j] = 2 * kPi * (local[j] * local[j]);
-    }
-    return AdaptiveKernelSum(x, y, PointsOf(work, m), two_h2, norm) / m;
+    const AdaptiveScales scales = ScalesOf(AdaptiveBandwidths(work, m, h, false));
+    return AdaptiveKernelSum(x, y, PointsOf(work, m), scales.two_h2, scales.norm) / m;
 }
 
 // One leave-one-out pass: the density at location i of the kernel rebuilt without it.

@@ -44,6 +44,16 @@ Status CheckProbabilities(const Matrix& grid) {
     return {};
 }
 
+// The grid of a kernel density, refused when any probability is not a number.
+StatusOr<Matrix> KernelGrid(const GridLayout& layout, const NodeDensity& density,
+                            const RunControl& control) {
+    auto grid = ComputeGrid(layout, density, control);
+    if (grid.Ok()) {
+        grid.status = CheckProbabilities(grid.value);
+    }
+    return grid;
+}
+
 } // namespace
 
 Status CheckSmoothingParameter(double h) {
@@ -108,10 +118,7 @@ Status CalcFixedKernel(State& state, const Matrix& xy, std::int32_t n, double h,
             return FixedKernelSum(x, y, loc, nullptr, two_h2, norm) / sum_weights;
         };
     }
-    auto grid = ComputeGrid(layout.value, density, control);
-    if (grid.Ok()) {
-        grid.status = CheckProbabilities(grid.value);
-    }
+    auto grid = KernelGrid(layout.value, density, control);
     if (!grid.Ok()) {
         return grid.status;
     }
@@ -152,20 +159,11 @@ Status CalcAdKernel(State& state, const Matrix& xy, std::int32_t n, double h,
         return layout.status;
     }
     const Points loc = PointsOf(xy, n);
-    const std::vector<double> local = AdaptiveBandwidths(xy, n, h, control.parallel);
-    std::vector<double> two_h2(local.size());
-    std::vector<double> norm(local.size());
-    for (std::size_t j = 0; j < local.size(); ++j) {
-        two_h2[j] = 2 * (local[j] * local[j]);
-        norm[j] = 2 * kPi * (local[j] * local[j]);
-    }
+    const AdaptiveScales scales = ScalesOf(AdaptiveBandwidths(xy, n, h, control.parallel));
     const auto density = [&](double x, double y) {
-        return AdaptiveKernelSum(x, y, loc, two_h2, norm) / n;
+        return AdaptiveKernelSum(x, y, loc, scales.two_h2, scales.norm) / n;
     };
-    auto grid = ComputeGrid(layout.value, density, control);
-    if (grid.Ok()) {
-        grid.status = CheckProbabilities(grid.value);
-    }
+    auto grid = KernelGrid(layout.value, density, control);
     if (!grid.Ok()) {
         return grid.status;
     }

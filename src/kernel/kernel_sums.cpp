@@ -65,6 +65,15 @@ double FixedKernelSum(double x, double y, const Points& points, const double* we
     return sum;
 }
 
+AdaptiveScales ScalesOf(const std::vector<double>& local_h) {
+    AdaptiveScales scales;
+    for (const double h : local_h) {
+        scales.two_h2.push_back(2 * (h * h));
+        scales.norm.push_back(2 * kPi * (h * h));
+    }
+    return scales;
+}
+
 double AdaptiveKernelSum(double x, double y, const Points& points,
                          const std::vector<double>& two_h2, const std::vector<double>& norm) {
     Block arg;

@@ -25,6 +25,13 @@ struct Points {
 [[nodiscard]] double FixedKernelSum(double x, double y, const Points& points, const double* weights,
                                     double two_h2, double norm);
 
+// The per-point constants of an adaptive kernel with local parameters h_j:
+// two_h2[j] = 2 h_j^2 and norm[j] = 2 pi h_j^2.
+struct AdaptiveScales {
+    std::vector<double> two_h2, norm;
+};
+[[nodiscard]] AdaptiveScales ScalesOf(const std::vector<double>& local_h);
+
 // sum_j exp(-d_j^2 / two_h2[j]) / norm[j]: the adaptive kernel with a parameter per point.
 [[nodiscard]] double AdaptiveKernelSum(double x, double y, const Points& points,
                                        const std::vector<double>& two_h2,
