@@ -75,30 +75,34 @@ std::string FileRoot(std::string_view title) {
     return std::string(title.substr(0, end));
 }
 
-LoadOutcome LoadTextFile(State& state, const std::filesystem::path& path, TextFilePurpose purpose) {
-    const bool weighted = state.BiasCorrected == 1;
+namespace {
+
+struct TextFormat {
     int columns = 2;
     std::int32_t capacity = kMaxTextLocations;
+};
+
+TextFormat FormatFor(const State& state, TextFilePurpose purpose) {
     switch (purpose) {
     case TextFilePurpose::IndependentLocations:
-        columns = weighted ? 3 : 2;
-        break;
+        return {state.BiasCorrected == 1 ? 3 : 2, kMaxTextLocations};
     case TextFilePurpose::BridgeLocations:
-        columns = 4;
-        break;
+        return {4, kMaxTextLocations};
     case TextFilePurpose::UserPoints:
-        capacity = kMaxTextUserPoints;
-        break;
+        return {2, kMaxTextUserPoints};
     }
+    return {};
+}
 
-    const LocationText text = ReadLocationText(path, columns, capacity);
+// Takes locations that were read whole into the record for `purpose`.
+LoadOutcome TakeLocations(State& state, const LocationText& text, const std::filesystem::path& path,
+                          TextFilePurpose purpose) {
     if (!text.Ok()) {
         return {0, text.error};
     }
-
     switch (purpose) {
     case TextFilePurpose::IndependentLocations:
-        TakeIndependent(state, text, weighted);
+        TakeIndependent(state, text, state.BiasCorrected == 1);
         break;
     case TextFilePurpose::BridgeLocations:
         TakeBridge(state, text);
@@ -113,6 +117,23 @@ LoadOutcome LoadTextFile(State& state, const std::filesystem::path& path, TextFi
     state.ProjectionWkt.clear(); // a text file says nothing of its coordinate system
     state.ProjectionInMetres = false;
     return {text.Count(), {}};
+}
+
+} // namespace
+
+LoadOutcome LoadTextFile(State& state, const std::filesystem::path& path, TextFilePurpose purpose) {
+    const TextFormat format = FormatFor(state, purpose);
+    return TakeLocations(state, ReadLocationText(path, format.columns, format.capacity), path,
+                         purpose);
+}
+
+LoadOutcome LoadTextContent(State& state, std::string_view content,
+                            const std::filesystem::path& path, TextFilePurpose purpose) {
+    const TextFormat format = FormatFor(state, purpose);
+    return TakeLocations(
+        state,
+        ParseLocationText(content, path.filename().string(), format.columns, format.capacity), path,
+        purpose);
 }
 
 LoadOutcome LoadShapeLayer(State& state, const ShapeLayer& layer, TextFilePurpose purpose,

@@ -50,6 +50,11 @@ struct LoadOutcome {
 [[nodiscard]] LoadOutcome LoadTextFile(State& state, const std::filesystem::path& path,
                                        TextFilePurpose purpose);
 
+// LoadTextFile on text already in memory, as if read from `path`.
+[[nodiscard]] LoadOutcome LoadTextContent(State& state, std::string_view content,
+                                          const std::filesystem::path& path,
+                                          TextFilePurpose purpose);
+
 struct ShapeLayer;
 
 // Loads the chosen attribute fields of every record of a shapefile layer into the record for

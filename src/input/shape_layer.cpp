@@ -2,6 +2,7 @@
 
 #include "state/number_text.h"
 
+#include <cpl_vsi.h>
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
 
@@ -128,8 +129,8 @@ static std::filesystem::path Sibling(const std::filesystem::path& shp, const cha
     for (const char* extension : {lower, upper}) {
         std::filesystem::path candidate = shp;
         candidate.replace_extension(extension);
-        std::error_code ignored;
-        if (std::filesystem::exists(candidate, ignored)) {
+        VSIStatBufL status;
+        if (VSIStatExL(candidate.string().c_str(), &status, VSI_STAT_EXISTS_FLAG) == 0) {
             return candidate;
         }
     }
@@ -156,8 +157,11 @@ StatusOr<ShapeLayer> OpenShapeLayer(const std::filesystem::path& path) {
         }
     }
     CPLPushErrorHandler(CPLQuietErrorHandler);
-    std::unique_ptr<GDALDataset> dataset(GDALDataset::Open(
-        file.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
+    // A .shp goes straight to the shapefile driver rather than past every driver's probe.
+    const char* const shapefile_driver[] = {"ESRI Shapefile", nullptr};
+    std::unique_ptr<GDALDataset> dataset(
+        GDALDataset::Open(file.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY,
+                          extension == ".shp" ? shapefile_driver : nullptr, nullptr, nullptr));
     CPLPopErrorHandler();
     if (!dataset || dataset->GetLayerCount() < 1) {
         result.status = Status::Failure(file + " cannot be opened as a layer: a shapefile needs "

@@ -42,7 +42,7 @@ struct ShapeGeometry {
 // order, shared by the count, the field list and the record walk.
 struct ShapeLayer {
     std::string path;
-    std::string name; // the layer's name (the file title without extension)
+    std::string name;           // the layer's name (the file title without extension)
     std::string projection_wkt; // the coordinate system (.prj), empty when unknown
     bool metres = false;        // the coordinate system is projected in metres
     int shape_type = kPointShape;
