@@ -10,6 +10,7 @@
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <new>
 #include <string>
 
 namespace ranvik {
@@ -197,6 +198,12 @@ StatusOr<BridgeGridSpec> ParseBridgeGridSpec(std::string_view min_x, std::string
 }
 
 Status CheckBridgeGridSpec(const BridgeGridSpec& spec) {
+    for (const double value : {spec.min_x, spec.max_x, spec.min_y, spec.max_y, spec.resolution}) {
+        if (!std::isfinite(value)) {
+            return Status::Failure("The grid extent and the distance between grid points must "
+                                   "be finite numbers.");
+        }
+    }
     if (!(spec.resolution > 0)) {
         return Status::Failure("The distance between grid points must be greater than 0.");
     }
@@ -243,7 +250,10 @@ BridgeGridSpec AutoBridgeGridExtent(const Matrix& fixes, std::int32_t n) {
     return spec;
 }
 
-Status CalcBBGrid(State& state, const BridgeGridSpec& spec, const RunControl& control, bool prune) {
+namespace {
+
+Status ComputeBBGrid(State& state, const BridgeGridSpec& spec, const RunControl& control,
+                     bool prune) {
     if (Status ok = CheckBridgeGridSpec(spec); !ok.Ok()) {
         return ok;
     }
@@ -329,6 +339,17 @@ Status CalcBBGrid(State& state, const BridgeGridSpec& spec, const RunControl& co
     state.NumGridPts = static_cast<std::int32_t>(count);
     state.DoneBB = true;
     return {};
+}
+
+} // namespace
+
+Status CalcBBGrid(State& state, const BridgeGridSpec& spec, const RunControl& control, bool prune) {
+    try {
+        return ComputeBBGrid(state, spec, control, prune);
+    } catch (const std::bad_alloc&) {
+        return Status::Failure("There is not enough memory for this grid. Choose a larger "
+                               "distance between grid points or a smaller extent.");
+    }
 }
 
 Status CalcBBAtUserPts(State& state, const RunControl& control, bool prune) {

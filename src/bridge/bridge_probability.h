@@ -81,7 +81,8 @@ ParseBridgeGridSpec(std::string_view min_x, std::string_view max_x, std::string_
 // The probability of occurrence over the grid: BBOutput rows k = column * rows + row hold
 // x, y and (P / W) r r, in the order x outer, y inner; NumGridPts = the number of points and
 // DoneBB is set. Uses BBSortedLocs, NumLocs, BBVariance and BBMaxTime. Cells are computed in
-// parallel when `control` allows. On failure or cancel the record is unchanged.
+// parallel when `control` allows. On failure or cancel the record is unchanged; a grid there
+// is not memory for fails with a sentence.
 [[nodiscard]] Status CalcBBGrid(State& state, const BridgeGridSpec& spec,
                                 const RunControl& control = {}, bool prune = true);
 

@@ -138,6 +138,11 @@ LoadOutcome LoadTextContent(State& state, std::string_view content,
 
 LoadOutcome LoadShapeLayer(State& state, const ShapeLayer& layer, TextFilePurpose purpose,
                            const std::vector<std::string>& fields) {
+    const std::int32_t capacity = FormatFor(state, purpose).capacity;
+    if (layer.records > capacity) {
+        return {0, layer.path + " has " + std::to_string(layer.records) + " records; at most " +
+                       std::to_string(capacity) + " can be loaded."};
+    }
     const auto columns = NumericColumns(layer, fields);
     if (!columns.Ok()) {
         return {0, columns.status.error};

@@ -61,7 +61,8 @@ struct ShapeLayer;
 // `purpose`, as LoadTextFile does with a text file's columns: `fields` names the easting and
 // northing fields, then the weight field (bias-corrected independent locations) or the time
 // and location error fields (bridge locations). Either everything is taken or, when a value
-// is missing or not a number (the message names the record and the field), nothing changes.
+// is missing or not a number (the message names the record and the field) or the layer has
+// more records than a text file may hold locations, nothing changes.
 [[nodiscard]] LoadOutcome LoadShapeLayer(State& state, const ShapeLayer& layer,
                                          TextFilePurpose purpose,
                                          const std::vector<std::string>& fields);

@@ -12,11 +12,22 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <new>
+#include <optional>
 
 namespace ranvik {
 namespace {
 
 constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
+
+// GDAL's error messages are not shown while it lives: failures are reported as sentences.
+class QuietErrors {
+public:
+    QuietErrors() { CPLPushErrorHandler(CPLQuietErrorHandler); }
+    ~QuietErrors() { CPLPopErrorHandler(); }
+    QuietErrors(const QuietErrors&) = delete;
+    QuietErrors& operator=(const QuietErrors&) = delete;
+};
 
 void RegisterDrivers() {
     static std::once_flag once;
@@ -137,8 +148,9 @@ static std::filesystem::path Sibling(const std::filesystem::path& shp, const cha
     return {};
 }
 
-StatusOr<ShapeLayer> OpenShapeLayer(const std::filesystem::path& path) {
-    RegisterDrivers();
+namespace {
+
+StatusOr<ShapeLayer> ReadShapeLayer(const std::filesystem::path& path) {
     StatusOr<ShapeLayer> result;
     const std::string file = path.string();
     std::string extension = path.extension().string();
@@ -156,13 +168,13 @@ StatusOr<ShapeLayer> OpenShapeLayer(const std::filesystem::path& path) {
             }
         }
     }
-    CPLPushErrorHandler(CPLQuietErrorHandler);
+    std::optional<QuietErrors> quiet(std::in_place);
     // A .shp goes straight to the shapefile driver rather than past every driver's probe.
     const char* const shapefile_driver[] = {"ESRI Shapefile", nullptr};
     std::unique_ptr<GDALDataset> dataset(
         GDALDataset::Open(file.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY,
                           extension == ".shp" ? shapefile_driver : nullptr, nullptr, nullptr));
-    CPLPopErrorHandler();
+    quiet.reset();
     if (!dataset || dataset->GetLayerCount() < 1) {
         result.status = Status::Failure(file + " cannot be opened as a layer: a shapefile needs "
                                                "its .shp, .shx and .dbf files side by side.");
@@ -190,7 +202,7 @@ StatusOr<ShapeLayer> OpenShapeLayer(const std::filesystem::path& path) {
     const GIntBig expected = layer->GetFeatureCount(TRUE);
     layer->ResetReading();
     CPLErrorReset();
-    CPLPushErrorHandler(CPLQuietErrorHandler);
+    quiet.emplace();
     for (;;) {
         std::unique_ptr<OGRFeature> feature(layer->GetNextFeature());
         if (!feature) {
@@ -218,13 +230,27 @@ StatusOr<ShapeLayer> OpenShapeLayer(const std::filesystem::path& path) {
         ++out.records;
     }
     const bool failed = CPLGetLastErrorType() >= CE_Failure;
-    CPLPopErrorHandler();
+    quiet.reset();
     if (failed || (expected >= 0 && out.records != expected)) {
         result.status =
             Status::Failure(file + " is damaged: only " + std::to_string(out.records) + " of its " +
                             std::to_string(expected) + " records could be read.");
     }
     return result;
+}
+
+} // namespace
+
+StatusOr<ShapeLayer> OpenShapeLayer(const std::filesystem::path& path) {
+    RegisterDrivers();
+    try {
+        return ReadShapeLayer(path);
+    } catch (const std::bad_alloc&) {
+        StatusOr<ShapeLayer> result;
+        result.status =
+            Status::Failure("There is not enough memory to read " + path.string() + ".");
+        return result;
+    }
 }
 
 StatusOr<Matrix> NumericColumns(const ShapeLayer& layer, const std::vector<std::string>& names) {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <new>
 #include <vector>
 
 namespace ranvik {
@@ -244,11 +245,29 @@ LocationText ReadLocationText(const std::filesystem::path& path, int columns,
     if (!in) {
         return Rejected("Cannot open " + path.string() + ": " + std::strerror(errno) + ".");
     }
-    const std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) {
-        return Rejected("Cannot read " + path.string() + ": " + std::strerror(errno) + ".");
+    std::error_code size_error;
+    const std::uintmax_t size = std::filesystem::file_size(path, size_error);
+    if (!size_error && size > kMaxTextFileBytes) {
+        std::string message = path.filename().string();
+        message += " is ";
+        message += std::to_string(size >> 20);
+        message += " MB, too large for a locations file: one may hold at most ";
+        message += std::to_string(kMaxTextFileBytes >> 20);
+        message += " MB and ";
+        message += std::to_string(capacity);
+        message += " locations.";
+        return Rejected(message);
     }
-    return ParseLocationText(content, path.filename().string(), columns, capacity);
+    try {
+        const std::string content{std::istreambuf_iterator<char>(in),
+                                  std::istreambuf_iterator<char>()};
+        if (in.bad()) {
+            return Rejected("Cannot read " + path.string() + ": " + std::strerror(errno) + ".");
+        }
+        return ParseLocationText(content, path.filename().string(), columns, capacity);
+    } catch (const std::bad_alloc&) {
+        return Rejected("There is not enough memory to read " + path.string() + ".");
+    }
 }
 
 } // namespace ranvik

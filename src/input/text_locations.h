@@ -17,6 +17,10 @@ inline constexpr std::int32_t kMaxTextLocations = 1'000'000;
 // grid has rows.
 inline constexpr std::int32_t kMaxTextUserPoints = 1'000'001;
 
+// The largest text file read: a million locations of four long numbers take about 100 MB, so a
+// larger file cannot be within the capacity and is refused before it is read into memory.
+inline constexpr std::uintmax_t kMaxTextFileBytes = std::uintmax_t{1} << 30;
+
 // Locations read from a text file: `values` has one row per location and one column per
 // field of the format (x, y[, weight] or x, y, time, location error). `error` is empty when
 // the file was read; otherwise it says which file, which line and what was wrong, and
@@ -42,7 +46,8 @@ struct LocationText {
 // Rejected, with a message naming the file and line: a file that cannot be opened, an empty
 // file (not even a header), UTF-16 text, a field that is not a finite number, an empty field
 // between two commas, a last location with too few fields, and more than `capacity`
-// locations.
+// locations; from a file, also one larger than kMaxTextFileBytes, or one there is not memory to
+// read.
 [[nodiscard]] LocationText ReadLocationText(const std::filesystem::path& path, int columns,
                                             std::int32_t capacity);
 

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -135,6 +136,22 @@ private Q_SLOTS:
                                 return RunComparison(state, all, notifier, control);
                             });
         QVERIFY(compared.cancelled);
+        QVERIFY(state == before);
+    }
+
+    void workThatRunsOutOfMemoryEndsInASentenceAndChangesNothing() {
+        State state = DeerLoaded();
+        const State before = state;
+        const Status status = RunWithProgress(&parent, dialogs, state, QStringLiteral("Gridding"),
+                                              [&](const RunControl&, Notifier&) -> Status {
+                                                  state.DoneBB = true;
+                                                  state.NumGridPts = 12;
+                                                  throw std::bad_alloc();
+                                              });
+        QVERIFY(!status.Ok() && !status.cancelled);
+        QCOMPARE(QString::fromStdString(status.error),
+                 QStringLiteral("There is not enough memory to finish: Gridding. Nothing was "
+                                "changed."));
         QVERIFY(state == before);
     }
 

@@ -633,6 +633,31 @@ private Q_SLOTS:
         QCOMPARE(LineCount(dir.path() / "RBVN.txt"), std::size_t{40001});
     }
 
+    void aFileThatFailsToLoadKeepsTheEarlierLocationsAndTheRunGoesOn() {
+        FrmLoadTextFile& loader = ToTextLoader(false);
+        dialogs.open_answers << kExamples + QStringLiteral("/deer_independent.txt");
+        loader.Command1_Click();
+        QCOMPARE(state.NumLocs, 150);
+        const State loaded = state;
+
+        testing::TempDir dir;
+        const auto bad = dir.Write("collar_export.txt", "x\ty\n1\t2\n3\tN/A\n");
+        dialogs.open_answers << QString::fromStdString(bad.string());
+        loader.Command1_Click();
+        QCOMPARE(dialogs.messages.last(),
+                 QStringLiteral("collar_export.txt, line 3: \"N/A\" is not a number."));
+        QVERIFY(state == loaded);
+        QVERIFY(loader.Text1->text().endsWith(QStringLiteral("deer_independent.txt")));
+        QCOMPARE(loader.TxtNumOfLocs->text(), QStringLiteral("150"));
+
+        loader.CmdNext_Click();
+        FrmCompareHROption* choice = wizard->compare.Get();
+        choice->ChkBVN->setChecked(true);
+        choice->CmdNext_Click();
+        SaveTo(dir, QStringLiteral("deer"), 0);
+        QCOMPARE(LineCount(dir.path() / "deerBVN.txt"), std::size_t{40001});
+    }
+
     void checksKeepTheUserOnTheForm() {
         FrmLoadTextFile& loader = ToTextLoader(false);
         dialogs.open_answers << kExamples + QStringLiteral("/no_such_file.txt");

@@ -4,7 +4,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <cmath>
+#include <fstream>
+#include <limits>
 #include <numbers>
 #include <random>
 #include <string>
@@ -269,6 +273,11 @@ TEST(BridgeComputations, RefuseWhatCannotBeComputedAndChangeNothing) {
     refused(TrackState(kTrack, 6, 5), {0, 10, 0, 10, -1}, "negative distance");
     refused(TrackState(kTrack, 6, 5), {10, 0, 0, 10, 1}, "reversed extent");
     refused(TrackState(kTrack, 6, 5), {0, 1e6, 0, 1e6, 1}, "too many points");
+    refused(TrackState(kTrack, 6, 5), {-1e308, 1e308, -1e308, 1e308, 1e-300},
+            "a count of points beyond any integer");
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    refused(TrackState(kTrack, 6, 5), {0, 10, 0, 10, nan}, "no distance");
+    refused(TrackState(kTrack, 6, 5), {nan, 10, 0, 10, 1}, "no extent");
     EXPECT_THAT(refused(TrackState(kTrack, 6, 0.5), small, "no bridge"), HasSubstr("maximum time"));
     std::vector<Fix> same_time = kTrack;
     same_time[2].t = 1;
@@ -286,6 +295,49 @@ TEST(BridgeComputations, RefuseWhatCannotBeComputedAndChangeNothing) {
     EXPECT_FALSE(CalcBBAtUserPts(points).Ok()) << "one point";
     points.NumUserPts = 2; // both at (0, 0)
     EXPECT_FALSE(CalcBBAtUserPts(points).Ok()) << "first two points at one place";
+}
+
+// The program's address space held to its present size and `extra` bytes more for as long as
+// the object lives, as on a machine with little memory.
+class AddressSpaceLimit {
+public:
+    explicit AddressSpaceLimit(std::size_t extra) {
+        getrlimit(RLIMIT_AS, &saved_);
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        std::size_t used_kb = 0;
+        while (std::getline(status, line)) {
+            if (line.rfind("VmSize:", 0) == 0) {
+                used_kb = std::stoul(line.substr(7));
+            }
+        }
+        rlimit lowered = saved_;
+        lowered.rlim_cur = used_kb * 1024 + extra;
+        setrlimit(RLIMIT_AS, &lowered);
+    }
+    ~AddressSpaceLimit() { setrlimit(RLIMIT_AS, &saved_); }
+    AddressSpaceLimit(const AddressSpaceLimit&) = delete;
+    AddressSpaceLimit& operator=(const AddressSpaceLimit&) = delete;
+
+private:
+    rlimit saved_{};
+};
+
+TEST(CalcBBGrid, AGridBeyondTheMachinesMemoryEndsInASentence) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than any limit allows";
+#endif
+    State state = TrackState(kTrack, 6, 5);
+    const State before = state;
+    Status status;
+    {
+        // 36 million points need 1.15 GB; the machine has 256 MB to spare.
+        const AddressSpaceLimit memory(256u << 20);
+        status = CalcBBGrid(state, {0, 6000, 0, 6000, 1});
+    }
+    EXPECT_EQ(status.error, "There is not enough memory for this grid. Choose a larger distance "
+                            "between grid points or a smaller extent.");
+    EXPECT_TRUE(state == before);
 }
 
 TEST(CalcBBGrid, PruningAndThreadsChangeNoBit) {

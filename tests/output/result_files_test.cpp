@@ -5,6 +5,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <csignal>
 #include <sstream>
 #include <streambuf>
 
@@ -210,6 +214,68 @@ TEST_F(SaveResultsTest, AnUnwritableFolderKeepsEveryResultForAnotherTry) {
     // Saving again to a folder that exists then succeeds.
     EXPECT_TRUE(SaveResults(state, dir.path(), "R", FileType::CommaDelimited).Ok());
     EXPECT_FALSE(state.DoneFixedKernel);
+}
+
+// Lowers the largest file this process may write to `bytes` for as long as it lives, as a full
+// disk or a quota stops a write part-way. A write past the limit fails with EFBIG (the signal
+// that would end the process is ignored meanwhile).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        handler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lowered = saved_;
+        lowered.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, handler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*handler_)(int) = SIG_DFL;
+};
+
+TEST_F(SaveResultsTest, ADiskFillingUpMidWriteKeepsTheEarlierFileAndTheResult) {
+    // A 40,000-point grid makes a file of about 1.2 MB; the disk takes 64 KB of it.
+    state.NumGridPts = 40000;
+    state.GridFixedKernel = Matrix(40001, 4);
+    for (std::int32_t k = 0; k < 40000; ++k) {
+        state.GridFixedKernel(k, 0) = 557000 + k;
+        state.GridFixedKernel(k, 1) = 5424000 - k;
+        state.GridFixedKernel(k, 2) = 1.0 / (k + 3);
+    }
+    state.GridBVN = state.GridFixedKernel;
+    const std::string earlier = "X,Y,Probability\r\n1,2,0.5\r\n";
+    dir.Write("RFixedKernel.txt", earlier);
+    SaveReport report;
+    {
+        const FileSizeLimit disk(64 * 1024);
+        report = SaveResults(state, dir.path(), "R", FileType::CommaDelimited);
+    }
+
+    ASSERT_EQ(report.errors.size(), 2U);
+    EXPECT_THAT(report.errors[0], HasSubstr((dir.path() / "RFixedKernel.txt").string()));
+    EXPECT_THAT(report.errors[0], HasSubstr("The result is kept"));
+    EXPECT_THAT(report.errors[1], HasSubstr("RBVN.txt"));
+    EXPECT_EQ(report.written, std::vector<std::filesystem::path>{dir.path() / "RLikelihoods.txt"})
+        << "the small likelihood file fitted";
+    EXPECT_EQ(dir.Read("RFixedKernel.txt"), earlier) << "the earlier file is untouched";
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "RBVN.txt")) << "no half-written file";
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        EXPECT_EQ(entry.path().extension(), ".txt") << entry.path() << " was left behind";
+    }
+    EXPECT_TRUE(state.DoneFixedKernel && state.DoneBVN) << "both results wait to be saved";
+    EXPECT_FALSE(state.OutputLocLiks);
+
+    // With room on the disk the same results save in full.
+    ASSERT_TRUE(SaveResults(state, dir.path(), "R", FileType::CommaDelimited).Ok());
+    const std::string saved = dir.Read("RFixedKernel.txt");
+    EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 40001);
 }
 
 TEST_F(SaveResultsTest, NothingWaitingWritesNothing) {

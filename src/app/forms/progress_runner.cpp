@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include <memory>
+#include <new>
 
 namespace ranvik {
 namespace {
@@ -118,8 +119,13 @@ Status RunWithProgress(QWidget* parent, Dialogs& dialogs, State& state, const QS
                 &window, [&window, text] { window.ShowStep(text); }, Qt::QueuedConnection);
         }};
     Status status;
+    bool out_of_memory = false;
     std::unique_ptr<QThread> worker(QThread::create([&] {
-        status = work(control, notifier);
+        try {
+            status = work(control, notifier);
+        } catch (const std::bad_alloc&) {
+            out_of_memory = true;
+        }
         QMetaObject::invokeMethod(
             &window, [&window] { window.done(QDialog::Accepted); }, Qt::QueuedConnection);
     }));
@@ -128,6 +134,11 @@ Status RunWithProgress(QWidget* parent, Dialogs& dialogs, State& state, const QS
     window.exec();
     worker->wait();
     QCoreApplication::sendPostedEvents(&window);
+    if (out_of_memory) {
+        state = before;
+        return Status::Failure("There is not enough memory to finish: " + what.toStdString() +
+                               ". Nothing was changed.");
+    }
     if (window.CancelRequested() || status.cancelled) {
         state = before;
         return Status::Cancelled();

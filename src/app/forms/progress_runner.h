@@ -57,7 +57,8 @@ private:
 // while the user cannot act on them. Progress reaches the window as it comes; a message the
 // work raises is shown on the window's thread and the work waits until it is acknowledged.
 // When the user cancels, the work is asked to stop and the record is put back exactly as it
-// was before. Returns the work's status (Cancelled after a cancel).
+// was before; so it is when the work runs out of memory, which ends in a sentence instead of a
+// crash. Returns the work's status (Cancelled after a cancel).
 [[nodiscard]] Status RunWithProgress(QWidget* parent, Dialogs& dialogs, State& state,
                                      const QString& what, const LongWork& work);
 
