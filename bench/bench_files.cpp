@@ -1,16 +1,22 @@
-// Speed of the two large file paths: writing a Brownian-bridge-sized grid and reading a GPS
-// data set of 100,000 fixes.
+// Speed of the large file paths: writing a Brownian-bridge-sized grid, reading a GPS data set
+// of 100,000 fixes, refusing a text file of ten million lines, and opening and loading a
+// shapefile of a million points (with the memory the layer and the record take).
 
+#include "input/location_loading.h"
+#include "input/shape_layer.h"
 #include "input/text_locations.h"
 #include "output/result_files.h"
+#include "support/point_shapefile.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -78,5 +84,69 @@ void ReadGpsLocationFile(benchmark::State& state) {
 BENCHMARK(ReadGpsLocationFile)->Unit(benchmark::kMillisecond);
 
 } // namespace
+
+void RefuseTenMillionLineFile(benchmark::State& state) {
+    const auto path = ScratchFile("ranvik_bench_ten_million.txt");
+    {
+        std::string text = "x\ty\n";
+        for (int i = 0; i < 10'000'000; ++i) {
+            text += std::to_string(557000 + i % 1000);
+            text += '\t';
+            text += std::to_string(5424000 + i / 1000);
+            text += '\n';
+        }
+        std::ofstream(path, std::ios::binary) << text;
+    }
+    for (auto _ : state) {
+        ranvik::State record;
+        const auto outcome =
+            ranvik::LoadTextFile(record, path, ranvik::TextFilePurpose::IndependentLocations);
+        if (outcome.Ok()) {
+            state.SkipWithError("a file beyond the capacity was taken");
+        }
+    }
+    state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(path)) / (1 << 20);
+    std::filesystem::remove(path);
+}
+BENCHMARK(RefuseTenMillionLineFile)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// Resident memory of the process now, in MB.
+double ResidentMB() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0;
+    long resident = 0;
+    statm >> pages >> resident;
+    return static_cast<double>(resident) * 4096.0 / (1 << 20);
+}
+
+void OpenAndLoadMillionPointShapefile(benchmark::State& state) {
+    constexpr std::size_t kPoints = 1'000'000;
+    std::vector<double> xs(kPoints);
+    std::vector<double> ys(kPoints);
+    for (std::size_t i = 0; i < kPoints; ++i) {
+        xs[i] = 500000.0 + static_cast<double>(i % 1000) * 1.5;
+        ys[i] = 5400000.0 + static_cast<double>(i / 1000) * 2.25;
+    }
+    const auto shp = ScratchFile("ranvik_bench_million.shp");
+    ranvik::testing::WritePointShapefile(shp, xs, ys);
+    double held_mb = 0;
+    for (auto _ : state) {
+        const double before = ResidentMB();
+        ranvik::State record;
+        const auto layer = ranvik::OpenShapeLayer(shp);
+        const auto outcome = ranvik::LoadShapeLayer(record, layer.value,
+                                                    ranvik::TextFilePurpose::IndependentLocations,
+                                                    {"Easting", "Northing"});
+        if (!layer.Ok() || !outcome.Ok()) {
+            state.SkipWithError("the shapefile did not load");
+        }
+        held_mb = std::max(held_mb, ResidentMB() - before); // later passes reuse freed pages
+    }
+    state.counters["layer_and_record_MB"] = held_mb;
+    for (const char* extension : {".shp", ".shx", ".dbf"}) {
+        std::filesystem::remove(std::filesystem::path(shp).replace_extension(extension));
+    }
+}
+BENCHMARK(OpenAndLoadMillionPointShapefile)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 BENCHMARK_MAIN();
