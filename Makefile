@@ -74,7 +74,8 @@ fuzz: fuzz-deps
 	@for t in $(FUZZ_TARGETS); do \
 	  mkdir -p build-fuzz/corpus/$$t build-fuzz/findings/$$t; \
 	  echo "== fuzz_$$t"; \
-	  ASAN_OPTIONS=max_malloc_fill_size=0:detect_leaks=0 ./build-fuzz/tests/fuzz/fuzz_$$t \
+	  dict=""; case $$t in text_*) dict="-dict=tests/fuzz/text.dict";; esac; \
+	  ASAN_OPTIONS=max_malloc_fill_size=0:detect_leaks=0 ./build-fuzz/tests/fuzz/fuzz_$$t $$dict \
 	    $(FUZZ_LIMIT) -timeout=10 -rss_limit_mb=4096 -max_len=8192 -print_final_stats=1 \
 	    -artifact_prefix=build-fuzz/findings/$$t/ build-fuzz/corpus/$$t build-fuzz/seeds/$$t \
 	    2>&1 | grep -E "^(stat::|==[0-9]+==|SUMMARY|Text load|Shapefile load|Done|INFO: Seed)" ; \
