@@ -61,11 +61,12 @@ test: build
 bench: build
 	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; ./$$b || exit 1; done
 
-# Every test again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Every core and form test again under AddressSanitizer (with its leak checker) and
+# UndefinedBehaviorSanitizer.
 sanitize: deps
 	@if [ ! -f build-sanitize/build.ninja ]; then cmake --preset sanitize; fi
 	cmake --build build-sanitize -j $(JOBS)
-	cd build-sanitize && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j $(JOBS)
+	cd build-sanitize && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
 
 fuzz: fuzz-deps
 	@if [ ! -f build-fuzz/build.ninja ]; then cmake --preset fuzz; fi

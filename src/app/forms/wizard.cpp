@@ -18,7 +18,21 @@ Wizard::Wizard(State& state, Dialogs& dialogs) : state_(state), dialogs_(dialogs
 Wizard::~Wizard() {
     // Forms unloaded a moment ago wait for the event loop to delete them; do it now.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    delete welcome.Get();
+    // The forms are top-level windows with no parent to delete them: they go with the wizard.
+    grid_extent.Destroy();
+    picture.Destroy();
+    load_shapefile.Destroy();
+    cv_graph.Destroy();
+    bb_analysis.Destroy();
+    comparison.Destroy();
+    save_as.Destroy();
+    kernel_options.Destroy();
+    compare.Destroy();
+    load_text.Destroy();
+    input_data.Destroy();
+    home_range.Destroy();
+    data_type.Destroy();
+    welcome.Destroy();
 }
 
 void Wizard::Start() {

@@ -67,6 +67,9 @@ public:
         }
     }
 
+    // Destroys the form now, if it is loaded.
+    void Destroy() { delete form_.data(); } // the pointer clears itself
+
 private:
     QPointer<Form> form_;
 };
