@@ -1,5 +1,7 @@
 #include "app/time_sort.h"
 
+#include "support/fixes.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,22 +11,8 @@
 namespace ranvik {
 namespace {
 
-struct Fix {
-    double x, y, time, error;
-};
-
-Matrix Locations(const std::vector<Fix>& fixes) {
-    const auto n = static_cast<std::int32_t>(fixes.size());
-    Matrix m(n + 1, 5);
-    for (std::int32_t i = 0; i < n; ++i) {
-        const Fix& f = fixes[static_cast<std::size_t>(i)];
-        m(i, 0) = f.x;
-        m(i, 1) = f.y;
-        m(i, 2) = f.time;
-        m(i, 3) = f.error;
-    }
-    return m;
-}
+using testing::Fix;
+using testing::Fixes;
 
 // The x column of the first n rows: the tests tag each fix by its x.
 std::vector<double> Xs(const Matrix& m, std::int32_t n) {
@@ -36,7 +24,7 @@ std::vector<double> Xs(const Matrix& m, std::int32_t n) {
 }
 
 TEST(SortBBLocsByTime, ThreeFixesComeOutInTimeOrderWithTheirOtherColumns) {
-    const Matrix input = Locations({{10, 11, 5, 1.5}, {20, 21, 1, 2.5}, {30, 31, 3, 3.5}});
+    const Matrix input = Fixes({{10, 11, 5, 1.5}, {20, 21, 1, 2.5}, {30, 31, 3, 3.5}});
     const Matrix sorted = SortBBLocsByTime(input, 3);
 
     ASSERT_EQ(sorted.Rows(), 4);
@@ -53,12 +41,12 @@ TEST(SortBBLocsByTime, ThreeFixesComeOutInTimeOrderWithTheirOtherColumns) {
 }
 
 TEST(SortBBLocsByTime, OrderedSingleAndEmptySetsComeOutAsTheyWent) {
-    const Matrix ordered = Locations({{1, 0, 1, 0}, {2, 0, 2, 0}, {3, 0, 3, 0}, {4, 0, 4, 0}});
+    const Matrix ordered = Fixes({{1, 0, 1, 0}, {2, 0, 2, 0}, {3, 0, 3, 0}, {4, 0, 4, 0}});
     const Matrix copy = ordered;
     EXPECT_EQ(Xs(SortBBLocsByTime(ordered, 4), 4), (std::vector<double>{1, 2, 3, 4}));
     EXPECT_EQ(ordered, copy) << "the input is left unchanged";
 
-    const Matrix single = Locations({{557100, 5424100, 12, 30}});
+    const Matrix single = Fixes({{557100, 5424100, 12, 30}});
     EXPECT_EQ(SortBBLocsByTime(single, 1), single);
     EXPECT_EQ(SortBBLocsByTime(Matrix(1, 5), 0), Matrix(1, 5));
 }
@@ -66,11 +54,11 @@ TEST(SortBBLocsByTime, OrderedSingleAndEmptySetsComeOutAsTheyWent) {
 // Equal times come out in the heapsort's own order, traced by hand: with times A 2, B 1, C 2,
 // D 1 the result is B, D, C, A; with five equal times A..E it is B, C, D, E, A.
 TEST(SortBBLocsByTime, EqualTimesFollowTheHeapsortOrder) {
-    const Matrix pairs = Locations({{1, 0, 2, 0}, {2, 0, 1, 0}, {3, 0, 2, 0}, {4, 0, 1, 0}});
+    const Matrix pairs = Fixes({{1, 0, 2, 0}, {2, 0, 1, 0}, {3, 0, 2, 0}, {4, 0, 1, 0}});
     EXPECT_EQ(Xs(SortBBLocsByTime(pairs, 4), 4), (std::vector<double>{2, 4, 3, 1}));
 
     const Matrix same =
-        Locations({{1, 0, 7, 0}, {2, 0, 7, 0}, {3, 0, 7, 0}, {4, 0, 7, 0}, {5, 0, 7, 0}});
+        Fixes({{1, 0, 7, 0}, {2, 0, 7, 0}, {3, 0, 7, 0}, {4, 0, 7, 0}, {5, 0, 7, 0}});
     EXPECT_EQ(Xs(SortBBLocsByTime(same, 5), 5), (std::vector<double>{2, 3, 4, 5, 1}));
 }
 
@@ -83,7 +71,7 @@ TEST(SortBBLocsByTime, ManyFixesWithTiesComeOutSortedAndComplete) {
                          static_cast<double>(hour(random)), static_cast<double>(i % 7)});
     }
     const auto n = static_cast<std::int32_t>(fixes.size());
-    const Matrix sorted = SortBBLocsByTime(Locations(fixes), n);
+    const Matrix sorted = SortBBLocsByTime(Fixes(fixes), n);
 
     std::vector<bool> seen(fixes.size(), false);
     for (std::int32_t i = 0; i < n; ++i) {
@@ -94,7 +82,7 @@ TEST(SortBBLocsByTime, ManyFixesWithTiesComeOutSortedAndComplete) {
         ASSERT_FALSE(seen[id]);
         seen[id] = true;
         EXPECT_EQ(sorted(i, 1), -sorted(i, 0));
-        EXPECT_EQ(sorted(i, 2), fixes[id].time);
+        EXPECT_EQ(sorted(i, 2), fixes[id].t);
         EXPECT_EQ(sorted(i, 3), fixes[id].error);
     }
 }

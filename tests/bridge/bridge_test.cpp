@@ -1,6 +1,8 @@
 #include "bridge/bridge_probability.h"
 #include "bridge/bridge_variance.h"
 
+#include "support/fixes.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -22,22 +24,8 @@ using ::testing::HasSubstr;
 // Batched exponentials keep each term within a few units in the last place.
 constexpr double kRel = 1e-12;
 
-struct Fix {
-    double x, y, t, error;
-};
-
-Matrix Fixes(const std::vector<Fix>& fixes) {
-    const auto n = static_cast<std::int32_t>(fixes.size());
-    Matrix m(n + 1, 5);
-    for (std::int32_t i = 0; i < n; ++i) {
-        const Fix& f = fixes[static_cast<std::size_t>(i)];
-        m(i, 0) = f.x;
-        m(i, 1) = f.y;
-        m(i, 2) = f.t;
-        m(i, 3) = f.error;
-    }
-    return m;
-}
+using testing::Fix;
+using testing::Fixes;
 
 State TrackState(const std::vector<Fix>& fixes, double sigma_m2, double max_time) {
     State state;
