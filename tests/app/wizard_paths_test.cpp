@@ -570,7 +570,8 @@ private Q_SLOTS:
         QVERIFY(state == before);
 
         OpenShapefile(loader, kExamples + QStringLiteral("/shapefiles/missing.shp"));
-        QVERIFY(dialogs.messages.last().startsWith(QStringLiteral("Layer not Valid")));
+        QCOMPARE(dialogs.messages.last(), QStringLiteral("Layer not Valid"));
+        QVERIFY(dialogs.details.last().contains(QStringLiteral("missing.shp")));
         QCOMPARE(dialogs.titles.last(), QStringLiteral("Error"));
         QVERIFY(dialogs.last_icon == Dialogs::Icon::Critical);
         QVERIFY(state == before);

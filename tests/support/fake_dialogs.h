@@ -11,9 +11,11 @@ namespace ranvik::testing {
 // forms without a person.
 class FakeDialogs final : public Dialogs {
 public:
-    void Message(QWidget*, const QString& text, const QString& title, Icon icon) override {
+    void Message(QWidget*, const QString& text, const QString& title, Icon icon,
+                 const QString& detail) override {
         messages << text;
         titles << title;
+        details << detail;
         last_icon = icon;
     }
 
@@ -29,6 +31,7 @@ public:
 
     QStringList messages;
     QStringList titles;
+    QStringList details; // one per message, empty when the message had none
     Icon last_icon = Icon::None;
     QStringList open_answers; // paths returned by the next file-open dialogs; empty: cancel
     QStringList save_answers; // paths returned by the next file-save dialogs

@@ -21,10 +21,14 @@ QString QtFilter(const QString& filter) {
 
 } // namespace
 
-void QtDialogs::Message(QWidget* parent, const QString& text, const QString& title, Icon icon) {
+void QtDialogs::Message(QWidget* parent, const QString& text, const QString& title, Icon icon,
+                        const QString& detail) {
     QMessageBox box(parent);
     box.setWindowTitle(title.isEmpty() ? QString::fromLatin1(kMessageTitle) : title);
     box.setText(text);
+    if (!detail.isEmpty()) {
+        box.setDetailedText(detail);
+    }
     switch (icon) {
     case Icon::None:
         box.setIcon(QMessageBox::NoIcon);

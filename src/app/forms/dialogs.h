@@ -16,9 +16,11 @@ public:
 
     virtual ~Dialogs() = default;
 
-    // A modal message box with an OK button. An empty title shows the program's name.
+    // A modal message box with an OK button. An empty title shows the program's name; a
+    // non-empty `detail` (why it happened, for the curious) is kept behind the box's
+    // "Show Details..." button, so that `text` stays the short message the user expects.
     virtual void Message(QWidget* parent, const QString& text, const QString& title = {},
-                         Icon icon = Icon::None) = 0;
+                         Icon icon = Icon::None, const QString& detail = {}) = 0;
 
     // A file-open dialog with a filter such as "ESRI Shapefiles (*.shp)|*.shp" (empty: all
     // files). Returns the chosen full path, or an empty string when the user cancelled.
@@ -33,7 +35,8 @@ public:
 // Dialogs shown with Qt's standard boxes.
 class QtDialogs final : public Dialogs {
 public:
-    void Message(QWidget* parent, const QString& text, const QString& title, Icon icon) override;
+    void Message(QWidget* parent, const QString& text, const QString& title, Icon icon,
+                 const QString& detail) override;
     QString OpenFileName(QWidget* parent, const QString& filter, const QString& directory) override;
     QString SaveFileName(QWidget* parent, const QString& filter, const QString& directory) override;
 };

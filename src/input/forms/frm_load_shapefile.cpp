@@ -116,10 +116,9 @@ void FrmLoadShapefile::Command1_Click() {
     delete viewer_.data(); // a new file closes the map of the old one
     auto opened = OpenShapeLayer(path.toStdString());
     if (!opened.Ok()) {
-        wizard_.dialogs().Message(this,
-                                  QStringLiteral("Layer not Valid\n\n") +
-                                      QString::fromStdString(opened.status.error),
-                                  QStringLiteral("Error"), Dialogs::Icon::Critical);
+        wizard_.dialogs().Message(this, QStringLiteral("Layer not Valid"), QStringLiteral("Error"),
+                                  Dialogs::Icon::Critical,
+                                  QString::fromStdString(opened.status.error));
         return;
     }
     layer_ = std::move(opened.value);
