@@ -1,19 +1,42 @@
 #include "input/forms/map_viewer.h"
 
+#include "app/forms/all_forms.h"
+#include "input/shape_writer.h"
+
+#include "support/fake_dialogs.h"
+#include "support/temp_dir.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QPointer>
 #include <QTest>
 #include <QToolBar>
 #include <QTreeWidget>
 
+#include <cmath>
+#include <limits>
+#include <memory>
+
 namespace ranvik {
 namespace {
+
+const QString kExamples = QStringLiteral(RANVIK_EXAMPLES_DIR);
 
 ShapeLayer Sample(const char* name) {
     auto layer = OpenShapeLayer(std::string(RANVIK_EXAMPLES_DIR) + "/shapefiles/" + name);
     Q_ASSERT(layer.Ok());
     return layer.value;
+}
+
+// A map view of a sample layer at its full extent, shown, as the loader opens it.
+std::unique_ptr<frmViewShapeFile> View(const char* name) {
+    auto view = std::make_unique<frmViewShapeFile>();
+    const Status added = view->mapMain->AddLayer(Sample(name));
+    Q_ASSERT(added.Ok());
+    view->mapMain->ShowFullExtent();
+    view->show();
+    return view;
 }
 
 QAction* Tool(frmViewShapeFile& view, const char* key) {
@@ -26,6 +49,16 @@ void Drag(QWidget* canvas, QPoint from, QPoint to) {
     QTest::mouseRelease(canvas, Qt::LeftButton, {}, to);
 }
 
+// A hand-made layer of three point records, the second with no shape at all.
+ShapeLayer ThreePoints() {
+    ShapeLayer layer;
+    layer.name = "hand_made";
+    layer.path = "hand_made.shp";
+    layer.records = 3;
+    layer.geometries = {{{{{1.0, 2.0}}}}, {}, {{{{3.0, 4.0}}}}};
+    return layer;
+}
+
 } // namespace
 
 class MapViewerTest : public QObject {
@@ -33,11 +66,9 @@ class MapViewerTest : public QObject {
 
 private Q_SLOTS:
     void zoomPanAndFullExtent() {
-        frmViewShapeFile view(Sample("study_area.shp"));
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        QCOMPARE(view.windowTitle(), QStringLiteral("study_area"));
-        MapCanvas* map = view.mapMain;
+        std::unique_ptr<frmViewShapeFile> view = View("study_area.shp");
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        MapCanvas* map = view->mapMain;
         const QRectF full = map->Extent();
         QVERIFY(full.contains(QPointF(557000, 5424000)) && full.contains(QPointF(559400, 5426200)));
 
@@ -45,13 +76,13 @@ private Q_SLOTS:
         QTest::mouseClick(map, Qt::LeftButton, {}, QPoint(100, 100));
         QCOMPARE(map->Extent(), full);
 
-        Tool(view, "ZoomIn")->trigger();
+        Tool(*view, "ZoomIn")->trigger();
         const QPointF centre = map->ToMap(QPointF(150, 150));
         Drag(map, QPoint(100, 100), QPoint(200, 200));
         QVERIFY(map->Extent().width() < full.width() / 2);
         QVERIFY(std::abs(map->Extent().center().x() - centre.x()) < full.width() / 100);
 
-        Tool(view, "Pan")->trigger();
+        Tool(*view, "Pan")->trigger();
         const QRectF before = map->Extent();
         const QPointF left = map->ToMap(QPointF(100, 100));
         const QPointF right = map->ToMap(QPointF(160, 100));
@@ -59,41 +90,149 @@ private Q_SLOTS:
         QVERIFY(std::abs((map->Extent().center().x() - before.center().x()) -
                          (right.x() - left.x())) < 1e-6 * full.width());
 
-        Tool(view, "FullExt")->trigger();
+        Tool(*view, "FullExt")->trigger();
         QCOMPARE(map->Extent(), full);
 
         QDir folder(QDir::current().filePath(QStringLiteral("form-pictures")));
         QVERIFY(folder.mkpath(QStringLiteral(".")));
-        QVERIFY(view.grab().save(folder.filePath(QStringLiteral("frmViewShapeFile.png"))));
+        QVERIFY(view->grab().save(folder.filePath(QStringLiteral("frmViewShapeFile.png"))));
     }
 
-    void identifyListsTheFieldsOfTheFeatureFound() {
-        frmViewShapeFile polygons(Sample("study_area.shp"));
-        polygons.show();
-        Tool(polygons, "Identify")->trigger();
-        MapCanvas* map = polygons.mapMain;
+    void identifyListsTheFieldsOfThePolygonClicked() {
+        std::unique_ptr<frmViewShapeFile> polygons = View("study_area.shp");
+        Tool(*polygons, "Identify")->trigger();
+        MapCanvas* map = polygons->mapMain;
         QTest::mouseClick(map, Qt::LeftButton, {},
                           map->ToPixel(QPointF(557500, 5425000)).toPoint());
-        QVERIFY(polygons.Identify() != nullptr);
-        QCOMPARE(polygons.Identify()->windowTitle(), QStringLiteral("Identification"));
-        QTreeWidget* list = polygons.Identify()->lvwIdentifyResults;
+        QVERIFY(polygons->Identify() != nullptr);
+        QCOMPARE(polygons->Identify()->windowTitle(), QStringLiteral("Identification"));
+        QTreeWidget* list = polygons->Identify()->lvwIdentifyResults;
         QCOMPARE(list->topLevelItemCount(), 2);
         QCOMPARE(list->topLevelItem(0)->text(1), QStringLiteral("West meadow"));
         QCOMPARE(list->topLevelItem(1)->text(1), QStringLiteral("1"));
+        // Each column is 2500 twips wide.
+        QCOMPARE(list->columnWidth(0), qRound(2500.0 * list->logicalDpiX() / 1440.0));
+    }
 
-        // Points are found within 100 screen pixels of the click, at the current zoom.
-        frmViewShapeFile points(Sample("road_points.shp"));
-        points.show();
-        Tool(points, "Identify")->trigger();
-        MapCanvas* pmap = points.mapMain;
-        const QPointF first = pmap->ToPixel(QPointF(557400, 5424600));
-        QTest::mouseClick(pmap, Qt::LeftButton, {}, (first + QPointF(0, 60)).toPoint());
-        QVERIFY(points.Identify() != nullptr);
-        QCOMPARE(points.Identify()->lvwIdentifyResults->topLevelItem(0)->text(1),
-                 QStringLiteral("557400"));
-        points.Identify()->lvwIdentifyResults->clear();
-        QTest::mouseClick(pmap, Qt::LeftButton, {}, (first + QPointF(0, 150)).toPoint());
-        QCOMPARE(points.Identify()->lvwIdentifyResults->topLevelItemCount(), 0);
+    // Points are found within 100 twips (1/1440 inch) of the click on the screen, whatever
+    // the zoom: a click a pixel inside that distance finds the point, a pixel outside does not.
+    void identifyFindsPointsWithinOneHundredTwipsOfTheClick() {
+        std::unique_ptr<frmViewShapeFile> points = View("road_points.shp");
+        Tool(*points, "Identify")->trigger();
+        MapCanvas* map = points->mapMain;
+        const double tolerance = 100.0 * map->logicalDpiX() / 1440.0; // in pixels
+        QVERIFY(tolerance > 2.0);
+
+        // The point's pixel, and the clicks straight below it nearest to the tolerance on
+        // either side (clicks land on whole pixels).
+        const QPointF at = map->ToPixel(QPointF(557400, 5424600));
+        const QPoint base(qRound(at.x()), qRound(at.y()));
+        const auto distance = [&](int down) {
+            return std::hypot(base.x() - at.x(), base.y() + down - at.y());
+        };
+        int inside = 0;
+        while (distance(inside + 1) < tolerance) {
+            ++inside;
+        }
+        const int outside = inside + 1;
+        QVERIFY(distance(inside) < tolerance && distance(outside) > tolerance);
+        QVERIFY(distance(outside) < 100.0); // the old 100-pixel reach would still find it
+
+        QTest::mouseClick(map, Qt::LeftButton, {}, base + QPoint(0, inside));
+        QVERIFY(points->Identify() != nullptr);
+        QTreeWidget* list = points->Identify()->lvwIdentifyResults;
+        QCOMPARE(list->topLevelItem(0)->text(1), QStringLiteral("557400"));
+
+        list->clear();
+        QTest::mouseClick(map, Qt::LeftButton, {}, base + QPoint(0, outside));
+        QCOMPARE(list->topLevelItemCount(), 0);
+
+        // Zoomed in four times around the point, the reach on the screen stays the same.
+        const QRectF full = map->Extent();
+        map->SetExtent(QRectF(QPointF(557400, 5424600) - QPointF(full.width(), full.height()) / 8,
+                              full.size() / 4));
+        const QPointF zoomed = map->ToPixel(QPointF(557400, 5424600));
+        QTest::mouseClick(map, Qt::LeftButton, {},
+                          QPoint(qRound(zoomed.x()), qRound(zoomed.y() + tolerance + 1.5)));
+        QCOMPARE(list->topLevelItemCount(), 0);
+        QTest::mouseClick(map, Qt::LeftButton, {},
+                          QPoint(qRound(zoomed.x()), qRound(zoomed.y() + tolerance - 1.5)));
+        QVERIFY(list->topLevelItemCount() > 0);
+    }
+
+    void mapRefusesALayerWithNothingToDraw() {
+        MapCanvas map(nullptr);
+        QVERIFY(map.Layer() == nullptr);
+
+        ShapeLayer empty = ThreePoints();
+        empty.records = 0;
+        empty.geometries.clear();
+        Status added = map.AddLayer(empty);
+        QVERIFY(!added.Ok());
+        QVERIFY(QString::fromStdString(added.error).contains(QStringLiteral("hand_made")));
+
+        ShapeLayer null_shapes = ThreePoints();
+        null_shapes.geometries = {{}, {}, {}};
+        QVERIFY(!map.AddLayer(null_shapes).Ok());
+        QVERIFY(map.Layer() == nullptr);
+
+        // One record without a shape among drawable ones is fine.
+        QVERIFY(map.AddLayer(ThreePoints()).Ok());
+        QVERIFY(map.Layer() != nullptr);
+        QCOMPARE(map.Layer()->records, 3);
+
+        // A coordinate the map cannot place is refused, and the map keeps what it showed.
+        ShapeLayer bad = ThreePoints();
+        bad.name = "bad";
+        bad.geometries[2].parts[0][0].second = std::numeric_limits<double>::infinity();
+        added = map.AddLayer(bad);
+        QVERIFY(!added.Ok());
+        QVERIFY(QString::fromStdString(added.error).contains(QStringLiteral("Record 3")));
+        QCOMPARE(QString::fromStdString(map.Layer()->name), QStringLiteral("hand_made"));
+    }
+
+    // View Shapefile on a layer the map refuses: the message names the layer, no map opens,
+    // and a good layer opened afterwards shows as usual.
+    void viewShapefileReportsALayerTheMapRefuses() {
+        testing::TempDir dir;
+        ShapefileContent content;
+        content.fields = {{"Easting", kDoubleField}, {"Northing", kDoubleField}};
+        const auto empty = dir.path() / "no_fixes.shp";
+        QVERIFY(WriteShapefile(empty, content).Ok());
+
+        State state;
+        testing::FakeDialogs dialogs;
+        Wizard wizard(state, dialogs);
+        wizard.Start();
+        wizard.welcome.Get()->CmdNext_Click();
+        wizard.data_type.Get()->CmdNext_Click();
+        wizard.home_range.Get()->CmdNext_Click();
+        FrmInputDataOptions* input = wizard.input_data.Get();
+        input->OptShapeFile->setChecked(true);
+        input->CmdNext_Click();
+        FrmLoadShapefile& loader = *wizard.load_shapefile.Get();
+
+        dialogs.open_answers << QString::fromStdString(empty.string());
+        loader.Command1_Click();
+        QVERIFY(loader.Layer().has_value());
+        const qsizetype before = dialogs.messages.size();
+        loader.Command2_Click();
+        QCOMPARE(dialogs.messages.size(), before + 1);
+        QCOMPARE(dialogs.messages.last(), QStringLiteral("Error adding MapLayer no_fixes"));
+        QVERIFY(!dialogs.details.last().isEmpty());
+        QVERIFY(loader.Viewer() == nullptr);
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            QVERIFY(!(window->objectName() == QStringLiteral("frmViewShapeFile") &&
+                      window->isVisible()));
+        }
+
+        dialogs.open_answers << kExamples + QStringLiteral("/shapefiles/road_points.shp");
+        loader.Command1_Click();
+        loader.Command2_Click();
+        QPointer<frmViewShapeFile> viewer = loader.Viewer();
+        QVERIFY(viewer != nullptr && viewer->isVisible());
+        QCOMPARE(viewer->windowTitle(), QStringLiteral("road_points"));
+        QCOMPARE(dialogs.messages.size(), before + 1);
     }
 };
 

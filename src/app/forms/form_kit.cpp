@@ -11,6 +11,10 @@
 
 namespace ranvik {
 
+double TwipsToPixels(double twips, const QWidget& widget) {
+    return twips * widget.logicalDpiX() / kTwipsPerInch;
+}
+
 WizardForm::WizardForm(Wizard& wizard, const char* name) : wizard_(wizard) {
     setObjectName(QString::fromLatin1(name));
     setWindowTitle(QString::fromLatin1(kFormCaption));

@@ -21,6 +21,14 @@ namespace ranvik {
 
 class Wizard;
 
+// Twips per inch: the forms were first laid out in twips (1/1440 inch).
+inline constexpr double kTwipsPerInch = 1440.0;
+
+// A length in twips as pixels on `widget`'s screen: twips × logical dots per inch / 1440
+// (at 96 dpi, 15 twips make a pixel). Lengths given in twips go through here, so that a form
+// keeps its proportions on a screen of any resolution.
+[[nodiscard]] double TwipsToPixels(double twips, const QWidget& widget);
+
 // A form of the wizard: a small top-level window with the program's caption, whose object name
 // is the form's name. Closing it with the window's close box ends the program; moving on
 // through its buttons does not.

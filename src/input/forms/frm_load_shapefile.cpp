@@ -12,6 +12,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <memory>
+
 namespace ranvik {
 namespace {
 
@@ -187,13 +189,23 @@ frmViewShapeFile* FrmLoadShapefile::Viewer() const {
 }
 
 void FrmLoadShapefile::Command2_Click() {
-    if (!layer_ || (viewer_ && viewer_->Layer().path == layer_->path)) {
+    if (!layer_ ||
+        (viewer_ && viewer_->Layer() != nullptr && viewer_->Layer()->path == layer_->path)) {
         return;
     }
     delete viewer_.data();
-    viewer_ = new frmViewShapeFile(*layer_);
-    viewer_->setAttribute(Qt::WA_DeleteOnClose);
-    viewer_->mapMain->ShowFullExtent();
+    auto viewer = std::make_unique<frmViewShapeFile>();
+    const QString name = QString::fromStdString(layer_->name);
+    const Status added = viewer->mapMain->AddLayer(*layer_);
+    if (!added.Ok()) {
+        wizard_.dialogs().Message(this, QStringLiteral("Error adding MapLayer ") + name, {},
+                                  Dialogs::Icon::None, QString::fromStdString(added.error));
+        return;
+    }
+    viewer->mapMain->ShowFullExtent();
+    viewer->setWindowTitle(name);
+    viewer->setAttribute(Qt::WA_DeleteOnClose);
+    viewer_ = viewer.release();
     viewer_->show();
 }
 

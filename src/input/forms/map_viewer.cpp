@@ -1,5 +1,7 @@
 #include "input/forms/map_viewer.h"
 
+#include "app/forms/form_kit.h"
+
 #include <QAction>
 #include <QActionGroup>
 #include <QMouseEvent>
@@ -10,23 +12,59 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
+#include <string>
 
 namespace ranvik {
 namespace {
 
-// Identify finds features within this many pixels of the click.
-constexpr double kIdentifyPixels = 100.0;
+// Identify finds features within this distance of the click, at the current zoom (about 7
+// pixels at 96 dpi).
+constexpr double kIdentifyTwips = 100.0;
 
-// The identify window's columns: 2500 twips each.
-constexpr int kIdentifyColumnWidth = 167;
+// The width of each of the identify window's two columns.
+constexpr double kIdentifyColumnTwips = 2500.0;
+
+// Why the map cannot draw `layer`, or Ok when it can (see MapCanvas::AddLayer).
+Status CheckDrawable(const ShapeLayer& layer) {
+    bool any = false;
+    for (std::size_t r = 0; r < layer.geometries.size(); ++r) {
+        for (const auto& part : layer.geometries[r].parts) {
+            for (const auto& [x, y] : part) {
+                if (!std::isfinite(x) || !std::isfinite(y)) {
+                    return Status::Failure("Record " + std::to_string(r + 1) + " of " + layer.name +
+                                           " has a coordinate that is not a finite number.");
+                }
+                any = true;
+            }
+        }
+    }
+    if (!any && layer.records == 0) {
+        return Status::Failure(layer.name + " has no records to draw.");
+    }
+    if (!any) {
+        return Status::Failure(layer.name + " has no shapes to draw: none of its " +
+                               std::to_string(layer.records) + " records has a coordinate.");
+    }
+    return {};
+}
 
 } // namespace
 
-MapCanvas::MapCanvas(const ShapeLayer& layer, QWidget* parent) : QWidget(parent), layer_(layer) {
+MapCanvas::MapCanvas(QWidget* parent) : QWidget(parent) {
     setMinimumSize(320, 240);
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Base);
-    ShowFullExtent();
+}
+
+Status MapCanvas::AddLayer(ShapeLayer layer) {
+    Status drawable = CheckDrawable(layer);
+    if (!drawable.Ok()) {
+        return drawable;
+    }
+    layer_ = std::move(layer);
+    update();
+    return {};
 }
 
 void MapCanvas::SetExtent(const QRectF& extent) {
@@ -35,7 +73,10 @@ void MapCanvas::SetExtent(const QRectF& extent) {
 }
 
 void MapCanvas::ShowFullExtent() {
-    const ShapeExtent e = FullExtent(layer_);
+    if (!layer_) {
+        return;
+    }
+    const ShapeExtent e = FullExtent(*layer_);
     QRectF box(QPointF(e.x0, e.y0), QPointF(e.x1, e.y1));
     // A single point or a straight line still gets a box to look at.
     const double pad = std::max({box.width(), box.height(), 1.0}) * 0.05;
@@ -62,6 +103,9 @@ QPointF MapCanvas::ToMap(const QPointF& pixel) const {
 }
 
 void MapCanvas::paintEvent(QPaintEvent*) {
+    if (!layer_) {
+        return;
+    }
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const auto to_pixels = [this](const std::vector<std::pair<double, double>>& part) {
@@ -71,8 +115,8 @@ void MapCanvas::paintEvent(QPaintEvent*) {
         }
         return polygon;
     };
-    for (const ShapeGeometry& g : layer_.geometries) {
-        switch (layer_.shape_type) {
+    for (const ShapeGeometry& g : layer_->geometries) {
+        switch (layer_->shape_type) {
         case kPolygonShape: {
             QPainterPath path;
             path.setFillRule(Qt::OddEvenFill);
@@ -110,7 +154,7 @@ void MapCanvas::paintEvent(QPaintEvent*) {
 }
 
 void MapCanvas::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) {
+    if (event->button() != Qt::LeftButton || !layer_) {
         return;
     }
     const QPointF at = event->position();
@@ -122,8 +166,8 @@ void MapCanvas::mousePressEvent(QMouseEvent* event) {
         break;
     case Tool::Identify: {
         const QPointF map = ToMap(at);
-        const double tolerance = kIdentifyPixels / Scale();
-        const int record = FindFeature(layer_, map.x(), map.y(), tolerance);
+        const double tolerance = TwipsToPixels(kIdentifyTwips, *this) / Scale();
+        const int record = FindFeature(*layer_, map.x(), map.y(), tolerance);
         if (record >= 0) {
             Q_EMIT Identified(record);
         }
@@ -170,11 +214,12 @@ frmIdentify::frmIdentify() {
     lvwIdentifyResults->setObjectName(QStringLiteral("lvwIdentifyResults"));
     lvwIdentifyResults->setRootIsDecorated(false);
     lvwIdentifyResults->setHeaderLabels({QStringLiteral("Field"), QStringLiteral("Value")});
-    lvwIdentifyResults->setColumnWidth(0, kIdentifyColumnWidth);
-    lvwIdentifyResults->setColumnWidth(1, kIdentifyColumnWidth);
+    const int column = static_cast<int>(std::lround(TwipsToPixels(kIdentifyColumnTwips, *this)));
+    lvwIdentifyResults->setColumnWidth(0, column);
+    lvwIdentifyResults->setColumnWidth(1, column);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lvwIdentifyResults);
-    resize(2 * kIdentifyColumnWidth + 40, 240);
+    resize(2 * column + 40, 240);
 }
 
 void frmIdentify::ShowRecord(const ShapeLayer& layer, int record) {
@@ -187,12 +232,12 @@ void frmIdentify::ShowRecord(const ShapeLayer& layer, int record) {
     }
 }
 
-frmViewShapeFile::frmViewShapeFile(ShapeLayer layer) : layer_(std::move(layer)) {
+frmViewShapeFile::frmViewShapeFile() {
     setObjectName(QStringLiteral("frmViewShapeFile"));
     setWindowTitle(QStringLiteral("Map View"));
     tbrTools = new QToolBar(this);
     tbrTools->setObjectName(QStringLiteral("tbrTools"));
-    mapMain = new MapCanvas(layer_, this);
+    mapMain = new MapCanvas(this);
     mapMain->setObjectName(QStringLiteral("mapMain"));
     auto* modes = new QActionGroup(this);
     modes->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
@@ -207,7 +252,7 @@ frmViewShapeFile::frmViewShapeFile(ShapeLayer layer) : layer_(std::move(layer)) 
         if (identify_ == nullptr) {
             identify_ = new frmIdentify;
         }
-        identify_->ShowRecord(layer_, record);
+        identify_->ShowRecord(*mapMain->Layer(), record);
         identify_->show();
     });
     auto* layout = new QVBoxLayout(this);
@@ -216,7 +261,6 @@ frmViewShapeFile::frmViewShapeFile(ShapeLayer layer) : layer_(std::move(layer)) 
     layout->addWidget(tbrTools);
     layout->addWidget(mapMain, 1);
     resize(640, 480);
-    setWindowTitle(QString::fromStdString(layer_.name));
 }
 
 frmViewShapeFile::~frmViewShapeFile() {
