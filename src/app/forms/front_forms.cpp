@@ -1,6 +1,7 @@
 #include "app/forms/front_forms.h"
 
 #include "app/forms/all_forms.h"
+#include "app/forms/home_range_sketch.h"
 #include "input/forms/frm_load_text_file.h"
 #include "kernel/forms/frm_kernel_options.h"
 #include "output/comparison.h"
@@ -94,6 +95,8 @@ FrmHomeRangeOptions::FrmHomeRangeOptions(Wizard& wizard)
         options->addWidget(option);
     }
     auto* image1 = Label("Image1", {});
+    image1->setPixmap(HomeRangeSketch(QSize(220, 130), devicePixelRatioF()));
+    image1->setAlignment(Qt::AlignCenter);
     auto* previous =
         Button("Command1", QStringLiteral("<< Previous"), [this] { Command1_Click(); });
     auto* next = Button("CmdNext", QStringLiteral("Next >>"), [this] { CmdNext_Click(); });
