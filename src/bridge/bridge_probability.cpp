@@ -2,6 +2,7 @@
 
 #include "state/constants.h"
 #include "state/exp_batch.h"
+#include "state/loaded_locations.h"
 #include "state/number_text.h"
 
 #include <omp.h>
@@ -87,6 +88,9 @@ std::int64_t CountSteps(double start, double stop, double step, std::int64_t lim
 StatusOr<BridgeSet> PrepareBridges(const Matrix& fixes, std::int32_t n, double sigma_m2,
                                    double max_time) {
     StatusOr<BridgeSet> result;
+    if (result.status = CheckCount(fixes, n, "time-stamped locations"); !result.Ok()) {
+        return result;
+    }
     if (n < 2) {
         result.status = Status::Failure("At least 2 time-stamped locations are needed for a "
                                         "Brownian bridge.");
@@ -124,8 +128,8 @@ StatusOr<BridgeSet> PrepareBridges(const Matrix& fixes, std::int32_t n, double s
                 result.status = Status::Failure(
                     "The bridge between locations " + std::to_string(a + 1) + " and " +
                     std::to_string(a + 2) +
-                    " has no spread: location errors must be greater than 0 and the Brownian "
-                    "bridge variance must be a positive number.");
+                    " has no spread: location errors must be greater than 0, and a negative "
+                    "Brownian bridge variance must not outweigh them.");
                 return result;
             }
             const auto k = static_cast<std::size_t>(b.steps++);
@@ -354,6 +358,9 @@ Status CalcBBGrid(State& state, const BridgeGridSpec& spec, const RunControl& co
 
 Status CalcBBAtUserPts(State& state, const RunControl& control, bool prune) {
     const std::int32_t m = state.NumUserPts;
+    if (Status held = CheckCount(state.UserPts, m, "user-specified points"); !held.Ok()) {
+        return held;
+    }
     if (m < 2) {
         return Status::Failure("At least 2 user-specified points are needed: the distance "
                                "between the first two sets the cell size.");

@@ -2,6 +2,7 @@
 
 #include "kernel/minimiser.h"
 #include "state/constants.h"
+#include "state/loaded_locations.h"
 #include "state/number_text.h"
 
 #include <cmath>
@@ -67,6 +68,9 @@ double StartingBBVariance(const Matrix& fixes, std::int32_t n) {
 }
 
 Status CheckBridgeFixes(const Matrix& fixes, std::int32_t n) {
+    if (Status held = CheckCount(fixes, n, "time-stamped locations"); !held.Ok()) {
+        return held;
+    }
     if (n < 4) {
         return Status::Failure("At least 4 time-stamped locations are needed to estimate the "
                                "Brownian bridge variance; " +
@@ -108,8 +112,9 @@ Status EstimateBBVariance(State& state, Notifier& notifier, const RunControl& co
         status = GoldenSection(search, kBBSearch, neg_log_l, control);
     }
     if (zero_densities > 0 && !status.cancelled) {
-        notifier.Inform(std::string(kZeroDensityMessage) + "\n(This happened " +
-                        std::to_string(zero_densities) + " times during the estimate.)");
+        control.Say("A density of 0 was set to 1*10^-250 " + std::to_string(zero_densities) +
+                    (zero_densities == 1 ? " time" : " times") + " during the estimate.");
+        notifier.Inform(kZeroDensityMessage);
     }
     if (!status.Ok()) {
         return status;

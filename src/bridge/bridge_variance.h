@@ -39,7 +39,8 @@ inline constexpr std::string_view kZeroDensityMessage =
 // Estimates BBVariance by maximum likelihood from BBSortedLocs and NumLocs: the search
 // starts from (0.3 S, 0.5 S), brackets and narrows with tolerance 0.0001 (left in
 // GoldenTol) and takes GoldenXMin. Zero densities met during the search are reported once at
-// the end, with their count. On failure or cancel the record is unchanged.
+// the end: the notice keeps its own words, and their count goes to the step line
+// (`control.Say`). On failure or cancel the record is unchanged.
 [[nodiscard]] Status EstimateBBVariance(State& state, Notifier& notifier,
                                         const RunControl& control = {});
 

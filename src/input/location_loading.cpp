@@ -28,6 +28,7 @@ void TakeIndependent(State& state, const LocationText& text, bool weighted) {
         }
     }
     state.NumLocs = n;
+    state.LoadedLocations = LocationSet::Independent;
     state.LocLikBVN.clear();
     state.LocLik2BVN.clear();
     state.LocLik2CN.clear();
@@ -43,6 +44,7 @@ void TakeBridge(State& state, const LocationText& text) {
         }
     }
     state.NumLocs = n;
+    state.LoadedLocations = LocationSet::Bridge;
     state.BBSortedLocs = SortBBLocsByTime(state.BBLocArray, n);
 }
 

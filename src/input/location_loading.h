@@ -40,11 +40,13 @@ struct LoadOutcome {
 // is rejected, the record keeps exactly what it held before.
 //
 // Independent locations: LocXY (rows 0..n, columns 0..2) and LocWeights (rows 0..n, the third
-// column when BiasCorrected is 1, else zeros), NumLocs, LocFileName and InFileRoot. The
+// column when BiasCorrected is 1, else zeros), NumLocs, LoadedLocations (Independent),
+// LocFileName and InFileRoot. The
 // per-location log-likelihood arrays belong to the locations they were computed for and are
 // released.
-// Bridge locations: BBLocArray (rows 0..n, columns 0..4), NumLocs, LocFileName, InFileRoot,
-// and BBSortedLocs sorted by time.
+// Bridge locations: BBLocArray (rows 0..n, columns 0..4), NumLocs, LoadedLocations (Bridge),
+// LocFileName, InFileRoot, and BBSortedLocs sorted by time.
+// The other kind's arrays keep what they held; LoadedLocations says which kind NumLocs counts.
 // User points: UserPts (rows 0..max(m, 40000), columns 0..2), NumUserPts and
 // UserPtsFileName; NumLocs and InFileRoot keep their values.
 [[nodiscard]] LoadOutcome LoadTextFile(State& state, const std::filesystem::path& path,

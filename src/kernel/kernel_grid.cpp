@@ -3,6 +3,7 @@
 #include "kernel/kernel_sums.h"
 #include "output/output_grid.h"
 #include "state/constants.h"
+#include "state/loaded_locations.h"
 #include "state/number_text.h"
 
 #include <cmath>
@@ -20,6 +21,9 @@ StatusOr<GridLayout> PrepareGrid(const Matrix& xy, std::int32_t n, double h) {
     StatusOr<GridLayout> result;
     result.status = CheckSmoothingParameter(h);
     if (!result.Ok()) {
+        return result;
+    }
+    if (result.status = CheckCount(xy, n, "locations"); !result.Ok()) {
         return result;
     }
     if (n < 1) {

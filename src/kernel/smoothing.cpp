@@ -3,6 +3,7 @@
 #include "kernel/kernel_sums.h"
 #include "kernel/minimiser.h"
 #include "state/constants.h"
+#include "state/loaded_locations.h"
 
 #include <cmath>
 #include <string>
@@ -88,6 +89,9 @@ double CalcLSCVScore(double& h, const Matrix& xy, std::int32_t n, bool parallel)
 }
 
 Status CheckSmoothingInput(const Matrix& xy, std::int32_t n) {
+    if (Status held = CheckCount(xy, n, "locations"); !held.Ok()) {
+        return held;
+    }
     if (n < 2) {
         return Status::Failure("At least 2 locations are needed to choose a smoothing "
                                "parameter; " +

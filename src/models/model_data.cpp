@@ -1,6 +1,7 @@
 #include "models/model_data.h"
 
 #include "models/objective.h"
+#include "state/loaded_locations.h"
 
 #include <cmath>
 
@@ -43,6 +44,9 @@ Moments PopulationMoments(const Matrix& xy, std::int32_t n) {
 
 Status CheckModelData(const Matrix& xy, std::int32_t n, const DataNeeds& needs) {
     const std::string model(needs.model);
+    if (Status held = CheckCount(xy, n, "locations"); !held.Ok()) {
+        return held;
+    }
     if (n < needs.min_locations) {
         return Status::Failure("The " + model + " needs at least " +
                                std::to_string(needs.min_locations) + " locations; " +

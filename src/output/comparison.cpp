@@ -5,6 +5,7 @@
 #include "models/circle_mixture.h"
 #include "models/exp_power.h"
 #include "models/normal_mixture.h"
+#include "state/loaded_locations.h"
 #include "state/number_text.h"
 
 #include <functional>
@@ -21,6 +22,9 @@ std::string Rounded(double value) {
 Status RunComparison(State& state, const ComparisonChoice& choice, Notifier& notifier,
                      const RunControl& control, PerLocationValues values) {
     using Entry = std::function<Status(const RunControl&)>;
+    if (Status held = CheckCount(state.LocXY, state.NumLocs, "locations"); !held.Ok()) {
+        return held;
+    }
     const Matrix xy = state.LocXY; // the entries write the record; the locations stay put
     const std::int32_t n = state.NumLocs;
     const struct {

@@ -4,6 +4,7 @@
 #include "models/circle_mixture.h"
 #include "models/exp_power.h"
 #include "models/normal_mixture.h"
+#include "state/loaded_locations.h"
 
 #include <functional>
 #include <string>
@@ -30,6 +31,9 @@ Status CalcHomeRanges(State& state, Notifier& notifier, const RunControl& contro
         {state.DoExpPower, state.DoneExpPower, "exponential power model",
          [&](const RunControl& c) { return ExpPowerHomeRange(state, xy, n, notifier, c); }},
     };
+    if (Status held = CheckCount(xy, n, "locations"); !held.Ok()) {
+        return held;
+    }
     const int count = static_cast<int>(std::size(steps));
     std::string errors;
     for (int k = 0; k < count; ++k) {

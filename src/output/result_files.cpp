@@ -153,7 +153,9 @@ bool WriteLikelihoodText(std::ostream& out, const State& state, std::string_view
         text.append(head).append(sep);
     }
     text.append("2-modeBVN").append(kLineEnd);
-    for (std::int32_t i = 0; i < state.NumLocs; ++i) {
+    // The independent locations' own count: NumLocs may count Brownian bridge fixes by now.
+    const std::int32_t n = std::max(state.LocXY.Rows() - 1, 0);
+    for (std::int32_t i = 0; i < n; ++i) {
         AppendNumber(text, state.LocXY(i, 0));
         text.append(sep);
         AppendNumber(text, state.LocXY(i, 1));
@@ -236,8 +238,9 @@ SaveReport SaveResults(State& state, const std::filesystem::path& folder, std::s
         if (waiting.file == ResultFile::BrownianBridge) {
             report.brownian_bridge = true;
         }
-        // Never read past the array, whatever the count says.
-        const std::int32_t rows = std::min(state.NumGridPts, waiting.grid.Rows());
+        // Each grid holds its points and one spare row. NumGridPts counts only the grid computed
+        // last, so a grid still waiting from an earlier run is written with its own count.
+        const std::int32_t rows = std::max(waiting.grid.Rows() - 1, 0);
         const auto path = ResultFilePath(folder, root, waiting.file, weighted, type);
         WriteOutcome outcome;
         switch (type) {

@@ -55,10 +55,10 @@ enum class ResultFile {
 bool WriteGridText(std::ostream& out, Matrix& grid, std::int32_t rows, std::string_view sep);
 
 // The likelihood file text: the line "X" S "Y" S "ExpPower" S "BVN" S "2-modeCN" S
-// "2-modeBVN", then for each location i = 0..NumLocs-1 its x and y from LocXY and entry i of
-// LocLikExpPower, LocLikBVN, LocLik2CN and LocLik2BVN, written unrounded. A model whose array
-// holds no value for the location (it was not fitted to these locations) shows "NA".
-// Returns false when the stream failed.
+// "2-modeBVN", then for each location i of LocXY (all its rows but the spare one) its x and y from
+// LocXY and entry i of LocLikExpPower, LocLikBVN, LocLik2CN and LocLik2BVN, written unrounded. A
+// model whose array holds no value for the location (it was not fitted to these locations) shows
+// "NA". Returns false when the stream failed.
 bool WriteLikelihoodText(std::ostream& out, const State& state, std::string_view sep);
 
 // Outcome of writing one file: empty `error` on success, else a message naming the file.
@@ -98,8 +98,9 @@ struct SaveReport {
 // the likelihood file when OutputLocLiks is set, then the grids of the fixed kernel, adaptive
 // kernel, 2-mode bivariate normal mixture, 2-mode circle mixture, 1-mode bivariate normal and
 // exponential power model whose Done flags are set, then the Brownian bridge output when
-// DoneBB is set. Grids have NumGridPts rows. A flag is cleared only after its file has been
-// written; a file that fails keeps its flag and its data, so it can be saved again elsewhere.
+// DoneBB is set. Each grid writes its own points (its rows but the spare one). A flag is cleared
+// only after its file has been written; a file that fails keeps its flag and its data, so it can be
+// saved again elsewhere.
 [[nodiscard]] SaveReport SaveResults(State& state, const std::filesystem::path& folder,
                                      std::string_view root, FileType type);
 

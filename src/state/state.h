@@ -12,6 +12,15 @@ namespace ranvik {
 // Flags that the estimators test for the value 1 (set) or 0 (cleared).
 using IntFlag = std::int16_t;
 
+// Which locations NumLocs counts. Independent locations and Brownian bridge fixes share the
+// count, so the count says whose it is: a form of one kind of analysis never reads the other
+// kind's count as its own.
+enum class LocationSet : std::uint8_t {
+    None,        // nothing loaded yet
+    Independent, // LocXY and LocWeights (rows 0..NumLocs)
+    Bridge,      // BBLocArray and BBSortedLocs (rows 0..NumLocs)
+};
+
 // Bracketing triple and golden-section result of the one-dimensional minimiser. The smoothing
 // parameter searches and the Brownian bridge variance search share it; each search
 // re-initialises it, and the last triple and minimum stay readable afterwards.
@@ -74,15 +83,16 @@ struct State {
     std::string DataMode;      // "", "location" or "Road"
 
     // File names.
-    std::string LocFileName;     // full path of the loaded locations file
-    std::string UserPtsFileName; // full path of the user-specified points file
-    std::string InFileRoot;      // file title less its last four characters
-    std::string ProjectionWkt;   // coordinate system of the locations when known (shapefiles)
+    std::string LocFileName;         // full path of the loaded locations file
+    std::string UserPtsFileName;     // full path of the user-specified points file
+    std::string InFileRoot;          // file title less its last four characters
+    std::string ProjectionWkt;       // coordinate system of the locations when known (shapefiles)
     bool ProjectionInMetres = false; // that coordinate system is projected in metres
 
     // Independent locations.
     std::int32_t NumLocs = 0;
-    Matrix LocXY;                   // rows 0..n, columns 0..2 (x, y, unused)
+    LocationSet LoadedLocations = LocationSet::None; // whose locations NumLocs counts
+    Matrix LocXY;                                    // rows 0..n, columns 0..2 (x, y, unused)
     std::vector<double> LocWeights; // rows 0..n: probability of obtaining each location
     double SumWeights = 0.0;
 

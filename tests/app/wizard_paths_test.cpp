@@ -372,9 +372,6 @@ private Q_SLOTS:
         choice.ChkFixedKernel->setChecked(true);
         choice.CmdNext_Click();
         FrmKernelOptions* kernel = wizard->kernel_options.Get();
-        kernel->CmdNext_Click();
-        QCOMPARE(dialogs.messages.last(),
-                 QStringLiteral("Tick one way of choosing the smoothing parameter."));
         kernel->ChkUserH->setChecked(true);
         for (const char* bad : {"", "ten", "0", "-3"}) {
             kernel->TxtHUser->setText(QString::fromLatin1(bad));
@@ -400,13 +397,107 @@ private Q_SLOTS:
         QVERIFY(state.DoneFixedKernel);
     }
 
+    // A track loaded, then back to independent locations without loading any: NumLocs counts
+    // the track's fixes, which no estimator of independent locations may take as its own.
+    void aTracksCountIsNeverTakenForIndependentLocations() {
+        FrmBBAnalysis& analysis = ToBridgeAnalysis();
+        QCOMPARE(state.NumLocs, 300);
+        analysis.Command3_Click();                  // back to the loader
+        wizard->load_text.Get()->Command3_Click();  // input type
+        wizard->input_data.Get()->Command1_Click(); // data type
+        FrmDataTypeOptions* data_type = wizard->data_type.Get();
+        data_type->OptIndData->setChecked(true);
+        data_type->CmdNext_Click();
+        wizard->home_range.Get()->CmdNext_Click();
+        wizard->input_data.Get()->CmdNext_Click(); // text file, as chosen before
+        wizard->load_text.Get()->CmdNext_Click();  // nothing loaded
+        FrmCompareHROption* choice = wizard->compare.Get();
+        const State before = state;
+        for (QCheckBox* box : {choice->ChkExpPower, choice->ChkBVN, choice->ChkFixedKernel}) {
+            box->setChecked(true);
+            for (QRadioButton* mode : {choice->OptEstimateHRs, choice->OptCompareHRModels}) {
+                mode->setChecked(true);
+                choice->CmdNext_Click();
+                QVERIFY(dialogs.messages.last().startsWith(
+                    QStringLiteral("No locations are loaded for a home range analysis.")));
+                QVERIFY(choice->isVisible());
+                QVERIFY(state == before);
+            }
+            box->setChecked(false);
+        }
+    }
+
+    // Independent locations loaded, then the Brownian bridge path without a track: every
+    // button that starts work says what to load.
+    void independentLocationsAreNeverTakenForATrack() {
+        FrmCompareHROption& choice =
+            LoadAndGoOn(ToTextLoader(false), QStringLiteral("deer_independent.txt"));
+        choice.Command3_Click();
+        wizard->load_text.Get()->Command3_Click();
+        wizard->input_data.Get()->Command1_Click();
+        wizard->home_range.Get()->Command1_Click();
+        FrmDataTypeOptions* data_type = wizard->data_type.Get();
+        data_type->OptBBData->setChecked(true);
+        data_type->CmdNext_Click();
+        wizard->input_data.Get()->CmdNext_Click();
+        wizard->load_text.Get()->CmdNext_Click();
+        FrmBBAnalysis* analysis = wizard->bb_analysis.Get();
+        const State before = state;
+        const QString missing = QStringLiteral("No time-stamped locations are loaded");
+        analysis->CmdEstimateVar_Click();
+        QVERIFY(dialogs.messages.last().startsWith(missing));
+        analysis->TxtBBVar->setText(QStringLiteral("2500"));
+        analysis->TxtTotalTimeTooLong->setText(QStringLiteral("400"));
+        analysis->CmdNext_Click();
+        FrmBBGridExtent* extent = wizard->grid_extent.Get();
+        QCOMPARE(extent->TxtMinX->text(), QStringLiteral("557000")); // no automatic extent
+        extent->CmdCalcGridExtent_Click();
+        QVERIFY(dialogs.messages.last().startsWith(missing));
+        extent->CmdCalcBB_Click();
+        QVERIFY(dialogs.messages.last().startsWith(missing));
+        QVERIFY(extent->isVisible());
+        state.BBVariance = before.BBVariance; // read from the box by Next, as it should be
+        state.BBMaxTime = before.BBMaxTime;
+        QVERIFY(state == before);
+    }
+
+    // With no way of choosing h ticked, Next computes no kernel, keeps both kernel requests,
+    // runs the other ticked estimators and goes on without a message.
+    void kernelOptionsWithNoWayOfChoosingHRunTheOtherEstimators() {
+        FrmCompareHROption& choice =
+            LoadAndGoOn(ToTextLoader(false), QStringLiteral("deer_independent.txt"));
+        choice.ChkFixedKernel->setChecked(true);
+        choice.ChkAdKernel->setChecked(true);
+        choice.ChkBVN->setChecked(true);
+        choice.CmdNext_Click();
+        const qsizetype messages = dialogs.messages.size();
+        wizard->kernel_options.Get()->CmdNext_Click();
+        QCOMPARE(dialogs.messages.size(), messages);
+        QCOMPARE(state.DoFixedKernel, IntFlag{1});
+        QCOMPARE(state.DoAdKernel, IntFlag{1});
+        QVERIFY(!state.DoneFixedKernel && !state.DoneAdKernel);
+        QVERIFY(state.DoneBVN);
+        QCOMPARE(state.DoBVN, IntFlag{0});
+        QVERIFY(wizard->save_as.Get() != nullptr && wizard->save_as.Get()->isVisible());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(wizard->kernel_options.Get() == nullptr);
+    }
+
+    // The two empty boxes are the checks; a variance of 0 with positive location errors is a
+    // valid input and computes, and the estimate is always taken.
     void bridgeChecksKeepTheUserOnTheForm() {
         FrmBBAnalysis& analysis = ToBridgeAnalysis();
-        analysis.TxtBBVar->setText(QStringLiteral("-4"));
         analysis.TxtTotalTimeTooLong->setText(QStringLiteral("400"));
+        analysis.TxtBBVar->setText(QStringLiteral("ten"));
         analysis.CmdNext_Click();
-        QVERIFY(dialogs.messages.last().contains(QStringLiteral("greater than 0")));
+        QVERIFY(dialogs.messages.last().contains(QStringLiteral("must be a number")));
+        QVERIFY(analysis.isVisible());
         analysis.TxtBBVar->setText(QStringLiteral("2500"));
+        analysis.TxtTotalTimeTooLong->setText(QStringLiteral("-1"));
+        analysis.CmdNext_Click();
+        QVERIFY(dialogs.messages.last().contains(QStringLiteral("maximum time limit")));
+        QVERIFY(analysis.isVisible());
+        analysis.TxtTotalTimeTooLong->setText(QStringLiteral("400"));
         analysis.CmdNext_Click();
         FrmBBGridExtent* extent = wizard->grid_extent.Get();
         extent->TxtGridResolution->setText(QStringLiteral("thirty"));
@@ -420,6 +511,29 @@ private Q_SLOTS:
         extent->Command3_Click();
         QVERIFY(analysis.isVisible());
         QCOMPARE(analysis.TxtBBVar->text(), QStringLiteral("2500"));
+
+        analysis.TxtBBVar->setText(QStringLiteral("0"));
+        analysis.CmdNext_Click();
+        QCOMPARE(state.BBVariance, 0.0);
+        extent = wizard->grid_extent.Get();
+        QVERIFY(extent != nullptr && extent->isVisible());
+        extent->TxtGridResolution->setText(QStringLiteral("100"));
+        extent->CmdCalcBB_Click();
+        QVERIFY(state.DoneBB);
+        QVERIFY(wizard->save_as.Get()->isVisible());
+    }
+
+    void theEstimatedVarianceIsAlwaysTakenByNext() {
+        FrmBBAnalysis& analysis = ToBridgeAnalysis();
+        analysis.CmdEstimateVar_Click();
+        const QString estimate = analysis.TxtBBVar->text();
+        QVERIFY(!estimate.isEmpty());
+        analysis.TxtTotalTimeTooLong->setText(QStringLiteral("400"));
+        const qsizetype messages = dialogs.messages.size();
+        analysis.CmdNext_Click();
+        QCOMPARE(dialogs.messages.size(), messages);
+        QCOMPARE(QString::fromStdString(FormatNumber(state.BBVariance)), estimate);
+        QVERIFY(wizard->grid_extent.Get()->isVisible());
     }
 
     void messagesOfTheComputationsReachTheUser() {
@@ -444,8 +558,8 @@ private Q_SLOTS:
         wizard->load_text.Get()->CmdNext_Click();
         wizard->bb_analysis.Get()->CmdEstimateVar_Click();
         QVERIFY(!dialogs.messages.isEmpty());
-        QVERIFY(dialogs.messages.last().startsWith(
-            QStringLiteral("density at i = 0; Density will be set to 1*10^-250")));
+        QCOMPARE(dialogs.messages.last(),
+                 QStringLiteral("density at i = 0; Density will be set to 1*10^-250"));
     }
 
     void pointShapefileToAFixedKernelFile() {

@@ -182,9 +182,9 @@ TEST_F(SaveResultsTest, OverwritesAnEarlierFile) {
     EXPECT_EQ(dir.Read("RBVN.txt"), dir.Read("RFixedKernel.txt"));
 }
 
-TEST_F(SaveResultsTest, BrownianBridgeWritesNumGridPtsRowsOfItsOutput) {
+TEST_F(SaveResultsTest, BrownianBridgeWritesItsPointsButNotTheSpareRow) {
     state = State{};
-    state.BBOutput.Resize(1001, 4); // room for more points than were computed
+    state.BBOutput.Resize(3, 4);
     state.BBOutput(0, 0) = 557000;
     state.BBOutput(1, 0) = 557030;
     state.NumGridPts = 2;
@@ -194,6 +194,20 @@ TEST_F(SaveResultsTest, BrownianBridgeWritesNumGridPtsRowsOfItsOutput) {
     EXPECT_TRUE(report.brownian_bridge);
     EXPECT_FALSE(state.DoneBB);
     EXPECT_EQ(dir.Read("elkBrownianBridge.txt"), "X,Y,Probability\r\n557000,0,0\r\n557030,0,0\r\n");
+}
+
+// A kernel grid left waiting (its sister kernel failed) while a smaller Brownian bridge grid is
+// computed: NumGridPts then counts the bridge grid, and the kernel file must still be whole.
+TEST_F(SaveResultsTest, AGridWaitingFromAnEarlierRunKeepsItsOwnCount) {
+    state.GridFixedKernel.Resize(40001, 4);
+    state.BBOutput.Resize(3, 4);
+    state.DoneBB = true;
+    state.NumGridPts = 2;
+    ASSERT_TRUE(SaveResults(state, dir.path(), "R", FileType::CommaDelimited).Ok());
+    const std::string kernel = dir.Read("RFixedKernel.txt");
+    EXPECT_EQ(std::count(kernel.begin(), kernel.end(), '\n'), 40001);
+    const std::string bridge = dir.Read("RBrownianBridge.txt");
+    EXPECT_EQ(std::count(bridge.begin(), bridge.end(), '\n'), 3);
 }
 
 TEST_F(SaveResultsTest, AnUnwritableFolderKeepsEveryResultForAnotherTry) {

@@ -79,6 +79,14 @@ void WizardForm::Message(const QString& text, const QString& title) {
     wizard_.dialogs().Message(this, text, title);
 }
 
+bool WizardForm::HasLocations(LocationSet wanted) {
+    const std::string missing = MissingLocations(wizard_.state(), wanted);
+    if (!missing.empty()) {
+        Message(QString::fromStdString(missing));
+    }
+    return missing.empty();
+}
+
 void WizardForm::ShowStatus(const QString& text) {
     if (status_line_ == nullptr) {
         status_line_ = Label("LblStatus", {}, true);

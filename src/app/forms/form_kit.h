@@ -9,6 +9,7 @@
 #include <QString>
 #include <QWidget>
 
+#include "state/loaded_locations.h"
 #include "state/notifier.h"
 #include "state/run_control.h"
 #include "state/status.h"
@@ -54,6 +55,10 @@ protected:
 
     // Shows `text` in a message box with an OK button.
     void Message(const QString& text, const QString& title = {});
+
+    // True when locations of kind `wanted` are loaded for work to start on; otherwise tells
+    // the user what to load.
+    bool HasLocations(LocationSet wanted);
 
     // Shows `text` in a line at the foot of the form (empty hides it).
     void ShowStatus(const QString& text);

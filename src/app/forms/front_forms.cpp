@@ -284,8 +284,7 @@ void FrmCompareHROption::CmdNext_Click() {
         Message(QStringLiteral("Tick at least one model."));
         return;
     }
-    if (wizard_.state().NumLocs < 1) {
-        Message(QStringLiteral("No locations are loaded. Go back and load a locations file."));
+    if (!HasLocations(LocationSet::Independent)) {
         return;
     }
     if (OptEstimateHRs->isChecked()) {

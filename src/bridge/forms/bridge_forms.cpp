@@ -3,6 +3,7 @@
 #include "app/forms/all_forms.h"
 #include "bridge/bridge_probability.h"
 #include "bridge/bridge_variance.h"
+#include "state/loaded_locations.h"
 #include "state/number_text.h"
 
 #include <QApplication>
@@ -93,6 +94,9 @@ FrmBBAnalysis::FrmBBAnalysis(Wizard& wizard) : WizardForm(wizard, "FrmBBAnalysis
 }
 
 void FrmBBAnalysis::CmdEstimateVar_Click() {
+    if (!HasLocations(LocationSet::Bridge)) {
+        return;
+    }
     State& state = wizard_.state();
     const Status status = RunLong(QStringLiteral("Estimating the Brownian bridge variance"),
                                   [&state](const RunControl& control, Notifier& notifier) {
@@ -114,10 +118,11 @@ bool FrmBBAnalysis::ReadBoxes() {
         Message(kNeedVariance);
         return false;
     }
+    // Any number is taken, 0 included: with positive location errors every bridge still has
+    // a spread, and the computation itself says so when a bridge has none.
     const auto variance = ParseNumber(TxtBBVar->text().toStdString());
-    if (!variance || *variance <= 0) {
-        Message(QStringLiteral("The Brownian bridge variance parameter must be a number greater "
-                               "than 0."));
+    if (!variance) {
+        Message(QStringLiteral("The Brownian bridge variance parameter must be a number."));
         return false;
     }
     state.BBVariance = *variance;
@@ -126,8 +131,8 @@ bool FrmBBAnalysis::ReadBoxes() {
         return false;
     }
     const auto max_time = ParseNumber(TxtTotalTimeTooLong->text().toStdString());
-    if (!max_time || *max_time <= 0) {
-        Message(QStringLiteral("The maximum time limit must be a number greater than 0."));
+    if (!max_time || *max_time < 0) {
+        Message(QStringLiteral("The maximum time limit must be a number of 0 or more."));
         return false;
     }
     state.BBMaxTime = *max_time;
@@ -171,7 +176,7 @@ void FrmBBAnalysis::CmdNext_Click() {
 }
 
 void FrmBBAnalysis::CalcBBAtUserPts() {
-    if (!ReadBoxes()) {
+    if (!ReadBoxes() || !HasLocations(LocationSet::Bridge)) {
         return;
     }
     State& state = wizard_.state();
@@ -187,6 +192,7 @@ void FrmBBAnalysis::CalcBBAtUserPts() {
         Message(QString::fromStdString(status.error));
         return;
     }
+    hide(); // saving brings this form back
     wizard_.save_as.Show(wizard_);
 }
 
@@ -241,17 +247,16 @@ FrmBBGridExtent::FrmBBGridExtent(Wizard& wizard) : WizardForm(wizard, "FrmBBGrid
     layout->addLayout(ButtonRow({previous, next}));
     setFixedWidth(400);
     // The grid starts over the loaded locations rather than a fixed study area.
-    if (wizard_.state().NumLocs > 0) {
+    if (MissingLocations(wizard_.state(), LocationSet::Bridge).empty()) {
         CmdCalcGridExtent_Click();
     }
 }
 
 void FrmBBGridExtent::CmdCalcGridExtent_Click() {
-    const State& state = wizard_.state();
-    if (state.NumLocs < 1 || state.BBSortedLocs.Rows() < state.NumLocs) {
-        Message(QStringLiteral("No time-stamped locations are loaded."));
+    if (!HasLocations(LocationSet::Bridge)) {
         return;
     }
+    const State& state = wizard_.state();
     const BridgeGridSpec spec = AutoBridgeGridExtent(state.BBSortedLocs, state.NumLocs);
     TxtMinX->setText(Shown(spec.min_x));
     TxtMaxX->setText(Shown(spec.max_x));
@@ -260,6 +265,9 @@ void FrmBBGridExtent::CmdCalcGridExtent_Click() {
 }
 
 void FrmBBGridExtent::CmdCalcBB_Click() {
+    if (!HasLocations(LocationSet::Bridge)) {
+        return;
+    }
     const auto spec = ParseBridgeGridSpec(
         TxtMinX->text().toStdString(), TxtMaxX->text().toStdString(), TxtMinY->text().toStdString(),
         TxtMaxY->text().toStdString(), TxtGridResolution->text().toStdString());

@@ -138,6 +138,9 @@ void FrmCVhLSCVhGraph::CmdRefresh_Click() {
     }
     constexpr int kCount = 100;
     const State& state = wizard_.state();
+    if (!HasLocations(LocationSet::Independent)) {
+        return;
+    }
     StatusOr<CriterionCurves> curves;
     const double from = *low;
     const double to = *high;

@@ -77,7 +77,9 @@ void FrmKernelOptions::FormLoad() {
     const Matrix& xy = state.LocXY;
     const std::int32_t n = state.NumLocs;
     const bool weighted = state.BiasCorrected == 1;
-    if (const Status input = CheckSmoothingInput(xy, n); !input.Ok()) {
+    if (!HasLocations(LocationSet::Independent)) {
+        // Nothing to compute on; the boxes stay empty.
+    } else if (const Status input = CheckSmoothingInput(xy, n); !input.Ok()) {
         Message(QString::fromStdString(input.error));
     } else {
         double h_ref = 0.0;
@@ -127,15 +129,16 @@ void FrmKernelOptions::FormLoad() {
     }
 }
 
-void FrmKernelOptions::CmdNext_Click() {
-    State& state = wizard_.state();
+std::optional<StatusOr<double>> FrmKernelOptions::ChosenH() const {
     // The options in their fixed order; the first ticked one gives h.
-    StatusOr<double> h;
     if (ChkCVh->isChecked()) {
-        h = SmoothingParameterFromText(TxtCVh->text().toStdString(), "CVh");
-    } else if (ChkLSCVh->isChecked()) {
-        h = SmoothingParameterFromText(TxtLSCVh->text().toStdString(), "LSCVh");
-    } else if (ChkHRef->isChecked()) {
+        return SmoothingParameterFromText(TxtCVh->text().toStdString(), "CVh");
+    }
+    if (ChkLSCVh->isChecked()) {
+        return SmoothingParameterFromText(TxtLSCVh->text().toStdString(), "LSCVh");
+    }
+    if (ChkHRef->isChecked()) {
+        StatusOr<double> h;
         const auto href = ParseNumber(Txthref->text().toStdString());
         const auto pct = ParseNumber(TxtPercentHref->text().toStdString());
         if (!href || !pct) {
@@ -145,32 +148,42 @@ void FrmKernelOptions::CmdNext_Click() {
             h.value = *href * *pct * 0.01;
             h.status = CheckSmoothingParameter(h.value);
         }
-    } else if (ChkUserH->isChecked()) {
-        h = SmoothingParameterFromText(TxtHUser->text().toStdString(), "User specified value");
-    } else {
-        Message(QStringLiteral("Tick one way of choosing the smoothing parameter."));
+        return h;
+    }
+    if (ChkUserH->isChecked()) {
+        return SmoothingParameterFromText(TxtHUser->text().toStdString(), "User specified value");
+    }
+    return std::nullopt;
+}
+
+void FrmKernelOptions::CmdNext_Click() {
+    State& state = wizard_.state();
+    if (!HasLocations(LocationSet::Independent)) {
         return;
     }
-    if (!h.Ok()) {
-        Message(QString::fromStdString(h.status.error));
+    // With no way of choosing h ticked no kernel is computed: both requests stay for a later
+    // visit, and the other ticked estimators still run.
+    const std::optional<StatusOr<double>> h = ChosenH();
+    if (h && !h->Ok()) {
+        Message(QString::fromStdString(h->status.error));
         return;
     }
-    const double kernel_h = h.value;
+    const std::optional<double> kernel_h = h ? std::optional<double>(h->value) : std::nullopt;
     const Status status =
         RunLong(QStringLiteral("Computing the home ranges"),
                 [&state, kernel_h](const RunControl& control, Notifier& notifier) {
                     const RunControl kernels = control.Part(0, 2);
-                    if (state.DoFixedKernel == 1) {
+                    if (kernel_h && state.DoFixedKernel == 1) {
                         const Status fixed =
-                            CalcFixedKernel(state, state.LocXY, state.NumLocs, kernel_h, kernels);
+                            CalcFixedKernel(state, state.LocXY, state.NumLocs, *kernel_h, kernels);
                         if (!fixed.Ok()) {
                             return fixed;
                         }
                         state.DoFixedKernel = 0;
                     }
-                    if (state.DoAdKernel == 1) {
+                    if (kernel_h && state.DoAdKernel == 1) {
                         const Status adaptive =
-                            CalcAdKernel(state, state.LocXY, state.NumLocs, kernel_h, kernels);
+                            CalcAdKernel(state, state.LocXY, state.NumLocs, *kernel_h, kernels);
                         if (!adaptive.Ok()) {
                             return adaptive;
                         }
@@ -183,7 +196,7 @@ void FrmKernelOptions::CmdNext_Click() {
     }
     if (!status.Ok()) {
         Message(QString::fromStdString(status.error));
-        if (state.DoFixedKernel == 1 || state.DoAdKernel == 1) {
+        if (kernel_h && (state.DoFixedKernel == 1 || state.DoAdKernel == 1)) {
             return; // the kernel could not be computed: choose another h
         }
     }

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "app/forms/form_kit.h"
+#include "state/status.h"
+
+#include <optional>
 
 namespace ranvik {
 
@@ -29,6 +32,9 @@ public:
 
 private:
     void FormLoad();
+    // h from the first ticked option (CVh, LSCVh, percent of h_ref, user value), or nothing
+    // when no option is ticked.
+    [[nodiscard]] std::optional<StatusOr<double>> ChosenH() const;
 };
 
 } // namespace ranvik
