@@ -22,6 +22,10 @@ FUZZ_SECONDS ?= 60
 FUZZ_RUNS    ?=
 FUZZ_TARGETS := text_independent text_weighted text_bridge text_user_points shapefile
 FUZZ_LIMIT    = $(if $(FUZZ_RUNS),-runs=$(FUZZ_RUNS),-max_total_time=$(FUZZ_SECONDS))
+# The navigation fuzzer walks the wizard's forms in the sanitizer build for FUZZ_SECONDS, from a
+# new first seed each run (a broken walk prints its seed and steps).
+NAV_FIRST_SEED ?= $(shell date +%s)
+NAV_STEPS      ?= 1000
 
 .PHONY: all deps fuzz-deps install-missing configure build run test bench sanitize fuzz format clean
 
@@ -83,6 +87,12 @@ fuzz: fuzz-deps
 	  status=$${PIPESTATUS[0]}; \
 	  if [ $$status -ne 0 ]; then echo "fuzz_$$t found a fault: see build-fuzz/findings/$$t"; exit 1; fi; \
 	done
+	@if [ ! -f build-sanitize/build.ninja ]; then cmake --preset sanitize; fi
+	cmake --build build-sanitize -j $(JOBS) --target navigation_fuzz
+	@echo "== navigation_fuzz"
+	cd build-sanitize && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
+	  ./tests/navigation_fuzz --first-seed $(NAV_FIRST_SEED) --seeds 1000000 \
+	  --steps $(NAV_STEPS) --seconds $(FUZZ_SECONDS)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -77,7 +77,8 @@ std::string CountDisagreement(const State& state) {
         }
         break;
     }
-    if (state.NumUserPts < 0 || state.UserPts.Rows() < state.NumUserPts + 1) {
+    if (state.NumUserPts < 0 ||
+        (state.NumUserPts > 0 && state.UserPts.Rows() <= state.NumUserPts)) {
         return "NumUserPts " + std::to_string(state.NumUserPts) + " exceeds UserPts (" +
                std::to_string(state.UserPts.Rows()) + " rows)";
     }
