@@ -35,6 +35,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <cpl_error.h>
+
 #include <algorithm>
 #include <chrono>
 #include <csignal>
@@ -67,6 +69,15 @@ void PrintWalk(FILE* out) {
     std::fprintf(out, "replay: navigation_fuzz --first-seed %llu --seeds 1 --steps %d\n", g_seed,
                  g_step);
     std::fflush(out);
+}
+
+// Keeps the walk's output to what matters: Qt's offscreen platform warns about window hints,
+// and GDAL reports each refused write (the program shows those as messages already).
+void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtWarningMsg || type == QtDebugMsg || type == QtInfoMsg) {
+        return;
+    }
+    std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
 }
 
 extern "C" void OnFatalSignal(int signal) {
@@ -488,6 +499,8 @@ int main(int argc, char* argv[]) {
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    qInstallMessageHandler(ranvik::QuietMessages);
+    CPLSetErrorHandler(CPLQuietErrorHandler);
     std::signal(SIGSEGV, ranvik::OnFatalSignal);
     std::signal(SIGABRT, ranvik::OnFatalSignal);
     std::signal(SIGFPE, ranvik::OnFatalSignal);
