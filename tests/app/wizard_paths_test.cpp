@@ -742,6 +742,15 @@ private Q_SLOTS:
         QVERIFY(folder.mkpath(QStringLiteral(".")));
         QVERIFY(picture->grab().save(folder.filePath(QStringLiteral("FrmHomeRangePicture.png"))));
 
+        // NumGridPts counting a smaller grid computed since (a Brownian bridge's) changes
+        // neither the picture nor the files: each grid keeps its own count.
+        picture->CmboResult->setCurrentIndex(0);
+        const QString total = picture->LabelTotal->text();
+        state.NumGridPts = 6;
+        picture->CmboResult->setCurrentIndex(1);
+        picture->CmboResult->setCurrentIndex(0);
+        QCOMPARE(picture->LabelTotal->text(), total);
+
         // Saving afterwards writes the same text files as ever.
         SaveTo(dir, QStringLiteral("R"), 0);
         QCOMPARE(LineCount(dir.path() / "RFixedKernel.txt"), std::size_t{40001});

@@ -239,7 +239,9 @@ void FrmHomeRangePicture::Refresh() {
         return;
     }
     const Waiting& w = results[static_cast<std::size_t>(index)];
-    const std::int32_t count = std::min(state.NumGridPts, w.grid->Rows());
+    // A grid and its locations each carry their own count (their rows but the spare one):
+    // NumGridPts and NumLocs count only the grid and the locations loaded or computed last.
+    const std::int32_t count = std::max(w.grid->Rows() - 1, 0);
     const auto lattice = LatticeOf(*w.grid, count);
     if (!lattice.Ok()) {
         LabelTotal->setText(QString::fromStdString(lattice.status.error));
@@ -256,7 +258,8 @@ void FrmHomeRangePicture::Refresh() {
         }
         levels.push_back(*percent / 100);
     }
-    PicUD->SetContent(*w.grid, lattice.value, volume, *w.locations, state.NumLocs, levels);
+    PicUD->SetContent(*w.grid, lattice.value, volume, *w.locations,
+                      std::max(w.locations->Rows() - 1, 0), levels);
     QString total = QStringLiteral("Levels are relative to the grid's total probability of ") +
                     Number(RoundHalfEven(100 * volume.total, 2)) + QStringLiteral(" %.");
     if (volume.total < 0.99) {
