@@ -16,6 +16,7 @@
 #include "support/temp_dir.h"
 
 #include "input/forms/map_viewer.h"
+#include "input/location_loading.h"
 #include "input/shape_writer.h"
 #include "state/loaded_locations.h"
 
@@ -183,16 +184,25 @@ public:
         steps_.push_back("   message: " + text.left(90).toStdString());
     }
 
-    // One answer in eight cancels, five of eight pick a file that loads for some purpose.
-    QString OpenFileName(QWidget*, const QString&, const QString&) override {
+    // The file that fits the loader asking now (an index into Files::good), so that walks get
+    // past the loaders as often as users do.
+    std::function<int(bool shapefile)> fitting;
+
+    // One answer in eight cancels, three pick the file that fits, two any file that loads for
+    // some purpose, two a file that no loader takes.
+    QString OpenFileName(QWidget*, const QString& filter, const QString&) override {
         const auto kind = rng_() % 8;
         if (kind == 0) {
             steps_.push_back("   open dialog: cancelled");
             return {};
         }
-        const QStringList& from = kind <= 5 ? files_.good : files_.bad;
-        const QString path =
-            from[static_cast<qsizetype>(rng_() % static_cast<std::uint64_t>(from.size()))];
+        QString path;
+        if (kind <= 3 && fitting) {
+            path = files_.good[fitting(!filter.isEmpty()) % files_.good.size()];
+        } else {
+            const QStringList& from = kind <= 5 ? files_.good : files_.bad;
+            path = from[static_cast<qsizetype>(rng_() % static_cast<std::uint64_t>(from.size()))];
+        }
         steps_.push_back("   open dialog: " + QFileInfo(path).fileName().toStdString());
         return path;
     }
@@ -273,7 +283,24 @@ int WeightOf(const QString& button) {
 class Walk {
 public:
     Walk(unsigned long long seed, const Files& files)
-        : rng_(seed), files_(files), dialogs_(rng_, files, g_steps) {}
+        : rng_(seed), files_(files), dialogs_(rng_, files, g_steps) {
+        // Files::good holds, in order: independent, weighted, track, user points, a layer.
+        dialogs_.fitting = [this](bool shapefile) {
+            if (shapefile) {
+                return 4;
+            }
+            const bool bridge = wizard_->data_type.Load(*wizard_).OptBBData->isChecked();
+            switch (TextPurposeFor(bridge, state_.DataMode)) {
+            case TextFilePurpose::IndependentLocations:
+                return state_.BiasCorrected == 1 ? 1 : 0;
+            case TextFilePurpose::BridgeLocations:
+                return 2;
+            case TextFilePurpose::UserPoints:
+                return 3;
+            }
+            return 0;
+        };
+    }
 
     // Walks `steps` steps; false (after printing the walk) when a rule was broken.
     bool Run(int steps) {
