@@ -1,7 +1,7 @@
 #include "bridge/bridge_probability.h"
 
+#include "numerics/exp_batch.h"
 #include "state/constants.h"
-#include "state/exp_batch.h"
 #include "state/loaded_locations.h"
 #include "state/number_text.h"
 

@@ -1,6 +1,6 @@
 #include "bridge/bridge_variance.h"
 
-#include "kernel/minimiser.h"
+#include "numerics/minimiser.h"
 #include "state/constants.h"
 #include "state/loaded_locations.h"
 #include "state/number_text.h"

@@ -1,8 +1,8 @@
 #include "input/location_loading.h"
 
-#include "app/time_sort.h"
 #include "input/shape_layer.h"
 #include "input/text_locations.h"
+#include "input/time_sort.h"
 
 #include <algorithm>
 

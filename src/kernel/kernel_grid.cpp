@@ -1,7 +1,7 @@
 #include "kernel/kernel_grid.h"
 
 #include "kernel/kernel_sums.h"
-#include "output/output_grid.h"
+#include "numerics/output_grid.h"
 #include "state/constants.h"
 #include "state/loaded_locations.h"
 #include "state/number_text.h"

@@ -1,7 +1,7 @@
 #include "kernel/kernel_sums.h"
 
+#include "numerics/exp_batch.h"
 #include "state/constants.h"
-#include "state/exp_batch.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 #include "kernel/smoothing.h"
 
 #include "kernel/kernel_sums.h"
-#include "kernel/minimiser.h"
+#include "numerics/minimiser.h"
 #include "state/constants.h"
 #include "state/loaded_locations.h"
 

@@ -2,7 +2,7 @@
 
 #include "models/model_data.h"
 #include "models/objective.h"
-#include "output/output_grid.h"
+#include "numerics/output_grid.h"
 
 #include <cmath>
 

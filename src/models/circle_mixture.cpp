@@ -4,7 +4,7 @@
 #include "models/model_runs.h"
 #include "models/objective.h"
 #include "models/simplex_fit.h"
-#include "output/output_grid.h"
+#include "numerics/output_grid.h"
 #include "state/constants.h"
 
 #include <cmath>

@@ -2,7 +2,7 @@
 
 #include "models/model_data.h"
 #include "models/simplex_fit.h"
-#include "output/output_grid.h"
+#include "numerics/output_grid.h"
 
 namespace ranvik {
 namespace {

@@ -18,10 +18,15 @@ struct Status {
 };
 
 // A value together with the status of the step that computed it; `value` is meaningful only
-// when the status is Ok.
+// when the status is Ok. A function returning StatusOr<T> returns either its value or the
+// Status that stopped it.
 template <class T> struct StatusOr {
     T value{};
     Status status;
+
+    StatusOr() = default;
+    StatusOr(T v) : value(std::move(v)) {}       // NOLINT: converting, like a return value
+    StatusOr(Status s) : status(std::move(s)) {} // NOLINT: a failure or a cancel
 
     [[nodiscard]] bool Ok() const { return status.Ok(); }
 };

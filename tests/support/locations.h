@@ -1,6 +1,6 @@
 #pragma once
 
-#include "output/output_grid.h"
+#include "numerics/output_grid.h"
 #include "state/matrix.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "kernel/minimiser.h"
+#include "numerics/minimiser.h"
 
 #include "kernel/smoothing.h"
 #include "support/locations.h"

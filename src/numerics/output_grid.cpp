@@ -1,4 +1,4 @@
-#include "output/output_grid.h"
+#include "numerics/output_grid.h"
 
 #include "state/number_text.h"
 

@@ -1,4 +1,4 @@
-#include "state/exp_batch.h"
+#include "numerics/exp_batch.h"
 
 #include <bit>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "app/time_sort.h"
+#include "input/time_sort.h"
 
 #include "support/fixes.h"
 
