@@ -1,24 +1,19 @@
 #include "bridge/bridge_probability.h"
 
 #include "numerics/exp_batch.h"
+#include "numerics/parallel_for.h"
 #include "state/constants.h"
 #include "state/loaded_locations.h"
 #include "state/number_text.h"
 
-#include <omp.h>
-
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cmath>
 #include <new>
 #include <string>
 
 namespace ranvik {
 namespace {
-
-// A step's density is exactly 0 once 0.5 d^2 / var exceeds this (exp underflows).
-constexpr double kUnderflowArgument = 746.0;
 
 // Grid cells per side of a tile: the unit in which bridges are matched to cells.
 constexpr std::int64_t kTile = 16;
@@ -144,7 +139,8 @@ StatusOr<BridgeSet> PrepareBridges(const Matrix& fixes, std::int32_t n, double s
         b.box_x1 = *std::max_element(b.mx.begin(), b.mx.begin() + used);
         b.box_y0 = *std::min_element(b.my.begin(), b.my.begin() + used);
         b.box_y1 = *std::max_element(b.my.begin(), b.my.begin() + used);
-        b.reach2 = 2 * kUnderflowArgument * max_var;
+        // A step's density is exactly 0 once 0.5 d^2 / var exceeds -kExpUnderflow.
+        b.reach2 = 2 * -kExpUnderflow * max_var;
         set.total_time = set.total_time + big_t;
         set.bridges.push_back(std::move(b));
     }
@@ -303,14 +299,8 @@ Status ComputeBBGrid(State& state, const BridgeGridSpec& spec, const RunControl&
     const std::int64_t count = nx * ny;
     Matrix output(static_cast<std::int32_t>(count + 1), 4);
     const double r = spec.resolution;
-    std::atomic<bool> stop{false};
-    std::atomic<std::int64_t> done{0};
     const std::int64_t tile_count = tiles_x * tiles_y;
-#pragma omp parallel for schedule(dynamic, 1) if (control.parallel)
-    for (std::int64_t tile = 0; tile < tile_count; ++tile) {
-        if (stop.load()) {
-            continue;
-        }
+    const bool finished = ParallelFor(tile_count, control, {}, [&](std::int64_t tile) {
         const std::int64_t tx = tile / tiles_y;
         const std::int64_t ty = tile % tiles_y;
         const std::int64_t i0 = tx * kTile;
@@ -330,13 +320,8 @@ Status ComputeBBGrid(State& state, const BridgeGridSpec& spec, const RunControl&
                 output(k, 2) = p / set.total_time * r * r;
             }
         }
-        const std::int64_t finished = ++done;
-        if (omp_get_thread_num() == 0 &&
-            !control.Report(static_cast<double>(finished) / static_cast<double>(tile_count))) {
-            stop = true;
-        }
-    }
-    if (stop.load()) {
+    });
+    if (!finished) {
         return Status::Cancelled();
     }
     state.BBOutput = std::move(output);
@@ -379,25 +364,15 @@ Status CalcBBAtUserPts(State& state, const RunControl& control, bool prune) {
     }
     const BridgeSet& set = bridges.value;
     Matrix output(m + 1, 4);
-    std::atomic<bool> stop{false};
-    std::atomic<std::int32_t> done{0};
-#pragma omp parallel for schedule(dynamic, 64) if (control.parallel)
-    for (std::int32_t k = 0; k < m; ++k) {
-        if (stop.load()) {
-            continue;
-        }
+    const bool finished = ParallelFor(m, control, {64, 64, {}}, [&](std::int64_t i) {
+        const auto k = static_cast<std::int32_t>(i);
         const double x = pts(k, 0);
         const double y = pts(k, 1);
         output(k, 0) = x;
         output(k, 1) = y;
         output(k, 2) = BridgeDensity(set, x, y, prune) * c * c;
-        const std::int32_t finished = ++done;
-        if (omp_get_thread_num() == 0 && finished % 64 == 0 &&
-            !control.Report(static_cast<double>(finished) / m)) {
-            stop = true;
-        }
-    }
-    if (stop.load()) {
+    });
+    if (!finished) {
         return Status::Cancelled();
     }
     state.BBOutput = std::move(output);

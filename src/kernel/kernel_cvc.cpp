@@ -3,12 +3,11 @@
 #include "kernel/kernel_grid.h"
 #include "kernel/kernel_sums.h"
 #include "kernel/smoothing.h"
+#include "numerics/leave_one_out.h"
+#include "numerics/parallel_for.h"
 #include "state/constants.h"
 #include "state/number_text.h"
 
-#include <omp.h>
-
-#include <atomic>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -17,20 +16,6 @@ namespace ranvik {
 namespace {
 
 enum class Kernel { Fixed, Adaptive };
-
-// Every location but `left_out`, in their order.
-Matrix Without(const Matrix& xy, std::int32_t n, std::int32_t left_out) {
-    Matrix work(n - 1, 2);
-    std::int32_t row = 0;
-    for (std::int32_t j = 0; j < n; ++j) {
-        if (j != left_out) {
-            work(row, 0) = xy(j, 0);
-            work(row, 1) = xy(j, 1);
-            ++row;
-        }
-    }
-    return work;
-}
 
 // Density at (x, y) of the fixed kernel with parameter h over the m rows of `work`.
 double FixedDensity(double x, double y, const Matrix& work, std::int32_t m, double h) {
@@ -55,7 +40,7 @@ struct Pass {
 Pass LeaveOut(const Matrix& xy, std::int32_t n, std::int32_t i, Kernel kernel) {
     Pass pass;
     const std::int32_t m = n - 1;
-    const Matrix work = Without(xy, n, i);
+    const Matrix work = WithoutLocation(xy, n, i);
     const double h_ref = CalcHref(work, m);
     const RunControl inner{{}, false};
     const auto h = CalcCVh(work, h_ref, m, {}, pass.search, inner);
@@ -88,30 +73,16 @@ StatusOr<double> KernelCVC(State& state, const Matrix& xy, std::int32_t n, Kerne
         return result;
     }
     std::vector<Pass> passes(static_cast<std::size_t>(n));
-    std::atomic<std::int32_t> done{0};
-    std::atomic<bool> stop{false};
-    // Passes are handed out one at a time; the thread that started the work also reports
-    // progress, so the callback always runs on the caller's thread.
-#pragma omp parallel if (control.parallel)
-    {
-#pragma omp for schedule(dynamic, 1) nowait
-        for (std::int32_t i = 0; i < n; ++i) {
-            if (stop.load()) {
-                continue;
-            }
-            passes[static_cast<std::size_t>(i)] = LeaveOut(xy, n, i, kernel);
-            const std::int32_t finished = ++done;
-            if (omp_get_thread_num() == 0) {
-                control.Say(std::string("Leave-one-out fits, ") +
-                            (kernel == Kernel::Fixed ? "fixed" : "adaptive") +
-                            " kernel: " + std::to_string(finished) + " of " + std::to_string(n));
-                if (!control.Report(static_cast<double>(finished) / n)) {
-                    stop = true;
-                }
-            }
-        }
-    }
-    if (stop.load()) {
+    const LoopReport report{1, 1, [&](std::int64_t finished) {
+                                return std::string("Leave-one-out fits, ") +
+                                       (kernel == Kernel::Fixed ? "fixed" : "adaptive") +
+                                       " kernel: " + std::to_string(finished) + " of " +
+                                       std::to_string(n);
+                            }};
+    const bool finished = ParallelFor(n, control, report, [&](std::int64_t i) {
+        passes[static_cast<std::size_t>(i)] = LeaveOut(xy, n, static_cast<std::int32_t>(i), kernel);
+    });
+    if (!finished) {
         result.status = Status::Cancelled();
         return result;
     }

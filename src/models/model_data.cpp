@@ -69,19 +69,6 @@ double AICc(double max_log_likelihood, double k, std::int32_t n) {
     return -2 * max_log_likelihood + 2 * k * n / (n - k - 1);
 }
 
-Matrix WithoutLocation(const Matrix& xy, std::int32_t n, std::int32_t left_out) {
-    Matrix work(n, 3);
-    std::int32_t row = 0;
-    for (std::int32_t r = 0; r < n; ++r) {
-        if (r != left_out) {
-            work(row, 0) = xy(r, 0);
-            work(row, 1) = xy(r, 1);
-            ++row;
-        }
-    }
-    return work;
-}
-
 double LogOrFloor(double density) {
     return density == 0.0 ? LogDensityFloor() : std::log(density);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "numerics/leave_one_out.h"
 #include "state/matrix.h"
 #include "state/status.h"
 
@@ -32,9 +33,6 @@ struct DataNeeds {
 
 // -2 ln L + 2 K n / (n - K - 1), the second-order Akaike criterion; n must exceed K + 1.
 [[nodiscard]] double AICc(double max_log_likelihood, double k, std::int32_t n);
-
-// Every location but `left_out`, in their order, in rows 0..n-2 (plus a spare zero row).
-[[nodiscard]] Matrix WithoutLocation(const Matrix& xy, std::int32_t n, std::int32_t left_out);
 
 // ln f, or ln 1e-14 when f is exactly 0.
 [[nodiscard]] double LogOrFloor(double density);

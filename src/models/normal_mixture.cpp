@@ -6,10 +6,8 @@
 #include "models/objective.h"
 #include "models/simplex_fit.h"
 #include "numerics/output_grid.h"
+#include "numerics/parallel_for.h"
 
-#include <omp.h>
-
-#include <atomic>
 #include <cmath>
 #include <string>
 
@@ -223,28 +221,18 @@ StatusOr<double> Calc2BVNCVC(FitContext& ctx, const Matrix& xy, std::int32_t n,
                              const RunControl& control) {
     StatusOr<double> result;
     std::vector<Pass> passes(static_cast<std::size_t>(n));
-    std::atomic<std::int32_t> done{0};
-    std::atomic<bool> stop{false};
-#pragma omp parallel for schedule(dynamic, 1) if (control.parallel)
-    for (std::int32_t i = 0; i < n; ++i) {
-        if (stop.load()) {
-            continue;
-        }
+    const LoopReport report{1, 1, [n](std::int64_t finished) {
+                                return "Leave-one-out fits, " + std::string(kModel) + ": " +
+                                       std::to_string(finished) + " of " + std::to_string(n);
+                            }};
+    const bool finished = ParallelFor(n, control, report, [&](std::int64_t i) {
         Pass& pass = passes[static_cast<std::size_t>(i)];
         // Every pass starts from the workspace as it stood before the first, as each would
         // in a run in order: nothing a pass reads is left by the one before it.
         pass.fit = FitCopy{ctx.simplex, ctx.starts, ctx.loc_lik};
-        LeaveOut(pass, xy, n, i);
-        const std::int32_t finished = ++done;
-        if (omp_get_thread_num() == 0) {
-            control.Say("Leave-one-out fits, " + std::string(kModel) + ": " +
-                        std::to_string(finished) + " of " + std::to_string(n));
-            if (!control.Report(static_cast<double>(finished) / n)) {
-                stop = true;
-            }
-        }
-    }
-    if (stop.load()) {
+        LeaveOut(pass, xy, n, static_cast<std::int32_t>(i));
+    });
+    if (!finished) {
         result.status = Status::Cancelled();
         return result;
     }

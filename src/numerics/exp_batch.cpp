@@ -1,5 +1,7 @@
 #include "numerics/exp_batch.h"
 
+#include "state/constants.h"
+
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -14,8 +16,6 @@ constexpr double kLn2Hi = 6.93147180369123816490e-01;
 constexpr double kLn2Lo = 1.90821492927058770002e-10;
 constexpr double kLowest = -708.0;
 constexpr double kHighest = 709.0;
-// exp(x) is exactly 0 for every x below this.
-constexpr double kZero = -746.0;
 
 // 1/k! for k = 13 down to 2.
 constexpr double kC13 = 1.0 / 6227020800.0;
@@ -65,7 +65,7 @@ __attribute__((target_clones("avx2", "default"))) void ExpBatch(const double* x,
         out[i] = std::bit_cast<double>(bits) * p;
     }
     for (std::size_t i = 0; i < count; ++i) {
-        if (x[i] < kZero) {
+        if (x[i] < kExpUnderflow) {
             out[i] = 0.0; // what exp gives there, without its slow underflow path
         } else if (!(x[i] >= kLowest && x[i] <= kHighest)) {
             out[i] = std::exp(x[i]);
