@@ -67,8 +67,7 @@ void FixedKernelGrid(benchmark::State& state) {
     const Matrix xy = ranvik::bench::TwoModeLocations(n);
     const double h = ranvik::CalcHref(xy, n);
     TimeAgainstLimit(state, xy, n, h, [&] {
-        ranvik::State record;
-        if (!ranvik::CalcFixedKernel(record, xy, n, h).Ok()) {
+        if (!ranvik::CalcFixedKernel(xy, n, h, {}).Ok()) {
             state.SkipWithError("fixed kernel failed");
         }
         return 40000.0 * n;
@@ -81,8 +80,7 @@ void AdaptiveKernelGrid(benchmark::State& state) {
     const Matrix xy = ranvik::bench::TwoModeLocations(n);
     const double h = ranvik::CalcHref(xy, n);
     TimeAgainstLimit(state, xy, n, h, [&] {
-        ranvik::State record;
-        if (!ranvik::CalcAdKernel(record, xy, n, h).Ok()) {
+        if (!ranvik::CalcAdKernel(xy, n, h).Ok()) {
             state.SkipWithError("adaptive kernel failed");
         }
         return 40000.0 * n + static_cast<double>(n) * n;
@@ -105,9 +103,8 @@ void CVhSearch(benchmark::State& state) {
     const double h_ref = ranvik::CalcHref(xy, n);
     TimeAgainstLimit(state, xy, n, h_ref, [&] {
         int evaluations = 0;
-        ranvik::MinimiserWorkspace ws;
-        const auto h = ranvik::CalcCVh(xy, h_ref, n, {}, ws, Counting(evaluations));
-        state.counters["h"] = h.value;
+        const auto h = ranvik::CalcCVh(xy, h_ref, n, {}, {}, Counting(evaluations));
+        state.counters["h"] = h.value.h;
         state.counters["scores"] = evaluations;
         return static_cast<double>(evaluations) * n * (n - 1);
     });
@@ -120,9 +117,8 @@ void LSCVhSearch(benchmark::State& state) {
     const double h_ref = ranvik::CalcHref(xy, n);
     TimeAgainstLimit(state, xy, n, h_ref, [&] {
         int evaluations = 0;
-        ranvik::MinimiserWorkspace ws;
-        const auto h = ranvik::CalcLSCVh(xy, h_ref, n, ws, Counting(evaluations));
-        state.counters["h"] = h.value;
+        const auto h = ranvik::CalcLSCVh(xy, h_ref, n, {}, Counting(evaluations));
+        state.counters["h"] = h.value.h;
         state.counters["scores"] = evaluations;
         return 2.0 * evaluations * n * n; // two exponentials per pair
     });
@@ -138,8 +134,7 @@ double EvaluationsPerPass(const Matrix& xy, std::int32_t n) {
         work(j - 1, 1) = xy(j, 1);
     }
     int evaluations = 0;
-    ranvik::MinimiserWorkspace ws;
-    (void)ranvik::CalcCVh(work, ranvik::CalcHref(work, n - 1), n - 1, {}, ws,
+    (void)ranvik::CalcCVh(work, ranvik::CalcHref(work, n - 1), n - 1, {}, {},
                           Counting(evaluations));
     const double m = n - 1;
     return evaluations * m * (m - 1);
@@ -149,11 +144,11 @@ void FixedKernelCVC(benchmark::State& state) {
     const auto n = static_cast<std::int32_t>(state.range(0));
     const Matrix xy = ranvik::bench::TwoModeLocations(n);
     TimeAgainstLimit(state, xy, n, ranvik::CalcHref(xy, n), [&] {
-        ranvik::State record;
-        if (!ranvik::FixedKernelCVC(record, xy, n).Ok()) {
+        const auto cvc = ranvik::FixedKernelCVC(xy, n);
+        if (!cvc.Ok()) {
             state.SkipWithError("fixed kernel CVC failed");
         }
-        state.counters["CVC"] = record.CVCFixedKernel;
+        state.counters["CVC"] = cvc.value.cvc;
         return n * EvaluationsPerPass(xy, n);
     });
 }
@@ -163,11 +158,11 @@ void AdKernelCVC(benchmark::State& state) {
     const auto n = static_cast<std::int32_t>(state.range(0));
     const Matrix xy = ranvik::bench::TwoModeLocations(n);
     TimeAgainstLimit(state, xy, n, ranvik::CalcHref(xy, n), [&] {
-        ranvik::State record;
-        if (!ranvik::AdKernelCVC(record, xy, n).Ok()) {
+        const auto cvc = ranvik::AdKernelCVC(xy, n);
+        if (!cvc.Ok()) {
             state.SkipWithError("adaptive kernel CVC failed");
         }
-        state.counters["CVC"] = record.CVCAdKernel;
+        state.counters["CVC"] = cvc.value.cvc;
         const double m = n - 1;
         return n * (EvaluationsPerPass(xy, n) + m * m);
     });

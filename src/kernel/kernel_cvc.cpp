@@ -15,8 +15,6 @@
 namespace ranvik {
 namespace {
 
-enum class Kernel { Fixed, Adaptive };
-
 // Density at (x, y) of the fixed kernel with parameter h over the m rows of `work`.
 double FixedDensity(double x, double y, const Matrix& work, std::int32_t m, double h) {
     const double two_h2 = 2 * (h * h);
@@ -37,23 +35,24 @@ struct Pass {
     Status status;
 };
 
-Pass LeaveOut(const Matrix& xy, std::int32_t n, std::int32_t i, Kernel kernel) {
+Pass LeaveOut(const Matrix& xy, std::int32_t n, std::int32_t i, KernelKind kernel) {
     Pass pass;
     const std::int32_t m = n - 1;
     const Matrix work = WithoutLocation(xy, n, i);
     const double h_ref = CalcHref(work, m);
     const RunControl inner{{}, false};
-    const auto h = CalcCVh(work, h_ref, m, {}, pass.search, inner);
+    const auto h = CalcCVh(work, h_ref, m, {}, MinimiserWorkspace{}, inner);
     if (!h.Ok()) {
         pass.status =
             Status::Failure("Without location " + std::to_string(i + 1) +
                             " the CV smoothing parameter cannot be chosen: " + h.status.error);
         return pass;
     }
+    pass.search = h.value.minimiser;
     const double x = xy(i, 0);
     const double y = xy(i, 1);
-    pass.density = kernel == Kernel::Fixed ? FixedDensity(x, y, work, m, h.value)
-                                           : AdaptiveDensity(x, y, work, m, h.value);
+    pass.density = kernel == KernelKind::Fixed ? FixedDensity(x, y, work, m, h.value.h)
+                                               : AdaptiveDensity(x, y, work, m, h.value.h);
     if (!(pass.density > 0)) {
         pass.status = Status::Failure(
             "Location " + std::to_string(i + 1) + " (x = " + FormatNumber(x) +
@@ -64,18 +63,16 @@ Pass LeaveOut(const Matrix& xy, std::int32_t n, std::int32_t i, Kernel kernel) {
     return pass;
 }
 
-StatusOr<double> KernelCVC(State& state, const Matrix& xy, std::int32_t n, Kernel kernel,
-                           const RunControl& control) {
-    StatusOr<double> result;
+StatusOr<KernelCVC> LeaveOneOutCVC(const Matrix& xy, std::int32_t n, KernelKind kernel,
+                                   const RunControl& control) {
     if (n < 3) {
-        result.status = Status::Failure("The kernel CVC needs at least 3 locations; " +
-                                        std::to_string(n) + (n == 1 ? " is" : " are") + " loaded.");
-        return result;
+        return Status::Failure("The kernel CVC needs at least 3 locations; " + std::to_string(n) +
+                               (n == 1 ? " is" : " are") + " loaded.");
     }
     std::vector<Pass> passes(static_cast<std::size_t>(n));
     const LoopReport report{1, 1, [&](std::int64_t finished) {
                                 return std::string("Leave-one-out fits, ") +
-                                       (kernel == Kernel::Fixed ? "fixed" : "adaptive") +
+                                       (kernel == KernelKind::Fixed ? "fixed" : "adaptive") +
                                        " kernel: " + std::to_string(finished) + " of " +
                                        std::to_string(n);
                             }};
@@ -83,38 +80,26 @@ StatusOr<double> KernelCVC(State& state, const Matrix& xy, std::int32_t n, Kerne
         passes[static_cast<std::size_t>(i)] = LeaveOut(xy, n, static_cast<std::int32_t>(i), kernel);
     });
     if (!finished) {
-        result.status = Status::Cancelled();
-        return result;
+        return Status::Cancelled();
     }
     double sum = 0.0;
     for (const Pass& pass : passes) {
         if (!pass.status.Ok()) {
-            result.status = pass.status;
-            return result;
+            return pass.status;
         }
         sum += std::log(pass.density);
     }
-    state.Minimiser = passes.back().search;
-    result.value = -2 * sum;
-    return result;
+    return KernelCVC{-2 * sum, passes.back().search};
 }
 
 } // namespace
 
-Status FixedKernelCVC(State& state, const Matrix& xy, std::int32_t n, const RunControl& control) {
-    const auto cvc = KernelCVC(state, xy, n, Kernel::Fixed, control);
-    if (cvc.Ok()) {
-        state.CVCFixedKernel = cvc.value;
-    }
-    return cvc.status;
+StatusOr<KernelCVC> FixedKernelCVC(const Matrix& xy, std::int32_t n, const RunControl& control) {
+    return LeaveOneOutCVC(xy, n, KernelKind::Fixed, control);
 }
 
-Status AdKernelCVC(State& state, const Matrix& xy, std::int32_t n, const RunControl& control) {
-    const auto cvc = KernelCVC(state, xy, n, Kernel::Adaptive, control);
-    if (cvc.Ok()) {
-        state.CVCAdKernel = cvc.value;
-    }
-    return cvc.status;
+StatusOr<KernelCVC> AdKernelCVC(const Matrix& xy, std::int32_t n, const RunControl& control) {
+    return LeaveOneOutCVC(xy, n, KernelKind::Adaptive, control);
 }
 
 } // namespace ranvik

@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ranvik {
@@ -49,8 +50,8 @@ Status CheckProbabilities(const Matrix& grid) {
 }
 
 // The grid of a kernel density, refused when any probability is not a number.
-StatusOr<Matrix> KernelGrid(const GridLayout& layout, const NodeDensity& density,
-                            const RunControl& control) {
+StatusOr<Matrix> CheckedGrid(const GridLayout& layout, const NodeDensity& density,
+                             const RunControl& control) {
     auto grid = ComputeGrid(layout, density, control);
     if (grid.Ok()) {
         grid.status = CheckProbabilities(grid.value);
@@ -86,22 +87,22 @@ StatusOr<double> SmoothingParameterFromText(std::string_view text, std::string_v
     return result;
 }
 
-Status CalcFixedKernel(State& state, const Matrix& xy, std::int32_t n, double h,
-                       const RunControl& control) {
+StatusOr<KernelGrid> CalcFixedKernel(const Matrix& xy, std::int32_t n, double h,
+                                     std::span<const double> weights, const RunControl& control) {
     const auto layout = PrepareGrid(xy, n, h);
     if (!layout.Ok()) {
         return layout.status;
     }
-    const bool weighted = state.BiasCorrected == 1;
+    const bool weighted = !weights.empty();
     double sum_weights = n;
-    if (weighted && state.LocWeights.size() < static_cast<std::size_t>(n)) {
+    if (weighted && weights.size() < static_cast<std::size_t>(n)) {
         return Status::Failure("There is no weight for every location; load the locations "
                                "file with its probability column again.");
     }
     if (weighted) {
         sum_weights = 0.0;
         for (std::int32_t i = 0; i < n; ++i) {
-            sum_weights += state.LocWeights[static_cast<std::size_t>(i)];
+            sum_weights += weights[static_cast<std::size_t>(i)];
         }
         if (sum_weights == 0.0) {
             return Status::Failure("The location weights add up to 0, so a weighted kernel "
@@ -115,22 +116,18 @@ Status CalcFixedKernel(State& state, const Matrix& xy, std::int32_t n, double h,
     NodeDensity density;
     if (weighted) {
         density = [&](double x, double y) {
-            return FixedKernelSum(x, y, loc, state.LocWeights.data(), two_h2, norm) / sum_weights;
+            return FixedKernelSum(x, y, loc, weights.data(), two_h2, norm) / sum_weights;
         };
     } else {
         density = [&](double x, double y) {
             return FixedKernelSum(x, y, loc, nullptr, two_h2, norm) / sum_weights;
         };
     }
-    auto grid = KernelGrid(layout.value, density, control);
+    auto grid = CheckedGrid(layout.value, density, control);
     if (!grid.Ok()) {
         return grid.status;
     }
-    state.NumGridPts = kGridNodes;
-    state.GridFixedKernel = std::move(grid.value);
-    state.SumWeights = sum_weights;
-    state.DoneFixedKernel = true;
-    return {};
+    return KernelGrid{std::move(grid.value), sum_weights};
 }
 
 std::vector<double> AdaptiveBandwidths(const Matrix& xy, std::int32_t n, double h, bool parallel) {
@@ -156,8 +153,8 @@ std::vector<double> AdaptiveBandwidths(const Matrix& xy, std::int32_t n, double 
     return local;
 }
 
-Status CalcAdKernel(State& state, const Matrix& xy, std::int32_t n, double h,
-                    const RunControl& control) {
+StatusOr<Matrix> CalcAdKernel(const Matrix& xy, std::int32_t n, double h,
+                              const RunControl& control) {
     const auto layout = PrepareGrid(xy, n, h);
     if (!layout.Ok()) {
         return layout.status;
@@ -167,14 +164,7 @@ Status CalcAdKernel(State& state, const Matrix& xy, std::int32_t n, double h,
     const auto density = [&](double x, double y) {
         return AdaptiveKernelSum(x, y, loc, scales.two_h2, scales.norm) / n;
     };
-    auto grid = KernelGrid(layout.value, density, control);
-    if (!grid.Ok()) {
-        return grid.status;
-    }
-    state.NumGridPts = kGridNodes;
-    state.GridAdKernel = std::move(grid.value);
-    state.DoneAdKernel = true;
-    return {};
+    return CheckedGrid(layout.value, density, control);
 }
 
 } // namespace ranvik

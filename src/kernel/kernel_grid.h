@@ -2,10 +2,10 @@
 
 #include "state/matrix.h"
 #include "state/run_control.h"
-#include "state/state.h"
 #include "state/status.h"
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -20,22 +20,30 @@ namespace ranvik {
 [[nodiscard]] StatusOr<double> SmoothingParameterFromText(std::string_view text,
                                                           std::string_view what);
 
+// A fixed kernel grid and the divisor its densities were formed with.
+struct KernelGrid {
+    Matrix grid; // one row per node and a spare one; columns x, y, probability, unused
+    double sum_weights = 0;
+};
+
 // Fixed kernel utilization distribution over the output grid of locations 0..n-1 of `xy`:
-//   f(x, y) = sum_i w_i K_h(d_i^2) / sum_i w_i  with weights (BiasCorrected = 1, LocWeights),
-//   f(x, y) = sum_i K_h(d_i^2) / n              without,
+//   f(x, y) = sum_i w_i K_h(d_i^2) / sum_i w_i  with location weights w_i (`weights`),
+//   f(x, y) = sum_i K_h(d_i^2) / n              when `weights` is empty,
 //   K_h(d^2) = exp(-d^2 / (2 h^2)) / (2 pi h^2),
-// each node's sum in location order; the cell probability is f * dx * dy. On success fills
-// GridFixedKernel, sets NumGridPts = 40000, SumWeights (the divisor) and DoneFixedKernel.
-// On failure or cancel the record is unchanged.
-[[nodiscard]] Status CalcFixedKernel(State& state, const Matrix& xy, std::int32_t n, double h,
-                                     const RunControl& control = {});
+// each node's sum in location order; the cell probability is f * dx * dy. Returns the grid
+// and the divisor (sum_i w_i, or n). Fails for an h that is not a usable positive number, too
+// few or collinear locations, weights that do not cover every location or add up to 0, or a
+// probability that is not a number; cancels when the control asks to stop.
+[[nodiscard]] StatusOr<KernelGrid> CalcFixedKernel(const Matrix& xy, std::int32_t n, double h,
+                                                   std::span<const double> weights,
+                                                   const RunControl& control = {});
 
 // Adaptive kernel utilization distribution. Pilot densities p_i = sum_j K_h(d_ij^2) / n
 // (location i included, no weights), their geometric mean g = 2.71828182845904^(sum ln p_i / n),
-// local parameters h_i = h / sqrt(p_i / g), and f(x, y) = sum_j K_{h_j}(d_j^2) / n. On success
-// fills GridAdKernel, sets NumGridPts = 40000 and DoneAdKernel; otherwise changes nothing.
-[[nodiscard]] Status CalcAdKernel(State& state, const Matrix& xy, std::int32_t n, double h,
-                                  const RunControl& control = {});
+// local parameters h_i = h / sqrt(p_i / g), and f(x, y) = sum_j K_{h_j}(d_j^2) / n. Returns
+// the grid; fails and cancels as CalcFixedKernel.
+[[nodiscard]] StatusOr<Matrix> CalcAdKernel(const Matrix& xy, std::int32_t n, double h,
+                                            const RunControl& control = {});
 
 // The local smoothing parameters h_i of the adaptive kernel for locations 0..n-1.
 [[nodiscard]] std::vector<double> AdaptiveBandwidths(const Matrix& xy, std::int32_t n, double h,

@@ -26,6 +26,27 @@ double SumInOrder(const std::vector<double>& values) {
     return sum;
 }
 
+// The search both smoothing parameters share: bracketing from (h_ref - 0.98 h_ref, h_ref / 2),
+// then golden section, on a copy of `start`.
+StatusOr<SmoothingSearch> SearchH(const Matrix& xy, double h_ref, std::int32_t n,
+                                  const MinimiserInstance& instance, const Criterion& criterion,
+                                  const MinimiserWorkspace& start, const RunControl& control) {
+    if (Status input = CheckSmoothingInput(xy, n); !input.Ok()) {
+        return input;
+    }
+    SmoothingSearch search{0.0, start};
+    Status status = BracketMinimum(search.minimiser, instance, h_ref - 0.98 * h_ref, h_ref / 2,
+                                   criterion, control);
+    if (status.Ok()) {
+        status = GoldenSection(search.minimiser, instance, criterion, control);
+    }
+    if (!status.Ok()) {
+        return status;
+    }
+    search.h = search.minimiser.GoldenXMin;
+    return search;
+}
+
 } // namespace
 
 double CalcHref(const Matrix& xy, std::int32_t n) {
@@ -107,52 +128,24 @@ Status CheckSmoothingInput(const Matrix& xy, std::int32_t n) {
                            "be chosen from them.");
 }
 
-StatusOr<double> CalcCVh(const Matrix& xy, double h_ref, std::int32_t n,
-                         std::span<const double> weights, MinimiserWorkspace& ws,
-                         const RunControl& control) {
-    StatusOr<double> result;
-    result.status = CheckSmoothingInput(xy, n);
-    if (!result.Ok()) {
-        return result;
-    }
-    // The search works on a copy, so a failed search leaves the caller's workspace as it was.
-    MinimiserWorkspace search = ws;
+StatusOr<SmoothingSearch> CalcCVh(const Matrix& xy, double h_ref, std::int32_t n,
+                                  std::span<const double> weights, const MinimiserWorkspace& start,
+                                  const RunControl& control) {
     const Criterion cv = [&](double& h) {
         return CalcCVScore(xy, h, n, weights, control.parallel);
     };
-    result.status = BracketMinimum(search, kCVSearch, h_ref - 0.98 * h_ref, h_ref / 2, cv, control);
-    if (result.Ok()) {
-        result.status = GoldenSection(search, kCVSearch, cv, control);
-    }
-    if (result.Ok()) {
-        ws = search;
-        result.value = ws.GoldenXMin;
-    }
-    return result;
+    return SearchH(xy, h_ref, n, kCVSearch, cv, start, control);
 }
 
-StatusOr<double> CalcLSCVh(const Matrix& xy, double h_ref, std::int32_t n, MinimiserWorkspace& ws,
-                           const RunControl& control) {
-    StatusOr<double> result;
-    result.status = CheckSmoothingInput(xy, n);
-    if (!result.Ok()) {
-        return result;
-    }
-    MinimiserWorkspace search = ws;
+StatusOr<SmoothingSearch> CalcLSCVh(const Matrix& xy, double h_ref, std::int32_t n,
+                                    const MinimiserWorkspace& start, const RunControl& control) {
     const Criterion lscv = [&](double& h) { return CalcLSCVScore(h, xy, n, control.parallel); };
-    result.status =
-        BracketMinimum(search, kLSCVSearch, h_ref - 0.98 * h_ref, h_ref / 2, lscv, control);
-    if (result.Ok()) {
-        result.status = GoldenSection(search, kLSCVSearch, lscv, control);
+    auto search = SearchH(xy, h_ref, n, kLSCVSearch, lscv, start, control);
+    if (search.Ok() && search.value.h < 0) {
+        search.value.h = std::fabs(search.value.h);
+        search.value.minimiser.GoldenXMin = search.value.h;
     }
-    if (result.Ok()) {
-        if (search.GoldenXMin < 0) {
-            search.GoldenXMin = std::fabs(search.GoldenXMin);
-        }
-        ws = search;
-        result.value = ws.GoldenXMin;
-    }
-    return result;
+    return search;
 }
 
 } // namespace ranvik

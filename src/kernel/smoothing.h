@@ -39,17 +39,28 @@ namespace ranvik {
 // shrinks).
 [[nodiscard]] Status CheckSmoothingInput(const Matrix& xy, std::int32_t n);
 
+// A finished search for a smoothing parameter: the h found, and the minimiser's workspace as
+// the search left it (its bracketing triple and golden-section minimum).
+struct SmoothingSearch {
+    double h = 0;
+    MinimiserWorkspace minimiser;
+};
+
 // h_CV: the minimiser of CV(h), searched from the pair (h_ref - 0.98 h_ref, h_ref / 2) by the
-// bracketing and golden-section search with the CV settings (tolerance 0.01). A successful
-// search leaves its triple and minimum in `ws`; a failed one leaves `ws` unchanged. `weights`
-// as for CalcCVScore.
-[[nodiscard]] StatusOr<double> CalcCVh(const Matrix& xy, double h_ref, std::int32_t n,
-                                       std::span<const double> weights, MinimiserWorkspace& ws,
-                                       const RunControl& control = {});
+// bracketing and golden-section search with the CV settings (tolerance 0.01). The search
+// starts from a copy of `start` (the fields it does not set, GoldenTol here, keep their value)
+// and returns that copy as it left it. `weights` as for CalcCVScore. Fails as
+// CheckSmoothingInput, or when the criterion has no minimum the search can find.
+[[nodiscard]] StatusOr<SmoothingSearch> CalcCVh(const Matrix& xy, double h_ref, std::int32_t n,
+                                                std::span<const double> weights,
+                                                const MinimiserWorkspace& start,
+                                                const RunControl& control = {});
 
 // h_LSCV: the minimiser of LSCV(h), searched like h_CV with the LSCV settings (tolerance
-// 0.001). A negative minimum abscissa is replaced by its absolute value, in ws.GoldenXMin too.
-[[nodiscard]] StatusOr<double> CalcLSCVh(const Matrix& xy, double h_ref, std::int32_t n,
-                                         MinimiserWorkspace& ws, const RunControl& control = {});
+// 0.001, left in GoldenTol). A negative minimum abscissa is replaced by its absolute value, in
+// the returned workspace's GoldenXMin too.
+[[nodiscard]] StatusOr<SmoothingSearch> CalcLSCVh(const Matrix& xy, double h_ref, std::int32_t n,
+                                                  const MinimiserWorkspace& start,
+                                                  const RunControl& control = {});
 
 } // namespace ranvik

@@ -5,6 +5,7 @@
 #include "models/circle_mixture.h"
 #include "models/exp_power.h"
 #include "models/normal_mixture.h"
+#include "record/kernel_results.h"
 #include "state/loaded_locations.h"
 #include "state/number_text.h"
 
@@ -41,9 +42,21 @@ Status RunComparison(State& state, const ComparisonChoice& choice, Notifier& not
         {choice.normal_mixture, "2-mode bivariate normal mixture",
          [&](const RunControl& c) { return Calc2BVNModel(state, xy, n, notifier, c, values); }},
         {choice.fixed_kernel, "fixed kernel",
-         [&](const RunControl& c) { return FixedKernelCVC(state, xy, n, c); }},
+         [&](const RunControl& c) {
+             const auto cvc = FixedKernelCVC(xy, n, c);
+             if (cvc.Ok()) {
+                 CommitKernelCVC(state, KernelKind::Fixed, cvc.value);
+             }
+             return cvc.status;
+         }},
         {choice.adaptive_kernel, "adaptive kernel",
-         [&](const RunControl& c) { return AdKernelCVC(state, xy, n, c); }},
+         [&](const RunControl& c) {
+             const auto cvc = AdKernelCVC(xy, n, c);
+             if (cvc.Ok()) {
+                 CommitKernelCVC(state, KernelKind::Adaptive, cvc.value);
+             }
+             return cvc.status;
+         }},
     };
     const int count = static_cast<int>(std::size(entries));
     std::string errors;

@@ -29,12 +29,12 @@ long double ReferenceCVC(const Matrix& xy, std::int32_t n, bool adaptive,
     long double sum = 0;
     for (std::int32_t i = 0; i < n; ++i) {
         const Matrix work = testing::Without(xy, n, i);
-        last_search = {};
-        const auto h = CalcCVh(work, CalcHref(work, m), m, {}, last_search);
+        const auto h = CalcCVh(work, CalcHref(work, m), m, {}, {});
         EXPECT_TRUE(h.Ok()) << h.status.error;
+        last_search = h.value.minimiser;
         const std::vector<double> local =
-            adaptive ? AdaptiveBandwidths(work, m, h.value)
-                     : std::vector<double>(static_cast<std::size_t>(m), h.value);
+            adaptive ? AdaptiveBandwidths(work, m, h.value.h)
+                     : std::vector<double>(static_cast<std::size_t>(m), h.value.h);
         long double f = 0;
         for (std::int32_t j = 0; j < m; ++j) {
             const long double dx = static_cast<long double>(xy(i, 0)) - work(j, 0);
@@ -58,46 +58,37 @@ TEST(KernelCVC, EachKernelMatchesTheLeaveOneOutSum) {
             SCOPED_TRACE(::testing::Message() << n << (adaptive ? " adaptive" : " fixed"));
             MinimiserWorkspace last;
             const long double expected = ReferenceCVC(xy, n, adaptive, last);
-            State state;
-            ASSERT_TRUE((adaptive ? AdKernelCVC : FixedKernelCVC)(state, xy, n, {}).Ok());
-            EXPECT_TRUE(RelativelyNear(adaptive ? state.CVCAdKernel : state.CVCFixedKernel,
-                                       expected, kRel));
-            EXPECT_EQ(adaptive ? state.CVCFixedKernel : state.CVCAdKernel, 0.0);
-            EXPECT_TRUE(state.Minimiser == last) << "the last pass's search stays readable";
+            const auto cvc = (adaptive ? AdKernelCVC : FixedKernelCVC)(xy, n, {});
+            ASSERT_TRUE(cvc.Ok()) << cvc.status.error;
+            EXPECT_TRUE(RelativelyNear(cvc.value.cvc, expected, kRel));
+            EXPECT_TRUE(cvc.value.minimiser == last) << "the last pass's search is returned";
         }
     }
 }
 
-TEST(KernelCVC, TooFewOrIsolatedLocationsOrCancelFailAndChangeNothing) {
+TEST(KernelCVC, TooFewOrIsolatedLocationsOrCancelAreRefused) {
     const Matrix two = Locations({{0, 0}, {3, 4}});
     // Without the far location the others choose h near 1, and exp(-d^2 / 2h^2) at 1e5 is 0.
     const Matrix far = Locations({{0, 0}, {1, 0}, {0, 1.5}, {1.2, 1}, {0.4, 0.3}, {1e5, 1e5}});
     for (const auto cvc : {&FixedKernelCVC, &AdKernelCVC}) {
         for (const auto& [xy, n] : {std::pair{two, 0}, {two, 1}, {two, 2}, {far, 6}}) {
-            State state;
-            state.CVCFixedKernel = 5.5;
-            state.CVCAdKernel = 6.5;
-            const State before = state;
-            EXPECT_FALSE(cvc(state, xy, n, {}).error.empty()) << n;
-            EXPECT_TRUE(state == before) << n;
+            EXPECT_FALSE(cvc(xy, n, {}).status.error.empty()) << n;
         }
-        State state;
         EXPECT_TRUE(
-            cvc(state, TwoClusters(10), 10, {[](double) { return false; }, false}).cancelled);
-        EXPECT_TRUE(state == State{});
+            cvc(TwoClusters(10), 10, {[](double) { return false; }, false}).status.cancelled);
     }
 }
 
 TEST(KernelCVC, ParallelAndSequentialRunsAgreeToTheBit) {
     const Matrix xy = TwoClusters(40);
-    State sequential;
-    State parallel;
     for (const auto cvc : {&FixedKernelCVC, &AdKernelCVC}) {
-        ASSERT_TRUE(cvc(sequential, xy, 40, RunControl{{}, false}).Ok());
-        ASSERT_TRUE(cvc(parallel, xy, 40, RunControl{{}, true}).Ok());
+        const auto sequential = cvc(xy, 40, RunControl{{}, false});
+        const auto parallel = cvc(xy, 40, RunControl{{}, true});
+        ASSERT_TRUE(sequential.Ok() && parallel.Ok());
+        EXPECT_NE(sequential.value.cvc, 0.0);
+        EXPECT_EQ(sequential.value.cvc, parallel.value.cvc);
+        EXPECT_TRUE(sequential.value.minimiser == parallel.value.minimiser);
     }
-    EXPECT_NE(sequential.CVCAdKernel, 0.0);
-    EXPECT_TRUE(sequential == parallel);
 }
 
 } // namespace

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <span>
+#include <utility>
 #include <vector>
 
 namespace ranvik {
@@ -20,8 +22,22 @@ using testing::TwoClusters;
 // The kernels may be reordered for speed as long as they stay within this of the formulas.
 constexpr long double kRel = 1e-12L;
 
-using KernelFn = Status (*)(State&, const Matrix&, std::int32_t, double, const RunControl&);
-constexpr KernelFn kKernels[] = {&CalcFixedKernel, &CalcAdKernel};
+// Either kernel's grid with optional weights (the adaptive kernel takes none).
+using KernelFn = StatusOr<Matrix> (*)(const Matrix&, std::int32_t, double, std::span<const double>,
+                                      const RunControl&);
+StatusOr<Matrix> FixedGrid(const Matrix& xy, std::int32_t n, double h,
+                           std::span<const double> weights, const RunControl& control) {
+    auto kernel = CalcFixedKernel(xy, n, h, weights, control);
+    if (!kernel.Ok()) {
+        return kernel.status;
+    }
+    return std::move(kernel.value.grid);
+}
+StatusOr<Matrix> AdaptiveGrid(const Matrix& xy, std::int32_t n, double h, std::span<const double>,
+                              const RunControl& control) {
+    return CalcAdKernel(xy, n, h, control);
+}
+constexpr KernelFn kKernels[] = {&FixedGrid, &AdaptiveGrid};
 
 const Matrix kFive = Locations({{2, 3}, {9, 1}, {4, 8}, {6, 6}, {12, 4}});
 const std::vector<double> kFiveWeights = {1.0, 3.0, 0.0, 2.0, 0.5, 0.0};
@@ -51,22 +67,21 @@ void ExpectFiveGrid(const Matrix& grid, double h, const std::vector<double>& w =
 }
 
 TEST(CalcFixedKernel, CellProbabilityIsTheMeanOrWeightedMeanKernelTimesTheCellArea) {
-    State state;
-    ASSERT_TRUE(CalcFixedKernel(state, kFive, 5, 2.5).Ok());
-    EXPECT_EQ(state.NumGridPts, 40000);
-    EXPECT_TRUE(state.DoneFixedKernel);
-    EXPECT_EQ(state.SumWeights, 5.0);
-    ExpectFiveGrid(state.GridFixedKernel, 2.5);
+    const auto plain = CalcFixedKernel(kFive, 5, 2.5, {});
+    ASSERT_TRUE(plain.Ok()) << plain.status.error;
+    EXPECT_EQ(plain.value.grid.Rows(), 40001);
+    EXPECT_EQ(plain.value.sum_weights, 5.0);
+    ExpectFiveGrid(plain.value.grid, 2.5);
 
-    state.BiasCorrected = 1;
-    state.LocWeights = kFiveWeights;
-    ASSERT_TRUE(CalcFixedKernel(state, kFive, 5, 2.5).Ok());
-    EXPECT_EQ(state.SumWeights, 6.5);
-    ExpectFiveGrid(state.GridFixedKernel, 2.5, kFiveWeights);
+    const auto weighted = CalcFixedKernel(kFive, 5, 2.5, kFiveWeights);
+    ASSERT_TRUE(weighted.Ok()) << weighted.status.error;
+    EXPECT_EQ(weighted.value.sum_weights, 6.5);
+    ExpectFiveGrid(weighted.value.grid, 2.5, kFiveWeights);
 
-    state.LocWeights.assign(6, 0.25);
-    ASSERT_TRUE(CalcFixedKernel(state, kFive, 5, 2.5).Ok());
-    ExpectFiveGrid(state.GridFixedKernel, 2.5); // equal weights give the unweighted grid
+    const auto equal = CalcFixedKernel(kFive, 5, 2.5, std::vector<double>(6, 0.25));
+    ASSERT_TRUE(equal.Ok()) << equal.status.error;
+    EXPECT_EQ(equal.value.sum_weights, 1.25);
+    ExpectFiveGrid(equal.value.grid, 2.5); // equal weights give the unweighted grid
 }
 
 TEST(CalcAdKernel, MatchesPilotDensitiesAndLocalParametersWorkedIndependently) {
@@ -85,12 +100,10 @@ TEST(CalcAdKernel, MatchesPilotDensitiesAndLocalParametersWorkedIndependently) {
         EXPECT_TRUE(RelativelyNear(computed[i], local[i], kRel)) << "location " << i;
     }
 
-    State state;
-    ASSERT_TRUE(CalcAdKernel(state, kFive, 5, 2.5).Ok());
-    EXPECT_EQ(state.NumGridPts, 40000);
-    EXPECT_TRUE(state.DoneAdKernel);
-    EXPECT_FALSE(state.DoneFixedKernel);
-    ExpectFiveGrid(state.GridAdKernel, 0, {}, local);
+    const auto grid = CalcAdKernel(kFive, 5, 2.5);
+    ASSERT_TRUE(grid.Ok()) << grid.status.error;
+    EXPECT_EQ(grid.value.Rows(), 40001);
+    ExpectFiveGrid(grid.value, 0, {}, local);
 }
 
 TEST(CalcAdKernel, EqualPilotDensitiesGiveTheFixedKernel) {
@@ -99,38 +112,29 @@ TEST(CalcAdKernel, EqualPilotDensitiesGiveTheFixedKernel) {
     for (const double h : AdaptiveBandwidths(square, 4, 10.0)) {
         EXPECT_TRUE(RelativelyNear(h, 10.0, kRel));
     }
-    State state;
-    ASSERT_TRUE(CalcFixedKernel(state, square, 4, 10.0).Ok());
-    ASSERT_TRUE(CalcAdKernel(state, square, 4, 10.0).Ok());
+    const auto fixed = CalcFixedKernel(square, 4, 10.0, {});
+    const auto adaptive = CalcAdKernel(square, 4, 10.0);
+    ASSERT_TRUE(fixed.Ok() && adaptive.Ok());
     for (std::int32_t k = 0; k < 40000; ++k) {
-        ASSERT_TRUE(RelativelyNear(state.GridAdKernel(k, 2), state.GridFixedKernel(k, 2), kRel))
-            << k;
+        ASSERT_TRUE(RelativelyNear(adaptive.value(k, 2), fixed.value.grid(k, 2), kRel)) << k;
     }
 }
 
-// Runs `kernel` over all rows but the spare one of `xy` on a record that already holds results,
-// and checks for a failure with a message (or a cancellation) that leaves the record unchanged.
+// Runs `kernel` over all rows but the spare one of `xy` and checks for a failure with a
+// message, or a cancellation when the control can stop the run.
 ::testing::AssertionResult Refused(KernelFn kernel, const Matrix& xy, double h,
-                                   std::vector<double> weights = {},
+                                   const std::vector<double>& weights = {},
                                    const RunControl& control = {}) {
-    State state;
-    state.NumGridPts = 123;
-    state.GridFixedKernel.Resize(3, 4);
-    state.SumWeights = 9.0;
-    state.BiasCorrected = weights.empty() ? IntFlag{0} : IntFlag{1};
-    state.LocWeights = std::move(weights);
-    const State before = state;
-    const Status status = kernel(state, xy, xy.Rows() - 1, h, control);
-    if (control.progress ? !status.cancelled : status.error.empty()) {
-        return ::testing::AssertionFailure() << "not refused";
+    const auto grid = kernel(xy, xy.Rows() - 1, h, weights, control);
+    if (control.progress ? grid.status.cancelled : !grid.status.error.empty()) {
+        return ::testing::AssertionSuccess();
     }
-    return state == before ? ::testing::AssertionSuccess()
-                           : ::testing::AssertionFailure() << "the record changed";
+    return ::testing::AssertionFailure() << "not refused";
 }
 
-TEST(KernelGrids, DegenerateInputOrCancelFailsAndChangesNothing) {
+TEST(KernelGrids, DegenerateInputOrCancelIsRefused) {
     for (const KernelFn kernel : kKernels) {
-        SCOPED_TRACE(kernel == &CalcFixedKernel ? "fixed" : "adaptive");
+        SCOPED_TRACE(kernel == &FixedGrid ? "fixed" : "adaptive");
         EXPECT_TRUE(Refused(kernel, Matrix(1, 3), 5.0));
         EXPECT_TRUE(Refused(kernel, Locations({{4, 4}}), 5.0));
         EXPECT_TRUE(Refused(kernel, Locations({{4, 4}, {4, 4}, {4, 4}}), 5.0));
@@ -147,8 +151,8 @@ TEST(KernelGrids, DegenerateInputOrCancelFailsAndChangesNothing) {
                 << "cancelled after " << reports_before_stop;
         }
     }
-    EXPECT_TRUE(Refused(&CalcFixedKernel, kFive, 2.5, std::vector<double>(6, 0.0))) << "sum 0";
-    EXPECT_TRUE(Refused(&CalcFixedKernel, kFive, 2.5, {1.0, 1.0})) << "a weight missing";
+    EXPECT_TRUE(Refused(&FixedGrid, kFive, 2.5, std::vector<double>(6, 0.0))) << "sum 0";
+    EXPECT_TRUE(Refused(&FixedGrid, kFive, 2.5, {1.0, 1.0})) << "a weight missing";
 }
 
 TEST(KernelGrids, ParallelAndSequentialRunsAgreeToTheBit) {
@@ -157,17 +161,19 @@ TEST(KernelGrids, ParallelAndSequentialRunsAgreeToTheBit) {
     for (std::size_t i = 0; i < 300; ++i) {
         weights[i] = 0.1 + static_cast<double>(i % 10) / 10.0;
     }
-    for (const IntFlag weighted : {IntFlag{0}, IntFlag{1}}) {
-        for (const KernelFn kernel : kKernels) {
-            State sequential;
-            sequential.BiasCorrected = weighted;
-            sequential.LocWeights = weights;
-            State parallel = sequential;
-            ASSERT_TRUE(kernel(sequential, xy, 300, 15.0, RunControl{{}, false}).Ok());
-            ASSERT_TRUE(kernel(parallel, xy, 300, 15.0, RunControl{{}, true}).Ok());
-            EXPECT_TRUE(sequential == parallel);
-        }
+    for (const bool weighted : {false, true}) {
+        const std::span<const double> w =
+            weighted ? std::span<const double>(weights) : std::span<const double>();
+        const auto sequential = CalcFixedKernel(xy, 300, 15.0, w, RunControl{{}, false});
+        const auto parallel = CalcFixedKernel(xy, 300, 15.0, w, RunControl{{}, true});
+        ASSERT_TRUE(sequential.Ok() && parallel.Ok());
+        EXPECT_TRUE(sequential.value.grid == parallel.value.grid);
+        EXPECT_EQ(sequential.value.sum_weights, parallel.value.sum_weights);
     }
+    const auto sequential = CalcAdKernel(xy, 300, 15.0, RunControl{{}, false});
+    const auto parallel = CalcAdKernel(xy, 300, 15.0, RunControl{{}, true});
+    ASSERT_TRUE(sequential.Ok() && parallel.Ok());
+    EXPECT_TRUE(sequential.value == parallel.value);
 }
 
 TEST(SmoothingParameterFromText, AcceptsOnlyAPositiveNumber) {

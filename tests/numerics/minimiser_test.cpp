@@ -126,14 +126,14 @@ TEST(CalcCVh, SearchStartsFromTwoPercentAndHalfOfHref) {
     // Two locations d = sqrt(5000) apart: CV(h) = d^2/h^2 + 2 ln(2 pi h^2), least at
     // h = d / sqrt(2) = 50. With h_ref = 100 the start b = 50 is already lowest, so the first
     // expansion c = 50 + 1.618034 (50 - 2) ends the bracketing and the triple shows the start.
-    MinimiserWorkspace ws;
-    const auto h = CalcCVh(testing::Locations({{0, 0}, {50, 50}}), 100.0, 2, {}, ws);
+    const auto h = CalcCVh(testing::Locations({{0, 0}, {50, 50}}), 100.0, 2, {}, {});
     ASSERT_TRUE(h.Ok()) << h.status.error;
+    const MinimiserWorkspace& ws = h.value.minimiser;
     EXPECT_EQ(ws.BracketA, kStartA);
     EXPECT_NEAR(ws.BracketA, 2.0, 1e-13);
     EXPECT_EQ(ws.BracketB, kStartB);
     EXPECT_NEAR(ws.BracketC, 50 + 1.618034 * 48, 1e-12);
-    EXPECT_NEAR(h.value, 50.0, SearchTolerance(kCVSearch, 50.0));
+    EXPECT_NEAR(h.value.h, 50.0, SearchTolerance(kCVSearch, 50.0));
 }
 
 } // namespace

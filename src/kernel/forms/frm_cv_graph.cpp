@@ -141,14 +141,16 @@ void FrmCVhLSCVhGraph::CmdRefresh_Click() {
     if (!HasLocations(LocationSet::Independent)) {
         return;
     }
+    const Matrix& xy = state.LocXY;
+    const std::int32_t n = state.NumLocs;
     StatusOr<CriterionCurves> curves;
     const double from = *low;
     const double to = *high;
-    (void)RunLong(
-        QStringLiteral("Scores for the graph"), [&](const RunControl& control, Notifier&) {
-            curves = CalcCriterionCurves(state.LocXY, state.NumLocs, from, to, kCount, control);
-            return curves.status;
-        });
+    (void)RunLong(QStringLiteral("Scores for the graph"),
+                  [&](const RunControl& control, Notifier&) {
+                      curves = CalcCriterionCurves(xy, n, from, to, kCount, control);
+                      return curves.status;
+                  });
     if (curves.status.cancelled) {
         return;
     }

@@ -4,6 +4,7 @@
 #include "kernel/kernel_grid.h"
 #include "kernel/smoothing.h"
 #include "output/home_ranges.h"
+#include "record/kernel_results.h"
 #include "state/number_text.h"
 
 #include <QApplication>
@@ -11,6 +12,8 @@
 #include <QGridLayout>
 #include <QVBoxLayout>
 #include <cmath>
+#include <span>
+#include <utility>
 
 namespace ranvik {
 namespace {
@@ -82,30 +85,40 @@ void FrmKernelOptions::FormLoad() {
     } else if (const Status input = CheckSmoothingInput(xy, n); !input.Ok()) {
         Message(QString::fromStdString(input.error));
     } else {
+        const std::span<const double> weights =
+            weighted ? std::span<const double>(state.LocWeights) : std::span<const double>();
+        const MinimiserWorkspace start = state.Minimiser;
         double h_ref = 0.0;
-        StatusOr<double> cv;
-        StatusOr<double> lscv;
-        const Status status =
-            RunLong(QStringLiteral("Choosing the smoothing parameter (CV and LSCV searches)"),
-                    [&](const RunControl& control, Notifier&) {
-                        h_ref = CalcHref(xy, n);
-                        cv = CalcCVh(xy, h_ref, n,
-                                     weighted ? std::span<const double>(state.LocWeights)
-                                              : std::span<const double>(),
-                                     state.Minimiser, control);
-                        if (cv.status.cancelled) {
-                            return cv.status;
-                        }
-                        if (!weighted) {
-                            lscv = CalcLSCVh(xy, h_ref, n, state.Minimiser, control);
-                        }
-                        return lscv.status.cancelled ? lscv.status : Status{};
-                    });
+        StatusOr<SmoothingSearch> cv;
+        StatusOr<SmoothingSearch> lscv;
+        const Status status = RunLong(
+            QStringLiteral("Choosing the smoothing parameter (CV and LSCV searches)"),
+            [&](const RunControl& control, Notifier&) {
+                h_ref = CalcHref(xy, n);
+                cv = CalcCVh(xy, h_ref, n, weights, start, control);
+                if (cv.status.cancelled) {
+                    return cv.status;
+                }
+                // The LSCV search takes the workspace on from the CV search, as the
+                // record would hold it between the two.
+                if (!weighted) {
+                    lscv = CalcLSCVh(xy, h_ref, n, cv.Ok() ? cv.value.minimiser : start, control);
+                }
+                return lscv.status.cancelled ? lscv.status : Status{};
+            });
+        if (status.Ok()) {
+            if (cv.Ok()) {
+                CommitSmoothingSearch(state, cv.value);
+            }
+            if (!weighted && lscv.Ok()) {
+                CommitSmoothingSearch(state, lscv.value);
+            }
+        }
         if (!status.cancelled) {
-            TxtCVh->setText(cv.Ok() ? Shown(cv.value) : QString());
+            TxtCVh->setText(cv.Ok() ? Shown(cv.value.h) : QString());
             if (!weighted) {
                 Txthref->setText(Shown(h_ref));
-                TxtLSCVh->setText(lscv.Ok() ? Shown(lscv.value) : QString());
+                TxtLSCVh->setText(lscv.Ok() ? Shown(lscv.value.h) : QString());
             }
             for (const Status& failed : {cv.status, lscv.status}) {
                 if (!failed.Ok()) {
@@ -156,6 +169,49 @@ std::optional<StatusOr<double>> FrmKernelOptions::ChosenH() const {
     return std::nullopt;
 }
 
+Status FrmKernelOptions::ComputeKernels(std::optional<double> h) {
+    State& state = wizard_.state();
+    const bool fixed_wanted = h && state.DoFixedKernel == 1;
+    const bool adaptive_wanted = h && state.DoAdKernel == 1;
+    if (!fixed_wanted && !adaptive_wanted) {
+        return {};
+    }
+    const Matrix& xy = state.LocXY;
+    const std::int32_t n = state.NumLocs;
+    const std::span<const double> weights = state.BiasCorrected == 1
+                                                ? std::span<const double>(state.LocWeights)
+                                                : std::span<const double>();
+    // The work fills only these two; the record takes them once the run is over.
+    StatusOr<KernelGrid> fixed;
+    StatusOr<Matrix> adaptive;
+    const auto work = [&](const RunControl& control, Notifier&) {
+        const RunControl kernels = control.Part(0, 2);
+        if (fixed_wanted) {
+            fixed = CalcFixedKernel(xy, n, *h, weights, kernels);
+            if (!fixed.Ok()) {
+                return fixed.status;
+            }
+        }
+        if (adaptive_wanted) {
+            adaptive = CalcAdKernel(xy, n, *h, kernels);
+        }
+        return adaptive.status;
+    };
+    const Status status = RunLong(QStringLiteral("Computing the home ranges"), work);
+    if (!status.Ok()) {
+        return status;
+    }
+    if (fixed_wanted) {
+        CommitFixedKernel(state, std::move(fixed.value));
+        state.DoFixedKernel = 0;
+    }
+    if (adaptive_wanted) {
+        CommitAdKernel(state, std::move(adaptive.value));
+        state.DoAdKernel = 0;
+    }
+    return {};
+}
+
 void FrmKernelOptions::CmdNext_Click() {
     State& state = wizard_.state();
     if (!HasLocations(LocationSet::Independent)) {
@@ -169,28 +225,13 @@ void FrmKernelOptions::CmdNext_Click() {
         return;
     }
     const std::optional<double> kernel_h = h ? std::optional<double>(h->value) : std::nullopt;
-    const Status status =
-        RunLong(QStringLiteral("Computing the home ranges"),
-                [&state, kernel_h](const RunControl& control, Notifier& notifier) {
-                    const RunControl kernels = control.Part(0, 2);
-                    if (kernel_h && state.DoFixedKernel == 1) {
-                        const Status fixed =
-                            CalcFixedKernel(state, state.LocXY, state.NumLocs, *kernel_h, kernels);
-                        if (!fixed.Ok()) {
-                            return fixed;
-                        }
-                        state.DoFixedKernel = 0;
-                    }
-                    if (kernel_h && state.DoAdKernel == 1) {
-                        const Status adaptive =
-                            CalcAdKernel(state, state.LocXY, state.NumLocs, *kernel_h, kernels);
-                        if (!adaptive.Ok()) {
-                            return adaptive;
-                        }
-                        state.DoAdKernel = 0;
-                    }
-                    return CalcHomeRanges(state, notifier, control.Part(1, 2));
-                });
+    Status status = ComputeKernels(kernel_h);
+    if (status.Ok()) {
+        status = RunLong(QStringLiteral("Computing the home ranges"),
+                         [&state](const RunControl& control, Notifier& notifier) {
+                             return CalcHomeRanges(state, notifier, control.Part(1, 2));
+                         });
+    }
     if (status.cancelled) {
         return;
     }
