@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <utility>
 
 namespace {
 
@@ -24,64 +25,68 @@ public:
     int messages = 0;
 };
 
-ranvik::State Track(std::int32_t n) {
-    ranvik::State state;
-    state.BBSortedLocs = ranvik::bench::GpsTrack(n);
-    state.NumLocs = n;
-    state.BBMaxTime = 3.0; // hours: every hourly bridge
-    return state;
+constexpr double kMaxTime = 3.0; // hours: every hourly bridge
+
+// The variance of an n-fix track, or 0 after a failed estimate.
+double Variance(const ranvik::Matrix& track, std::int32_t n) {
+    CountingNotifier notifier;
+    const auto estimate = ranvik::EstimateBBVariance(track, n, {}, notifier);
+    return estimate.Ok() ? estimate.value.variance : 0.0;
 }
 
 void VarianceEstimate(benchmark::State& bench) {
     const auto n = static_cast<std::int32_t>(bench.range(0));
-    ranvik::State state = Track(n);
-    CountingNotifier notifier;
+    const ranvik::Matrix track = ranvik::bench::GpsTrack(n);
+    double sigma_m2 = 0.0;
     for (auto _ : bench) {
-        if (!ranvik::EstimateBBVariance(state, notifier).Ok()) {
+        sigma_m2 = Variance(track, n);
+        if (sigma_m2 == 0.0) {
             bench.SkipWithError("variance estimate failed");
         }
     }
-    bench.counters["sigma_m2"] = state.BBVariance;
+    bench.counters["sigma_m2"] = sigma_m2;
 }
 BENCHMARK(VarianceEstimate)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecond);
 
 void ProbabilityGrid(benchmark::State& bench) {
     const auto n = static_cast<std::int32_t>(bench.range(0));
-    ranvik::State state = Track(n);
-    CountingNotifier notifier;
-    if (!ranvik::EstimateBBVariance(state, notifier).Ok()) {
+    const ranvik::Matrix track = ranvik::bench::GpsTrack(n);
+    const double sigma_m2 = Variance(track, n);
+    if (sigma_m2 == 0.0) {
         bench.SkipWithError("variance estimate failed");
         return;
     }
     // 1,000 x 1,000 points 30 m apart, centred on the track.
-    const ranvik::BridgeGridSpec around = ranvik::AutoBridgeGridExtent(state.BBSortedLocs, n);
+    const ranvik::BridgeGridSpec around = ranvik::AutoBridgeGridExtent(track, n);
     const double cx = (around.min_x + around.max_x) / 2;
     const double cy = (around.min_y + around.max_y) / 2;
     const ranvik::BridgeGridSpec spec{cx - 14985, cx + 14985, cy - 14985, cy + 14985, 30};
     double seconds = 0.0;
+    ranvik::BridgeOutput grid;
     for (auto _ : bench) {
         const auto start = Clock::now();
-        if (!ranvik::CalcBBGrid(state, spec).Ok()) {
+        auto computed = ranvik::CalcBBGrid(track, n, sigma_m2, kMaxTime, spec);
+        if (!computed.Ok()) {
             bench.SkipWithError("grid failed");
+            return;
         }
         seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        grid = std::move(computed.value);
     }
     // The plain loop on every 500th cell, on the same threads, scaled to the whole grid.
-    const auto bridges =
-        ranvik::PrepareBridges(state.BBSortedLocs, n, state.BBVariance, state.BBMaxTime);
-    const std::int32_t cells = state.NumGridPts;
+    const auto bridges = ranvik::PrepareBridges(track, n, sigma_m2, kMaxTime);
+    const std::int32_t cells = grid.count;
     const std::int32_t stride = 500;
     const auto start = Clock::now();
     double total = 0.0;
 #pragma omp parallel for reduction(+ : total) schedule(dynamic, 4)
     for (std::int32_t k = 0; k < cells; k += stride) {
-        total +=
-            ranvik::BridgeSum(bridges.value, state.BBOutput(k, 0), state.BBOutput(k, 1), false);
+        total += ranvik::BridgeSum(bridges.value, grid.output(k, 0), grid.output(k, 1), false);
     }
     benchmark::DoNotOptimize(total);
     const double plain = std::chrono::duration<double>(Clock::now() - start).count() * stride;
     bench.counters["cells"] = cells;
-    bench.counters["sigma_m2"] = state.BBVariance;
+    bench.counters["sigma_m2"] = sigma_m2;
     bench.counters["plain_s"] = plain;
     bench.counters["x_plain"] = seconds / plain;
 }
@@ -89,32 +94,31 @@ BENCHMARK(ProbabilityGrid)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecond)
 
 // Volume levels, the 50% and 95% areas and their contour polygons for a million-cell grid.
 void LevelsAreasAndContours(benchmark::State& bench) {
-    ranvik::State state = Track(2000);
-    CountingNotifier notifier;
-    (void)ranvik::EstimateBBVariance(state, notifier);
-    const ranvik::BridgeGridSpec around = ranvik::AutoBridgeGridExtent(state.BBSortedLocs, 2000);
+    const ranvik::Matrix track = ranvik::bench::GpsTrack(2000);
+    const ranvik::BridgeGridSpec around = ranvik::AutoBridgeGridExtent(track, 2000);
     const double cx = (around.min_x + around.max_x) / 2;
     const double cy = (around.min_y + around.max_y) / 2;
-    if (!ranvik::CalcBBGrid(state, {cx - 14985, cx + 14985, cy - 14985, cy + 14985, 30}).Ok()) {
+    const auto grid = ranvik::CalcBBGrid(track, 2000, Variance(track, 2000), kMaxTime,
+                                         {cx - 14985, cx + 14985, cy - 14985, cy + 14985, 30});
+    if (!grid.Ok()) {
         bench.SkipWithError("grid failed");
         return;
     }
+    const ranvik::Matrix& output = grid.value.output;
+    const std::int32_t cells = grid.value.count;
     const auto path = std::filesystem::temp_directory_path() / "ranvik_bench_contours.shp";
     double area95 = 0.0;
     for (auto _ : bench) {
-        const auto levels = ranvik::CalcVolumeLevels(state.BBOutput, state.NumGridPts);
+        const auto levels = ranvik::CalcVolumeLevels(output, cells);
         for (const double p : {0.5, 0.95}) {
-            const auto a =
-                ranvik::CalcHomeRangeArea(state.BBOutput, state.NumGridPts, levels, 30, 30, p);
+            const auto a = ranvik::CalcHomeRangeArea(output, cells, levels, 30, 30, p);
             area95 = a.value.area;
         }
-        if (!ranvik::WriteContourShapefile(path, state.BBOutput, state.NumGridPts, {0.5, 0.95}, {},
-                                           &levels)
-                 .Ok()) {
+        if (!ranvik::WriteContourShapefile(path, output, cells, {0.5, 0.95}, {}, &levels).Ok()) {
             bench.SkipWithError("contours failed");
         }
     }
-    bench.counters["cells"] = state.NumGridPts;
+    bench.counters["cells"] = cells;
     bench.counters["area95_km2"] = area95 / 1e6;
 }
 BENCHMARK(LevelsAreasAndContours)->Unit(benchmark::kMillisecond)->Iterations(3);

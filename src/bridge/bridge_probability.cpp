@@ -252,13 +252,13 @@ BridgeGridSpec AutoBridgeGridExtent(const Matrix& fixes, std::int32_t n) {
 
 namespace {
 
-Status ComputeBBGrid(State& state, const BridgeGridSpec& spec, const RunControl& control,
-                     bool prune) {
+StatusOr<BridgeOutput> ComputeBBGrid(const Matrix& fixes, std::int32_t n, double sigma_m2,
+                                     double max_time, const BridgeGridSpec& spec,
+                                     const RunControl& control, bool prune) {
     if (Status ok = CheckBridgeGridSpec(spec); !ok.Ok()) {
         return ok;
     }
-    const auto bridges =
-        PrepareBridges(state.BBSortedLocs, state.NumLocs, state.BBVariance, state.BBMaxTime);
+    const auto bridges = PrepareBridges(fixes, n, sigma_m2, max_time);
     if (!bridges.Ok()) {
         return bridges.status;
     }
@@ -324,41 +324,39 @@ Status ComputeBBGrid(State& state, const BridgeGridSpec& spec, const RunControl&
     if (!finished) {
         return Status::Cancelled();
     }
-    state.BBOutput = std::move(output);
-    state.NumGridPts = static_cast<std::int32_t>(count);
-    state.DoneBB = true;
-    return {};
+    return BridgeOutput{std::move(output), static_cast<std::int32_t>(count)};
 }
 
 } // namespace
 
-Status CalcBBGrid(State& state, const BridgeGridSpec& spec, const RunControl& control, bool prune) {
+StatusOr<BridgeOutput> CalcBBGrid(const Matrix& fixes, std::int32_t n, double sigma_m2,
+                                  double max_time, const BridgeGridSpec& spec,
+                                  const RunControl& control, bool prune) {
     try {
-        return ComputeBBGrid(state, spec, control, prune);
+        return ComputeBBGrid(fixes, n, sigma_m2, max_time, spec, control, prune);
     } catch (const std::bad_alloc&) {
         return Status::Failure("There is not enough memory for this grid. Choose a larger "
                                "distance between grid points or a smaller extent.");
     }
 }
 
-Status CalcBBAtUserPts(State& state, const RunControl& control, bool prune) {
-    const std::int32_t m = state.NumUserPts;
-    if (Status held = CheckCount(state.UserPts, m, "user-specified points"); !held.Ok()) {
+StatusOr<BridgeOutput> CalcBBAtUserPts(const Matrix& fixes, std::int32_t n, double sigma_m2,
+                                       double max_time, const Matrix& pts, std::int32_t m,
+                                       const RunControl& control, bool prune) {
+    if (Status held = CheckCount(pts, m, "user-specified points"); !held.Ok()) {
         return held;
     }
     if (m < 2) {
         return Status::Failure("At least 2 user-specified points are needed: the distance "
                                "between the first two sets the cell size.");
     }
-    const Matrix& pts = state.UserPts;
     const double c = std::sqrt((pts(0, 0) - pts(1, 0)) * (pts(0, 0) - pts(1, 0)) +
                                (pts(0, 1) - pts(1, 1)) * (pts(0, 1) - pts(1, 1)));
     if (!(c > 0)) {
         return Status::Failure("The first two user-specified points are at the same place, so "
                                "the cell size (their distance) would be 0.");
     }
-    const auto bridges =
-        PrepareBridges(state.BBSortedLocs, state.NumLocs, state.BBVariance, state.BBMaxTime);
+    const auto bridges = PrepareBridges(fixes, n, sigma_m2, max_time);
     if (!bridges.Ok()) {
         return bridges.status;
     }
@@ -375,10 +373,7 @@ Status CalcBBAtUserPts(State& state, const RunControl& control, bool prune) {
     if (!finished) {
         return Status::Cancelled();
     }
-    state.BBOutput = std::move(output);
-    state.NumGridPts = m;
-    state.DoneBB = true;
-    return {};
+    return BridgeOutput{std::move(output), m};
 }
 
 } // namespace ranvik

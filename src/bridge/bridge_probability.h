@@ -2,7 +2,6 @@
 
 #include "state/matrix.h"
 #include "state/run_control.h"
-#include "state/state.h"
 #include "state/status.h"
 
 #include <array>
@@ -62,7 +61,7 @@ struct BridgeGridSpec {
     double min_x = 0.0, max_x = 0.0, min_y = 0.0, max_y = 0.0, resolution = 0.0;
 };
 
-// The most grid points computed at once: 40 million rows of BBOutput take about 1.3 GB.
+// The most grid points computed at once: 40 million rows of output take about 1.3 GB.
 inline constexpr std::int64_t kMaxBridgeGridPoints = 40'000'000;
 
 // Reads the five boxes of the grid extent form (minimum and maximum x, minimum and maximum y,
@@ -78,19 +77,33 @@ ParseBridgeGridSpec(std::string_view min_x, std::string_view max_x, std::string_
 // The automatic extent: the box of the fixes widened by a fifth of its range on every side.
 [[nodiscard]] BridgeGridSpec AutoBridgeGridExtent(const Matrix& fixes, std::int32_t n);
 
-// The probability of occurrence over the grid: BBOutput rows k = column * rows + row hold
-// x, y and (P / W) r r, in the order x outer, y inner; NumGridPts = the number of points and
-// DoneBB is set. Uses BBSortedLocs, NumLocs, BBVariance and BBMaxTime. Cells are computed in
-// parallel when `control` allows. On failure or cancel the record is unchanged; a grid there
-// is not memory for fails with a sentence.
-[[nodiscard]] Status CalcBBGrid(State& state, const BridgeGridSpec& spec,
-                                const RunControl& control = {}, bool prune = true);
+// A computed probability surface: rows 0..count-1 of `output` hold x, y, probability and an
+// unused column; row `count` is the spare row.
+struct BridgeOutput {
+    Matrix output;
+    std::int32_t count = 0;
+};
 
-// The probability of occurrence at the user points: BBOutput row k holds the point's x, y and
-// (P / W) c c, c the distance between user points 0 and 1 (taken as the spacing of a regular
-// grid of points); NumGridPts = NumUserPts and DoneBB is set. Needs two user points at
-// different places. On failure or cancel the record is unchanged.
-[[nodiscard]] Status CalcBBAtUserPts(State& state, const RunControl& control = {},
-                                     bool prune = true);
+// The probability of occurrence over the grid, from the time-sorted fixes 0..n-1 of `fixes`
+// (x, y, time, location error), the variance sigma_m2 and the longest time gap bridged
+// `max_time`: rows k = column * rows + row hold x, y and (P / W) r r, in the order x outer,
+// y inner, and `count` is the number of points. Cells are computed in parallel when `control`
+// allows. Fails with a sentence for the user when the grid or the bridges cannot be computed
+// (a grid there is not memory for included); Cancelled when `control` asks to stop.
+[[nodiscard]] StatusOr<BridgeOutput> CalcBBGrid(const Matrix& fixes, std::int32_t n,
+                                                double sigma_m2, double max_time,
+                                                const BridgeGridSpec& spec,
+                                                const RunControl& control = {}, bool prune = true);
+
+// The probability of occurrence at the user points 0..m-1 of `pts` (x, y): row k holds the
+// point's x, y and (P / W) c c, c the distance between user points 0 and 1 (taken as the
+// spacing of a regular grid of points), and `count` = m. The bridges are those of
+// CalcBBGrid. Needs two user points at different places; Cancelled when `control` asks to
+// stop.
+[[nodiscard]] StatusOr<BridgeOutput> CalcBBAtUserPts(const Matrix& fixes, std::int32_t n,
+                                                     double sigma_m2, double max_time,
+                                                     const Matrix& pts, std::int32_t m,
+                                                     const RunControl& control = {},
+                                                     bool prune = true);
 
 } // namespace ranvik

@@ -87,9 +87,9 @@ Status CheckBridgeFixes(const Matrix& fixes, std::int32_t n) {
     return {};
 }
 
-Status EstimateBBVariance(State& state, Notifier& notifier, const RunControl& control) {
-    const Matrix& fixes = state.BBSortedLocs;
-    const std::int32_t n = state.NumLocs;
+StatusOr<BBVarianceEstimate> EstimateBBVariance(const Matrix& fixes, std::int32_t n,
+                                                const MinimiserWorkspace& start, Notifier& notifier,
+                                                const RunControl& control) {
     if (Status ok = CheckBridgeFixes(fixes, n); !ok.Ok()) {
         return ok;
     }
@@ -106,7 +106,7 @@ Status EstimateBBVariance(State& state, Notifier& notifier, const RunControl& co
         const double value = CalcBBNegLogLik(fixes, sigma_m2, n, zero_densities);
         return std::isfinite(value) ? value : kNoLikelihood;
     };
-    MinimiserWorkspace search = state.Minimiser;
+    MinimiserWorkspace search = start;
     Status status = BracketMinimum(search, kBBSearch, s - 0.7 * s, s - 0.5 * s, neg_log_l, control);
     if (status.Ok()) {
         status = GoldenSection(search, kBBSearch, neg_log_l, control);
@@ -119,9 +119,7 @@ Status EstimateBBVariance(State& state, Notifier& notifier, const RunControl& co
     if (!status.Ok()) {
         return status;
     }
-    state.Minimiser = search;
-    state.BBVariance = search.GoldenXMin;
-    return {};
+    return BBVarianceEstimate{search.GoldenXMin, search};
 }
 
 } // namespace ranvik

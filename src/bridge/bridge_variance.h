@@ -36,12 +36,23 @@ inline constexpr std::string_view kZeroDensityMessage =
 // (so that the starting value has a divisor), and times that increase strictly.
 [[nodiscard]] Status CheckBridgeFixes(const Matrix& fixes, std::int32_t n);
 
-// Estimates BBVariance by maximum likelihood from BBSortedLocs and NumLocs: the search
-// starts from (0.3 S, 0.5 S), brackets and narrows with tolerance 0.0001 (left in
-// GoldenTol) and takes GoldenXMin. Zero densities met during the search are reported once at
-// the end: the notice keeps its own words, and their count goes to the step line
-// (`control.Say`). On failure or cancel the record is unchanged.
-[[nodiscard]] Status EstimateBBVariance(State& state, Notifier& notifier,
-                                        const RunControl& control = {});
+// What the variance search leaves: the estimate and the search's workspace (its last triple,
+// minimum and tolerance).
+struct BBVarianceEstimate {
+    double variance = 0;
+    MinimiserWorkspace minimiser;
+};
+
+// Estimates the Brownian bridge variance by maximum likelihood from the time-sorted fixes 0..n-1
+// of `fixes` (x, y, time, location error): the search starts from the workspace `start`, at the
+// pair (0.3 S, 0.5 S), brackets and narrows with tolerance 0.0001 (left in GoldenTol) and takes
+// GoldenXMin as the variance. Zero densities met during the search are reported once at the
+// end: the notice keeps its own words, and their count goes to the step line (`control.Say`).
+// Fails with a sentence for the user when the fixes cannot give a variance (see
+// CheckBridgeFixes) or the search finds no minimum; Cancelled when `control` asks to stop.
+[[nodiscard]] StatusOr<BBVarianceEstimate> EstimateBBVariance(const Matrix& fixes, std::int32_t n,
+                                                              const MinimiserWorkspace& start,
+                                                              Notifier& notifier,
+                                                              const RunControl& control = {});
 
 } // namespace ranvik

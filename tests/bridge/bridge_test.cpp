@@ -27,13 +27,8 @@ constexpr double kRel = 1e-12;
 using testing::Fix;
 using testing::Fixes;
 
-State TrackState(const std::vector<Fix>& fixes, double sigma_m2, double max_time) {
-    State state;
-    state.BBSortedLocs = Fixes(fixes);
-    state.NumLocs = static_cast<std::int32_t>(fixes.size());
-    state.BBVariance = sigma_m2;
-    state.BBMaxTime = max_time;
-    return state;
+std::int32_t Count(const std::vector<Fix>& fixes) {
+    return static_cast<std::int32_t>(fixes.size());
 }
 
 class Recorder final : public Notifier {
@@ -112,13 +107,25 @@ std::vector<Fix> SimulatedTrack(int n, double sigma_m2, unsigned seed) {
 
 TEST(EstimateBBVariance, RecoversTheVarianceOfASimulatedTrack) {
     constexpr double kTruth = 400.0;
-    State state = TrackState(SimulatedTrack(4001, kTruth, 3), 0, 0);
     Recorder notices;
-    ASSERT_TRUE(EstimateBBVariance(state, notices).Ok());
-    EXPECT_NEAR(state.BBVariance, kTruth, 0.1 * kTruth);
-    EXPECT_EQ(state.Minimiser.GoldenTol, 0.0001);
-    EXPECT_EQ(state.BBVariance, state.Minimiser.GoldenXMin);
+    const auto estimate =
+        EstimateBBVariance(Fixes(SimulatedTrack(4001, kTruth, 3)), 4001, {}, notices);
+    ASSERT_TRUE(estimate.Ok()) << estimate.status.error;
+    EXPECT_NEAR(estimate.value.variance, kTruth, 0.1 * kTruth);
+    EXPECT_EQ(estimate.value.minimiser.GoldenTol, 0.0001);
+    EXPECT_EQ(estimate.value.variance, estimate.value.minimiser.GoldenXMin);
     EXPECT_TRUE(notices.messages.empty());
+}
+
+TEST(EstimateBBVariance, OneObservedFixGivesTheVarianceThatExplainsItsDistance) {
+    // Fix 1 lies d^2 = 0.5^2 + 2.5^2 = 6.5 from the bridge's mean (4.5, 0.5) at alpha = 0.5,
+    // T = 2: var = 0.5 sigma + 0.25 (2^2 + 2^2). -ln phi = ln(2 pi var) + d^2 / (2 var) is
+    // least at var = d^2 / 2 = 3.25, so sigma = (3.25 - 2) / 0.5 = 2.5.
+    const std::vector<Fix> fixes = {{0, 0, 0, 2}, {4, 3, 1, 3}, {9, 1, 2, 2}, {9, 8, 3, 4}};
+    Recorder notices;
+    const auto estimate = EstimateBBVariance(Fixes(fixes), 4, {}, notices);
+    ASSERT_TRUE(estimate.Ok()) << estimate.status.error;
+    EXPECT_NEAR(estimate.value.variance, 2.5, 1e-3);
 }
 
 TEST(EstimateBBVariance, ZeroDensitiesGiveOneNoticeWithTheirCount) {
@@ -126,12 +133,11 @@ TEST(EstimateBBVariance, ZeroDensitiesGiveOneNoticeWithTheirCount) {
     // tries, that fix's density under its bridge underflows.
     std::vector<Fix> fixes = SimulatedTrack(4001, 400.0, 8);
     fixes[7].x += 1e5;
-    State state = TrackState(fixes, 0, 0);
     Recorder notices;
     std::vector<std::string> steps;
     const RunControl control{{}, true, [&](const std::string& step) { steps.push_back(step); }};
-    const Status status = EstimateBBVariance(state, notices, control);
-    ASSERT_TRUE(status.Ok()) << status.error;
+    const auto estimate = EstimateBBVariance(Fixes(fixes), Count(fixes), {}, notices, control);
+    ASSERT_TRUE(estimate.Ok()) << estimate.status.error;
     ASSERT_EQ(notices.messages.size(), 1U);
     EXPECT_EQ(notices.messages[0], std::string(kZeroDensityMessage));
     ASSERT_FALSE(steps.empty());
@@ -143,11 +149,8 @@ TEST(EstimateBBVariance, RefusesTooFewFixesAndSharedTimes) {
     for (const auto& fixes :
          {std::vector<Fix>{{0, 0, 0, 1}, {1, 1, 1, 1}, {2, 0, 2, 1}},
           std::vector<Fix>{{0, 0, 0, 1}, {1, 1, 1, 1}, {2, 0, 1, 1}, {3, 3, 4, 1}, {5, 1, 5, 1}}}) {
-        State state = TrackState(fixes, 7, 0);
-        const State before = state;
-        const Status status = EstimateBBVariance(state, notices);
-        EXPECT_FALSE(status.error.empty());
-        EXPECT_TRUE(state == before);
+        const auto estimate = EstimateBBVariance(Fixes(fixes), Count(fixes), {}, notices);
+        EXPECT_FALSE(estimate.status.error.empty());
     }
 }
 
@@ -204,41 +207,42 @@ const std::vector<Fix> kTrack = {{0, 0, 0, 2},  {4, 3, 1, 3},  {9, 1, 2, 2},
                                  {9, 8, 30, 4}, {2, 6, 31, 2}, {1, 1, 32, 3}};
 
 TEST(CalcBBGrid, GridRunsXOuterYInnerWithTheCellArea) {
-    State state = TrackState(kTrack, 6.0, 5.0); // the 28-unit gap is not bridged
-    ASSERT_TRUE(CalcBBGrid(state, {0, 10, 0, 5, 5}).Ok());
-    ASSERT_EQ(state.NumGridPts, 6);
+    // The 28-unit gap is not bridged.
+    const auto grid = CalcBBGrid(Fixes(kTrack), Count(kTrack), 6.0, 5.0, {0, 10, 0, 5, 5});
+    ASSERT_TRUE(grid.Ok());
+    ASSERT_EQ(grid.value.count, 6);
+    ASSERT_EQ(grid.value.output.Rows(), 7); // and the spare row
     const double expected_xy[6][2] = {{0, 0}, {0, 5}, {5, 0}, {5, 5}, {10, 0}, {10, 5}};
     for (std::int32_t k = 0; k < 6; ++k) {
         const double x = expected_xy[k][0];
         const double y = expected_xy[k][1];
-        EXPECT_EQ(state.BBOutput(k, 0), x);
-        EXPECT_EQ(state.BBOutput(k, 1), y);
+        EXPECT_EQ(grid.value.output(k, 0), x);
+        EXPECT_EQ(grid.value.output(k, 1), y);
         const double expected = ReferenceDensity(kTrack, 6.0, 5.0, x, y) * 25;
-        EXPECT_NEAR(state.BBOutput(k, 2), expected, kRel * expected) << "point " << k;
+        EXPECT_NEAR(grid.value.output(k, 2), expected, kRel * expected) << "point " << k;
     }
-    EXPECT_TRUE(state.DoneBB);
 
     // An extent that is not a multiple of the distance stops at the last point within it.
-    ASSERT_TRUE(CalcBBGrid(state, {0, 12, 0, 5, 5}).Ok());
-    EXPECT_EQ(state.NumGridPts, 6);
-    EXPECT_EQ(state.BBOutput(5, 0), 10);
+    const auto cut = CalcBBGrid(Fixes(kTrack), Count(kTrack), 6.0, 5.0, {0, 12, 0, 5, 5});
+    ASSERT_TRUE(cut.Ok());
+    EXPECT_EQ(cut.value.count, 6);
+    EXPECT_EQ(cut.value.output(5, 0), 10);
 }
 
 TEST(CalcBBAtUserPts, CellSizeIsTheDistanceOfTheFirstTwoPoints) {
-    State state = TrackState(kTrack, 6.0, 5.0);
-    state.UserPts = Matrix(40001, 3);
+    Matrix user_pts(40001, 3);
     const double points[3][2] = {{3, 2}, {3, 4}, {8.123456789012345, 6}};
     for (int k = 0; k < 3; ++k) {
-        state.UserPts(k, 0) = points[k][0];
-        state.UserPts(k, 1) = points[k][1];
+        user_pts(k, 0) = points[k][0];
+        user_pts(k, 1) = points[k][1];
     }
-    state.NumUserPts = 3;
-    ASSERT_TRUE(CalcBBAtUserPts(state).Ok());
-    EXPECT_EQ(state.NumGridPts, 3);
-    EXPECT_EQ(state.BBOutput(2, 0), 8.123456789012345);
+    const auto at_points = CalcBBAtUserPts(Fixes(kTrack), Count(kTrack), 6.0, 5.0, user_pts, 3);
+    ASSERT_TRUE(at_points.Ok());
+    EXPECT_EQ(at_points.value.count, 3);
+    EXPECT_EQ(at_points.value.output(2, 0), 8.123456789012345);
     for (int k = 0; k < 3; ++k) {
         const double expected = ReferenceDensity(kTrack, 6.0, 5.0, points[k][0], points[k][1]) * 4;
-        EXPECT_NEAR(state.BBOutput(k, 2), expected, kRel * expected);
+        EXPECT_NEAR(at_points.value.output(k, 2), expected, kRel * expected);
     }
 }
 
@@ -251,41 +255,52 @@ TEST(AutoBridgeGridExtent, WidensTheBoxByAFifthOfItsRange) {
     EXPECT_EQ(spec.max_y, 60);
 }
 
-TEST(BridgeComputations, RefuseWhatCannotBeComputedAndChangeNothing) {
-    const auto refused = [](State state, const BridgeGridSpec& spec, const char* why) {
-        const State before = state;
-        const Status status = CalcBBGrid(state, spec);
-        EXPECT_FALSE(status.error.empty()) << why;
-        EXPECT_TRUE(state == before) << why;
-        return status.error;
+TEST(BridgeComputations, RefuseWhatCannotBeComputed) {
+    const auto refused = [](const std::vector<Fix>& fixes, double max_time,
+                            const BridgeGridSpec& spec, const char* why) {
+        const auto grid = CalcBBGrid(Fixes(fixes), Count(fixes), 6, max_time, spec);
+        EXPECT_FALSE(grid.status.error.empty()) << why;
+        return grid.status.error;
     };
     const BridgeGridSpec small{0, 10, 0, 10, 5};
-    refused(TrackState(kTrack, 6, 5), {0, 10, 0, 10, 0}, "zero distance");
-    refused(TrackState(kTrack, 6, 5), {0, 10, 0, 10, -1}, "negative distance");
-    refused(TrackState(kTrack, 6, 5), {10, 0, 0, 10, 1}, "reversed extent");
-    refused(TrackState(kTrack, 6, 5), {0, 1e6, 0, 1e6, 1}, "too many points");
-    refused(TrackState(kTrack, 6, 5), {-1e308, 1e308, -1e308, 1e308, 1e-300},
+    refused(kTrack, 5, {0, 10, 0, 10, 0}, "zero distance");
+    refused(kTrack, 5, {0, 10, 0, 10, -1}, "negative distance");
+    refused(kTrack, 5, {10, 0, 0, 10, 1}, "reversed extent");
+    refused(kTrack, 5, {0, 1e6, 0, 1e6, 1}, "too many points");
+    refused(kTrack, 5, {-1e308, 1e308, -1e308, 1e308, 1e-300},
             "a count of points beyond any integer");
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    refused(TrackState(kTrack, 6, 5), {0, 10, 0, 10, nan}, "no distance");
-    refused(TrackState(kTrack, 6, 5), {nan, 10, 0, 10, 1}, "no extent");
-    EXPECT_THAT(refused(TrackState(kTrack, 6, 0.5), small, "no bridge"), HasSubstr("maximum time"));
+    refused(kTrack, 5, {0, 10, 0, 10, nan}, "no distance");
+    refused(kTrack, 5, {nan, 10, 0, 10, 1}, "no extent");
+    EXPECT_THAT(refused(kTrack, 0.5, small, "no bridge"), HasSubstr("maximum time"));
     std::vector<Fix> same_time = kTrack;
     same_time[2].t = 1;
-    refused(TrackState(same_time, 6, 5), small, "two fixes at one time");
+    refused(same_time, 5, small, "two fixes at one time");
     std::vector<Fix> no_error = kTrack;
     no_error[1].error = 0;
-    refused(TrackState(no_error, 6, 5), small, "zero location error");
+    refused(no_error, 5, small, "zero location error");
 
     EXPECT_FALSE(ParseBridgeGridSpec("0", "ten", "0", "5", "5").Ok());
     EXPECT_TRUE(ParseBridgeGridSpec("0", "10", "0", "5", "5").Ok());
 
-    State points = TrackState(kTrack, 6, 5);
-    points.UserPts = Matrix(40001, 3);
-    points.NumUserPts = 1;
-    EXPECT_FALSE(CalcBBAtUserPts(points).Ok()) << "one point";
-    points.NumUserPts = 2; // both at (0, 0)
-    EXPECT_FALSE(CalcBBAtUserPts(points).Ok()) << "first two points at one place";
+    const Matrix at_origin(40001, 3);
+    EXPECT_FALSE(CalcBBAtUserPts(Fixes(kTrack), Count(kTrack), 6, 5, at_origin, 1).Ok())
+        << "one point";
+    EXPECT_FALSE(CalcBBAtUserPts(Fixes(kTrack), Count(kTrack), 6, 5, at_origin, 2).Ok())
+        << "first two points at one place";
+}
+
+TEST(BridgeComputations, StopWhenTheProgressReportAsksThemTo) {
+    // Sequential, so that the loops report on this thread: the user points after every 64.
+    const RunControl stop{[](double) { return false; }, false};
+    const Matrix fixes = Fixes(kTrack);
+    EXPECT_TRUE(CalcBBGrid(fixes, Count(kTrack), 6, 5, {0, 10, 0, 10, 1}, stop).status.cancelled);
+    Matrix pts(201, 3);
+    pts(1, 0) = 1;
+    EXPECT_TRUE(CalcBBAtUserPts(fixes, Count(kTrack), 6, 5, pts, 200, stop).status.cancelled);
+    Recorder notices;
+    const std::vector<Fix> track = SimulatedTrack(101, 400.0, 4);
+    EXPECT_TRUE(EstimateBBVariance(Fixes(track), Count(track), {}, notices, stop).status.cancelled);
 }
 
 // The program's address space held to its present size and `extra` bytes more for as long as
@@ -318,17 +333,15 @@ TEST(CalcBBGrid, AGridBeyondTheMachinesMemoryEndsInASentence) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "the address sanitizer reserves more address space than any limit allows";
 #endif
-    State state = TrackState(kTrack, 6, 5);
-    const State before = state;
+    const Matrix fixes = Fixes(kTrack);
     Status status;
     {
         // 36 million points need 1.15 GB; the machine has 256 MB to spare.
         const AddressSpaceLimit memory(256u << 20);
-        status = CalcBBGrid(state, {0, 6000, 0, 6000, 1});
+        status = CalcBBGrid(fixes, Count(kTrack), 6, 5, {0, 6000, 0, 6000, 1}).status;
     }
     EXPECT_EQ(status.error, "There is not enough memory for this grid. Choose a larger distance "
                             "between grid points or a smaller extent.");
-    EXPECT_TRUE(state == before);
 }
 
 TEST(CalcBBGrid, PruningAndThreadsChangeNoBit) {
@@ -344,14 +357,16 @@ TEST(CalcBBGrid, PruningAndThreadsChangeNoBit) {
         y += step(random);
     }
     const BridgeGridSpec spec{-900, 900, -900, 900, 15};
-    State plain = TrackState(fixes, 50.0, 2.0);
-    State pruned = plain;
-    State sequential = plain;
-    ASSERT_TRUE(CalcBBGrid(plain, spec, {}, false).Ok());
-    ASSERT_TRUE(CalcBBGrid(pruned, spec, {}, true).Ok());
-    ASSERT_TRUE(CalcBBGrid(sequential, spec, {{}, false}, true).Ok());
-    EXPECT_TRUE(pruned.BBOutput == plain.BBOutput);
-    EXPECT_TRUE(sequential.BBOutput == plain.BBOutput);
+    const Matrix track = Fixes(fixes);
+    const std::int32_t n = Count(fixes);
+    const auto plain = CalcBBGrid(track, n, 50.0, 2.0, spec, {}, false);
+    const auto pruned = CalcBBGrid(track, n, 50.0, 2.0, spec, {}, true);
+    const auto sequential = CalcBBGrid(track, n, 50.0, 2.0, spec, {{}, false}, true);
+    ASSERT_TRUE(plain.Ok());
+    ASSERT_TRUE(pruned.Ok());
+    ASSERT_TRUE(sequential.Ok());
+    EXPECT_TRUE(pruned.value.output == plain.value.output);
+    EXPECT_TRUE(sequential.value.output == plain.value.output);
 }
 
 } // namespace

@@ -76,14 +76,14 @@ TEST_F(LoadedLocationsTest, ComputationsRefuseACountLargerThanTheirArray) {
     all.fixed_kernel = all.adaptive_kernel = true;
     EXPECT_THAT(RunComparison(state, all, notifier).error, HasSubstr("does not match"));
 
-    state.BBSortedLocs = Matrix(3, 5);
-    EXPECT_THAT(EstimateBBVariance(state, notifier).error, HasSubstr("does not match"));
-    state.BBVariance = 1;
-    state.BBMaxTime = 10;
-    EXPECT_THAT(CalcBBGrid(state, {0, 10, 0, 10, 1}).error, HasSubstr("does not match"));
-    state.NumUserPts = 50;
-    state.UserPts = Matrix(3, 3);
-    EXPECT_THAT(CalcBBAtUserPts(state).error, HasSubstr("does not match"));
+    const Matrix fixes(3, 5);
+    EXPECT_THAT(EstimateBBVariance(fixes, state.NumLocs, {}, notifier).status.error,
+                HasSubstr("does not match"));
+    EXPECT_THAT(CalcBBGrid(fixes, state.NumLocs, 1, 10, {0, 10, 0, 10, 1}).status.error,
+                HasSubstr("does not match"));
+    const Matrix points(3, 3);
+    EXPECT_THAT(CalcBBAtUserPts(fixes, 2, 1, 10, points, 50).status.error,
+                HasSubstr("does not match"));
 }
 
 TEST_F(LoadedLocationsTest, CountDisagreementNamesTheArrays) {

@@ -3,6 +3,7 @@
 #include "app/forms/all_forms.h"
 #include "bridge/bridge_probability.h"
 #include "bridge/bridge_variance.h"
+#include "record/bridge_results.h"
 #include "state/loaded_locations.h"
 #include "state/number_text.h"
 
@@ -11,11 +12,23 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace ranvik {
 namespace {
 
 QString Shown(double value) {
     return QString::fromStdString(FormatNumber(value));
+}
+
+// Moves what the work computed into the form's `result`, to be committed once the work has
+// returned (a grid may take a gigabyte, so it is moved, never copied), and gives the work's
+// status.
+template <class T> Status Take(StatusOr<T>&& computed, T& result) {
+    if (computed.Ok()) {
+        result = std::move(computed.value);
+    }
+    return std::move(computed.status);
 }
 
 const QString kNeedVariance =
@@ -98,10 +111,14 @@ void FrmBBAnalysis::CmdEstimateVar_Click() {
         return;
     }
     State& state = wizard_.state();
-    const Status status = RunLong(QStringLiteral("Estimating the Brownian bridge variance"),
-                                  [&state](const RunControl& control, Notifier& notifier) {
-                                      return EstimateBBVariance(state, notifier, control);
-                                  });
+    BBVarianceEstimate estimate;
+    const Status status = RunLong(
+        QStringLiteral("Estimating the Brownian bridge variance"),
+        [&record = std::as_const(state), &estimate](const RunControl& control, Notifier& notifier) {
+            return Take(EstimateBBVariance(record.BBSortedLocs, record.NumLocs, record.Minimiser,
+                                           notifier, control),
+                        estimate);
+        });
     if (status.cancelled) {
         return;
     }
@@ -109,7 +126,8 @@ void FrmBBAnalysis::CmdEstimateVar_Click() {
         Message(QString::fromStdString(status.error));
         return;
     }
-    TxtBBVar->setText(Shown(wizard_.state().BBVariance));
+    CommitBBVariance(state, estimate);
+    TxtBBVar->setText(Shown(state.BBVariance));
 }
 
 bool FrmBBAnalysis::ReadBoxes() {
@@ -180,10 +198,14 @@ void FrmBBAnalysis::CalcBBAtUserPts() {
         return;
     }
     State& state = wizard_.state();
+    BridgeOutput result;
     const Status status =
         RunLong(QStringLiteral("Brownian bridge probability at the user-specified points"),
-                [&state](const RunControl& control, Notifier&) {
-                    return ranvik::CalcBBAtUserPts(state, control);
+                [&record = std::as_const(state), &result](const RunControl& control, Notifier&) {
+                    return Take(ranvik::CalcBBAtUserPts(record.BBSortedLocs, record.NumLocs,
+                                                        record.BBVariance, record.BBMaxTime,
+                                                        record.UserPts, record.NumUserPts, control),
+                                result);
                 });
     if (status.cancelled) {
         return;
@@ -192,6 +214,7 @@ void FrmBBAnalysis::CalcBBAtUserPts() {
         Message(QString::fromStdString(status.error));
         return;
     }
+    CommitBridgeOutput(state, std::move(result));
     hide(); // saving brings this form back
     wizard_.save_as.Show(wizard_);
 }
@@ -277,10 +300,14 @@ void FrmBBGridExtent::CmdCalcBB_Click() {
     }
     State& state = wizard_.state();
     const BridgeGridSpec grid = spec.value;
-    const Status status = RunLong(QStringLiteral("Brownian bridge probability over the grid"),
-                                  [&state, grid](const RunControl& control, Notifier&) {
-                                      return CalcBBGrid(state, grid, control);
-                                  });
+    BridgeOutput result;
+    const Status status = RunLong(
+        QStringLiteral("Brownian bridge probability over the grid"),
+        [&record = std::as_const(state), &result, grid](const RunControl& control, Notifier&) {
+            return Take(CalcBBGrid(record.BBSortedLocs, record.NumLocs, record.BBVariance,
+                                   record.BBMaxTime, grid, control),
+                        result);
+        });
     if (status.cancelled) {
         return;
     }
@@ -288,6 +315,7 @@ void FrmBBGridExtent::CmdCalcBB_Click() {
         Message(QString::fromStdString(status.error));
         return;
     }
+    CommitBridgeOutput(state, std::move(result));
     wizard_.save_as.Show(wizard_);
     wizard_.grid_extent.Unload();
 }
