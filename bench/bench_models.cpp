@@ -23,41 +23,34 @@ public:
     int messages = 0;
 };
 
-ranvik::State Loaded(std::int32_t n) {
-    ranvik::State state;
-    state.LocXY = ranvik::bench::TwoModeLocations(n);
-    state.NumLocs = n;
-    state.InFileRoot = "bench";
-    return state;
-}
-
 void Fit(benchmark::State& bench, int model) {
     const auto n = static_cast<std::int32_t>(bench.range(0));
     CountingNotifier notifier;
     double log_l = 0.0;
+    const Matrix xy = ranvik::bench::TwoModeLocations(n);
     for (auto _ : bench) {
-        ranvik::State state = Loaded(n);
-        ranvik::FitContext ctx = ranvik::FitContext::Of(state, state.LocLik2BVN, notifier);
-        state.LocLik2BVN.assign(static_cast<std::size_t>(n), 0.0);
+        ranvik::FitCopy fit;
+        fit.loc_lik.assign(static_cast<std::size_t>(n), 0.0);
+        ranvik::FitContext ctx = fit.Context(notifier);
         switch (model) {
         case 0:
-            ranvik::InitExpPowerSimplex(ctx, state.LocXY, n);
-            ranvik::FitExpPower(ctx, state.LocXY, n);
+            ranvik::InitExpPowerSimplex(ctx, xy, n);
+            ranvik::FitExpPower(ctx, xy, n);
             break;
         case 1:
             for (int stage = 0; stage <= 1; ++stage) {
-                ranvik::Init2CNSimplex(ctx, state.LocXY, stage, n);
-                ranvik::Fit2CN(ctx, state.LocXY, stage, n);
+                ranvik::Init2CNSimplex(ctx, xy, stage, n);
+                ranvik::Fit2CN(ctx, xy, stage, n);
             }
             break;
         default:
             for (int stage = 1; stage <= 3; ++stage) {
-                ranvik::Init2BVNSimplex(ctx, state.LocXY, stage, n);
-                ranvik::Fit2BVN(ctx, state.LocXY, stage, n);
+                ranvik::Init2BVNSimplex(ctx, xy, stage, n);
+                ranvik::Fit2BVN(ctx, xy, stage, n);
             }
             break;
         }
-        log_l = state.Simplex.MaxLogLikelihood;
+        log_l = fit.simplex.MaxLogLikelihood;
     }
     bench.counters["lnL"] = log_l;
     bench.counters["limit_msgs"] = notifier.messages;
@@ -79,16 +72,22 @@ BENCHMARK(FitNormalMixture)->Arg(100)->Arg(300)->Unit(benchmark::kMillisecond);
 void Compare(benchmark::State& bench, ranvik::ComparisonChoice choice) {
     const auto n = static_cast<std::int32_t>(bench.range(0));
     CountingNotifier notifier;
+    const Matrix xy = ranvik::bench::TwoModeLocations(n);
     for (auto _ : bench) {
-        ranvik::State state = Loaded(n);
-        const ranvik::Status status = ranvik::RunComparison(state, choice, notifier);
-        if (!status.Ok()) {
-            bench.SkipWithError(status.error.c_str());
+        const auto results = ranvik::RunComparison(xy, n, choice, {}, notifier);
+        if (!results.Ok()) {
+            bench.SkipWithError(results.status.error.c_str());
+            break;
         }
-        bench.counters["CVC_exp"] = state.CVCExpPower;
-        bench.counters["CVC_bvn"] = state.CVCBVN;
-        bench.counters["CVC_2cn"] = state.CVC2CN;
-        bench.counters["CVC_2bvn"] = state.CVC2BVN;
+        const char* const names[] = {"CVC_exp", "CVC_bvn", "CVC_2cn", "CVC_2bvn"};
+        for (std::size_t k = 0; k < results.value.models.size(); ++k) {
+            const auto& scored = results.value.models[k];
+            if (scored && scored->Ok()) {
+                bench.counters[names[k]] = scored->value.scores.cvc;
+            } else if (scored) {
+                bench.SkipWithError(scored->status.error.c_str());
+            }
+        }
     }
     bench.counters["limit_msgs"] = notifier.messages;
 }

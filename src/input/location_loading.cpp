@@ -1,61 +1,42 @@
 #include "input/location_loading.h"
 
 #include "input/shape_layer.h"
-#include "input/text_locations.h"
-#include "input/time_sort.h"
-
-#include <algorithm>
 
 namespace ranvik {
 namespace {
-
-// UserPts keeps at least this many rows, the size the points array has always had.
-constexpr std::int32_t kUserPtsMinRows = 40'001;
 
 bool IsUtf8Continuation(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
-void TakeIndependent(State& state, const LocationText& text, bool weighted) {
-    const std::int32_t n = text.Count();
-    state.LocXY.Resize(n + 1, 3);
-    state.LocWeights.assign(static_cast<std::size_t>(n) + 1, 0.0);
-    for (std::int32_t i = 0; i < n; ++i) {
-        state.LocXY(i, 0) = text.values(i, 0);
-        state.LocXY(i, 1) = text.values(i, 1);
-        if (weighted) {
-            state.LocWeights[static_cast<std::size_t>(i)] = text.values(i, 2);
-        }
+struct TextFormat {
+    int columns = 2;
+    std::int32_t capacity = kMaxTextLocations;
+};
+
+TextFormat FormatFor(TextFilePurpose purpose, bool bias_corrected) {
+    switch (purpose) {
+    case TextFilePurpose::IndependentLocations:
+        return {bias_corrected ? 3 : 2, kMaxTextLocations};
+    case TextFilePurpose::BridgeLocations:
+        return {4, kMaxTextLocations};
+    case TextFilePurpose::UserPoints:
+        return {2, kMaxTextUserPoints};
     }
-    state.NumLocs = n;
-    state.LoadedLocations = LocationSet::Independent;
-    state.LocLikBVN.clear();
-    state.LocLik2BVN.clear();
-    state.LocLik2CN.clear();
-    state.LocLikExpPower.clear();
+    return {};
 }
 
-void TakeBridge(State& state, const LocationText& text) {
-    const std::int32_t n = text.Count();
-    state.BBLocArray.Resize(n + 1, 5);
-    for (std::int32_t i = 0; i < n; ++i) {
-        for (int c = 0; c < 4; ++c) {
-            state.BBLocArray(i, c) = text.values(i, c);
-        }
+StatusOr<LoadedFile> FromText(LocationText&& text, const std::filesystem::path& path,
+                              TextFilePurpose purpose, bool bias_corrected) {
+    if (!text.Ok()) {
+        return Status::Failure(std::move(text.error));
     }
-    state.NumLocs = n;
-    state.LoadedLocations = LocationSet::Bridge;
-    state.BBSortedLocs = SortBBLocsByTime(state.BBLocArray, n);
-}
-
-void TakeUserPoints(State& state, const LocationText& text) {
-    const std::int32_t m = text.Count();
-    state.UserPts.Resize(std::max(m + 1, kUserPtsMinRows), 3);
-    for (std::int32_t i = 0; i < m; ++i) {
-        state.UserPts(i, 0) = text.values(i, 0);
-        state.UserPts(i, 1) = text.values(i, 1);
-    }
-    state.NumUserPts = m;
+    LoadedFile file;
+    file.purpose = purpose;
+    file.weighted = purpose == TextFilePurpose::IndependentLocations && bias_corrected;
+    file.values = std::move(text.values);
+    file.path = path.string();
+    return file;
 }
 
 } // namespace
@@ -77,104 +58,48 @@ std::string FileRoot(std::string_view title) {
     return std::string(title.substr(0, end));
 }
 
-namespace {
-
-struct TextFormat {
-    int columns = 2;
-    std::int32_t capacity = kMaxTextLocations;
-};
-
-TextFormat FormatFor(const State& state, TextFilePurpose purpose) {
-    switch (purpose) {
-    case TextFilePurpose::IndependentLocations:
-        return {state.BiasCorrected == 1 ? 3 : 2, kMaxTextLocations};
-    case TextFilePurpose::BridgeLocations:
-        return {4, kMaxTextLocations};
-    case TextFilePurpose::UserPoints:
-        return {2, kMaxTextUserPoints};
-    }
-    return {};
+StatusOr<LoadedFile> ReadLocationFile(const std::filesystem::path& path, TextFilePurpose purpose,
+                                      bool bias_corrected) {
+    const TextFormat format = FormatFor(purpose, bias_corrected);
+    return FromText(ReadLocationText(path, format.columns, format.capacity), path, purpose,
+                    bias_corrected);
 }
 
-// Takes locations that were read whole into the record for `purpose`.
-LoadOutcome TakeLocations(State& state, const LocationText& text, const std::filesystem::path& path,
-                          TextFilePurpose purpose) {
-    if (!text.Ok()) {
-        return {0, text.error};
-    }
-    switch (purpose) {
-    case TextFilePurpose::IndependentLocations:
-        TakeIndependent(state, text, state.BiasCorrected == 1);
-        break;
-    case TextFilePurpose::BridgeLocations:
-        TakeBridge(state, text);
-        break;
-    case TextFilePurpose::UserPoints:
-        TakeUserPoints(state, text);
-        state.UserPtsFileName = path.string();
-        return {text.Count(), {}};
-    }
-    state.LocFileName = path.string();
-    state.InFileRoot = FileRoot(path.filename().string());
-    state.ProjectionWkt.clear(); // a text file says nothing of its coordinate system
-    state.ProjectionInMetres = false;
-    return {text.Count(), {}};
-}
-
-} // namespace
-
-LoadOutcome LoadTextFile(State& state, const std::filesystem::path& path, TextFilePurpose purpose) {
-    const TextFormat format = FormatFor(state, purpose);
-    return TakeLocations(state, ReadLocationText(path, format.columns, format.capacity), path,
-                         purpose);
-}
-
-LoadOutcome LoadTextContent(State& state, std::string_view content,
-                            const std::filesystem::path& path, TextFilePurpose purpose) {
-    const TextFormat format = FormatFor(state, purpose);
-    return TakeLocations(
-        state,
+StatusOr<LoadedFile> ReadLocationContent(std::string_view content,
+                                         const std::filesystem::path& path, TextFilePurpose purpose,
+                                         bool bias_corrected) {
+    const TextFormat format = FormatFor(purpose, bias_corrected);
+    return FromText(
         ParseLocationText(content, path.filename().string(), format.columns, format.capacity), path,
-        purpose);
+        purpose, bias_corrected);
 }
 
-LoadOutcome LoadShapeLayer(State& state, const ShapeLayer& layer, TextFilePurpose purpose,
-                           const std::vector<std::string>& fields) {
-    const std::int32_t capacity = FormatFor(state, purpose).capacity;
+StatusOr<LoadedFile> ReadShapeLayer(const ShapeLayer& layer, TextFilePurpose purpose,
+                                    const std::vector<std::string>& fields) {
+    const std::int32_t capacity = FormatFor(purpose, false).capacity;
     if (layer.records > capacity) {
-        return {0, layer.path + " has " + std::to_string(layer.records) + " records; at most " +
-                       std::to_string(capacity) + " can be loaded."};
+        return Status::Failure(layer.path + " has " + std::to_string(layer.records) +
+                               " records; at most " + std::to_string(capacity) + " can be loaded.");
     }
     const auto columns = NumericColumns(layer, fields);
     if (!columns.Ok()) {
-        return {0, columns.status.error};
+        return columns.status;
     }
-    LocationText text;
-    const std::int32_t count = layer.records;
+    LoadedFile file;
+    file.purpose = purpose;
+    file.weighted = purpose == TextFilePurpose::IndependentLocations && fields.size() >= 3;
+    // One row per record, without the columns' spare row.
     const auto width = static_cast<std::int32_t>(fields.size());
-    text.values.Resize(count, width);
-    for (std::int32_t i = 0; i < count; ++i) {
+    file.values.Resize(layer.records, width);
+    for (std::int32_t i = 0; i < layer.records; ++i) {
         for (std::int32_t c = 0; c < width; ++c) {
-            text.values(i, c) = columns.value(i, c);
+            file.values(i, c) = columns.value(i, c);
         }
     }
-    switch (purpose) {
-    case TextFilePurpose::IndependentLocations:
-        TakeIndependent(state, text, width >= 3);
-        break;
-    case TextFilePurpose::BridgeLocations:
-        TakeBridge(state, text);
-        break;
-    case TextFilePurpose::UserPoints:
-        TakeUserPoints(state, text);
-        state.UserPtsFileName = layer.path;
-        return {count, {}};
-    }
-    state.LocFileName = layer.path;
-    state.InFileRoot = FileRoot(std::filesystem::path(layer.path).filename().string());
-    state.ProjectionWkt = layer.projection_wkt;
-    state.ProjectionInMetres = layer.metres;
-    return {count, {}};
+    file.path = layer.path;
+    file.projection_wkt = layer.projection_wkt;
+    file.projection_in_metres = layer.metres;
+    return file;
 }
 
 } // namespace ranvik

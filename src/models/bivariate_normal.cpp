@@ -64,25 +64,23 @@ double BVNDensity(const BVNEstimate& e, double x, double y) {
     return NormalMode(e.mean_x, e.mean_y, e.sigma_x, e.sigma_y, e.rho).Density(x, y);
 }
 
-Status CompareBVN(State& state, const Matrix& xy, std::int32_t n, const RunControl& control) {
+StatusOr<ModelComparison> CompareBVN(const Matrix& xy, std::int32_t n, const RunControl& control) {
     if (Status ok = CheckModelData(xy, n, {kModel, 7, true, true}); !ok.Ok()) {
         return ok;
     }
-    State work = state; // commit only a complete comparison
-    Status status = CalcBVNLikelihood(work, xy, n);
-    if (status.Ok()) {
-        status = CalcBVNCVC(work, xy, n, control);
+    auto result = CalcBVNLikelihood(xy, n);
+    if (!result.Ok()) {
+        return result;
     }
-    if (status.Ok()) {
-        state.LocLikBVN = std::move(work.LocLikBVN);
-        state.Neg2LnLBVN = work.Neg2LnLBVN;
-        state.AICcBVN = work.AICcBVN;
-        state.CVCBVN = work.CVCBVN;
+    const auto cvc = CalcBVNCVC(xy, n, control);
+    if (!cvc.Ok()) {
+        return cvc.status;
     }
-    return status;
+    result.value.scores.cvc = cvc.value;
+    return result;
 }
 
-Status CalcBVNLikelihood(State& state, const Matrix& xy, std::int32_t n) {
+StatusOr<ModelComparison> CalcBVNLikelihood(const Matrix& xy, std::int32_t n) {
     const BVNEstimate e = UnweightedBVN(xy, n);
     if (!Usable(e)) {
         return Status::Failure("The " + std::string(kModel) +
@@ -90,19 +88,20 @@ Status CalcBVNLikelihood(State& state, const Matrix& xy, std::int32_t n) {
                                "direction or lie on one line.");
     }
     const NormalMode mode(e.mean_x, e.mean_y, e.sigma_x, e.sigma_y, e.rho);
-    state.LocLikBVN.assign(static_cast<std::size_t>(n), 0.0);
+    ModelComparison result;
+    result.loc_lik.assign(static_cast<std::size_t>(n), 0.0);
     double log_l = 0.0;
     for (std::int32_t i = 0; i < n; ++i) {
         const double l = LogOrFloor(mode.Density(xy(i, 0), xy(i, 1)));
-        state.LocLikBVN[static_cast<std::size_t>(i)] = l;
+        result.loc_lik[static_cast<std::size_t>(i)] = l;
         log_l = log_l + l;
     }
-    state.Neg2LnLBVN = -2 * log_l;
-    state.AICcBVN = AICc(log_l, kParameters, n);
-    return {};
+    result.scores.neg2lnl = -2 * log_l;
+    result.scores.aicc = AICc(log_l, kParameters, n);
+    return result;
 }
 
-Status CalcBVNCVC(State& state, const Matrix& xy, std::int32_t n, const RunControl& control) {
+StatusOr<double> CalcBVNCVC(const Matrix& xy, std::int32_t n, const RunControl& control) {
     double sum = 0.0;
     for (std::int32_t i = 0; i < n; ++i) {
         const Matrix work = WithoutLocation(xy, n, i);
@@ -118,20 +117,20 @@ Status CalcBVNCVC(State& state, const Matrix& xy, std::int32_t n, const RunContr
             return Status::Cancelled();
         }
     }
-    state.CVCBVN = -2 * sum;
-    return {};
+    return -2 * sum;
 }
 
-Status CalcBVNHomeRange(State& state, const Matrix& xy, std::int32_t n, const RunControl& control) {
+StatusOr<ModelHomeRange> CalcBVNHomeRange(const Matrix& xy, std::int32_t n,
+                                          const std::vector<double>* weights,
+                                          const RunControl& control) {
     if (Status ok = CheckModelData(xy, n, {kModel, 2, true, true}); !ok.Ok()) {
         return ok;
     }
-    const bool weighted = state.BiasCorrected == 1;
-    if (weighted && state.LocWeights.size() < static_cast<std::size_t>(n)) {
+    if (weights != nullptr && weights->size() < static_cast<std::size_t>(n)) {
         return Status::Failure("There is no weight for every location; load the locations "
                                "file with its probability column again.");
     }
-    const BVNEstimate e = weighted ? WeightedBVN(xy, n, state.LocWeights) : UnweightedBVN(xy, n);
+    const BVNEstimate e = weights != nullptr ? WeightedBVN(xy, n, *weights) : UnweightedBVN(xy, n);
     if (!Usable(e)) {
         return Status::Failure("The weighted " + std::string(kModel) +
                                " cannot be fitted with these location weights.");
@@ -140,14 +139,10 @@ Status CalcBVNHomeRange(State& state, const Matrix& xy, std::int32_t n, const Ru
     if (!grid.Ok()) {
         return grid.status;
     }
-    state.BVNMeanX = e.mean_x;
-    state.BVNMeanY = e.mean_y;
-    state.BVNSigmaX = e.sigma_x;
-    state.BVNSigmaY = e.sigma_y;
-    state.BVNRho = e.rho;
-    state.GridBVN = std::move(grid.value);
-    state.NumGridPts = kGridNodes;
-    return {};
+    ModelHomeRange result;
+    result.grid = std::move(grid.value);
+    result.bvn = e;
+    return result;
 }
 
 StatusOr<Matrix> CalcBVNGrid(const Matrix& xy, std::int32_t n, const BVNEstimate& e,

@@ -1,21 +1,14 @@
 #pragma once
 
+#include "models/model_runs.h"
 #include "state/matrix.h"
 #include "state/run_control.h"
-#include "state/state.h"
 #include "state/status.h"
 
 #include <cstdint>
 #include <vector>
 
 namespace ranvik {
-
-// The five parameters of a bivariate normal density.
-struct BVNEstimate {
-    double mean_x = 0.0, mean_y = 0.0;
-    double sigma_x = 0.0, sigma_y = 0.0;
-    double rho = 0.0;
-};
 
 // Maximum-likelihood estimates from locations 0..n-1: means, standard deviations and
 // correlation with divisor n.
@@ -31,25 +24,24 @@ struct BVNEstimate {
 [[nodiscard]] double BVNDensity(const BVNEstimate& e, double x, double y);
 
 // The comparison entry: CalcBVNLikelihood, then CalcBVNCVC. Needs at least 7 locations,
-// spread in x and y, and locations not on one line. On failure or cancel the record is
-// unchanged.
-[[nodiscard]] Status CompareBVN(State& state, const Matrix& xy, std::int32_t n,
-                                const RunControl& control = {});
+// spread in x and y, and locations not on one line.
+[[nodiscard]] StatusOr<ModelComparison> CompareBVN(const Matrix& xy, std::int32_t n,
+                                                   const RunControl& control = {});
 
-// Fits the unweighted estimates and sets LocLikBVN (rows 0..n-1: ln f at each location, ln 1e-14
-// for a density of exactly 0), Neg2LnLBVN = -2 ln L and AICcBVN = -2 ln L + 10 n / (n - 6).
-[[nodiscard]] Status CalcBVNLikelihood(State& state, const Matrix& xy, std::int32_t n);
+// The unweighted fit's per-location values (rows 0..n-1: ln f at each location, ln 1e-14 for
+// a density of exactly 0), -2 ln L and AICc = -2 ln L + 10 n / (n - 6); the CVC is left 0.
+[[nodiscard]] StatusOr<ModelComparison> CalcBVNLikelihood(const Matrix& xy, std::int32_t n);
 
-// Leave-one-out criterion: CVCBVN = -2 sum_i ln f_(-i)(x_i, y_i), each f_(-i) the unweighted
-// fit of the other n - 1 locations (divisor n - 1). Neither the locations nor LocLikBVN
-// change.
-[[nodiscard]] Status CalcBVNCVC(State& state, const Matrix& xy, std::int32_t n,
-                                const RunControl& control = {});
+// Leave-one-out criterion: -2 sum_i ln f_(-i)(x_i, y_i), each f_(-i) the unweighted fit of the
+// other n - 1 locations (divisor n - 1).
+[[nodiscard]] StatusOr<double> CalcBVNCVC(const Matrix& xy, std::int32_t n,
+                                          const RunControl& control = {});
 
-// The home range: estimates (weighted when BiasCorrected is 1) stored in BVNMeanX .. BVNRho,
-// and the density over the output grid in GridBVN with NumGridPts = 40000.
-[[nodiscard]] Status CalcBVNHomeRange(State& state, const Matrix& xy, std::int32_t n,
-                                      const RunControl& control = {});
+// The home range: the estimates (weighted with `weights` when given) and the density over the
+// output grid.
+[[nodiscard]] StatusOr<ModelHomeRange> CalcBVNHomeRange(const Matrix& xy, std::int32_t n,
+                                                        const std::vector<double>* weights,
+                                                        const RunControl& control = {});
 
 // The output grid of the bivariate normal density `e` over locations 0..n-1.
 [[nodiscard]] StatusOr<Matrix> CalcBVNGrid(const Matrix& xy, std::int32_t n, const BVNEstimate& e,

@@ -191,28 +191,22 @@ static SimplexModel CircleMixtureSteps() {
             }};
 }
 
-Status Calc2CNModel(State& state, const Matrix& xy, std::int32_t n, Notifier& notifier,
-                    const RunControl& control, PerLocationValues values) {
+StatusOr<ModelComparison> Calc2CNModel(const Matrix& xy, std::int32_t n, const SimplexFit& start,
+                                       Notifier& notifier, const RunControl& control,
+                                       PerLocationValues values) {
     if (Status ok = CheckModelData(xy, n, {kModel, kParameters + 2}); !ok.Ok()) {
         return ok;
     }
-    const auto scores = CompareSimplexModel(state, state.LocLik2CN, xy, n, notifier, control,
-                                            values, CircleMixtureSteps());
-    if (scores.Ok()) {
-        state.Neg2LnL2CN = scores.value.neg2lnl;
-        state.AICc2CN = scores.value.aicc;
-        state.CVC2CN = scores.value.cvc;
-    }
-    return scores.status;
+    return CompareSimplexModel(xy, n, start, notifier, control, values, CircleMixtureSteps());
 }
 
-Status CircleMixtureHomeRange(State& state, const Matrix& xy, std::int32_t n, Notifier& notifier,
-                              const RunControl& control) {
+StatusOr<ModelHomeRange> CircleMixtureHomeRange(const Matrix& xy, std::int32_t n,
+                                                const SimplexFit& start, Notifier& notifier,
+                                                const RunControl& control) {
     if (Status ok = CheckModelData(xy, n, {kModel, 2}); !ok.Ok()) {
         return ok;
     }
-    return SimplexHomeRange(state, state.LocLik2CN, state.Grid2CN, xy, n, notifier, nullptr,
-                            control, CircleMixtureSteps());
+    return SimplexHomeRange(xy, n, start, notifier, nullptr, control, CircleMixtureSteps());
 }
 
 } // namespace ranvik

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "models/fit_context.h"
+#include "models/model_runs.h"
 #include "state/matrix.h"
 #include "state/run_control.h"
 #include "state/state.h"
@@ -44,15 +45,17 @@ void Fit2CN(FitContext& ctx, const Matrix& xy, int stage, std::int32_t n);
                                            double sy1, double rho1, double sx2, double sy2,
                                            double rho2, double p, const RunControl& control = {});
 
-// The comparison entry: stages 0 and 1, Neg2LnL2CN, AICc2CN (K = 7), CVC2CN and LocLik2CN.
-// Needs at least 9 locations with spread in x and y. On failure or cancel the record is
-// unchanged.
-[[nodiscard]] Status Calc2CNModel(State& state, const Matrix& xy, std::int32_t n,
-                                  Notifier& notifier, const RunControl& control = {},
-                                  PerLocationValues values = PerLocationValues::AtEstimate);
+// The comparison entry, started from `start`: stages 0 and 1, -2 ln L, AICc (K = 7), CVC and
+// the per-location values. Needs at least 9 locations with spread in x and y.
+[[nodiscard]] StatusOr<ModelComparison>
+Calc2CNModel(const Matrix& xy, std::int32_t n, const SimplexFit& start, Notifier& notifier,
+             const RunControl& control = {},
+             PerLocationValues values = PerLocationValues::AtEstimate);
 
-// The home range: stages 0 and 1 and Grid2CN with NumGridPts = 40000.
-[[nodiscard]] Status CircleMixtureHomeRange(State& state, const Matrix& xy, std::int32_t n,
-                                            Notifier& notifier, const RunControl& control = {});
+// The home range, started from `start`: stages 0 and 1 and the grid.
+[[nodiscard]] StatusOr<ModelHomeRange> CircleMixtureHomeRange(const Matrix& xy, std::int32_t n,
+                                                              const SimplexFit& start,
+                                                              Notifier& notifier,
+                                                              const RunControl& control = {});
 
 } // namespace ranvik

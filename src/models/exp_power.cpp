@@ -123,28 +123,22 @@ static SimplexModel ExpPowerSteps() {
             }};
 }
 
-Status CompareExpPower(State& state, const Matrix& xy, std::int32_t n, Notifier& notifier,
-                       const RunControl& control, PerLocationValues values) {
+StatusOr<ModelComparison> CompareExpPower(const Matrix& xy, std::int32_t n, const SimplexFit& start,
+                                          Notifier& notifier, const RunControl& control,
+                                          PerLocationValues values) {
     if (Status ok = CheckModelData(xy, n, {kModel, kParameters + 2}); !ok.Ok()) {
         return ok;
     }
-    const auto scores = CompareSimplexModel(state, state.LocLikExpPower, xy, n, notifier, control,
-                                            values, ExpPowerSteps());
-    if (scores.Ok()) {
-        state.Neg2LnLExpPower = scores.value.neg2lnl;
-        state.AICcExpPower = scores.value.aicc;
-        state.CVCExpPower = scores.value.cvc;
-    }
-    return scores.status;
+    return CompareSimplexModel(xy, n, start, notifier, control, values, ExpPowerSteps());
 }
 
-Status ExpPowerHomeRange(State& state, const Matrix& xy, std::int32_t n, Notifier& notifier,
-                         const RunControl& control) {
+StatusOr<ModelHomeRange> ExpPowerHomeRange(const Matrix& xy, std::int32_t n,
+                                           const SimplexFit& start, Notifier& notifier,
+                                           const RunControl& control) {
     if (Status ok = CheckModelData(xy, n, {kModel, 2}); !ok.Ok()) {
         return ok;
     }
-    return SimplexHomeRange(state, state.LocLikExpPower, state.GridExpPower, xy, n, notifier,
-                            nullptr, control, ExpPowerSteps());
+    return SimplexHomeRange(xy, n, start, notifier, nullptr, control, ExpPowerSteps());
 }
 
 } // namespace ranvik

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "models/fit_context.h"
+#include "models/model_runs.h"
 #include "state/matrix.h"
 #include "state/run_control.h"
 #include "state/state.h"
@@ -30,16 +31,18 @@ void FitExpPower(FitContext& ctx, const Matrix& xy, std::int32_t n);
                                                 double cy, double a, double s,
                                                 const RunControl& control = {});
 
-// The comparison entry: fit, Neg2LnLExpPower, AICcExpPower (K = 4), CVCExpPower and
-// LocLikExpPower. Needs at least 6 locations with spread in x and y. On failure or cancel
-// the record is unchanged.
-[[nodiscard]] Status CompareExpPower(State& state, const Matrix& xy, std::int32_t n,
-                                     Notifier& notifier, const RunControl& control = {},
-                                     PerLocationValues values = PerLocationValues::AtEstimate);
+// The comparison entry, started from `start`: fit, -2 ln L, AICc (K = 4), CVC and the
+// per-location values. Needs at least 6 locations with spread in x and y.
+[[nodiscard]] StatusOr<ModelComparison>
+CompareExpPower(const Matrix& xy, std::int32_t n, const SimplexFit& start, Notifier& notifier,
+                const RunControl& control = {},
+                PerLocationValues values = PerLocationValues::AtEstimate);
 
-// The home range: fit and GridExpPower with NumGridPts = 40000; LocLikExpPower holds the
-// objective's last evaluation. On failure or cancel the record is unchanged.
-[[nodiscard]] Status ExpPowerHomeRange(State& state, const Matrix& xy, std::int32_t n,
-                                       Notifier& notifier, const RunControl& control = {});
+// The home range, started from `start`: fit and grid; the per-location values are the
+// objective's last evaluation.
+[[nodiscard]] StatusOr<ModelHomeRange> ExpPowerHomeRange(const Matrix& xy, std::int32_t n,
+                                                         const SimplexFit& start,
+                                                         Notifier& notifier,
+                                                         const RunControl& control = {});
 
 } // namespace ranvik

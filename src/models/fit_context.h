@@ -10,22 +10,21 @@ namespace ranvik {
 // Everything a simplex fit reads and writes besides the locations: the simplex workspace, the
 // start vertices, the per-location log-likelihood array of the model being fitted, the
 // location weights when the fit is weighted, and where the iteration-limit message goes.
-//
-// A fit of the record's model refers to the record's own variables (FitContext::Of). Fits
-// that run side by side each refer to a private copy and hand the last one back afterwards.
+// A fit works on a copy of its own (FitCopy); what it leaves there is its result.
 struct FitContext {
     SimplexWorkspace& simplex;
     SimplexStarts& starts;
     std::vector<double>& loc_lik;
     const std::vector<double>* weights = nullptr; // weights of a bias-corrected fit, or none
     Notifier& notifier;
+};
 
-    // A context on the record's variables, writing the per-location values to `loc_lik`.
-    [[nodiscard]] static FitContext Of(State& state, std::vector<double>& loc_lik,
-                                       Notifier& notifier,
-                                       const std::vector<double>* weights = nullptr) {
-        return {state.Simplex, state.Starts, loc_lik, weights, notifier};
-    }
+// The simplex workspace and start vertices as one fit leaves them for the next: fits run one
+// after another, each starting from what the one before left (the record's Simplex and
+// Starts).
+struct SimplexFit {
+    SimplexWorkspace simplex;
+    SimplexStarts starts;
 };
 
 // The per-location values of a fit that runs apart from the record, with their workspace.

@@ -265,33 +265,27 @@ static SimplexModel NormalMixtureSteps() {
             }};
 }
 
-Status Calc2BVNModel(State& state, const Matrix& xy, std::int32_t n, Notifier& notifier,
-                     const RunControl& control, PerLocationValues values) {
+StatusOr<ModelComparison> Calc2BVNModel(const Matrix& xy, std::int32_t n, const SimplexFit& start,
+                                        Notifier& notifier, const RunControl& control,
+                                        PerLocationValues values) {
     if (Status ok = CheckModelData(xy, n, {kModel, kParameters + 2}); !ok.Ok()) {
         return ok;
     }
-    const auto scores = CompareSimplexModel(state, state.LocLik2BVN, xy, n, notifier, control,
-                                            values, NormalMixtureSteps());
-    if (scores.Ok()) {
-        state.Neg2LnL2BVN = scores.value.neg2lnl;
-        state.AICc2BVN = scores.value.aicc;
-        state.CVC2BVN = scores.value.cvc;
-    }
-    return scores.status;
+    return CompareSimplexModel(xy, n, start, notifier, control, values, NormalMixtureSteps());
 }
 
-Status NormalMixtureHomeRange(State& state, const Matrix& xy, std::int32_t n, Notifier& notifier,
-                              const RunControl& control) {
+StatusOr<ModelHomeRange> NormalMixtureHomeRange(const Matrix& xy, std::int32_t n,
+                                                const SimplexFit& start, Notifier& notifier,
+                                                const std::vector<double>* weights,
+                                                const RunControl& control) {
     if (Status ok = CheckModelData(xy, n, {kModel, 2}); !ok.Ok()) {
         return ok;
     }
-    const bool weighted = state.BiasCorrected == 1;
-    if (weighted && state.LocWeights.size() < static_cast<std::size_t>(n)) {
+    if (weights != nullptr && weights->size() < static_cast<std::size_t>(n)) {
         return Status::Failure("There is no weight for every location; load the locations "
                                "file with its probability column again.");
     }
-    return SimplexHomeRange(state, state.LocLik2BVN, state.Grid2BVN, xy, n, notifier,
-                            weighted ? &state.LocWeights : nullptr, control, NormalMixtureSteps());
+    return SimplexHomeRange(xy, n, start, notifier, weights, control, NormalMixtureSteps());
 }
 
 } // namespace ranvik

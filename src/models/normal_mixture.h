@@ -1,6 +1,7 @@
 #pragma once
 
 #include "models/fit_context.h"
+#include "models/model_runs.h"
 #include "state/matrix.h"
 #include "state/run_control.h"
 #include "state/state.h"
@@ -40,16 +41,19 @@ void Fit2BVN(FitContext& ctx, const Matrix& xy, int stage, std::int32_t n);
 [[nodiscard]] StatusOr<double> Calc2BVNCVC(FitContext& ctx, const Matrix& xy, std::int32_t n,
                                            const RunControl& control = {});
 
-// The comparison entry: stages 1 to 3, Neg2LnL2BVN, AICc2BVN (K = 11), CVC2BVN and LocLik2BVN,
-// unweighted. Needs at least 13 locations with spread in x and y. On failure or cancel the
-// record is unchanged.
-[[nodiscard]] Status Calc2BVNModel(State& state, const Matrix& xy, std::int32_t n,
-                                   Notifier& notifier, const RunControl& control = {},
-                                   PerLocationValues values = PerLocationValues::AtEstimate);
+// The comparison entry, started from `start`: stages 1 to 3, -2 ln L, AICc (K = 11), CVC and
+// the per-location values, unweighted. Needs at least 13 locations with spread in x and y.
+[[nodiscard]] StatusOr<ModelComparison>
+Calc2BVNModel(const Matrix& xy, std::int32_t n, const SimplexFit& start, Notifier& notifier,
+              const RunControl& control = {},
+              PerLocationValues values = PerLocationValues::AtEstimate);
 
-// The home range: stages 1 to 3 (weighted when BiasCorrected is 1) and Grid2BVN with
-// NumGridPts = 40000.
-[[nodiscard]] Status NormalMixtureHomeRange(State& state, const Matrix& xy, std::int32_t n,
-                                            Notifier& notifier, const RunControl& control = {});
+// The home range, started from `start`: stages 1 to 3 (weighted with `weights` when given)
+// and the grid.
+[[nodiscard]] StatusOr<ModelHomeRange> NormalMixtureHomeRange(const Matrix& xy, std::int32_t n,
+                                                              const SimplexFit& start,
+                                                              Notifier& notifier,
+                                                              const std::vector<double>* weights,
+                                                              const RunControl& control = {});
 
 } // namespace ranvik

@@ -5,7 +5,6 @@
 #include "models/circle_mixture.h"
 #include "models/exp_power.h"
 #include "models/normal_mixture.h"
-#include "record/kernel_results.h"
 #include "state/loaded_locations.h"
 #include "state/number_text.h"
 
@@ -20,61 +19,81 @@ std::string Rounded(double value) {
 
 } // namespace
 
-Status RunComparison(State& state, const ComparisonChoice& choice, Notifier& notifier,
-                     const RunControl& control, PerLocationValues values) {
-    using Entry = std::function<Status(const RunControl&)>;
-    if (Status held = CheckCount(state.LocXY, state.NumLocs, "locations"); !held.Ok()) {
+StatusOr<ComparisonResults> RunComparison(const Matrix& xy, std::int32_t n,
+                                          const ComparisonChoice& choice, const SimplexFit& start,
+                                          Notifier& notifier, const RunControl& control,
+                                          PerLocationValues values) {
+    if (Status held = CheckCount(xy, n, "locations"); !held.Ok()) {
         return held;
     }
-    const Matrix xy = state.LocXY; // the entries write the record; the locations stay put
-    const std::int32_t n = state.NumLocs;
+    using ModelEntry =
+        std::function<StatusOr<ModelComparison>(const SimplexFit&, const RunControl&)>;
+    using KernelEntry = std::function<StatusOr<KernelCVC>(const RunControl&)>;
     const struct {
         bool ticked;
         const char* name;
-        Entry run;
+        ModelEntry model;
+        KernelEntry kernel;
     } entries[] = {
-        {choice.exp_power, "exponential power model",
-         [&](const RunControl& c) { return CompareExpPower(state, xy, n, notifier, c, values); }},
-        {choice.bvn, "1-mode bivariate normal",
-         [&](const RunControl& c) { return CompareBVN(state, xy, n, c); }},
-        {choice.circle_mixture, "2-mode circle mixture",
-         [&](const RunControl& c) { return Calc2CNModel(state, xy, n, notifier, c, values); }},
-        {choice.normal_mixture, "2-mode bivariate normal mixture",
-         [&](const RunControl& c) { return Calc2BVNModel(state, xy, n, notifier, c, values); }},
-        {choice.fixed_kernel, "fixed kernel",
-         [&](const RunControl& c) {
-             const auto cvc = FixedKernelCVC(xy, n, c);
-             if (cvc.Ok()) {
-                 CommitKernelCVC(state, KernelKind::Fixed, cvc.value);
-             }
-             return cvc.status;
-         }},
-        {choice.adaptive_kernel, "adaptive kernel",
-         [&](const RunControl& c) {
-             const auto cvc = AdKernelCVC(xy, n, c);
-             if (cvc.Ok()) {
-                 CommitKernelCVC(state, KernelKind::Adaptive, cvc.value);
-             }
-             return cvc.status;
-         }},
+        {choice.exp_power,
+         "exponential power model",
+         [&](const SimplexFit& fit, const RunControl& c) {
+             return CompareExpPower(xy, n, fit, notifier, c, values);
+         },
+         {}},
+        {choice.bvn,
+         "1-mode bivariate normal",
+         [&](const SimplexFit&, const RunControl& c) { return CompareBVN(xy, n, c); },
+         {}},
+        {choice.circle_mixture,
+         "2-mode circle mixture",
+         [&](const SimplexFit& fit, const RunControl& c) {
+             return Calc2CNModel(xy, n, fit, notifier, c, values);
+         },
+         {}},
+        {choice.normal_mixture,
+         "2-mode bivariate normal mixture",
+         [&](const SimplexFit& fit, const RunControl& c) {
+             return Calc2BVNModel(xy, n, fit, notifier, c, values);
+         },
+         {}},
+        {choice.fixed_kernel,
+         "fixed kernel",
+         {},
+         [&](const RunControl& c) { return FixedKernelCVC(xy, n, c); }},
+        {choice.adaptive_kernel,
+         "adaptive kernel",
+         {},
+         [&](const RunControl& c) { return AdKernelCVC(xy, n, c); }},
     };
     const int count = static_cast<int>(std::size(entries));
-    std::string errors;
+    SimplexFit fit = start;
+    ComparisonResults results;
     for (int k = 0; k < count; ++k) {
-        if (!entries[k].ticked) {
+        const auto& entry = entries[k];
+        if (!entry.ticked) {
             continue;
         }
-        control.Say(std::string("Fitting and scoring the ") + entries[k].name);
-        const Status status = entries[k].run(control.Part(k, count));
-        if (status.cancelled) {
-            return status;
-        }
-        state.ComparisonErrors[static_cast<std::size_t>(k)] = status.error;
-        if (!status.Ok()) {
-            errors += (errors.empty() ? "" : "\n") + status.error;
+        control.Say(std::string("Fitting and scoring the ") + entry.name);
+        const RunControl part = control.Part(k, count);
+        if (entry.model) {
+            auto scored = entry.model(fit, part);
+            if (scored.status.cancelled) {
+                return scored.status;
+            }
+            if (scored.Ok() && scored.value.fit) {
+                fit = *scored.value.fit;
+            }
+            results.models[static_cast<std::size_t>(k)] = std::move(scored);
+        } else {
+            auto scored = entry.kernel(part);
+            if (scored.status.cancelled) {
+                return scored.status;
+            }
+            results.kernels[static_cast<std::size_t>(k - 4)] = std::move(scored);
         }
     }
-    return errors.empty() ? Status{} : Status::Failure(errors);
+    return results;
 }
 
 std::string ComparisonTable(const State& state) {

@@ -1,11 +1,15 @@
 #pragma once
 
+#include "kernel/kernel_cvc.h"
 #include "models/fit_context.h"
+#include "models/model_runs.h"
 #include "state/notifier.h"
 #include "state/run_control.h"
 #include "state/state.h"
 #include "state/status.h"
 
+#include <array>
+#include <optional>
 #include <string>
 
 namespace ranvik {
@@ -20,14 +24,24 @@ struct ComparisonChoice {
     bool adaptive_kernel = false;
 };
 
-// Scores every ticked model on LocXY, in this order: exponential power, 1-mode bivariate
-// normal, circle mixture, normal mixture, fixed kernel CVC, adaptive kernel CVC. A model that
-// cannot be scored keeps its earlier values, its sentence goes to ComparisonErrors, and the
-// others still run; a scored model clears its entry. Returns the sentences of the failures
-// (one line each), or Cancelled when the user stopped the run.
-[[nodiscard]] Status RunComparison(State& state, const ComparisonChoice& choice, Notifier& notifier,
-                                   const RunControl& control = {},
-                                   PerLocationValues values = PerLocationValues::AtEstimate);
+// What a comparison hands the record: each ticked model's scores (exponential power, 1-mode
+// bivariate normal, circle mixture, normal mixture, in table order) and each ticked kernel's
+// CVC (fixed, adaptive), or the sentence why it could not be scored. Entries not ticked are
+// empty.
+struct ComparisonResults {
+    std::array<std::optional<StatusOr<ModelComparison>>, 4> models;
+    std::array<std::optional<StatusOr<KernelCVC>>, 2> kernels;
+};
+
+// Scores every ticked model on locations 0..n-1 of `xy`, in this order: exponential power,
+// 1-mode bivariate normal, circle mixture, normal mixture, fixed kernel CVC, adaptive kernel
+// CVC. Each simplex fit starts from the workspace the one before left (the first from
+// `start`). A model that cannot be scored does not stop the others. Fails only when cancelled
+// (or when n counts more locations than `xy` holds).
+[[nodiscard]] StatusOr<ComparisonResults>
+RunComparison(const Matrix& xy, std::int32_t n, const ComparisonChoice& choice,
+              const SimplexFit& start, Notifier& notifier, const RunControl& control = {},
+              PerLocationValues values = PerLocationValues::AtEstimate);
 
 // Shown in every value column of a model that could not be scored.
 inline constexpr const char* kNotScored = "failed";

@@ -6,54 +6,61 @@
 #include "models/normal_mixture.h"
 #include "state/loaded_locations.h"
 
-#include <functional>
 #include <string>
 
 namespace ranvik {
 
-Status CalcHomeRanges(State& state, Notifier& notifier, const RunControl& control) {
-    using Estimator = std::function<Status(const RunControl&)>;
-    struct Step {
-        IntFlag& request;
-        bool& done;
-        const char* name;
-        Estimator run;
-    };
-    const Matrix& xy = state.LocXY;
-    const std::int32_t n = state.NumLocs;
-    Step steps[] = {
-        {state.DoBVN, state.DoneBVN, "1-mode bivariate normal",
-         [&](const RunControl& c) { return CalcBVNHomeRange(state, xy, n, c); }},
-        {state.Do2BVN, state.Done2BVN, "2-mode bivariate normal mixture",
-         [&](const RunControl& c) { return NormalMixtureHomeRange(state, xy, n, notifier, c); }},
-        {state.Do2CN, state.Done2CN, "2-mode circle mixture",
-         [&](const RunControl& c) { return CircleMixtureHomeRange(state, xy, n, notifier, c); }},
-        {state.DoExpPower, state.DoneExpPower, "exponential power model",
-         [&](const RunControl& c) { return ExpPowerHomeRange(state, xy, n, notifier, c); }},
-    };
+HomeRangeInput HomeRangeInputOf(const State& state) {
+    const bool weighted = state.BiasCorrected == 1;
+    return {state.LocXY,
+            state.NumLocs,
+            weighted ? &state.LocWeights : nullptr,
+            {state.DoBVN == 1, state.Do2BVN == 1, state.Do2CN == 1, state.DoExpPower == 1},
+            {state.Simplex, state.Starts}};
+}
+
+StatusOr<HomeRangeResults> CalcHomeRanges(const HomeRangeInput& input, Notifier& notifier,
+                                          const RunControl& control) {
+    const Matrix& xy = input.xy;
+    const std::int32_t n = input.n;
     if (Status held = CheckCount(xy, n, "locations"); !held.Ok()) {
         return held;
     }
-    const int count = static_cast<int>(std::size(steps));
-    std::string errors;
-    for (int k = 0; k < count; ++k) {
-        Step& step = steps[k];
-        if (step.request != 1) {
+    SimplexFit fit = input.start;
+    const char* const names[kHomeRangeModels] = {
+        "1-mode bivariate normal", "2-mode bivariate normal mixture", "2-mode circle mixture",
+        "exponential power model"};
+    HomeRangeResults results;
+    for (int k = 0; k < kHomeRangeModels; ++k) {
+        if (!input.requested[static_cast<std::size_t>(k)]) {
             continue;
         }
-        control.Say(std::string("Fitting the ") + step.name);
-        const Status status = step.run(control.Part(k, count));
-        if (status.cancelled) {
-            return status;
+        control.Say(std::string("Fitting the ") + names[k]);
+        const RunControl part = control.Part(k, kHomeRangeModels);
+        StatusOr<ModelHomeRange> made;
+        switch (static_cast<HomeRangeModel>(k)) {
+        case HomeRangeModel::BVN:
+            made = CalcBVNHomeRange(xy, n, input.weights, part);
+            break;
+        case HomeRangeModel::NormalMixture:
+            made = NormalMixtureHomeRange(xy, n, fit, notifier, input.weights, part);
+            break;
+        case HomeRangeModel::CircleMixture:
+            made = CircleMixtureHomeRange(xy, n, fit, notifier, part);
+            break;
+        case HomeRangeModel::ExpPower:
+            made = ExpPowerHomeRange(xy, n, fit, notifier, part);
+            break;
         }
-        if (status.Ok()) {
-            step.done = true;
-        } else {
-            errors += (errors.empty() ? "" : "\n") + status.error;
+        if (made.status.cancelled) {
+            return made.status;
         }
-        step.request = 0;
+        if (made.Ok() && made.value.fit) {
+            fit = *made.value.fit;
+        }
+        results.models[static_cast<std::size_t>(k)] = std::move(made);
     }
-    return errors.empty() ? Status{} : Status::Failure(errors);
+    return results;
 }
 
 } // namespace ranvik

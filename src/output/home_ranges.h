@@ -1,19 +1,47 @@
 #pragma once
 
+#include "models/model_runs.h"
+#include "state/matrix.h"
 #include "state/notifier.h"
 #include "state/run_control.h"
 #include "state/state.h"
 #include "state/status.h"
 
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
 namespace ranvik {
 
-// Runs the requested parametric estimators on LocXY, in this order: the 1-mode bivariate
-// normal (DoBVN), the 2-mode bivariate normal mixture (Do2BVN, three stages), the 2-mode
-// circle mixture (Do2CN, two stages) and the exponential power model (DoExpPower). Each
-// request flag is cleared once its model has been dealt with; a model that is gridded sets
-// its Done flag. A model that cannot be fitted leaves its grid and Done flag as they were,
-// and its sentence is returned (one line per model) after the others have run.
-[[nodiscard]] Status CalcHomeRanges(State& state, Notifier& notifier,
-                                    const RunControl& control = {});
+// The parametric estimators of a home range run, in the order they run.
+enum class HomeRangeModel { BVN, NormalMixture, CircleMixture, ExpPower };
+inline constexpr int kHomeRangeModels = 4;
+
+// What the home range driver needs: the locations, their weights (bias-corrected runs), which
+// models were asked for, and the simplex workspace the first fit starts from.
+struct HomeRangeInput {
+    const Matrix& xy;
+    std::int32_t n = 0;
+    const std::vector<double>* weights = nullptr; // a bias-corrected run's location weights
+    std::array<bool, kHomeRangeModels> requested{};
+    SimplexFit start;
+};
+
+// The record's locations, requests (Do... = 1) and simplex workspace as a driver's input.
+[[nodiscard]] HomeRangeInput HomeRangeInputOf(const State& state);
+
+// Each requested model's home range, or the sentence why it could not be made; models not
+// requested are empty.
+struct HomeRangeResults {
+    std::array<std::optional<StatusOr<ModelHomeRange>>, kHomeRangeModels> models;
+};
+
+// Runs the requested parametric estimators in this order: the 1-mode bivariate normal, the
+// 2-mode bivariate normal mixture (three stages), the 2-mode circle mixture (two stages) and
+// the exponential power model. Each simplex fit starts from the workspace the one before left.
+// A model that cannot be fitted does not stop the others. Fails only when cancelled.
+[[nodiscard]] StatusOr<HomeRangeResults>
+CalcHomeRanges(const HomeRangeInput& input, Notifier& notifier, const RunControl& control = {});
 
 } // namespace ranvik

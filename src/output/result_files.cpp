@@ -126,17 +126,16 @@ std::string_view KeyWord(ResultFile file, bool bias_corrected) {
     return "";
 }
 
-bool WriteGridText(std::ostream& out, Matrix& grid, std::int32_t rows, std::string_view sep) {
+bool WriteGridText(std::ostream& out, const Matrix& grid, std::int32_t rows, std::string_view sep) {
     std::string text;
     text.reserve(kFlushBytes + 256);
     text.append("X").append(sep).append("Y").append(sep).append("Probability").append(kLineEnd);
     for (std::int32_t k = 0; k < rows; ++k) {
         for (int c = 0; c < 3; ++c) {
-            grid(k, c) = RoundHalfEven(grid(k, c), kGridDecimals);
             if (c > 0) {
                 text.append(sep);
             }
-            AppendNumber(text, grid(k, c));
+            AppendNumber(text, RoundHalfEven(grid(k, c), kGridDecimals));
         }
         text.append(kLineEnd);
         if (!FlushIfFull(out, text)) {
@@ -172,7 +171,15 @@ bool WriteLikelihoodText(std::ostream& out, const State& state, std::string_view
     return FlushIfFull(out, text, true) && out.flush();
 }
 
-WriteOutcome WriteGridFile(const std::filesystem::path& path, Matrix& grid, std::int32_t rows,
+void RoundGridValues(Matrix& grid, std::int32_t rows) {
+    for (std::int32_t k = 0; k < rows; ++k) {
+        for (int c = 0; c < 3; ++c) {
+            grid(k, c) = RoundHalfEven(grid(k, c), kGridDecimals);
+        }
+    }
+}
+
+WriteOutcome WriteGridFile(const std::filesystem::path& path, const Matrix& grid, std::int32_t rows,
                            std::string_view sep) {
     return WriteReplacing(path,
                           [&](std::ostream& out) { return WriteGridText(out, grid, rows, sep); });
@@ -196,73 +203,6 @@ std::filesystem::path ResultFilePath(const std::filesystem::path& folder, std::s
         name += kResultFileExtension;
     }
     return folder / name;
-}
-
-SaveReport SaveResults(State& state, const std::filesystem::path& folder, std::string_view root,
-                       FileType type) {
-    const std::string_view sep = Separator(type);
-    const bool weighted = state.BiasCorrected == 1;
-    SaveReport report;
-    const auto record = [&](ResultFile file, const WriteOutcome& outcome, bool& flag) {
-        if (outcome.Ok()) {
-            report.written.push_back(ResultFilePath(folder, root, file, weighted, type));
-            flag = false;
-        } else {
-            report.errors.push_back(outcome.error);
-        }
-    };
-
-    if (state.OutputLocLiks) {
-        const auto path = ResultFilePath(folder, root, ResultFile::Likelihoods, weighted);
-        record(ResultFile::Likelihoods, WriteLikelihoodFile(path, state, sep), state.OutputLocLiks);
-    }
-
-    struct Waiting {
-        ResultFile file;
-        bool& done;
-        Matrix& grid;
-    };
-    const Waiting grids[] = {
-        {ResultFile::FixedKernel, state.DoneFixedKernel, state.GridFixedKernel},
-        {ResultFile::AdaptiveKernel, state.DoneAdKernel, state.GridAdKernel},
-        {ResultFile::TwoModeBVNMix, state.Done2BVN, state.Grid2BVN},
-        {ResultFile::TwoModeCNMix, state.Done2CN, state.Grid2CN},
-        {ResultFile::BVN, state.DoneBVN, state.GridBVN},
-        {ResultFile::ExpPower, state.DoneExpPower, state.GridExpPower},
-        {ResultFile::BrownianBridge, state.DoneBB, state.BBOutput},
-    };
-    for (const Waiting& waiting : grids) {
-        if (!waiting.done) {
-            continue;
-        }
-        if (waiting.file == ResultFile::BrownianBridge) {
-            report.brownian_bridge = true;
-        }
-        // Each grid holds its points and one spare row. NumGridPts counts only the grid computed
-        // last, so a grid still waiting from an earlier run is written with its own count.
-        const std::int32_t rows = std::max(waiting.grid.Rows() - 1, 0);
-        const auto path = ResultFilePath(folder, root, waiting.file, weighted, type);
-        WriteOutcome outcome;
-        switch (type) {
-        case FileType::CommaDelimited:
-        case FileType::TabDelimited:
-            outcome = WriteGridFile(path, waiting.grid, rows, sep);
-            break;
-        case FileType::GeoTiff:
-            outcome.error = WriteGeoTiff(path, waiting.grid, rows, state.ProjectionWkt).error;
-            break;
-        case FileType::ContourShapefile:
-            outcome.error =
-                WriteContourShapefile(path, waiting.grid, rows, {0.5, 0.95}, state.ProjectionWkt)
-                    .error;
-            break;
-        }
-        if (!outcome.Ok() && outcome.error.find(path.filename().string()) == std::string::npos) {
-            outcome.error = path.filename().string() + ": " + outcome.error;
-        }
-        record(waiting.file, outcome, waiting.done);
-    }
-    return report;
 }
 
 } // namespace ranvik

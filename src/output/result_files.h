@@ -49,10 +49,14 @@ enum class ResultFile {
 
 // The grid file text: the line "X" S "Y" S "Probability", then one line x S y S p for each of
 // rows 0..rows-1 of `grid` (columns 0, 1, 2), every line ended by CR LF and no separator at a
-// line's end. Each value is first rounded to 9 decimals (halves to even) and the rounded value
-// is stored back into `grid`; it is then written in the shortest general decimal form.
-// Returns false when the stream failed.
-bool WriteGridText(std::ostream& out, Matrix& grid, std::int32_t rows, std::string_view sep);
+// line's end. Each value is rounded to 9 decimals (halves to even) and written in the shortest
+// general decimal form (RoundGridValues stores the same rounding into a grid). Returns false
+// when the stream failed.
+bool WriteGridText(std::ostream& out, const Matrix& grid, std::int32_t rows, std::string_view sep);
+
+// Rounds columns 0..2 of rows 0..rows-1 of `grid` to 9 decimals (halves to even), the values a
+// grid file shows.
+void RoundGridValues(Matrix& grid, std::int32_t rows);
 
 // The likelihood file text: the line "X" S "Y" S "ExpPower" S "BVN" S "2-modeCN" S
 // "2-modeBVN", then for each location i of LocXY (all its rows but the spare one) its x and y from
@@ -71,7 +75,7 @@ struct WriteOutcome {
 // Writes a grid file (see WriteGridText) to `path`, overwriting an existing file. The text
 // goes to a temporary file beside it that replaces `path` only once complete, so a failed
 // write (missing folder, no permission, disk full) leaves any earlier file as it was.
-[[nodiscard]] WriteOutcome WriteGridFile(const std::filesystem::path& path, Matrix& grid,
+[[nodiscard]] WriteOutcome WriteGridFile(const std::filesystem::path& path, const Matrix& grid,
                                          std::int32_t rows, std::string_view sep);
 
 // Writes the likelihood file (see WriteLikelihoodText) to `path` in the same safe way.
@@ -84,24 +88,5 @@ struct WriteOutcome {
                                                    std::string_view root, ResultFile file,
                                                    bool bias_corrected,
                                                    FileType type = FileType::CommaDelimited);
-
-// What a save wrote and what it could not write.
-struct SaveReport {
-    std::vector<std::filesystem::path> written;
-    std::vector<std::string> errors; // one message per file that could not be written
-    bool brownian_bridge = false;    // a Brownian bridge result was waiting to be saved
-
-    [[nodiscard]] bool Ok() const { return errors.empty(); }
-};
-
-// Writes every result that waits to be saved into `folder`, named after `root`:
-// the likelihood file when OutputLocLiks is set, then the grids of the fixed kernel, adaptive
-// kernel, 2-mode bivariate normal mixture, 2-mode circle mixture, 1-mode bivariate normal and
-// exponential power model whose Done flags are set, then the Brownian bridge output when
-// DoneBB is set. Each grid writes its own points (its rows but the spare one). A flag is cleared
-// only after its file has been written; a file that fails keeps its flag and its data, so it can be
-// saved again elsewhere.
-[[nodiscard]] SaveReport SaveResults(State& state, const std::filesystem::path& folder,
-                                     std::string_view root, FileType type);
 
 } // namespace ranvik

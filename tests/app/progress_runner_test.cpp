@@ -1,7 +1,8 @@
 #include "app/forms/progress_runner.h"
 
-#include "input/location_loading.h"
+#include "record/loaded_files.h"
 #include "output/comparison.h"
+#include "record/model_results.h"
 #include "support/fake_dialogs.h"
 
 #include <QApplication>
@@ -73,27 +74,35 @@ class ProgressRunnerTest : public QObject {
 private Q_SLOTS:
     void progressRisesAndTheResultIsTheDirectRunsResult() {
         const ComparisonChoice choice{.bvn = true, .circle_mixture = true, .fixed_kernel = true};
-        State direct = DeerLoaded();
-        testing::FakeDialogs quiet;
+        const State loaded = DeerLoaded();
         class Silent final : public Notifier {
         public:
             void Inform(std::string_view) override {}
         } silent;
-        QVERIFY(RunComparison(direct, choice, silent).Ok());
+        State direct = loaded;
+        auto direct_results =
+            RunComparison(loaded.LocXY, loaded.NumLocs, choice, {}, silent, {{}, false});
+        QVERIFY(direct_results.Ok());
+        QVERIFY(CommitComparison(direct, std::move(direct_results.value)).Ok());
 
-        State shown = DeerLoaded();
+        State shown = loaded;
+        StatusOr<ComparisonResults> results;
         std::vector<double> fractions;
         const Status status =
-            RunWithProgress(&parent, dialogs, shown, QStringLiteral("Comparing"),
+            RunWithProgress(&parent, dialogs, QStringLiteral("Comparing"),
                             [&](const RunControl& control, Notifier& notifier) {
                                 const RunControl recording{[&](double f) {
                                                                fractions.push_back(f);
                                                                return control.Report(f);
                                                            },
                                                            true};
-                                return RunComparison(shown, choice, notifier, recording);
+                                results = RunComparison(shown.LocXY, shown.NumLocs, choice, {},
+                                                        notifier, recording);
+                                return results.status;
                             });
         QVERIFY(status.Ok());
+        QVERIFY(shown == loaded); // the work never writes the record
+        QVERIFY(CommitComparison(shown, std::move(results.value)).Ok());
         QVERIFY(shown == direct);
         QVERIFY(fractions.size() > 10);
         double last = 0.0;
@@ -106,109 +115,100 @@ private Q_SLOTS:
         }
     }
 
-    void cancelPutsTheRecordBackAsItWas() {
-        State state = DeerLoaded();
-        const State before = state;
+    void cancelStopsTheWorkAndNothingIsCommitted() {
         CancelSoon(parent, 150);
-        const Status status =
-            RunWithProgress(&parent, dialogs, state, QStringLiteral("Busy"),
-                            [&](const RunControl& control, Notifier&) {
-                                // Writes the record as it goes, as real work does, until asked to
-                                // stop.
-                                for (int step = 0;; ++step) {
-                                    state.NumGridPts = step;
-                                    state.DoneBVN = true;
-                                    if (!control.Report(0.5)) {
-                                        return Status::Cancelled();
-                                    }
-                                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-                                }
-                            });
+        int steps = 0;
+        const Status status = RunWithProgress(
+            &parent, dialogs, QStringLiteral("Busy"), [&](const RunControl& control, Notifier&) {
+                for (;; ++steps) {
+                    if (!control.Report(0.5)) {
+                        return Status::Cancelled();
+                    }
+                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                }
+            });
         QVERIFY(status.cancelled);
-        QVERIFY(state == before);
+        QVERIFY(steps > 0);
 
-        // A real comparison cancelled mid-way changes nothing either.
+        // A real comparison cancelled mid-way returns Cancelled, so its form commits nothing.
+        const State state = DeerLoaded();
         CancelSoon(parent, 100);
         const ComparisonChoice all{true, true, true, true, true, true};
-        const Status compared =
-            RunWithProgress(&parent, dialogs, state, QStringLiteral("Comparing"),
-                            [&](const RunControl& control, Notifier& notifier) {
-                                return RunComparison(state, all, notifier, control);
-                            });
+        StatusOr<ComparisonResults> results;
+        const Status compared = RunWithProgress(
+            &parent, dialogs, QStringLiteral("Comparing"),
+            [&](const RunControl& control, Notifier& notifier) {
+                results = RunComparison(state.LocXY, state.NumLocs, all, {}, notifier, control);
+                return results.status;
+            });
         QVERIFY(compared.cancelled);
-        QVERIFY(state == before);
+        QVERIFY(results.status.cancelled);
     }
 
-    void workThatRunsOutOfMemoryEndsInASentenceAndChangesNothing() {
-        State state = DeerLoaded();
-        const State before = state;
-        const Status status = RunWithProgress(&parent, dialogs, state, QStringLiteral("Gridding"),
-                                              [&](const RunControl&, Notifier&) -> Status {
-                                                  state.DoneBB = true;
-                                                  state.NumGridPts = 12;
-                                                  throw std::bad_alloc();
-                                              });
+    void workThatRunsOutOfMemoryEndsInASentence() {
+        const Status status = RunWithProgress(
+            &parent, dialogs, QStringLiteral("Gridding"),
+            [&](const RunControl&, Notifier&) -> Status { throw std::bad_alloc(); });
         QVERIFY(!status.Ok() && !status.cancelled);
         QCOMPARE(QString::fromStdString(status.error),
                  QStringLiteral("There is not enough memory to finish: Gridding. Nothing was "
                                 "changed."));
-        QVERIFY(state == before);
     }
 
     void aMessageWaitsForTheUserAndTheWorkGoesOn() {
-        State state;
         int messages_seen_by_work = -1;
+        bool finished = false;
         const Status status =
-            RunWithProgress(&parent, dialogs, state, QStringLiteral("Fitting"),
+            RunWithProgress(&parent, dialogs, QStringLiteral("Fitting"),
                             [&](const RunControl&, Notifier& notifier) {
                                 notifier.Inform("Amoeba exceeding maximum iterations.");
                                 messages_seen_by_work = static_cast<int>(dialogs.messages.size());
-                                state.NumLocs = 7;
+                                finished = true;
                                 return Status{};
                             });
         QVERIFY(status.Ok());
         QCOMPARE(messages_seen_by_work, 1);
         QCOMPARE(dialogs.messages.last(), QStringLiteral("Amoeba exceeding maximum iterations."));
-        QCOMPARE(state.NumLocs, 7);
+        QVERIFY(finished);
     }
 
     void windowsKeepRepaintingWhileWorkRuns() {
-        State state;
         int ticks = 0;
         QTimer ticker;
         QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
         ticker.start(10);
-        const Status status =
-            RunWithProgress(&parent, dialogs, state, QStringLiteral("Waiting"),
-                            [](const RunControl& control, Notifier&) {
-                                for (int i = 0; i < 30; ++i) {
-                                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                                    (void)control.Report(i / 30.0);
-                                }
-                                return Status{};
-                            });
+        const Status status = RunWithProgress(
+            &parent, dialogs, QStringLiteral("Waiting"), [](const RunControl& control, Notifier&) {
+                for (int i = 0; i < 30; ++i) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                    (void)control.Report(i / 30.0);
+                }
+                return Status{};
+            });
         QVERIFY(status.Ok());
         QVERIFY2(ticks >= 5, "the event loop stood still while the work ran");
     }
 
     void progressWindowPictureDuringAComparison() {
-        State state = DeerLoaded();
+        const State state = DeerLoaded();
         QDir folder(QDir::current().filePath(QStringLiteral("form-pictures")));
         QVERIFY(folder.mkpath(QStringLiteral(".")));
         const QString file = folder.filePath(QStringLiteral("FrmProgress.png"));
         QFile::remove(file);
         const ComparisonChoice all{true, true, true, true, true, true};
-        (void)RunWithProgress(&parent, dialogs, state,
+        (void)RunWithProgress(&parent, dialogs,
                               QStringLiteral("Comparing the models and their leave-one-out "
                                              "criteria"),
                               [&](const RunControl& control, Notifier& notifier) {
-                                  return RunComparison(
-                                      state, all, notifier,
-                                      ActAt(control, 0.3, parent, [&file](FrmProgress& w) {
-                                          QCoreApplication::processEvents();
-                                          w.grab().save(file);
-                                          w.CmdCancel->click();
-                                      }));
+                                  return RunComparison(state.LocXY, state.NumLocs, all, {},
+                                                       notifier,
+                                                       ActAt(control, 0.3, parent,
+                                                             [&file](FrmProgress& w) {
+                                                                 QCoreApplication::processEvents();
+                                                                 w.grab().save(file);
+                                                                 w.CmdCancel->click();
+                                                             }))
+                                      .status;
                               });
         QVERIFY(QFileInfo(file).size() > 0);
     }

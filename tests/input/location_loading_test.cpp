@@ -1,4 +1,4 @@
-#include "input/location_loading.h"
+#include "record/loaded_files.h"
 
 #include "support/temp_dir.h"
 

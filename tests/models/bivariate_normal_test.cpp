@@ -51,46 +51,48 @@ TEST(BVNEstimates, MatchTheHandWorkedMomentsWithAndWithoutWeights) {
     EXPECT_DOUBLE_EQ(q.rho, e.rho);
 }
 
-TEST(CompareBVN, StoresLogDensitiesCriteriaAndTheLeaveOneOutSum) {
+TEST(CompareBVN, GivesLogDensitiesCriteriaAndTheLeaveOneOutSum) {
     // Fitted without it, the last location's density is exactly 0 and counts ln(1e-14).
     const Matrix xy =
         Locations({{3, 4}, {-1, 2}, {5, 9}, {0, -3}, {7, 1}, {2, 6}, {-4, 0}, {1000, 0}});
-    State state;
-    state.LocXY = xy;
-    state.NumLocs = 8;
-    ASSERT_TRUE(CompareBVN(state, state.LocXY, 8).Ok());
-    EXPECT_EQ(state.LocXY, xy);
+    const auto compared = CompareBVN(xy, 8);
+    ASSERT_TRUE(compared.Ok());
+    const ModelComparison& c = compared.value;
+    EXPECT_FALSE(c.fit.has_value()); // no simplex: the record's workspace stays
     double log_l = 0.0, loo = 0.0;
-    ASSERT_EQ(state.LocLikBVN.size(), 8U);
+    ASSERT_EQ(c.loc_lik.size(), 8U);
     for (std::int32_t i = 0; i < 8; ++i) {
         const double l = LogDensity(UnweightedBVN(xy, 8), xy(i, 0), xy(i, 1));
-        EXPECT_TRUE(RelativelyNear(state.LocLikBVN[static_cast<std::size_t>(i)], l, kRel)) << i;
+        EXPECT_TRUE(RelativelyNear(c.loc_lik[static_cast<std::size_t>(i)], l, kRel)) << i;
         log_l += l;
         loo += LogDensity(UnweightedBVN(testing::Without(xy, 8, i), 7), xy(i, 0), xy(i, 1));
     }
     EXPECT_EQ(LogDensity(UnweightedBVN(xy, 7), 1000, 0), std::log(1e-14));
-    EXPECT_TRUE(RelativelyNear(state.Neg2LnLBVN, -2 * log_l, kRel));
-    EXPECT_NEAR(state.AICcBVN - state.Neg2LnLBVN, 10.0 * 8 / (8 - 6), 1e-9);
-    EXPECT_TRUE(RelativelyNear(state.CVCBVN, -2 * loo, kRel));
+    EXPECT_TRUE(RelativelyNear(c.scores.neg2lnl, -2 * log_l, kRel));
+    EXPECT_NEAR(c.scores.aicc - c.scores.neg2lnl, 10.0 * 8 / (8 - 6), 1e-9);
+    EXPECT_TRUE(RelativelyNear(c.scores.cvc, -2 * loo, kRel));
 }
 
 TEST(CalcBVNHomeRange, GridHoldsTheFittedDensityAndAWeightedRunTheWeightedEstimates) {
-    State state;
-    ASSERT_TRUE(CalcBVNHomeRange(state, kFour, 4, RunControl{{}, false}).Ok());
-    EXPECT_EQ(state.NumGridPts, 40000);
-    EXPECT_DOUBLE_EQ(state.BVNMeanY, 75.0);
+    const auto plain = CalcBVNHomeRange(kFour, 4, nullptr, RunControl{{}, false});
+    ASSERT_TRUE(plain.Ok());
+    ASSERT_TRUE(plain.value.bvn.has_value());
+    EXPECT_DOUBLE_EQ(plain.value.bvn->mean_y, 75.0);
+    EXPECT_EQ(plain.value.grid.Rows(), 40001);
     // x: -50 .. 150 with dx = 1; y: -100 .. 300 with dy = 2.
-    EXPECT_EQ(state.GridBVN(1, 1), -97.0);
+    EXPECT_EQ(plain.value.grid(1, 1), -97.0);
     testing::ExpectGridOf(
-        state.GridBVN, kFour, 4,
+        plain.value.grid, kFour, 4,
         [](double x, double y) { return std::exp(LogDensity(UnweightedBVN(kFour, 4), x, y)); },
         1e-11L);
 
-    state.BiasCorrected = 1;
-    state.LocWeights = {1, 1, 1, 3, 0};
-    ASSERT_TRUE(CalcBVNHomeRange(state, kFour, 4, RunControl{{}, false}).Ok());
-    EXPECT_DOUBLE_EQ(state.BVNMeanX, 200.0 / 3);
-    EXPECT_DOUBLE_EQ(state.BVNSigmaY, std::sqrt(435000.0 / 9 / 4.5));
+    const std::vector<double> weights = {1, 1, 1, 3, 0};
+    const auto weighted = CalcBVNHomeRange(kFour, 4, &weights, RunControl{{}, false});
+    ASSERT_TRUE(weighted.Ok());
+    EXPECT_DOUBLE_EQ(weighted.value.bvn->mean_x, 200.0 / 3);
+    EXPECT_DOUBLE_EQ(weighted.value.bvn->sigma_y, std::sqrt(435000.0 / 9 / 4.5));
+    const std::vector<double> short_weights = {1, 1};
+    EXPECT_FALSE(CalcBVNHomeRange(kFour, 4, &short_weights).Ok());
 }
 
 } // namespace

@@ -58,15 +58,17 @@ TEST(FitExpPower, RecoversACircularNormalSample) {
         p[3] * std::sqrt(std::tgamma(2 * p[4]) / (2 * std::tgamma(p[4]))), 30, 0.1));
 }
 
-TEST(CompareExpPower, StoresValuesAtTheEstimateAndTheLeaveOneOutSumOfRefitsAroundThePrevious) {
+TEST(CompareExpPower, GivesValuesAtTheEstimateAndTheLeaveOneOutSumOfRefitsAroundThePrevious) {
     const std::int32_t n = 12;
     const Matrix xy = CircularSample(n, 10, 20, 5, 3U);
     testing::RecordingNotifier notifier;
-    State state, last;
-    state.LocXY = xy;
-    ASSERT_TRUE(CompareExpPower(state, state.LocXY, n, notifier).Ok());
-    EXPECT_EQ(state.LocXY, xy);
-    ASSERT_TRUE(CompareExpPower(last, xy, n, notifier, {}, PerLocationValues::LastEvaluation).Ok());
+    const auto at_estimate = CompareExpPower(xy, n, {}, notifier);
+    ASSERT_TRUE(at_estimate.Ok());
+    const auto at_last =
+        CompareExpPower(xy, n, {}, notifier, {}, PerLocationValues::LastEvaluation);
+    ASSERT_TRUE(at_last.Ok());
+    const ModelComparison& state = at_estimate.value;
+    const ModelComparison& last = at_last.value;
 
     // By hand: the full-data fit, then each pass refits the others from a simplex around the
     // previous fit and scores the one left out (ln 1e-14 when a flat top leaves it outside).
@@ -89,23 +91,24 @@ TEST(CompareExpPower, StoresValuesAtTheEstimateAndTheLeaveOneOutSumOfRefitsAroun
     }
 
     double log_l = 0.0;
-    ASSERT_EQ(state.LocLikExpPower.size(), static_cast<std::size_t>(n));
+    ASSERT_EQ(state.loc_lik.size(), static_cast<std::size_t>(n));
     for (std::int32_t i = 0; i < n; ++i) {
         const double l = std::log(ExpPowerByTgamma(estimate, xy(i, 0), xy(i, 1)));
-        EXPECT_NEAR(state.LocLikExpPower[static_cast<std::size_t>(i)], l, kGammaSeries) << i;
+        EXPECT_NEAR(state.loc_lik[static_cast<std::size_t>(i)], l, kGammaSeries) << i;
         log_l += l;
     }
-    EXPECT_NEAR(state.Neg2LnLExpPower, -2 * log_l, n * kGammaSeries);
-    EXPECT_NEAR(state.AICcExpPower - state.Neg2LnLExpPower, 8.0 * n / (n - 5), 1e-9);
-    EXPECT_NEAR(state.CVCExpPower, -2 * loo, 2 * n * kGammaSeries);
-    EXPECT_EQ(state.Simplex, chain.simplex) << "the last pass's fit stays";
+    EXPECT_NEAR(state.scores.neg2lnl, -2 * log_l, n * kGammaSeries);
+    EXPECT_NEAR(state.scores.aicc - state.scores.neg2lnl, 8.0 * n / (n - 5), 1e-9);
+    EXPECT_NEAR(state.scores.cvc, -2 * loo, 2 * n * kGammaSeries);
+    ASSERT_TRUE(state.fit.has_value());
+    EXPECT_EQ(state.fit->simplex, chain.simplex) << "the last pass's fit is handed on";
 
-    // Asked for the last evaluation's values, the record keeps what the last trial point left
+    // Asked for the last evaluation's values, the entry gives what the last trial point left
     // (location n-1's from the full-data fit); the criteria are the same.
-    EXPECT_EQ(last.LocLikExpPower, chain.loc_lik);
-    EXPECT_NE(last.LocLikExpPower, state.LocLikExpPower);
-    EXPECT_EQ(last.CVCExpPower, state.CVCExpPower);
-    EXPECT_EQ(last.AICcExpPower, state.AICcExpPower);
+    EXPECT_EQ(last.loc_lik, chain.loc_lik);
+    EXPECT_NE(last.loc_lik, state.loc_lik);
+    EXPECT_EQ(last.scores.cvc, state.scores.cvc);
+    EXPECT_EQ(last.scores.aicc, state.scores.aicc);
 }
 
 } // namespace

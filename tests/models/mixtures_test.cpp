@@ -146,18 +146,17 @@ TEST(MixtureFits, StagesRecoverTwoWellSeparatedModes) {
 TEST(Calc2CNModel, NineLocationsGivePenalty126ValuesAtTheEstimateAndTheRestartedChain) {
     const std::int32_t n = 9;
     const Matrix xy = NormalSample({{5, 0, 0, 3, 3, 0}, {4, 40, 10, 5, 5, 0}}, 29U);
-    State state;
-    state.LocXY = xy;
     RecordingNotifier notifier;
-    ASSERT_TRUE(Calc2CNModel(state, state.LocXY, n, notifier).Ok());
-    EXPECT_EQ(state.LocXY, xy);
-    EXPECT_NEAR(state.AICc2CN - state.Neg2LnL2CN, 126.0, 1e-9);
+    const auto compared = Calc2CNModel(xy, n, {}, notifier);
+    ASSERT_TRUE(compared.Ok());
+    const ModelComparison& c = compared.value;
+    EXPECT_NEAR(c.scores.aicc - c.scores.neg2lnl, 126.0, 1e-9);
 
     FitCopy w = Staged(true, xy, n);
-    EXPECT_EQ(state.Neg2LnL2CN, -2 * w.simplex.MaxLogLikelihood);
-    ASSERT_EQ(state.LocLik2CN.size(), 9U);
+    EXPECT_EQ(c.scores.neg2lnl, -2 * w.simplex.MaxLogLikelihood);
+    ASSERT_EQ(c.loc_lik.size(), 9U);
     for (std::int32_t i = 0; i < n; ++i) {
-        EXPECT_NEAR(state.LocLik2CN[static_cast<std::size_t>(i)],
+        EXPECT_NEAR(c.loc_lik[static_cast<std::size_t>(i)],
                     CircleLogDensity(w.simplex.ModelParams, xy(i, 0), xy(i, 1)), 1e-12)
             << i;
     }
@@ -171,25 +170,25 @@ TEST(Calc2CNModel, NineLocationsGivePenalty126ValuesAtTheEstimateAndTheRestarted
         TakeModelParams(w.simplex, 7, {5, 6});
         loo += CircleLogDensity(w.simplex.ModelParams, xy(i, 0), xy(i, 1));
     }
-    EXPECT_TRUE(RelativelyNear(state.CVC2CN, -2 * loo, 1e-12));
-    EXPECT_EQ(state.Simplex, w.simplex) << "the last pass's fit stays";
+    EXPECT_TRUE(RelativelyNear(c.scores.cvc, -2 * loo, 1e-12));
+    ASSERT_TRUE(c.fit.has_value());
+    EXPECT_EQ(c.fit->simplex, w.simplex) << "the last pass's fit is handed on";
 }
 
 TEST(Calc2BVNModel, ThirteenLocationsGivePenalty286AndTheSumOverStagedFitsWithoutEach) {
     const std::int32_t n = 13;
     const Matrix xy = NormalSample({{7, 0, 0, 3, 2, 0.3}, {6, 40, 10, 2, 4, -0.2}}, 31U);
-    State state;
-    state.LocXY = xy;
     RecordingNotifier notifier;
-    ASSERT_TRUE(Calc2BVNModel(state, state.LocXY, n, notifier).Ok());
-    EXPECT_EQ(state.LocXY, xy);
-    EXPECT_NEAR(state.AICc2BVN - state.Neg2LnL2BVN, 286.0, 1e-9);
+    const auto compared = Calc2BVNModel(xy, n, {}, notifier);
+    ASSERT_TRUE(compared.Ok());
+    const ModelComparison& c = compared.value;
+    EXPECT_NEAR(c.scores.aicc - c.scores.neg2lnl, 286.0, 1e-9);
 
     const FitCopy full = Staged(false, xy, n);
-    EXPECT_EQ(state.Neg2LnL2BVN, -2 * full.simplex.MaxLogLikelihood);
-    ASSERT_EQ(state.LocLik2BVN.size(), 13U);
+    EXPECT_EQ(c.scores.neg2lnl, -2 * full.simplex.MaxLogLikelihood);
+    ASSERT_EQ(c.loc_lik.size(), 13U);
     for (std::int32_t i = 0; i < n; ++i) {
-        EXPECT_NEAR(state.LocLik2BVN[static_cast<std::size_t>(i)],
+        EXPECT_NEAR(c.loc_lik[static_cast<std::size_t>(i)],
                     NormalMixtureLogDensity(full.simplex.ModelParams, xy(i, 0), xy(i, 1)), 1e-12)
             << i;
     }
@@ -200,18 +199,22 @@ TEST(Calc2BVNModel, ThirteenLocationsGivePenalty286AndTheSumOverStagedFitsWithou
         pass = Staged(false, testing::Without(xy, n, i), n - 1, full);
         loo += NormalMixtureLogDensity(pass.simplex.ModelParams, xy(i, 0), xy(i, 1));
     }
-    EXPECT_TRUE(RelativelyNear(state.CVC2BVN, -2 * loo, 1e-12));
-    EXPECT_EQ(state.Simplex, pass.simplex) << "the last pass's fit stays";
+    EXPECT_TRUE(RelativelyNear(c.scores.cvc, -2 * loo, 1e-12));
+    ASSERT_TRUE(c.fit.has_value());
+    EXPECT_EQ(c.fit->simplex, pass.simplex) << "the last pass's fit is handed on";
 
     // Parallel passes hand back exactly what the sequential run leaves, the last evaluation's
     // values included.
-    State sequential, parallel;
     RecordingNotifier seq_notes, par_notes;
     const auto values = PerLocationValues::LastEvaluation;
-    ASSERT_TRUE(Calc2BVNModel(sequential, xy, n, seq_notes, {{}, false}, values).Ok());
-    ASSERT_TRUE(Calc2BVNModel(parallel, xy, n, par_notes, {{}, true}, values).Ok());
-    EXPECT_EQ(sequential.LocLik2BVN, pass.loc_lik);
-    EXPECT_TRUE(parallel == sequential);
+    const auto sequential = Calc2BVNModel(xy, n, {}, seq_notes, {{}, false}, values);
+    const auto parallel = Calc2BVNModel(xy, n, {}, par_notes, {{}, true}, values);
+    ASSERT_TRUE(sequential.Ok() && parallel.Ok());
+    EXPECT_EQ(sequential.value.loc_lik, pass.loc_lik);
+    EXPECT_EQ(parallel.value.loc_lik, sequential.value.loc_lik);
+    EXPECT_EQ(parallel.value.scores.cvc, sequential.value.scores.cvc);
+    EXPECT_EQ(parallel.value.fit->simplex, sequential.value.fit->simplex);
+    EXPECT_EQ(parallel.value.fit->starts, sequential.value.fit->starts);
     EXPECT_EQ(par_notes.messages, seq_notes.messages);
 }
 

@@ -5,6 +5,7 @@
 #include "models/exp_power.h"
 #include "models/normal_mixture.h"
 #include "output/home_ranges.h"
+#include "record/model_results.h"
 #include "support/locations.h"
 #include "support/model_fixtures.h"
 
@@ -27,6 +28,20 @@ State Loaded(std::int32_t n) {
     state.NumLocs = n;
     state.InFileRoot = "deer";
     return state;
+}
+
+// A comparison run on the record's locations and workspace, put into the record as the
+// comparison form does.
+Status CompareInRecord(State& state, const ComparisonChoice& choice, Notifier& notifier) {
+    auto results =
+        RunComparison(state.LocXY, state.NumLocs, choice, {state.Simplex, state.Starts}, notifier);
+    return results.Ok() ? CommitComparison(state, std::move(results.value)) : results.status;
+}
+
+// The home range driver on the record's requests, put into the record as the forms do.
+Status HomeRangesInRecord(State& state, Notifier& notifier) {
+    auto results = CalcHomeRanges(HomeRangeInputOf(state), notifier);
+    return results.Ok() ? CommitHomeRanges(state, std::move(results.value)) : results.status;
 }
 
 // Row 1..6 of the table, without its line end.
@@ -69,7 +84,7 @@ TEST(RunComparison, OnlyTheTickedModelChangesAndTheOthersShowZeroOnAFirstRun) {
     state.ComparisonErrors[1] = "left from an earlier run";
     const State before = state;
     RecordingNotifier notifier;
-    ASSERT_TRUE(RunComparison(state, {.bvn = true}, notifier).Ok());
+    ASSERT_TRUE(CompareInRecord(state, {.bvn = true}, notifier).Ok());
     State expected = before;
     expected.ComparisonErrors[1].clear();
     expected.LocLikBVN = state.LocLikBVN;
@@ -93,7 +108,7 @@ TEST(RunComparison, ModelThatCannotBeScoredShowsNotScoredWhileTheOthersGetNumber
     State state = Loaded(8);
     state.Neg2LnL2CN = 5.5;
     RecordingNotifier notifier;
-    const Status status = RunComparison(state, {true, true, true, true, true, true}, notifier);
+    const Status status = CompareInRecord(state, {true, true, true, true, true, true}, notifier);
     EXPECT_EQ(status.error, state.ComparisonErrors[2] + "\n" + state.ComparisonErrors[3]);
     EXPECT_EQ(state.Neg2LnL2CN, 5.5) << "a model not scored keeps its earlier values";
     const std::string table = ComparisonTable(state);
@@ -109,13 +124,13 @@ TEST(RunComparison, ModelThatCannotBeScoredShowsNotScoredWhileTheOthersGetNumber
     }
 }
 
-TEST(ComparisonEntries, DegenerateLocationsFailWithAMessageAndChangeNothing) {
+TEST(ComparisonEntries, DegenerateLocationsFailWithAMessage) {
     RecordingNotifier notifier;
-    const std::function<Status(State&, const Matrix&, std::int32_t)> entries[] = {
-        [&](auto& s, auto& xy, auto n) { return CompareExpPower(s, xy, n, notifier); },
-        [](auto& s, auto& xy, auto n) { return CompareBVN(s, xy, n); },
-        [&](auto& s, auto& xy, auto n) { return Calc2CNModel(s, xy, n, notifier); },
-        [&](auto& s, auto& xy, auto n) { return Calc2BVNModel(s, xy, n, notifier); }};
+    const std::function<Status(const Matrix&, std::int32_t)> entries[] = {
+        [&](auto& xy, auto n) { return CompareExpPower(xy, n, {}, notifier).status; },
+        [](auto& xy, auto n) { return CompareBVN(xy, n).status; },
+        [&](auto& xy, auto n) { return Calc2CNModel(xy, n, {}, notifier).status; },
+        [&](auto& xy, auto n) { return Calc2BVNModel(xy, n, {}, notifier).status; }};
     const std::int32_t parameters_plus_one[] = {5, 6, 8, 12};
     const Matrix spread = testing::TwoClusters(14);
     Matrix one_x = spread, one_y = spread, line = spread;
@@ -129,14 +144,9 @@ TEST(ComparisonEntries, DegenerateLocationsFailWithAMessageAndChangeNothing) {
             {&spread, parameters_plus_one[k]}, {&one_x, 14}, {&one_y, 14}, {&line, 14}};
         // Only the 1-mode normal refuses one straight line: its covariance would be singular.
         for (std::size_t c = 0; c < (k == 1 ? 4 : 3); ++c) {
-            State state = Loaded(14);
-            state.Neg2LnLBVN = state.CVC2CN = state.AICc2BVN = state.CVCExpPower = 1.5;
-            state.LocLikBVN = state.LocLik2CN = {2.5};
-            state.Simplex.ModelParams = {0, 3.5};
-            const State before = state;
-            EXPECT_FALSE(entries[k](state, *cases[c].first, cases[c].second).error.empty())
-                << "entry " << k << ", case " << c;
-            EXPECT_TRUE(state == before) << "entry " << k << ", case " << c;
+            const Status status = entries[k](*cases[c].first, cases[c].second);
+            EXPECT_FALSE(status.error.empty()) << "entry " << k << ", case " << c;
+            EXPECT_FALSE(status.cancelled);
         }
     }
 }
@@ -147,7 +157,7 @@ TEST(CalcHomeRanges, OnlyTheExpPowerRequestChangesOnlyItsGridValuesAndFlags) {
     state.DoneBVN = true;
     const State before = state;
     RecordingNotifier notifier;
-    ASSERT_TRUE(CalcHomeRanges(state, notifier).Ok());
+    ASSERT_TRUE(HomeRangesInRecord(state, notifier).Ok());
     ASSERT_EQ(state.LocLikExpPower.size(), 30U);
     State expected = before;
     expected.DoExpPower = 0;
@@ -171,12 +181,12 @@ TEST(CalcHomeRanges, EveryRequestIsClearedWhetherItsModelIsFittedOrNot) {
     none.DoFixedKernel = 1; // the kernels are not this driver's
     const State untouched = none;
     RecordingNotifier notifier;
-    EXPECT_TRUE(CalcHomeRanges(none, notifier).Ok());
+    EXPECT_TRUE(HomeRangesInRecord(none, notifier).Ok());
     EXPECT_TRUE(none == untouched) << "nothing requested, nothing changes";
 
     State state = Loaded(30);
     state.DoBVN = state.Do2BVN = state.Do2CN = state.DoExpPower = 1;
-    ASSERT_TRUE(CalcHomeRanges(state, notifier).Ok());
+    ASSERT_TRUE(HomeRangesInRecord(state, notifier).Ok());
     EXPECT_EQ(state.DoBVN + state.Do2BVN + state.Do2CN + state.DoExpPower, 0);
     EXPECT_TRUE(state.DoneBVN && state.Done2BVN && state.Done2CN && state.DoneExpPower);
     for (const Matrix* g : {&state.GridBVN, &state.Grid2BVN, &state.Grid2CN, &state.GridExpPower}) {
@@ -191,7 +201,7 @@ TEST(CalcHomeRanges, EveryRequestIsClearedWhetherItsModelIsFittedOrNot) {
     flat.DoBVN = flat.Do2BVN = flat.Do2CN = flat.DoExpPower = 1;
     State expected = flat;
     expected.DoBVN = expected.Do2BVN = expected.Do2CN = expected.DoExpPower = 0;
-    const Status status = CalcHomeRanges(flat, notifier);
+    const Status status = HomeRangesInRecord(flat, notifier);
     EXPECT_EQ(std::count(status.error.begin(), status.error.end(), '\n'), 3);
     EXPECT_TRUE(flat == expected);
 }

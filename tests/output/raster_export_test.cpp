@@ -4,6 +4,7 @@
 #include "models/bivariate_normal.h"
 #include "output/home_range_levels.h"
 #include "output/result_files.h"
+#include "record/saved_results.h"
 #include "support/temp_dir.h"
 
 #include <gdal_priv.h>

@@ -1,4 +1,5 @@
 #include "output/result_files.h"
+#include "record/saved_results.h"
 
 #include "support/temp_dir.h"
 
@@ -50,10 +51,14 @@ TEST(WriteGridText, TabFileHasNoTabAtTheEndOfALine) {
                          "-48.5\t1.5\t0.25\r\n");
 }
 
-TEST(WriteGridText, RoundedValuesReplaceTheStoredOnes) {
+TEST(RoundGridValues, StoresTheValuesTheFileShowsAndWritingThemAgainChangesNothing) {
     Matrix grid = SmallGrid();
-    std::ostringstream out;
-    ASSERT_TRUE(WriteGridText(out, grid, 3, ","));
+    std::ostringstream before;
+    ASSERT_TRUE(WriteGridText(before, grid, 3, ","));
+    RoundGridValues(grid, 3);
+    std::ostringstream after;
+    ASSERT_TRUE(WriteGridText(after, grid, 3, ","));
+    EXPECT_EQ(after.str(), before.str());
     EXPECT_EQ(grid(0, 2), 1.23e-7);
     EXPECT_EQ(grid(2, 0), 557000.123456789);
     EXPECT_EQ(grid(2, 2), 2e-9) << "a half rounds to the even digit";

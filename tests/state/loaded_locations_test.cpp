@@ -4,7 +4,7 @@
 
 #include "bridge/bridge_probability.h"
 #include "bridge/bridge_variance.h"
-#include "input/location_loading.h"
+#include "record/loaded_files.h"
 #include "output/comparison.h"
 #include "output/home_ranges.h"
 
@@ -66,20 +66,21 @@ TEST_F(LoadedLocationsTest, AHeaderOnlyFileLoadsNoLocationsToStartWorkOn) {
 // Whatever a count says, no computation reads past the array it counts.
 TEST_F(LoadedLocationsTest, ComputationsRefuseACountLargerThanTheirArray) {
     Load("deer.txt", "x\ty\n1\t2\n3\t5\n4\t1\n", TextFilePurpose::IndependentLocations);
-    state.NumLocs = 300; // as a track's count once read
-    state.DoBVN = 1;
-    const State before = state;
-    EXPECT_THAT(CalcHomeRanges(state, notifier).error, HasSubstr("does not match"));
-    EXPECT_EQ(state, before);
+    const std::int32_t count = 300; // as a track's count once read
+    HomeRangeInput input = HomeRangeInputOf(state);
+    input.n = count;
+    input.requested = {true, true, true, true};
+    EXPECT_THAT(CalcHomeRanges(input, notifier).status.error, HasSubstr("does not match"));
     ComparisonChoice all;
     all.exp_power = all.bvn = all.circle_mixture = all.normal_mixture = true;
     all.fixed_kernel = all.adaptive_kernel = true;
-    EXPECT_THAT(RunComparison(state, all, notifier).error, HasSubstr("does not match"));
+    EXPECT_THAT(RunComparison(state.LocXY, count, all, {}, notifier).status.error,
+                HasSubstr("does not match"));
 
     const Matrix fixes(3, 5);
-    EXPECT_THAT(EstimateBBVariance(fixes, state.NumLocs, {}, notifier).status.error,
+    EXPECT_THAT(EstimateBBVariance(fixes, count, {}, notifier).status.error,
                 HasSubstr("does not match"));
-    EXPECT_THAT(CalcBBGrid(fixes, state.NumLocs, 1, 10, {0, 10, 0, 10, 1}).status.error,
+    EXPECT_THAT(CalcBBGrid(fixes, count, 1, 10, {0, 10, 0, 10, 1}).status.error,
                 HasSubstr("does not match"));
     const Matrix points(3, 3);
     EXPECT_THAT(CalcBBAtUserPts(fixes, 2, 1, 10, points, 50).status.error,

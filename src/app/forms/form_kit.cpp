@@ -101,7 +101,7 @@ void WizardForm::ShowStatus(const QString& text) {
 Status WizardForm::RunLong(const QString& what,
                            const std::function<Status(const RunControl&, Notifier&)>& work) {
     ShowStatus({});
-    const Status status = RunWithProgress(this, wizard_.dialogs(), wizard_.state(), what, work);
+    const Status status = RunWithProgress(this, wizard_.dialogs(), what, work);
     if (status.cancelled) {
         ShowStatus(QStringLiteral("Cancelled: nothing was changed."));
     }

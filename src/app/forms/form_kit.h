@@ -63,8 +63,9 @@ protected:
     // Shows `text` in a line at the foot of the form (empty hides it).
     void ShowStatus(const QString& text);
 
-    // Runs long work behind the progress window; after a cancel the record is as it was and
-    // the status line says so. Returns the work's status.
+    // Runs long work behind the progress window; the work computes into results of its own,
+    // which the form puts into the record once it has returned Ok. After a cancel the status
+    // line says that nothing was changed. Returns the work's status.
     Status RunLong(const QString& what,
                    const std::function<Status(const RunControl&, Notifier&)>& work);
 

@@ -7,6 +7,7 @@
 #include "output/comparison.h"
 #include "output/forms/output_forms.h"
 #include "output/home_ranges.h"
+#include "record/model_results.h"
 
 #include <QFont>
 #include <QGridLayout>
@@ -296,40 +297,52 @@ void FrmCompareHROption::CmdNext_Click() {
 
 void FrmCompareHROption::EstimateRequest() {
     State& state = wizard_.state();
-    const State before = state; // a cancelled run leaves even the request flags as they were
-    if (ChkFixedKernel->isChecked()) {
-        state.DoFixedKernel = 1;
-    }
-    if (ChkAdKernel->isChecked()) {
-        state.DoAdKernel = 1;
-    }
-    if (ChkBVN->isChecked()) {
-        state.DoBVN = 1;
-    }
-    if (Chk2CN->isChecked()) {
-        state.Do2CN = 1;
-    }
-    if (Chk2BVN->isChecked()) {
-        state.Do2BVN = 1;
-    }
-    if (ChkExpPower->isChecked()) {
-        state.DoExpPower = 1;
-    }
+    const struct {
+        QCheckBox* box;
+        IntFlag& request;
+    } requests[] = {{ChkFixedKernel, state.DoFixedKernel},
+                    {ChkAdKernel, state.DoAdKernel},
+                    {ChkBVN, state.DoBVN},
+                    {Chk2CN, state.Do2CN},
+                    {Chk2BVN, state.Do2BVN},
+                    {ChkExpPower, state.DoExpPower}};
+    const auto set_requests = [&requests] {
+        for (const auto& r : requests) {
+            if (r.box->isChecked()) {
+                r.request = 1;
+            }
+        }
+    };
     if (ChkFixedKernel->isChecked() || ChkAdKernel->isChecked()) {
+        set_requests();
         wizard_.kernel_options.Show(wizard_);
         wizard_.compare.Unload();
         return;
     }
+    // The requests go into the record with the results, so a cancelled run leaves them as
+    // they were.
+    HomeRangeInput input = HomeRangeInputOf(state);
+    const QCheckBox* ticked[kHomeRangeModels] = {ChkBVN, Chk2BVN, Chk2CN, ChkExpPower};
+    for (int k = 0; k < kHomeRangeModels; ++k) {
+        input.requested[static_cast<std::size_t>(k)] =
+            input.requested[static_cast<std::size_t>(k)] || ticked[k]->isChecked();
+    }
+    StatusOr<HomeRangeResults> results;
     const Status status = RunLong(QStringLiteral("Fitting the home range models"),
-                                  [&state](const RunControl& control, Notifier& notifier) {
-                                      return CalcHomeRanges(state, notifier, control);
+                                  [&](const RunControl& control, Notifier& notifier) {
+                                      results = CalcHomeRanges(input, notifier, control);
+                                      return results.status;
                                   });
     if (status.cancelled) {
-        state = before;
         return;
     }
     if (!status.Ok()) {
         Message(QString::fromStdString(status.error));
+        return;
+    }
+    set_requests();
+    if (const Status made = CommitHomeRanges(state, std::move(results.value)); !made.Ok()) {
+        Message(QString::fromStdString(made.error));
     }
     wizard_.save_as.Show(wizard_);
     wizard_.compare.Unload();
@@ -344,16 +357,24 @@ void FrmCompareHROption::Compare() {
     choice.fixed_kernel = ChkFixedKernel->isChecked();
     choice.adaptive_kernel = ChkAdKernel->isChecked();
     State& state = wizard_.state();
+    const SimplexFit start{state.Simplex, state.Starts};
+    StatusOr<ComparisonResults> results;
     const Status status =
         RunLong(QStringLiteral("Comparing the models and their leave-one-out criteria"),
-                [&state, &choice](const RunControl& control, Notifier& notifier) {
-                    return RunComparison(state, choice, notifier, control);
+                [&](const RunControl& control, Notifier& notifier) {
+                    results =
+                        RunComparison(state.LocXY, state.NumLocs, choice, start, notifier, control);
+                    return results.status;
                 });
     if (status.cancelled) {
         return;
     }
     if (!status.Ok()) {
         Message(QString::fromStdString(status.error));
+        return;
+    }
+    if (const Status scored = CommitComparison(state, std::move(results.value)); !scored.Ok()) {
+        Message(QString::fromStdString(scored.error));
     }
     wizard_.comparison.Show(wizard_);
     wizard_.compare.Unload();

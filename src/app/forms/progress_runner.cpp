@@ -100,9 +100,8 @@ void FrmProgress::reject() {
     }
 }
 
-Status RunWithProgress(QWidget* parent, Dialogs& dialogs, State& state, const QString& what,
+Status RunWithProgress(QWidget* parent, Dialogs& dialogs, const QString& what,
                        const LongWork& work) {
-    const State before = state;
     FrmProgress window(parent, what);
     WindowNotifier notifier(dialogs, &window);
     const RunControl control{
@@ -135,12 +134,10 @@ Status RunWithProgress(QWidget* parent, Dialogs& dialogs, State& state, const QS
     worker->wait();
     QCoreApplication::sendPostedEvents(&window);
     if (out_of_memory) {
-        state = before;
         return Status::Failure("There is not enough memory to finish: " + what.toStdString() +
                                ". Nothing was changed.");
     }
     if (window.CancelRequested() || status.cancelled) {
-        state = before;
         return Status::Cancelled();
     }
     return status;

@@ -3,7 +3,6 @@
 #include "app/forms/dialogs.h"
 #include "state/notifier.h"
 #include "state/run_control.h"
-#include "state/state.h"
 #include "state/status.h"
 
 #include <QDialog>
@@ -20,8 +19,10 @@ class QTimer;
 
 namespace ranvik {
 
-// Work that a button starts: it reads and writes the record, reports progress through the
-// control and sends its messages to the notifier.
+// Work that a button starts: it computes into results of its own (it may read the record,
+// which nothing writes while the modal window is up, but never writes it), reports progress
+// through the control and sends its messages to the notifier. The button puts the results into
+// the record once the work has returned.
 using LongWork = std::function<Status(const RunControl& control, Notifier& notifier)>;
 
 // The modal window shown while long work runs: what is computed, a progress bar, the time
@@ -56,10 +57,9 @@ private:
 // Runs `work` on a worker thread behind a modal FrmProgress, so the windows keep repainting
 // while the user cannot act on them. Progress reaches the window as it comes; a message the
 // work raises is shown on the window's thread and the work waits until it is acknowledged.
-// When the user cancels, the work is asked to stop and the record is put back exactly as it
-// was before; so it is when the work runs out of memory, which ends in a sentence instead of a
-// crash. Returns the work's status (Cancelled after a cancel).
-[[nodiscard]] Status RunWithProgress(QWidget* parent, Dialogs& dialogs, State& state,
-                                     const QString& what, const LongWork& work);
+// When the user cancels, the work is asked to stop; work that runs out of memory ends in a
+// sentence instead of a crash. Returns the work's status (Cancelled after a cancel).
+[[nodiscard]] Status RunWithProgress(QWidget* parent, Dialogs& dialogs, const QString& what,
+                                     const LongWork& work);
 
 } // namespace ranvik

@@ -2,7 +2,7 @@
 
 #include "app/forms/all_forms.h"
 #include "input/forms/map_viewer.h"
-#include "input/location_loading.h"
+#include "record/loaded_files.h"
 
 #include <QComboBox>
 #include <QCoreApplication>

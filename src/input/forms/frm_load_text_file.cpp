@@ -2,7 +2,7 @@
 
 #include "app/forms/all_forms.h"
 #include "app/forms/front_forms.h"
-#include "input/location_loading.h"
+#include "record/loaded_files.h"
 
 #include <QFileInfo>
 #include <QGridLayout>

@@ -5,6 +5,7 @@
 #include "kernel/smoothing.h"
 #include "output/home_ranges.h"
 #include "record/kernel_results.h"
+#include "record/model_results.h"
 #include "state/number_text.h"
 
 #include <QApplication>
@@ -169,49 +170,6 @@ std::optional<StatusOr<double>> FrmKernelOptions::ChosenH() const {
     return std::nullopt;
 }
 
-Status FrmKernelOptions::ComputeKernels(std::optional<double> h) {
-    State& state = wizard_.state();
-    const bool fixed_wanted = h && state.DoFixedKernel == 1;
-    const bool adaptive_wanted = h && state.DoAdKernel == 1;
-    if (!fixed_wanted && !adaptive_wanted) {
-        return {};
-    }
-    const Matrix& xy = state.LocXY;
-    const std::int32_t n = state.NumLocs;
-    const std::span<const double> weights = state.BiasCorrected == 1
-                                                ? std::span<const double>(state.LocWeights)
-                                                : std::span<const double>();
-    // The work fills only these two; the record takes them once the run is over.
-    StatusOr<KernelGrid> fixed;
-    StatusOr<Matrix> adaptive;
-    const auto work = [&](const RunControl& control, Notifier&) {
-        const RunControl kernels = control.Part(0, 2);
-        if (fixed_wanted) {
-            fixed = CalcFixedKernel(xy, n, *h, weights, kernels);
-            if (!fixed.Ok()) {
-                return fixed.status;
-            }
-        }
-        if (adaptive_wanted) {
-            adaptive = CalcAdKernel(xy, n, *h, kernels);
-        }
-        return adaptive.status;
-    };
-    const Status status = RunLong(QStringLiteral("Computing the home ranges"), work);
-    if (!status.Ok()) {
-        return status;
-    }
-    if (fixed_wanted) {
-        CommitFixedKernel(state, std::move(fixed.value));
-        state.DoFixedKernel = 0;
-    }
-    if (adaptive_wanted) {
-        CommitAdKernel(state, std::move(adaptive.value));
-        state.DoAdKernel = 0;
-    }
-    return {};
-}
-
 void FrmKernelOptions::CmdNext_Click() {
     State& state = wizard_.state();
     if (!HasLocations(LocationSet::Independent)) {
@@ -224,22 +182,56 @@ void FrmKernelOptions::CmdNext_Click() {
         Message(QString::fromStdString(h->status.error));
         return;
     }
-    const std::optional<double> kernel_h = h ? std::optional<double>(h->value) : std::nullopt;
-    Status status = ComputeKernels(kernel_h);
-    if (status.Ok()) {
-        status = RunLong(QStringLiteral("Computing the home ranges"),
-                         [&state](const RunControl& control, Notifier& notifier) {
-                             return CalcHomeRanges(state, notifier, control.Part(1, 2));
-                         });
-    }
+    const bool fixed_wanted = h && state.DoFixedKernel == 1;
+    const bool adaptive_wanted = h && state.DoAdKernel == 1;
+    const double kernel_h = h ? h->value : 0.0;
+    const Matrix& xy = state.LocXY;
+    const std::int32_t n = state.NumLocs;
+    const std::span<const double> weights = state.BiasCorrected == 1
+                                                ? std::span<const double>(state.LocWeights)
+                                                : std::span<const double>();
+    const HomeRangeInput input = HomeRangeInputOf(state);
+    // The work fills only these; the record takes them once the run is over.
+    std::optional<StatusOr<KernelGrid>> fixed;
+    std::optional<StatusOr<Matrix>> adaptive;
+    StatusOr<HomeRangeResults> models;
+    const Status status = RunLong(QStringLiteral("Computing the home ranges"),
+                                  [&](const RunControl& control, Notifier& notifier) {
+                                      const RunControl kernels = control.Part(0, 2);
+                                      if (fixed_wanted) {
+                                          fixed =
+                                              CalcFixedKernel(xy, n, kernel_h, weights, kernels);
+                                          if (!fixed->Ok()) {
+                                              return fixed->status;
+                                          }
+                                      }
+                                      if (adaptive_wanted) {
+                                          adaptive = CalcAdKernel(xy, n, kernel_h, kernels);
+                                          if (!adaptive->Ok()) {
+                                              return adaptive->status;
+                                          }
+                                      }
+                                      models = CalcHomeRanges(input, notifier, control.Part(1, 2));
+                                      return models.status;
+                                  });
     if (status.cancelled) {
         return;
     }
+    // Each kernel made is kept, even when the other could not be made.
+    if (fixed && fixed->Ok()) {
+        CommitFixedKernel(state, std::move(fixed->value));
+        state.DoFixedKernel = 0;
+    }
+    if (adaptive && adaptive->Ok()) {
+        CommitAdKernel(state, std::move(adaptive->value));
+        state.DoAdKernel = 0;
+    }
     if (!status.Ok()) {
         Message(QString::fromStdString(status.error));
-        if (kernel_h && (state.DoFixedKernel == 1 || state.DoAdKernel == 1)) {
-            return; // the kernel could not be computed: choose another h
-        }
+        return; // a kernel could not be computed: choose another h
+    }
+    if (const Status made = CommitHomeRanges(state, std::move(models.value)); !made.Ok()) {
+        Message(QString::fromStdString(made.error));
     }
     wizard_.save_as.Show(wizard_);
     wizard_.kernel_options.Unload();

@@ -35,10 +35,6 @@ private:
     // h from the first ticked option (CVh, LSCVh, percent of h_ref, user value), or nothing
     // when no option is ticked.
     [[nodiscard]] std::optional<StatusOr<double>> ChosenH() const;
-    // The requested kernels with h (none without an h), computed behind the progress window
-    // and put into the record only when every one of them was made; each request flag is
-    // cleared once its grid is in. Returns the status of the run (Ok when nothing was to do).
-    [[nodiscard]] Status ComputeKernels(std::optional<double> h);
 };
 
 } // namespace ranvik

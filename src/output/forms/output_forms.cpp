@@ -4,6 +4,7 @@
 #include "app/forms/front_forms.h"
 #include "output/comparison.h"
 #include "output/result_files.h"
+#include "record/saved_results.h"
 
 #include <QComboBox>
 #include <QDir>

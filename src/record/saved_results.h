@@ -1,0 +1,33 @@
+#pragma once
+
+#include "output/result_files.h"
+#include "state/state.h"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ranvik {
+
+// What a save wrote and what it could not write.
+struct SaveReport {
+    std::vector<std::filesystem::path> written;
+    std::vector<std::string> errors; // one message per file that could not be written
+    bool brownian_bridge = false;    // a Brownian bridge result was waiting to be saved
+
+    [[nodiscard]] bool Ok() const { return errors.empty(); }
+};
+
+// Writes every result that waits to be saved into `folder`, named after `root`:
+// the likelihood file when OutputLocLiks is set, then the grids of the fixed kernel, adaptive
+// kernel, 2-mode bivariate normal mixture, 2-mode circle mixture, 1-mode bivariate normal and
+// exponential power model whose Done flags are set, then the Brownian bridge output when
+// DoneBB is set. Each grid writes its own points (its rows but the spare one); a grid saved as
+// text keeps the values its file shows (rounded to 9 decimals). A flag is cleared only after
+// its file has been written; a file that fails keeps its flag and its data, so it can be saved
+// again elsewhere.
+[[nodiscard]] SaveReport SaveResults(State& state, const std::filesystem::path& folder,
+                                     std::string_view root, FileType type);
+
+} // namespace ranvik
