@@ -87,9 +87,8 @@ StatusOr<BridgeSet> PrepareBridges(const Matrix& fixes, std::int32_t n, double s
         return result;
     }
     if (n < 2) {
-        result.status = Status::Failure("At least 2 time-stamped locations are needed for a "
-                                        "Brownian bridge.");
-        return result;
+        return Status::Failure("At least 2 time-stamped locations are needed for a "
+                               "Brownian bridge.");
     }
     BridgeSet& set = result.value;
     for (std::int32_t a = 0; a + 1 < n; ++a) {
@@ -98,12 +97,11 @@ StatusOr<BridgeSet> PrepareBridges(const Matrix& fixes, std::int32_t n, double s
             continue;
         }
         if (!(big_t > 0)) {
-            result.status = Status::Failure(
+            return Status::Failure(
                 "Locations " + std::to_string(a + 1) + " and " + std::to_string(a + 2) +
                 " (in time order) share the time " + FormatNumber(fixes(a, 2)) +
                 ", so no bridge can be drawn between them. Remove the duplicate and load the "
                 "file again.");
-            return result;
         }
         Bridge b;
         b.duration = big_t;
@@ -120,12 +118,11 @@ StatusOr<BridgeSet> PrepareBridges(const Matrix& fixes, std::int32_t n, double s
             const double var = ea * ea * ((1 - alpha) * (1 - alpha)) +
                                alpha * big_t * (1 - alpha) * sigma_m2 + eb * eb * (alpha * alpha);
             if (!(var > 0) || !std::isfinite(var)) {
-                result.status = Status::Failure(
+                return Status::Failure(
                     "The bridge between locations " + std::to_string(a + 1) + " and " +
                     std::to_string(a + 2) +
                     " has no spread: location errors must be greater than 0, and a negative "
                     "Brownian bridge variance must not outweigh them.");
-                return result;
             }
             const auto k = static_cast<std::size_t>(b.steps++);
             b.mx[k] = xa + (xb - xa) * alpha;
@@ -188,8 +185,7 @@ StatusOr<BridgeGridSpec> ParseBridgeGridSpec(std::string_view min_x, std::string
             std::string message = "The box \"";
             message += box.label;
             message += "\" must hold a number.";
-            result.status = Status::Failure(std::move(message));
-            return result;
+            return Status::Failure(std::move(message));
         }
         *box.value = *value;
     }

@@ -160,11 +160,10 @@ StatusOr<ShapeLayer> ReadShapeLayer(const std::filesystem::path& path) {
     if (extension == ".shp") {
         for (const auto& [lower, upper] : {std::pair{".shx", ".SHX"}, std::pair{".dbf", ".DBF"}}) {
             if (Sibling(path, lower, upper).empty()) {
-                result.status = Status::Failure(
+                return Status::Failure(
                     file + " cannot be opened: its " + std::string(lower) +
                     " file is missing. A shapefile needs its .shp, .shx and .dbf files side by "
                     "side.");
-                return result;
             }
         }
     }
@@ -176,9 +175,8 @@ StatusOr<ShapeLayer> ReadShapeLayer(const std::filesystem::path& path) {
                           extension == ".shp" ? shapefile_driver : nullptr, nullptr, nullptr));
     quiet.reset();
     if (!dataset || dataset->GetLayerCount() < 1) {
-        result.status = Status::Failure(file + " cannot be opened as a layer: a shapefile needs "
-                                               "its .shp, .shx and .dbf files side by side.");
-        return result;
+        return Status::Failure(file + " cannot be opened as a layer: a shapefile needs "
+                                      "its .shp, .shx and .dbf files side by side.");
     }
     OGRLayer* layer = dataset->GetLayer(0);
     ShapeLayer& out = result.value;
@@ -256,15 +254,13 @@ StatusOr<ShapeLayer> OpenShapeLayer(const std::filesystem::path& path) {
 StatusOr<Matrix> NumericColumns(const ShapeLayer& layer, const std::vector<std::string>& names) {
     StatusOr<Matrix> result;
     if (layer.records < 1) {
-        result.status = Status::Failure(layer.path + " has no records.");
-        return result;
+        return Status::Failure(layer.path + " has no records.");
     }
     std::vector<int> columns;
     for (const std::string& name : names) {
         const int index = layer.FieldIndex(name);
         if (index < 0) {
-            result.status = Status::Failure("The layer has no field named \"" + name + "\".");
-            return result;
+            return Status::Failure("The layer has no field named \"" + name + "\".");
         }
         columns.push_back(index);
     }
@@ -277,10 +273,9 @@ StatusOr<Matrix> NumericColumns(const ShapeLayer& layer, const std::vector<std::
             const double value = layer.numbers[at];
             if (!std::isfinite(value)) {
                 result.value.Clear();
-                result.status = Status::Failure("Record " + std::to_string(r + 1) +
-                                                " has no number in the field \"" + names[c] +
-                                                "\" (it holds \"" + layer.texts[at] + "\").");
-                return result;
+                return Status::Failure("Record " + std::to_string(r + 1) +
+                                       " has no number in the field \"" + names[c] +
+                                       "\" (it holds \"" + layer.texts[at] + "\").");
             }
             result.value(r, static_cast<std::int32_t>(c)) = value;
         }

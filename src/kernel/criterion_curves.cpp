@@ -11,9 +11,8 @@ StatusOr<CriterionCurves> CalcCriterionCurves(const Matrix& xy, std::int32_t n, 
                                               double high, int count, const RunControl& control) {
     StatusOr<CriterionCurves> result;
     if (!(std::isfinite(low) && std::isfinite(high) && low > 0 && high > low)) {
-        result.status = Status::Failure("The range of h must have a low value greater than 0 "
-                                        "and a high value greater than the low one.");
-        return result;
+        return Status::Failure("The range of h must have a low value greater than 0 "
+                               "and a high value greater than the low one.");
     }
     result.status = CheckSmoothingInput(xy, n);
     if (!result.Ok()) {
@@ -28,8 +27,7 @@ StatusOr<CriterionCurves> CalcCriterionCurves(const Matrix& xy, std::int32_t n, 
         curves.neg_lscv.push_back(-CalcLSCVScore(h, xy, n));
         h = h + step;
         if (!control.Report(static_cast<double>(i + 1) / count)) {
-            result.status = Status::Cancelled();
-            return result;
+            return Status::Cancelled();
         }
     }
     return result;

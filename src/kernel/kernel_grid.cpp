@@ -75,9 +75,8 @@ StatusOr<double> SmoothingParameterFromText(std::string_view text, std::string_v
     StatusOr<double> result;
     const auto value = ParseNumber(text);
     if (!value) {
-        result.status = Status::Failure("The " + std::string(what) +
-                                        " box must hold a number for the smoothing parameter.");
-        return result;
+        return Status::Failure("The " + std::string(what) +
+                               " box must hold a number for the smoothing parameter.");
     }
     result.value = *value;
     if (*value <= 0) {

@@ -158,13 +158,11 @@ StatusOr<double> Calc2CNCVC(FitContext& ctx, const Matrix& xy, std::int32_t n,
         const double l =
             LogOrFloor(CircleMixtureDensity(ctx.simplex.ModelParams, xy(i, 0), xy(i, 1)));
         if (!std::isfinite(l)) {
-            result.status = Status::Failure(LeftOutFailure(kModel, i));
-            return result;
+            return Status::Failure(LeftOutFailure(kModel, i));
         }
         sum = sum + l;
         if (!control.Report(static_cast<double>(i + 1) / n)) {
-            result.status = Status::Cancelled();
-            return result;
+            return Status::Cancelled();
         }
     }
     result.value = -2 * sum;

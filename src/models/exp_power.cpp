@@ -82,13 +82,11 @@ StatusOr<double> CalcExpPowerCVC(FitContext& ctx, const Matrix& xy, std::int32_t
             ExpPowerDensity(std::sqrt(dx * dx + dy * dy), fit[3], fit[4], LanczosGamma(fit[4]));
         const double l = LogOrFloor(density);
         if (!std::isfinite(l)) {
-            result.status = Status::Failure(LeftOutFailure(kModel, i));
-            return result;
+            return Status::Failure(LeftOutFailure(kModel, i));
         }
         sum = sum + l;
         if (!control.Report(static_cast<double>(i + 1) / n)) {
-            result.status = Status::Cancelled();
-            return result;
+            return Status::Cancelled();
         }
     }
     result.value = -2 * sum;

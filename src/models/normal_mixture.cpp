@@ -233,8 +233,7 @@ StatusOr<double> Calc2BVNCVC(FitContext& ctx, const Matrix& xy, std::int32_t n,
         LeaveOut(pass, xy, n, static_cast<std::int32_t>(i));
     });
     if (!finished) {
-        result.status = Status::Cancelled();
-        return result;
+        return Status::Cancelled();
     }
     double sum = 0.0;
     for (Pass& pass : passes) {

@@ -101,8 +101,7 @@ StatusOr<Matrix> ComputeGrid(const GridLayout& layout, const NodeDensity& densit
             grid(k, 2) = density(x, y) * layout.dx * layout.dy;
         }
         if (!control.Report(static_cast<double>(last) / kGridCells)) {
-            result.status = Status::Cancelled();
-            return result;
+            return Status::Cancelled();
         }
     }
     return result;

@@ -41,8 +41,7 @@ StatusOr<HomeRangeArea> CalcHomeRangeArea(const Matrix& grid, std::int32_t count
                                           double percent) {
     StatusOr<HomeRangeArea> result;
     if (!(percent > 0 && percent <= 1)) {
-        result.status = Status::Failure("A home range level must lie between 0 and 100 %.");
-        return result;
+        return Status::Failure("A home range level must lie between 0 and 100 %.");
     }
     HomeRangeArea& a = result.value;
     a.percent = percent;
@@ -57,11 +56,10 @@ StatusOr<HomeRangeArea> CalcHomeRangeArea(const Matrix& grid, std::int32_t count
         }
     }
     if (a.cells == 0) {
-        result.status = Status::Failure(
+        return Status::Failure(
             "The grid is too coarse for a " + std::to_string(static_cast<int>(percent * 100)) +
             " % home range: its most probable cell alone holds more than that. Choose a larger "
             "level.");
-        return result;
     }
     a.area = a.cells * dx * dy;
     return result;

@@ -59,9 +59,8 @@ StatusOr<GridLattice> LatticeOf(const Matrix& grid, std::int32_t count) {
         ++g.rows;
     }
     if (g.rows < 2 || count % g.rows != 0 || count / g.rows < 2) {
-        result.status = Status::Failure("The result is not a regular grid of points, so it "
-                                        "cannot be written as a raster.");
-        return result;
+        return Status::Failure("The result is not a regular grid of points, so it "
+                               "cannot be written as a raster.");
     }
     g.columns = count / g.rows;
     g.x0 = grid(0, 0);
