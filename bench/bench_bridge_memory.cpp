@@ -10,11 +10,11 @@
 // The peak is the kernel's high-water mark (VmHWM), reset before each run through
 // /proc/self/clear_refs. Runs offscreen unless QT_QPA_PLATFORM says otherwise.
 
-#include "app/forms/dialogs.h"
-#include "app/forms/progress_runner.h"
 #include "bridge/bridge_probability.h"
-#include "record/bridge_results.h"
+#include "bridge/forms/bridge_results.h"
 #include "synthetic.h"
+#include "ui/dialogs.h"
+#include "ui/progress_runner.h"
 
 #include <QApplication>
 #include <QString>

@@ -2,7 +2,7 @@
 // of 100,000 fixes, refusing a text file of ten million lines, and opening and loading a
 // shapefile of a million points (with the memory the layer and the record take).
 
-#include "record/loaded_files.h"
+#include "input/forms/loaded_files.h"
 #include "input/shape_layer.h"
 #include "input/text_locations.h"
 #include "output/result_files.h"

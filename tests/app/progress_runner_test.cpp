@@ -1,8 +1,8 @@
-#include "app/forms/progress_runner.h"
+#include "ui/progress_runner.h"
 
-#include "record/loaded_files.h"
+#include "input/forms/loaded_files.h"
 #include "output/comparison.h"
-#include "record/model_results.h"
+#include "output/forms/comparison_results.h"
 #include "support/fake_dialogs.h"
 
 #include <QApplication>

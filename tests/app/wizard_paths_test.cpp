@@ -4,7 +4,7 @@
 #include "support/temp_dir.h"
 
 #include "bridge/bridge_probability.h"
-#include "record/loaded_files.h"
+#include "input/forms/loaded_files.h"
 #include "input/shape_writer.h"
 #include "state/number_text.h"
 

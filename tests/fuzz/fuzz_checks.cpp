@@ -1,6 +1,6 @@
 #include "fuzz/fuzz_checks.h"
 
-#include "record/loaded_files.h"
+#include "input/forms/loaded_files.h"
 #include "input/shape_layer.h"
 #include "state/state.h"
 

@@ -1,6 +1,6 @@
 // Files far larger than real data sets: each is either loaded whole or refused with a sentence,
 // and a refused one leaves the record as it was.
-#include "record/loaded_files.h"
+#include "input/forms/loaded_files.h"
 #include "input/shape_layer.h"
 #include "input/text_locations.h"
 

@@ -3,9 +3,10 @@
 #include "models/bivariate_normal.h"
 #include "models/circle_mixture.h"
 #include "models/exp_power.h"
+#include "models/forms/home_range_results.h"
+#include "models/home_ranges.h"
 #include "models/normal_mixture.h"
-#include "output/home_ranges.h"
-#include "record/model_results.h"
+#include "output/forms/comparison_results.h"
 #include "support/locations.h"
 #include "support/model_fixtures.h"
 

@@ -2,9 +2,9 @@
 
 #include "input/shape_layer.h"
 #include "models/bivariate_normal.h"
+#include "output/forms/saved_results.h"
 #include "output/home_range_levels.h"
 #include "output/result_files.h"
-#include "record/saved_results.h"
 #include "support/temp_dir.h"
 
 #include <gdal_priv.h>

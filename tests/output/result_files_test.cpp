@@ -1,5 +1,5 @@
+#include "output/forms/saved_results.h"
 #include "output/result_files.h"
-#include "record/saved_results.h"
 
 #include "support/temp_dir.h"
 

@@ -4,9 +4,9 @@
 
 #include "bridge/bridge_probability.h"
 #include "bridge/bridge_variance.h"
-#include "record/loaded_files.h"
+#include "input/forms/loaded_files.h"
+#include "models/home_ranges.h"
 #include "output/comparison.h"
-#include "output/home_ranges.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

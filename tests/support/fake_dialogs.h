@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/forms/dialogs.h"
+#include "ui/dialogs.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,8 +1,8 @@
 #include "app/forms/frm_initial_welcome.h"
 
 #include "app/forms/all_forms.h"
-#include "app/forms/captions.h"
 #include "app/forms/front_forms.h"
+#include "ui/captions.h"
 
 #include <QFont>
 #include <QHBoxLayout>
@@ -44,7 +44,7 @@ QPixmap Emblem() {
 
 } // namespace
 
-FrmInitialWelcome::FrmInitialWelcome(Wizard& wizard) : wizard_(wizard) {
+FrmInitialWelcome::FrmInitialWelcome(Navigator& wizard) : wizard_(wizard) {
     setObjectName(QStringLiteral("FrmInitialWelcome"));
     setWindowTitle(QString::fromLatin1(kFormCaption));
 
@@ -92,8 +92,8 @@ FrmInitialWelcome::FrmInitialWelcome(Wizard& wizard) : wizard_(wizard) {
 }
 
 void FrmInitialWelcome::CmdNext_Click() {
-    wizard_.data_type.Show(wizard_);
-    wizard_.welcome.Unload();
+    wizard_.Show(FormId::DataType);
+    wizard_.Unload(FormId::Welcome);
 }
 
 } // namespace ranvik

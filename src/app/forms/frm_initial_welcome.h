@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/navigator.h"
+
 #include <QWidget>
 
 class QLabel;
@@ -7,20 +9,18 @@ class QPushButton;
 
 namespace ranvik {
 
-class Wizard;
-
 // The first form of every run: a picture, a greeting and "Next >>". Loading it sets Pi.
 class FrmInitialWelcome : public QWidget {
     Q_OBJECT
 
 public:
-    explicit FrmInitialWelcome(Wizard& wizard);
+    explicit FrmInitialWelcome(Navigator& wizard);
 
     // Next: on to the choice of data type; this form is unloaded.
     void CmdNext_Click();
 
 private:
-    Wizard& wizard_;
+    Navigator& wizard_;
     QLabel* picture1_ = nullptr;
     QLabel* label1_ = nullptr;
     QLabel* label2_ = nullptr;

@@ -4,10 +4,11 @@
 #include "app/forms/home_range_sketch.h"
 #include "input/forms/frm_load_text_file.h"
 #include "kernel/forms/frm_kernel_options.h"
+#include "models/forms/home_range_results.h"
+#include "models/home_ranges.h"
 #include "output/comparison.h"
+#include "output/forms/comparison_results.h"
 #include "output/forms/output_forms.h"
-#include "output/home_ranges.h"
-#include "record/model_results.h"
 
 #include <QFont>
 #include <QGridLayout>
@@ -15,7 +16,8 @@
 
 namespace ranvik {
 
-FrmDataTypeOptions::FrmDataTypeOptions(Wizard& wizard) : WizardForm(wizard, "FrmDataTypeOptions") {
+FrmDataTypeOptions::FrmDataTypeOptions(Navigator& wizard)
+    : WizardForm(wizard, "FrmDataTypeOptions") {
     auto* frame = Frame("Frame1", QStringLiteral("Select the type of data you have"));
     OptBBData = Option("OptBBData",
                        QStringLiteral("I have serially correlated data and want to use the "
@@ -56,17 +58,17 @@ void FrmDataTypeOptions::CmdNext_Click() {
     state.IsIndData = OptIndData->isChecked();
     if (state.IsIndData) {
         state.DataMode.clear();
-        wizard_.home_range.Show(wizard_);
+        wizard_.Show(FormId::HomeRange);
         hide();
     }
     if (state.IsBBData) {
         state.DataMode = "location";
-        wizard_.input_data.Show(wizard_);
+        wizard_.Show(FormId::InputData);
         hide();
     }
 }
 
-FrmHomeRangeOptions::FrmHomeRangeOptions(Wizard& wizard)
+FrmHomeRangeOptions::FrmHomeRangeOptions(Navigator& wizard)
     : WizardForm(wizard, "FrmHomeRangeOptions") {
     auto* label1 = Label("Label1", QStringLiteral("Ranvik provides 2 analysis options including:"));
     auto* label2 = Label(
@@ -117,7 +119,7 @@ void FrmHomeRangeOptions::CmdNext_Click() {
     state.IsSynoptic = OptSynoptic->isChecked();
     state.BiasCorrected = OptBiasHomeRange->isChecked() ? 1 : 0;
     if (state.IsHomeRange || state.BiasCorrected == 1) {
-        wizard_.input_data.Show(wizard_);
+        wizard_.Show(FormId::InputData);
         hide();
     }
     if (state.IsSynoptic) {
@@ -126,11 +128,11 @@ void FrmHomeRangeOptions::CmdNext_Click() {
 }
 
 void FrmHomeRangeOptions::Command1_Click() {
-    wizard_.data_type.Show(wizard_);
+    wizard_.Show(FormId::DataType);
     hide();
 }
 
-FrmInputDataOptions::FrmInputDataOptions(Wizard& wizard)
+FrmInputDataOptions::FrmInputDataOptions(Navigator& wizard)
     : WizardForm(wizard, "FrmInputDataOptions") {
     auto* frame = Frame("Frame1", QStringLiteral("Input Data Type"));
     OptTextFile = Option("OptTextFile", QStringLiteral("Text File"), frame);
@@ -155,34 +157,34 @@ FrmInputDataOptions::FrmInputDataOptions(Wizard& wizard)
 
 void FrmInputDataOptions::CmdNext_Click() {
     if (OptShapeFile->isChecked()) {
-        wizard_.load_shapefile.Show(wizard_);
+        wizard_.Show(FormId::LoadShapefile);
         SetShapefileLayout(wizard_);
         hide();
         return;
     }
     if (OptTextFile->isChecked()) {
         SetTextFileInstructions(wizard_);
-        wizard_.load_text.Show(wizard_);
+        wizard_.Show(FormId::LoadText);
         hide();
     }
 }
 
 void FrmInputDataOptions::Command1_Click() {
     hide();
-    if (wizard_.data_type.Load(wizard_).OptIndData->isChecked()) {
-        wizard_.home_range.Show(wizard_);
+    if (wizard_.IndependentDataChosen()) {
+        wizard_.Show(FormId::HomeRange);
     } else {
-        wizard_.data_type.Show(wizard_);
+        wizard_.Show(FormId::DataType);
     }
 }
 
-void SetTextFileInstructions(Wizard& wizard) {
+void SetTextFileInstructions(Navigator& wizard) {
     QString text;
-    if (wizard.data_type.Load(wizard).OptBBData->isChecked()) {
+    if (wizard.BridgeDataChosen()) {
         text = QStringLiteral("Note: Input file should be a tab delimited text file with 4 "
                               "columns in this order: x-coordinate, y-coordinate, time, location "
                               "error");
-    } else if (wizard.home_range.Load(wizard).OptHomeRange->isChecked()) {
+    } else if (wizard.PlainHomeRangeChosen()) {
         text = QStringLiteral("Note: Input file should be a tab delimited text file with 2 "
                               "columns in this order: x-coordinate, y-coordinate");
     } else {
@@ -190,10 +192,11 @@ void SetTextFileInstructions(Wizard& wizard) {
                               "columns in this order: x-coordinate, y-coordinate, probability of "
                               "obtaining location");
     }
-    wizard.load_text.Load(wizard).LabelInstructions->setText(text);
+    wizard.LoadAs<FrmLoadTextFile>(FormId::LoadText).LabelInstructions->setText(text);
 }
 
-FrmCompareHROption::FrmCompareHROption(Wizard& wizard) : WizardForm(wizard, "FrmCompareHROption") {
+FrmCompareHROption::FrmCompareHROption(Navigator& wizard)
+    : WizardForm(wizard, "FrmCompareHROption") {
     const State& state = wizard_.state();
     auto* label10 = Label("Label10", QStringLiteral("Locations File:"));
     Text1 = Text("Text1");
@@ -315,8 +318,8 @@ void FrmCompareHROption::EstimateRequest() {
     };
     if (ChkFixedKernel->isChecked() || ChkAdKernel->isChecked()) {
         set_requests();
-        wizard_.kernel_options.Show(wizard_);
-        wizard_.compare.Unload();
+        wizard_.Show(FormId::KernelOptions);
+        wizard_.Unload(FormId::Compare);
         return;
     }
     // The requests go into the record with the results, so a cancelled run leaves them as
@@ -344,8 +347,8 @@ void FrmCompareHROption::EstimateRequest() {
     if (const Status made = CommitHomeRanges(state, std::move(results.value)); !made.Ok()) {
         Message(QString::fromStdString(made.error));
     }
-    wizard_.save_as.Show(wizard_);
-    wizard_.compare.Unload();
+    wizard_.Show(FormId::SaveAs);
+    wizard_.Unload(FormId::Compare);
 }
 
 void FrmCompareHROption::Compare() {
@@ -376,17 +379,17 @@ void FrmCompareHROption::Compare() {
     if (const Status scored = CommitComparison(state, std::move(results.value)); !scored.Ok()) {
         Message(QString::fromStdString(scored.error));
     }
-    wizard_.comparison.Show(wizard_);
-    wizard_.compare.Unload();
+    wizard_.Show(FormId::Comparison);
+    wizard_.Unload(FormId::Compare);
 }
 
 void FrmCompareHROption::Command3_Click() {
-    if (wizard_.input_data.Load(wizard_).OptShapeFile->isChecked()) {
-        wizard_.load_shapefile.Show(wizard_);
+    if (wizard_.ShapefileInputChosen()) {
+        wizard_.Show(FormId::LoadShapefile);
     } else {
-        wizard_.load_text.Show(wizard_);
+        wizard_.Show(FormId::LoadText);
     }
-    wizard_.compare.Unload();
+    wizard_.Unload(FormId::Compare);
 }
 
 } // namespace ranvik

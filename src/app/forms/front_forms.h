@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/forms/form_kit.h"
+#include "ui/form_kit.h"
 
 namespace ranvik {
 
@@ -10,7 +10,7 @@ class FrmDataTypeOptions : public WizardForm {
     Q_OBJECT
 
 public:
-    explicit FrmDataTypeOptions(Wizard& wizard);
+    explicit FrmDataTypeOptions(Navigator& wizard);
     void CmdNext_Click();
 
     QRadioButton* OptBBData = nullptr;
@@ -22,7 +22,7 @@ class FrmHomeRangeOptions : public WizardForm {
     Q_OBJECT
 
 public:
-    explicit FrmHomeRangeOptions(Wizard& wizard);
+    explicit FrmHomeRangeOptions(Navigator& wizard);
     void CmdNext_Click();
     void Command1_Click();
 
@@ -36,7 +36,7 @@ class FrmInputDataOptions : public WizardForm {
     Q_OBJECT
 
 public:
-    explicit FrmInputDataOptions(Wizard& wizard);
+    explicit FrmInputDataOptions(Navigator& wizard);
     void CmdNext_Click();
     void Command1_Click();
 
@@ -49,7 +49,7 @@ class FrmCompareHROption : public WizardForm {
     Q_OBJECT
 
 public:
-    explicit FrmCompareHROption(Wizard& wizard);
+    explicit FrmCompareHROption(Navigator& wizard);
     void CmdNext_Click();
     void Command3_Click();
 
@@ -70,6 +70,6 @@ private:
 };
 
 // Sets the instruction of the text loader for the data at hand.
-void SetTextFileInstructions(Wizard& wizard);
+void SetTextFileInstructions(Navigator& wizard);
 
 } // namespace ranvik

@@ -2,14 +2,9 @@
 
 #include "app/forms/all_forms.h"
 
-#include "app/forms/frm_initial_welcome.h"
-#include "app/forms/front_forms.h"
-#include "input/forms/frm_load_text_file.h"
-#include "kernel/forms/frm_kernel_options.h"
-#include "output/forms/output_forms.h"
-
 #include <QApplication>
 #include <QCoreApplication>
+#include <QTreeWidget>
 
 namespace ranvik {
 
@@ -37,6 +32,108 @@ Wizard::~Wizard() {
 
 void Wizard::Start() {
     welcome.Show(*this);
+}
+
+namespace {
+
+// Runs `act` on the slot of `form`.
+template <class Act> decltype(auto) OnSlot(Wizard& w, FormId form, Act&& act) {
+    switch (form) {
+    case FormId::Welcome:
+        return act(w.welcome);
+    case FormId::DataType:
+        return act(w.data_type);
+    case FormId::HomeRange:
+        return act(w.home_range);
+    case FormId::InputData:
+        return act(w.input_data);
+    case FormId::LoadText:
+        return act(w.load_text);
+    case FormId::Compare:
+        return act(w.compare);
+    case FormId::KernelOptions:
+        return act(w.kernel_options);
+    case FormId::SaveAs:
+        return act(w.save_as);
+    case FormId::Comparison:
+        return act(w.comparison);
+    case FormId::BBAnalysis:
+        return act(w.bb_analysis);
+    case FormId::CVGraph:
+        return act(w.cv_graph);
+    case FormId::LoadShapefile:
+        return act(w.load_shapefile);
+    case FormId::Picture:
+        return act(w.picture);
+    case FormId::GridExtent:
+        return act(w.grid_extent);
+    }
+    return act(w.welcome);
+}
+
+} // namespace
+
+QWidget& Wizard::Load(FormId form) {
+    return OnSlot(*this, form, [this](auto& slot) -> QWidget& { return slot.Load(*this); });
+}
+
+QWidget& Wizard::Show(FormId form) {
+    return OnSlot(*this, form, [this](auto& slot) -> QWidget& { return slot.Show(*this); });
+}
+
+void Wizard::Hide(FormId form) {
+    OnSlot(*this, form, [](auto& slot) { slot.Hide(); });
+}
+
+void Wizard::Unload(FormId form) {
+    OnSlot(*this, form, [](auto& slot) { slot.Unload(); });
+}
+
+bool Wizard::BridgeDataChosen() {
+    return data_type.Load(*this).OptBBData->isChecked();
+}
+
+bool Wizard::IndependentDataChosen() {
+    return data_type.Load(*this).OptIndData->isChecked();
+}
+
+bool Wizard::PlainHomeRangeChosen() {
+    return home_range.Load(*this).OptHomeRange->isChecked();
+}
+
+bool Wizard::ShapefileInputChosen() {
+    return input_data.Load(*this).OptShapeFile->isChecked();
+}
+
+void Wizard::ShowBridgeAnalysis() {
+    FrmBBAnalysis& analysis = bb_analysis.Show(*this);
+    analysis.LabelLocationFile->setText(QString::fromStdString(state_.LocFileName));
+}
+
+void Wizard::ShowUserPointsFile() {
+    ShowUserPtsFile(*this);
+}
+
+void Wizard::OpenUserPointsLoader() {
+    if (ShapefileInputChosen()) {
+        load_shapefile.Unload();
+        FrmLoadShapefile& loader = load_shapefile.Show(*this);
+        loader.ListView1->setHeaderLabels({QStringLiteral("Field"), QStringLiteral("Type")});
+        loader.LabelInstructions->setText(
+            QStringLiteral("Load an ESRI shapefile containing points where BBMM probabilities "
+                           "will be calculated"));
+        return;
+    }
+    FrmLoadTextFile& loader = load_text.Load(*this);
+    loader.Text1->clear();
+    loader.TxtNumOfLocs->clear();
+    loader.Command1->setText(QStringLiteral("Load user-specified points file"));
+    loader.Label2->setText(QStringLiteral("File name"));
+    loader.Label7->setText(QStringLiteral("Number of points"));
+    loader.LabelInstructions->setText(
+        QStringLiteral("Note: input file should be a tab delimited text file with 2 columns in "
+                       "this order: x-coordinate, y-coordinate"));
+    load_text.Show(*this);
 }
 
 int RunWizard(int argc, char* argv[]) {

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "app/forms/dialogs.h"
 #include "state/state.h"
+#include "ui/dialogs.h"
+#include "ui/navigator.h"
 
 #include <QGuiApplication>
 #include <QObject>
@@ -74,9 +75,9 @@ private:
     QPointer<Form> form_;
 };
 
-// The form registry: owns every form of the wizard, shows, hides and unloads them, and hands
-// each the shared record and the dialogs.
-class Wizard : public QObject {
+// The form registry: owns every form of the wizard, shows, hides and unloads them, hands each
+// the shared record and the dialogs, and answers what one subsystem's forms ask of another's.
+class Wizard : public QObject, public Navigator {
     Q_OBJECT
 
 public:
@@ -89,8 +90,21 @@ public:
     // Shows the welcome form, the start of every run.
     void Start();
 
-    [[nodiscard]] State& state() { return state_; }
-    [[nodiscard]] Dialogs& dialogs() { return dialogs_; }
+    [[nodiscard]] State& state() override { return state_; }
+    [[nodiscard]] Dialogs& dialogs() override { return dialogs_; }
+
+    QWidget& Load(FormId form) override;
+    QWidget& Show(FormId form) override;
+    void Hide(FormId form) override;
+    void Unload(FormId form) override;
+
+    [[nodiscard]] bool BridgeDataChosen() override;
+    [[nodiscard]] bool IndependentDataChosen() override;
+    [[nodiscard]] bool PlainHomeRangeChosen() override;
+    [[nodiscard]] bool ShapefileInputChosen() override;
+    void ShowBridgeAnalysis() override;
+    void ShowUserPointsFile() override;
+    void OpenUserPointsLoader() override;
 
     FormSlot<FrmInitialWelcome> welcome;
     FormSlot<FrmDataTypeOptions> data_type;

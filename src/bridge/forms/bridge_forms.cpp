@@ -1,9 +1,8 @@
 #include "bridge/forms/bridge_forms.h"
 
-#include "app/forms/all_forms.h"
 #include "bridge/bridge_probability.h"
 #include "bridge/bridge_variance.h"
-#include "record/bridge_results.h"
+#include "bridge/forms/bridge_results.h"
 #include "state/loaded_locations.h"
 #include "state/number_text.h"
 
@@ -39,7 +38,7 @@ const QString kNeedMaxTime =
 
 } // namespace
 
-FrmBBAnalysis::FrmBBAnalysis(Wizard& wizard) : WizardForm(wizard, "FrmBBAnalysis") {
+FrmBBAnalysis::FrmBBAnalysis(Navigator& wizard) : WizardForm(wizard, "FrmBBAnalysis") {
     setWindowTitle(QStringLiteral("Brownian Bridge Movement Model"));
     auto* label1 = Label("Label1", QStringLiteral("Location File:"));
     LabelLocationFile = Label("LabelLocationFile", {});
@@ -162,26 +161,7 @@ void FrmBBAnalysis::CmdNext_Click() {
         if (Label3->text().isEmpty()) {
             wizard_.state().DataMode = "Road";
             hide();
-            if (wizard_.input_data.Load(wizard_).OptShapeFile->isChecked()) {
-                wizard_.load_shapefile.Unload();
-                FrmLoadShapefile& loader = wizard_.load_shapefile.Show(wizard_);
-                loader.ListView1->setHeaderLabels(
-                    {QStringLiteral("Field"), QStringLiteral("Type")});
-                loader.LabelInstructions->setText(
-                    QStringLiteral("Load an ESRI shapefile containing points where BBMM "
-                                   "probabilities will be calculated"));
-                return;
-            }
-            FrmLoadTextFile& loader = wizard_.load_text.Load(wizard_);
-            loader.Text1->clear();
-            loader.TxtNumOfLocs->clear();
-            loader.Command1->setText(QStringLiteral("Load user-specified points file"));
-            loader.Label2->setText(QStringLiteral("File name"));
-            loader.Label7->setText(QStringLiteral("Number of points"));
-            loader.LabelInstructions->setText(
-                QStringLiteral("Note: input file should be a tab delimited text file with 2 "
-                               "columns in this order: x-coordinate, y-coordinate"));
-            wizard_.load_text.Show(wizard_);
+            wizard_.OpenUserPointsLoader();
         } else {
             CalcBBAtUserPts();
         }
@@ -189,7 +169,7 @@ void FrmBBAnalysis::CmdNext_Click() {
     }
     if (OptBBGrid->isChecked() && ReadBoxes()) {
         hide();
-        wizard_.grid_extent.Show(wizard_);
+        wizard_.Show(FormId::GridExtent);
     }
 }
 
@@ -216,20 +196,20 @@ void FrmBBAnalysis::CalcBBAtUserPts() {
     }
     CommitBridgeOutput(state, std::move(result));
     hide(); // saving brings this form back
-    wizard_.save_as.Show(wizard_);
+    wizard_.Show(FormId::SaveAs);
 }
 
 void FrmBBAnalysis::Command3_Click() {
     hide();
-    if (wizard_.input_data.Load(wizard_).OptShapeFile->isChecked()) {
-        wizard_.load_shapefile.Show(wizard_);
+    if (wizard_.ShapefileInputChosen()) {
+        wizard_.Show(FormId::LoadShapefile);
     } else {
-        wizard_.load_text.Show(wizard_);
+        wizard_.Show(FormId::LoadText);
     }
 }
 
-void ShowUserPtsFile(Wizard& wizard) {
-    FrmBBAnalysis& analysis = wizard.bb_analysis.Load(wizard);
+void ShowUserPtsFile(Navigator& wizard) {
+    FrmBBAnalysis& analysis = wizard.LoadAs<FrmBBAnalysis>(FormId::BBAnalysis);
     if (analysis.OptUserSpecified->isChecked()) {
         analysis.Label5->setVisible(true);
         analysis.Label3->setVisible(true);
@@ -237,7 +217,7 @@ void ShowUserPtsFile(Wizard& wizard) {
     }
 }
 
-FrmBBGridExtent::FrmBBGridExtent(Wizard& wizard) : WizardForm(wizard, "FrmBBGridExtent") {
+FrmBBGridExtent::FrmBBGridExtent(Navigator& wizard) : WizardForm(wizard, "FrmBBGridExtent") {
     setWindowTitle(QStringLiteral("Brownian bridge output grid extent"));
     TxtMinX = Text("TxtMinX", QStringLiteral("557000"));
     TxtMaxX = Text("TxtMaxX", QStringLiteral("559400"));
@@ -316,13 +296,13 @@ void FrmBBGridExtent::CmdCalcBB_Click() {
         return;
     }
     CommitBridgeOutput(state, std::move(result));
-    wizard_.save_as.Show(wizard_);
-    wizard_.grid_extent.Unload();
+    wizard_.Show(FormId::SaveAs);
+    wizard_.Unload(FormId::GridExtent);
 }
 
 void FrmBBGridExtent::Command3_Click() {
     hide();
-    wizard_.bb_analysis.Show(wizard_);
+    wizard_.Show(FormId::BBAnalysis);
 }
 
 } // namespace ranvik

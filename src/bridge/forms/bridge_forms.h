@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/forms/form_kit.h"
+#include "ui/form_kit.h"
 
 namespace ranvik {
 
@@ -9,7 +9,7 @@ class FrmBBAnalysis : public WizardForm {
     Q_OBJECT
 
 public:
-    explicit FrmBBAnalysis(Wizard& wizard);
+    explicit FrmBBAnalysis(Navigator& wizard);
     void CmdEstimateVar_Click();
     void CmdNext_Click();
     void Command3_Click();
@@ -35,7 +35,7 @@ class FrmBBGridExtent : public WizardForm {
     Q_OBJECT
 
 public:
-    explicit FrmBBGridExtent(Wizard& wizard);
+    explicit FrmBBGridExtent(Navigator& wizard);
     void CmdCalcGridExtent_Click();
     void CmdCalcBB_Click();
     void Command3_Click();
@@ -48,6 +48,6 @@ public:
 };
 
 // Shows the user-specified points file on the analysis form when that option is chosen.
-void ShowUserPtsFile(Wizard& wizard);
+void ShowUserPtsFile(Navigator& wizard);
 
 } // namespace ranvik

@@ -1,8 +1,8 @@
 #include "input/forms/frm_load_shapefile.h"
 
-#include "app/forms/all_forms.h"
+#include "input/forms/frm_load_text_file.h"
+#include "input/forms/loaded_files.h"
 #include "input/forms/map_viewer.h"
-#include "record/loaded_files.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -43,7 +43,7 @@ QString ShapeTypeName(int shape_type) {
 
 } // namespace
 
-FrmLoadShapefile::FrmLoadShapefile(Wizard& wizard) : WizardForm(wizard, "FrmLoadShapefile") {
+FrmLoadShapefile::FrmLoadShapefile(Navigator& wizard) : WizardForm(wizard, "FrmLoadShapefile") {
     LabelInstructions =
         Label("LabelInstructions", QStringLiteral("Load the location data from an ESRI shapefile"));
     auto* open =
@@ -125,7 +125,7 @@ void FrmLoadShapefile::Command1_Click() {
     }
     layer_ = std::move(opened.value);
     const State& state = wizard_.state();
-    const bool bridge = wizard_.data_type.Load(wizard_).OptBBData->isChecked();
+    const bool bridge = wizard_.BridgeDataChosen();
     Text1->setText(path);
     Text2->setText(ShapeTypeName(layer_->shape_type));
     bool numeric = false;
@@ -210,13 +210,13 @@ void FrmLoadShapefile::Command2_Click() {
 }
 
 void FrmLoadShapefile::Command3_Click() {
-    wizard_.input_data.Show(wizard_);
-    wizard_.load_shapefile.Unload();
+    wizard_.Show(FormId::InputData);
+    wizard_.Unload(FormId::LoadShapefile);
 }
 
 void FrmLoadShapefile::CmdNext_Click() {
     State& state = wizard_.state();
-    const bool bridge = wizard_.data_type.Load(wizard_).OptBBData->isChecked();
+    const bool bridge = wizard_.BridgeDataChosen();
     const bool road = state.DataMode == "Road";
     if (ComboNorthing->currentText().isEmpty()) {
         Message(QStringLiteral("You need to select a field for the Northing"));
@@ -263,20 +263,19 @@ void FrmLoadShapefile::CmdNext_Click() {
     }
     if (road) {
         state.InFileRoot = FileRoot(QFileInfo(Text1->text()).fileName().toStdString());
-        ShowUserPtsFile(wizard_);
+        wizard_.ShowUserPointsFile();
     }
     hide();
     if (bridge) {
-        FrmBBAnalysis& analysis = wizard_.bb_analysis.Show(wizard_);
-        analysis.LabelLocationFile->setText(QString::fromStdString(state.LocFileName));
+        wizard_.ShowBridgeAnalysis();
     } else {
-        wizard_.compare.Show(wizard_);
+        wizard_.Show(FormId::Compare);
     }
 }
 
-void SetShapefileLayout(Wizard& wizard) {
-    FrmLoadShapefile& form = wizard.load_shapefile.Load(wizard);
-    if (wizard.home_range.Load(wizard).OptHomeRange->isChecked()) {
+void SetShapefileLayout(Navigator& wizard) {
+    FrmLoadShapefile& form = wizard.LoadAs<FrmLoadShapefile>(FormId::LoadShapefile);
+    if (wizard.PlainHomeRangeChosen()) {
         form.Frame1->setTitle(QStringLiteral("Select Data Fields for Easting and Northing"));
         for (QWidget* widget :
              {static_cast<QWidget*>(form.Label8), static_cast<QWidget*>(form.Combo3),
@@ -292,7 +291,7 @@ void SetShapefileLayout(Wizard& wizard) {
         form.Combo4->setVisible(false);
         form.Label9->setVisible(false);
     }
-    if (wizard.data_type.Load(wizard).OptBBData->isChecked()) {
+    if (wizard.BridgeDataChosen()) {
         form.Frame1->setTitle(
             QStringLiteral("Select Data Fields for Easting, Northing, Time and Location error"));
         form.Label8->setVisible(true);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/forms/form_kit.h"
 #include "input/shape_layer.h"
+#include "ui/form_kit.h"
 
 #include <QPointer>
 
@@ -18,7 +18,7 @@ class FrmLoadShapefile : public WizardForm {
     Q_OBJECT
 
 public:
-    explicit FrmLoadShapefile(Wizard& wizard);
+    explicit FrmLoadShapefile(Navigator& wizard);
     ~FrmLoadShapefile() override;
     void Command1_Click();
     void Command2_Click();
@@ -51,6 +51,6 @@ private:
 };
 
 // Arranges the field choices of the shapefile loader for the data at hand.
-void SetShapefileLayout(Wizard& wizard);
+void SetShapefileLayout(Navigator& wizard);
 
 } // namespace ranvik

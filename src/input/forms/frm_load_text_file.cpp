@@ -1,8 +1,6 @@
 #include "input/forms/frm_load_text_file.h"
 
-#include "app/forms/all_forms.h"
-#include "app/forms/front_forms.h"
-#include "record/loaded_files.h"
+#include "input/forms/loaded_files.h"
 
 #include <QFileInfo>
 #include <QGridLayout>
@@ -10,7 +8,7 @@
 
 namespace ranvik {
 
-FrmLoadTextFile::FrmLoadTextFile(Wizard& wizard) : WizardForm(wizard, "FrmLoadTextFile") {
+FrmLoadTextFile::FrmLoadTextFile(Navigator& wizard) : WizardForm(wizard, "FrmLoadTextFile") {
     Label2 = Label("Label2", QStringLiteral("Locations File:"));
     Text1 = Text("Text1");
     Text1->setReadOnly(true);
@@ -42,7 +40,7 @@ void FrmLoadTextFile::Command1_Click() {
         return;
     }
     State& state = wizard_.state();
-    const bool bridge = wizard_.data_type.Load(wizard_).OptBBData->isChecked();
+    const bool bridge = wizard_.BridgeDataChosen();
     const TextFilePurpose purpose = TextPurposeFor(bridge, state.DataMode);
     const LoadOutcome outcome = LoadTextFile(state, path.toStdString(), purpose);
     if (!outcome.Ok()) {
@@ -52,22 +50,21 @@ void FrmLoadTextFile::Command1_Click() {
     Text1->setText(path);
     TxtNumOfLocs->setText(QString::number(outcome.count));
     if (purpose == TextFilePurpose::UserPoints) {
-        ShowUserPtsFile(wizard_);
+        wizard_.ShowUserPointsFile();
     }
 }
 
 void FrmLoadTextFile::Command3_Click() {
-    wizard_.input_data.Show(wizard_);
+    wizard_.Show(FormId::InputData);
     hide();
 }
 
 void FrmLoadTextFile::CmdNext_Click() {
-    if (wizard_.data_type.Load(wizard_).OptIndData->isChecked()) {
-        wizard_.compare.Show(wizard_);
-        wizard_.load_text.Unload();
+    if (wizard_.IndependentDataChosen()) {
+        wizard_.Show(FormId::Compare);
+        wizard_.Unload(FormId::LoadText);
     } else {
-        FrmBBAnalysis& analysis = wizard_.bb_analysis.Show(wizard_);
-        analysis.LabelLocationFile->setText(QString::fromStdString(wizard_.state().LocFileName));
+        wizard_.ShowBridgeAnalysis();
         hide();
     }
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/forms/form_kit.h"
+#include "ui/form_kit.h"
 
 namespace ranvik {
 
@@ -9,7 +9,7 @@ class FrmLoadTextFile : public WizardForm {
     Q_OBJECT
 
 public:
-    explicit FrmLoadTextFile(Wizard& wizard);
+    explicit FrmLoadTextFile(Navigator& wizard);
     void Command1_Click();
     void Command3_Click();
     void CmdNext_Click();

@@ -1,6 +1,6 @@
 #include "input/forms/map_viewer.h"
 
-#include "app/forms/form_kit.h"
+#include "ui/form_kit.h"
 
 #include <QAction>
 #include <QActionGroup>

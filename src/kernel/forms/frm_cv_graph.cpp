@@ -1,7 +1,7 @@
 #include "kernel/forms/frm_cv_graph.h"
 
-#include "app/forms/all_forms.h"
 #include "kernel/criterion_curves.h"
+#include "kernel/forms/frm_kernel_options.h"
 #include "state/number_text.h"
 
 #include <QApplication>
@@ -57,7 +57,7 @@ void GraphPicture::paintEvent(QPaintEvent*) {
     }
 }
 
-FrmCVhLSCVhGraph::FrmCVhLSCVhGraph(Wizard& wizard) : WizardForm(wizard, "FrmCVhLSCVhGraph") {
+FrmCVhLSCVhGraph::FrmCVhLSCVhGraph(Navigator& wizard) : WizardForm(wizard, "FrmCVhLSCVhGraph") {
     setWindowTitle(QStringLiteral("Graph of CVh and LSCVh Functions"));
     auto* frame = Frame("Frame1", QStringLiteral("Smoothing Parameter (h) Range:"));
     TxthLow = Text("TxthLow");
@@ -181,8 +181,8 @@ void FrmCVhLSCVhGraph::CmdRefresh_Click() {
 }
 
 void FrmCVhLSCVhGraph::Command1_Click() {
-    wizard_.kernel_options.Show(wizard_);
-    wizard_.cv_graph.Unload();
+    wizard_.Show(FormId::KernelOptions);
+    wizard_.Unload(FormId::CVGraph);
 }
 
 } // namespace ranvik

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/forms/form_kit.h"
+#include "ui/form_kit.h"
 
 #include <QPointF>
 #include <QVector>
@@ -30,7 +30,7 @@ class FrmCVhLSCVhGraph : public WizardForm {
     Q_OBJECT
 
 public:
-    explicit FrmCVhLSCVhGraph(Wizard& wizard);
+    explicit FrmCVhLSCVhGraph(Navigator& wizard);
 
     // Takes h_CV on the first call, h_LSCV on the second, h_CV again on the third, and so on;
     // a value that is not a number is skipped, but still counts.

@@ -1,11 +1,11 @@
 #include "kernel/forms/frm_kernel_options.h"
 
-#include "app/forms/all_forms.h"
+#include "kernel/forms/frm_cv_graph.h"
+#include "kernel/forms/kernel_results.h"
 #include "kernel/kernel_grid.h"
 #include "kernel/smoothing.h"
-#include "output/home_ranges.h"
-#include "record/kernel_results.h"
-#include "record/model_results.h"
+#include "models/forms/home_range_results.h"
+#include "models/home_ranges.h"
 #include "state/number_text.h"
 
 #include <QApplication>
@@ -25,7 +25,7 @@ QString Shown(double value) {
 
 } // namespace
 
-FrmKernelOptions::FrmKernelOptions(Wizard& wizard) : WizardForm(wizard, "FrmKernelOptions") {
+FrmKernelOptions::FrmKernelOptions(Navigator& wizard) : WizardForm(wizard, "FrmKernelOptions") {
     auto* intro = Label("Label1",
                         QStringLiteral("Four methods are available for choosing the smoothing "
                                        "parameter including:"),
@@ -233,22 +233,22 @@ void FrmKernelOptions::CmdNext_Click() {
     if (const Status made = CommitHomeRanges(state, std::move(models.value)); !made.Ok()) {
         Message(QString::fromStdString(made.error));
     }
-    wizard_.save_as.Show(wizard_);
-    wizard_.kernel_options.Unload();
+    wizard_.Show(FormId::SaveAs);
+    wizard_.Unload(FormId::KernelOptions);
 }
 
 void FrmKernelOptions::Command1_Click() {
-    FrmCVhLSCVhGraph& graph = wizard_.cv_graph.Load(wizard_);
+    FrmCVhLSCVhGraph& graph = wizard_.LoadAs<FrmCVhLSCVhGraph>(FormId::CVGraph);
     graph.PassVar(ParseNumber(TxtCVh->text().toStdString()).value_or(std::nan("")));
     graph.PassVar(ParseNumber(TxtLSCVh->text().toStdString()).value_or(std::nan("")));
     graph.LoadValues();
-    wizard_.cv_graph.Show(wizard_);
-    wizard_.kernel_options.Unload();
+    wizard_.Show(FormId::CVGraph);
+    wizard_.Unload(FormId::KernelOptions);
 }
 
 void FrmKernelOptions::Command3_Click() {
-    wizard_.compare.Show(wizard_);
-    wizard_.kernel_options.Unload();
+    wizard_.Show(FormId::Compare);
+    wizard_.Unload(FormId::KernelOptions);
 }
 
 } // namespace ranvik

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/forms/form_kit.h"
 #include "state/status.h"
+#include "ui/form_kit.h"
 
 #include <optional>
 
@@ -13,7 +13,7 @@ class FrmKernelOptions : public WizardForm {
     Q_OBJECT
 
 public:
-    explicit FrmKernelOptions(Wizard& wizard);
+    explicit FrmKernelOptions(Navigator& wizard);
     void CmdNext_Click();
     void Command1_Click();
     void Command3_Click();

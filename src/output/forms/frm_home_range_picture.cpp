@@ -1,6 +1,5 @@
 #include "output/forms/frm_home_range_picture.h"
 
-#include "app/forms/all_forms.h"
 #include "state/number_text.h"
 
 #include <QClipboard>
@@ -182,7 +181,7 @@ void UDPicture::paintEvent(QPaintEvent*) {
     }
 }
 
-FrmHomeRangePicture::FrmHomeRangePicture(Wizard& wizard)
+FrmHomeRangePicture::FrmHomeRangePicture(Navigator& wizard)
     : WizardForm(wizard, "FrmHomeRangePicture") {
     setWindowTitle(QStringLiteral("Home Range Picture"));
     CmboResult = new QComboBox(this);

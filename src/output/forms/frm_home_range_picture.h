@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/forms/form_kit.h"
 #include "output/home_range_levels.h"
 #include "output/raster_export.h"
 #include "state/matrix.h"
+#include "ui/form_kit.h"
 
 #include <QImage>
 #include <QString>
@@ -41,7 +41,7 @@ class FrmHomeRangePicture : public WizardForm {
     Q_OBJECT
 
 public:
-    explicit FrmHomeRangePicture(Wizard& wizard);
+    explicit FrmHomeRangePicture(Navigator& wizard);
     void CmboResult_Changed();
     void CmdCopy_Click();
     void CmdSavePicture_Click();

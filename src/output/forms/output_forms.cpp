@@ -1,10 +1,9 @@
 #include "output/forms/output_forms.h"
 
-#include "app/forms/all_forms.h"
-#include "app/forms/front_forms.h"
 #include "output/comparison.h"
+#include "output/forms/frm_home_range_picture.h"
+#include "output/forms/saved_results.h"
 #include "output/result_files.h"
-#include "record/saved_results.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -19,7 +18,7 @@
 
 namespace ranvik {
 
-FrmSaveAs::FrmSaveAs(Wizard& wizard) : WizardForm(wizard, "FrmSaveAs") {
+FrmSaveAs::FrmSaveAs(Navigator& wizard) : WizardForm(wizard, "FrmSaveAs") {
     auto* lbl_file = Label("LblFile", QStringLiteral("Root name for Home Range Output:"));
     TxtSaveAs = Text("TxtSaveAs", QString::fromStdString(wizard_.state().InFileRoot));
     auto* lbl_type = Label("LblSaveType", QStringLiteral("Save file as type: "));
@@ -58,8 +57,8 @@ FrmSaveAs::FrmSaveAs(Wizard& wizard) : WizardForm(wizard, "FrmSaveAs") {
             [this](const QString& root) { SetDirectory(root); });
     auto* save = Button("CmdSave", QStringLiteral("Save"), [this] { CmdSave_Click(); });
     auto* view = Button("CmdViewHomeRange", QStringLiteral("View Home Range..."), [this] {
-        wizard_.picture.Unload();
-        wizard_.picture.Show(wizard_);
+        wizard_.Unload(FormId::Picture);
+        wizard_.Show(FormId::Picture);
     });
 
     auto* grid = new QGridLayout;
@@ -108,16 +107,16 @@ void FrmSaveAs::CmdSave_Click() {
     const QString shown = QDir::toNativeSeparators(folder);
     if (report.brownian_bridge) {
         Message(QStringLiteral("Browninan Bridge Output File Saved to ") + shown);
-        wizard_.bb_analysis.Show(wizard_);
+        wizard_.Show(FormId::BBAnalysis);
     } else {
         Message(QStringLiteral("Home Range Estimates Saved to ") + shown);
-        wizard_.compare.Show(wizard_);
+        wizard_.Show(FormId::Compare);
     }
-    wizard_.picture.Unload();
-    wizard_.save_as.Unload();
+    wizard_.Unload(FormId::Picture);
+    wizard_.Unload(FormId::SaveAs);
 }
 
-FrmHRComparison::FrmHRComparison(Wizard& wizard) : WizardForm(wizard, "FrmHRComparison") {
+FrmHRComparison::FrmHRComparison(Navigator& wizard) : WizardForm(wizard, "FrmHRComparison") {
     setWindowTitle(QStringLiteral("Home Range Model Comparison"));
     TxtHRComparison = new QPlainTextEdit(this);
     TxtHRComparison->setObjectName(QStringLiteral("TxtHRComparison"));
@@ -136,14 +135,14 @@ FrmHRComparison::FrmHRComparison(Wizard& wizard) : WizardForm(wizard, "FrmHRComp
 }
 
 void FrmHRComparison::CmdPrevious_Click() {
-    wizard_.compare.Show(wizard_);
-    wizard_.comparison.Unload();
+    wizard_.Show(FormId::Compare);
+    wizard_.Unload(FormId::Comparison);
 }
 
 void FrmHRComparison::Command1_Click() {
     wizard_.state().OutputLocLiks = true;
-    wizard_.save_as.Show(wizard_);
-    wizard_.comparison.Unload();
+    wizard_.Show(FormId::SaveAs);
+    wizard_.Unload(FormId::Comparison);
 }
 
 } // namespace ranvik

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/forms/form_kit.h"
+#include "ui/form_kit.h"
 
 #include <QString>
 
@@ -16,7 +16,7 @@ class FrmSaveAs : public WizardForm {
     Q_OBJECT
 
 public:
-    explicit FrmSaveAs(Wizard& wizard);
+    explicit FrmSaveAs(Navigator& wizard);
     void CmdSave_Click();
 
     // The folder chosen in the folder tree, and choosing one.
@@ -38,7 +38,7 @@ class FrmHRComparison : public WizardForm {
     Q_OBJECT
 
 public:
-    explicit FrmHRComparison(Wizard& wizard);
+    explicit FrmHRComparison(Navigator& wizard);
     void CmdPrevious_Click();
     void Command1_Click();
 

@@ -1,4 +1,4 @@
-#include "record/saved_results.h"
+#include "output/forms/saved_results.h"
 
 #include "output/raster_export.h"
 

@@ -13,14 +13,13 @@
 #include "state/notifier.h"
 #include "state/run_control.h"
 #include "state/status.h"
+#include "ui/navigator.h"
 
 #include <functional>
 
 class QBoxLayout;
 
 namespace ranvik {
-
-class Wizard;
 
 // Twips per inch: the forms were first laid out in twips (1/1440 inch).
 inline constexpr double kTwipsPerInch = 1440.0;
@@ -37,7 +36,7 @@ class WizardForm : public QWidget {
     Q_OBJECT
 
 public:
-    WizardForm(Wizard& wizard, const char* name);
+    WizardForm(Navigator& wizard, const char* name);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -69,7 +68,7 @@ protected:
     Status RunLong(const QString& what,
                    const std::function<Status(const RunControl&, Notifier&)>& work);
 
-    Wizard& wizard_;
+    Navigator& wizard_;
 
 private:
     QLabel* status_line_ = nullptr;

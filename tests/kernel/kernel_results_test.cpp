@@ -1,4 +1,4 @@
-#include "record/kernel_results.h"
+#include "kernel/forms/kernel_results.h"
 
 #include "support/locations.h"
 

@@ -1,4 +1,4 @@
-#include "record/loaded_files.h"
+#include "input/forms/loaded_files.h"
 
 #include "input/time_sort.h"
 

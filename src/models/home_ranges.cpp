@@ -1,4 +1,4 @@
-#include "output/home_ranges.h"
+#include "models/home_ranges.h"
 
 #include "models/bivariate_normal.h"
 #include "models/circle_mixture.h"

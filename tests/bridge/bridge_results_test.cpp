@@ -1,4 +1,4 @@
-#include "record/bridge_results.h"
+#include "bridge/forms/bridge_results.h"
 
 #include "support/fixes.h"
 

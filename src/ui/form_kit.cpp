@@ -1,8 +1,7 @@
-#include "app/forms/form_kit.h"
+#include "ui/form_kit.h"
 
-#include "app/forms/captions.h"
-#include "app/forms/progress_runner.h"
-#include "app/forms/wizard.h"
+#include "ui/captions.h"
+#include "ui/progress_runner.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -15,7 +14,7 @@ double TwipsToPixels(double twips, const QWidget& widget) {
     return twips * widget.logicalDpiX() / kTwipsPerInch;
 }
 
-WizardForm::WizardForm(Wizard& wizard, const char* name) : wizard_(wizard) {
+WizardForm::WizardForm(Navigator& wizard, const char* name) : wizard_(wizard) {
     setObjectName(QString::fromLatin1(name));
     setWindowTitle(QString::fromLatin1(kFormCaption));
 }

@@ -1,6 +1,6 @@
-#include "app/forms/dialogs.h"
+#include "ui/dialogs.h"
 
-#include "app/forms/captions.h"
+#include "ui/captions.h"
 
 #include <QFileDialog>
 #include <QMessageBox>

@@ -1,6 +1,6 @@
-#include "app/forms/progress_runner.h"
+#include "ui/progress_runner.h"
 
-#include "app/forms/captions.h"
+#include "ui/captions.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>

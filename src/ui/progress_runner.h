@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/forms/dialogs.h"
 #include "state/notifier.h"
 #include "state/run_control.h"
 #include "state/status.h"
+#include "ui/dialogs.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
