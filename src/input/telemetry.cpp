@@ -1,0 +1,422 @@
+#include "input/telemetry.h"
+
+#include "state/number_text.h"
+
+#include <cpl_error.h>
+#include <date/date.h>
+#include <ogr_spatialref.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <numeric>
+
+namespace ranvik {
+namespace {
+
+std::string Where(std::string_view file, std::int64_t line) {
+    return std::string(file) + ", line " + std::to_string(line);
+}
+
+char DelimiterOf(std::string_view header) {
+    for (const char c : header) {
+        if (c == ',' || c == ';' || c == '\t') {
+            return c;
+        }
+    }
+    return ',';
+}
+
+// Reads digits [from, from + count) of `text` as a number; false when they are not digits.
+bool Digits(std::string_view text, std::size_t from, std::size_t count, int& value) {
+    if (from + count > text.size()) {
+        return false;
+    }
+    const char* first = text.data() + from;
+    const auto [end, error] = std::from_chars(first, first + count, value);
+    return error == std::errc() && end == first + count;
+}
+
+} // namespace
+
+int TelemetryTable::FieldIndex(std::string_view field) const {
+    for (std::size_t k = 0; k < fields.size(); ++k) {
+        if (fields[k] == field) {
+            return static_cast<int>(k);
+        }
+    }
+    return -1;
+}
+
+StatusOr<TelemetryTable> ParseTelemetryText(std::string_view content, std::string_view file_name) {
+    if (content.starts_with("\xEF\xBB\xBF")) {
+        content.remove_prefix(3);
+    }
+    TelemetryTable table;
+    table.name = std::string(file_name);
+    if (content.find_first_not_of(" \t\r\n") == std::string_view::npos) {
+        return Status::Failure(std::string(file_name) + " is empty: a telemetry table needs a "
+                                                        "header line naming its fields.");
+    }
+    const char delimiter = DelimiterOf(content.substr(0, content.find('\n')));
+    std::vector<std::string> row;
+    std::string field;
+    std::int64_t line = 1;
+    std::int64_t row_line = 1;
+    bool quoted = false;
+    bool header = true;
+    const auto end_row = [&]() -> Status {
+        row.push_back(std::move(field));
+        field.clear();
+        const bool blank = row.size() == 1 && row[0].empty();
+        if (blank) {
+            row.clear();
+            return {};
+        }
+        if (header) {
+            table.fields = std::move(row);
+            header = false;
+        } else {
+            if (row.size() > table.fields.size()) {
+                return Status::Failure(Where(file_name, row_line) + ": " +
+                                       std::to_string(row.size()) + " fields, but the header " +
+                                       "names " + std::to_string(table.fields.size()) + ".");
+            }
+            row.resize(table.fields.size());
+            table.rows.push_back(std::move(row));
+            table.lines.push_back(row_line);
+        }
+        row.clear();
+        return {};
+    };
+    for (std::size_t i = 0; i < content.size(); ++i) {
+        const char c = content[i];
+        if (quoted) {
+            if (c == '"') {
+                if (i + 1 < content.size() && content[i + 1] == '"') {
+                    field += '"';
+                    ++i;
+                } else {
+                    quoted = false;
+                }
+            } else {
+                if (c == '\n') {
+                    ++line;
+                }
+                field += c;
+            }
+            continue;
+        }
+        if (c == '"' && field.empty()) {
+            quoted = true;
+        } else if (c == delimiter) {
+            row.push_back(std::move(field));
+            field.clear();
+        } else if (c == '\n') {
+            if (!field.empty() && field.back() == '\r') {
+                field.pop_back();
+            }
+            if (Status done = end_row(); !done.Ok()) {
+                return done;
+            }
+            ++line;
+            row_line = line;
+        } else {
+            field += c;
+        }
+    }
+    if (quoted) {
+        return Status::Failure(Where(file_name, row_line) + ": a quoted field is never closed.");
+    }
+    if (!field.empty() && field.back() == '\r') {
+        field.pop_back();
+    }
+    if (!field.empty() || !row.empty()) {
+        if (Status done = end_row(); !done.Ok()) {
+            return done;
+        }
+    }
+    return table;
+}
+
+StatusOr<TelemetryTable> ReadTelemetryText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return Status::Failure(path.string() + " cannot be opened.");
+    }
+    const std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return ParseTelemetryText(content, path.filename().string());
+}
+
+std::optional<double> ParseTimestamp(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
+        text.remove_suffix(1);
+    }
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    if (text.size() < 19 || !Digits(text, 0, 4, year) || text[4] != '-' ||
+        !Digits(text, 5, 2, month) || text[7] != '-' || !Digits(text, 8, 2, day) ||
+        (text[10] != ' ' && text[10] != 'T') || !Digits(text, 11, 2, hour) || text[13] != ':' ||
+        !Digits(text, 14, 2, minute) || text[16] != ':' || !Digits(text, 17, 2, second)) {
+        return std::nullopt;
+    }
+    const date::year_month_day ymd{date::year{year}, date::month{static_cast<unsigned>(month)},
+                                   date::day{static_cast<unsigned>(day)}};
+    if (!ymd.ok() || hour > 23 || minute > 59 || second > 60) {
+        return std::nullopt;
+    }
+    std::size_t at = 19;
+    // The fraction as an exact integer over a power of ten.
+    double fraction = 0.0;
+    if (at < text.size() && text[at] == '.') {
+        std::size_t digits = 0;
+        std::int64_t numerator = 0;
+        std::int64_t denominator = 1;
+        for (++at; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at, ++digits) {
+            if (digits < 15) {
+                numerator = numerator * 10 + (text[at] - '0');
+                denominator *= 10;
+            }
+        }
+        if (digits == 0) {
+            return std::nullopt;
+        }
+        fraction = static_cast<double>(numerator) / static_cast<double>(denominator);
+    }
+    std::int64_t offset = 0; // seconds east of UTC
+    if (at < text.size()) {
+        if (text[at] == 'Z' && at + 1 == text.size()) {
+            at = text.size();
+        } else if (text[at] == '+' || text[at] == '-') {
+            const int sign = text[at] == '+' ? 1 : -1;
+            int oh = 0, om = 0;
+            const std::string_view zone = text.substr(at + 1);
+            const bool colon = zone.size() == 5 && zone[2] == ':';
+            if (!Digits(zone, 0, 2, oh) || !(zone.size() == 2 || colon || zone.size() == 4) ||
+                (zone.size() > 2 && !Digits(zone, colon ? 3 : 2, 2, om)) || oh > 23 || om > 59) {
+                return std::nullopt;
+            }
+            offset = sign * (oh * 3600 + om * 60);
+            at = text.size();
+        } else {
+            return std::nullopt;
+        }
+    }
+    const std::int64_t days = date::sys_days{ymd}.time_since_epoch().count();
+    const std::int64_t seconds = days * 86400 + hour * 3600 + minute * 60 + second - offset;
+    return static_cast<double>(seconds) + fraction;
+}
+
+int UtmEpsg(double longitude, double latitude) {
+    const int zone = std::clamp(static_cast<int>(std::floor((longitude + 180.0) / 6.0)) + 1, 1, 60);
+    return (latitude >= 0 ? 32600 : 32700) + zone;
+}
+
+Status ProjectLongLat(Matrix& points, int epsg) {
+    OGRSpatialReference source;
+    OGRSpatialReference target;
+    source.SetWellKnownGeogCS("WGS84");
+    source.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    CPLPushErrorHandler(CPLQuietErrorHandler); // the sentence below says it for the user
+    const OGRErr imported = target.importFromEPSG(epsg);
+    CPLPopErrorHandler();
+    if (imported != OGRERR_NONE) {
+        return Status::Failure("The coordinate system EPSG:" + std::to_string(epsg) +
+                               " is not known.");
+    }
+    if (!target.IsProjected()) {
+        return Status::Failure("EPSG:" + std::to_string(epsg) +
+                               " is not a projected coordinate system; choose one in metres.");
+    }
+    target.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    const std::unique_ptr<OGRCoordinateTransformation> transform(
+        OGRCreateCoordinateTransformation(&source, &target));
+    if (!transform) {
+        return Status::Failure("No transformation from longitude/latitude to EPSG:" +
+                               std::to_string(epsg) + " is available.");
+    }
+    const auto n = static_cast<std::size_t>(points.Rows());
+    std::vector<double> x(n);
+    std::vector<double> y(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        x[i] = points(static_cast<std::int32_t>(i), 0);
+        y[i] = points(static_cast<std::int32_t>(i), 1);
+    }
+    std::vector<int> ok(n, 0);
+    if (n > 0 &&
+        !transform->Transform(static_cast<int>(n), x.data(), y.data(), nullptr, ok.data())) {
+        for (std::size_t i = 0; i < n; ++i) {
+            if (ok[i] == 0) {
+                return Status::Failure(
+                    "The fix at longitude " +
+                    FormatNumber(points(static_cast<std::int32_t>(i), 0)) + ", latitude " +
+                    FormatNumber(points(static_cast<std::int32_t>(i), 1)) +
+                    " cannot be projected to EPSG:" + std::to_string(epsg) + ".");
+            }
+        }
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        points(static_cast<std::int32_t>(i), 0) = x[i];
+        points(static_cast<std::int32_t>(i), 1) = y[i];
+    }
+    return {};
+}
+
+namespace {
+
+struct Row {
+    double x = 0.0, y = 0.0, time = 0.0, error = 0.0;
+    std::int64_t line = 0;
+};
+
+StatusOr<int> Field(const TelemetryTable& table, const std::string& name, const char* role) {
+    const int index = table.FieldIndex(name);
+    if (index < 0) {
+        return Status::Failure(table.name + " has no field named \"" + name + "\" for the " + role +
+                               ".");
+    }
+    return index;
+}
+
+StatusOr<double> Number(const TelemetryTable& table, std::size_t r, int column, const char* role) {
+    const std::string& text = table.rows[r][static_cast<std::size_t>(column)];
+    const auto value = ParseNumber(text);
+    if (!value || !std::isfinite(*value)) {
+        return Status::Failure(Where(table.name, table.lines[r]) + ": the " + role + " \"" + text +
+                               "\" is not a number.");
+    }
+    return *value;
+}
+
+} // namespace
+
+StatusOr<TelemetrySplit> SplitTelemetry(const TelemetryTable& table,
+                                        const TelemetryFields& fields) {
+    const auto x_field = Field(table, fields.x, fields.geographic ? "longitude" : "easting");
+    const auto y_field = Field(table, fields.y, fields.geographic ? "latitude" : "northing");
+    for (const Status* missing : {&x_field.status, &y_field.status}) {
+        if (!missing->Ok()) {
+            return *missing;
+        }
+    }
+    int time_field = -1, animal_field = -1, error_field = -1;
+    for (const auto& [name, index, role] :
+         {std::tuple{&fields.time, &time_field, "time"},
+          std::tuple{&fields.animal, &animal_field, "animal"},
+          std::tuple{&fields.error, &error_field, "location error"}}) {
+        if (!name->empty()) {
+            const auto found = Field(table, *name, role);
+            if (!found.Ok()) {
+                return found.status;
+            }
+            *index = found.value;
+        }
+    }
+    // Numeric times are taken as they are; any other time must be a timestamp.
+    bool numeric_times = time_field >= 0;
+    for (std::size_t r = 0; numeric_times && r < table.rows.size(); ++r) {
+        const std::string& text = table.rows[r][static_cast<std::size_t>(time_field)];
+        numeric_times = text.empty() || ParseNumber(text).has_value();
+    }
+
+    TelemetrySplit split;
+    std::map<std::string, std::size_t> index_of;
+    std::vector<std::vector<Row>> rows;
+    for (std::size_t r = 0; r < table.rows.size(); ++r) {
+        const auto& row = table.rows[r];
+        if (row[static_cast<std::size_t>(x_field.value)].empty() ||
+            row[static_cast<std::size_t>(y_field.value)].empty()) {
+            ++split.skipped; // a failed fix
+            continue;
+        }
+        Row fix;
+        fix.line = table.lines[r];
+        const auto x = Number(table, r, x_field.value, fields.geographic ? "longitude" : "easting");
+        const auto y = Number(table, r, y_field.value, fields.geographic ? "latitude" : "northing");
+        for (const auto* read : {&x, &y}) {
+            if (!read->Ok()) {
+                return read->status;
+            }
+        }
+        fix.x = x.value;
+        fix.y = y.value;
+        if (fields.geographic && (std::fabs(fix.y) > 90 || std::fabs(fix.x) > 180)) {
+            return Status::Failure(Where(table.name, fix.line) + ": longitude " +
+                                   FormatNumber(fix.x) + " and latitude " + FormatNumber(fix.y) +
+                                   " are not on the globe (latitudes lie within -90..90).");
+        }
+        if (time_field >= 0) {
+            const std::string& text = row[static_cast<std::size_t>(time_field)];
+            const auto time = numeric_times ? ParseNumber(text) : ParseTimestamp(text);
+            if (!time) {
+                return Status::Failure(Where(table.name, fix.line) + ": the time \"" + text +
+                                       "\" is not a timestamp such as 2021-06-01 18:35:00.");
+            }
+            fix.time = *time;
+        }
+        if (error_field >= 0) {
+            const auto error = Number(table, r, error_field, "location error");
+            if (!error.Ok()) {
+                return error.status;
+            }
+            fix.error = error.value;
+        } else {
+            fix.error = fields.constant_error;
+        }
+        const std::string id = animal_field >= 0 ? row[static_cast<std::size_t>(animal_field)] : "";
+        const auto [at, added] = index_of.try_emplace(id, rows.size());
+        if (added) {
+            rows.emplace_back();
+            split.animals.push_back({id, {}, 0, 0.0, 0.0});
+        }
+        rows[at->second].push_back(fix);
+    }
+
+    for (std::size_t a = 0; a < rows.size(); ++a) {
+        std::vector<Row>& fixes = rows[a];
+        AnimalFixes& animal = split.animals[a];
+        std::stable_sort(fixes.begin(), fixes.end(),
+                         [](const Row& p, const Row& q) { return p.time < q.time; });
+        for (std::size_t k = 1; time_field >= 0 && k < fixes.size(); ++k) {
+            if (fixes[k].time == fixes[k - 1].time) {
+                return Status::Failure(table.name + ": lines " + std::to_string(fixes[k - 1].line) +
+                                       " and " + std::to_string(fixes[k].line) + " give animal \"" +
+                                       animal.id + "\" two fixes at the same time.");
+            }
+        }
+        const auto n = static_cast<std::int32_t>(fixes.size());
+        animal.fixes.Resize(n, 4);
+        const double first = time_field >= 0 && !numeric_times ? fixes.front().time : 0.0;
+        animal.first_time = first;
+        double sum_x = 0.0, sum_y = 0.0;
+        for (std::int32_t k = 0; k < n; ++k) {
+            const Row& fix = fixes[static_cast<std::size_t>(k)];
+            animal.fixes(k, 0) = fix.x;
+            animal.fixes(k, 1) = fix.y;
+            animal.fixes(k, 2) =
+                numeric_times ? fix.time : (fix.time - first) / fields.seconds_per_unit;
+            animal.fixes(k, 3) = fix.error;
+            sum_x += fix.x;
+            sum_y += fix.y;
+        }
+        if (n > 0) {
+            animal.time_span = animal.fixes(n - 1, 2) - animal.fixes(0, 2);
+        }
+        if (fields.geographic && n > 0) {
+            animal.epsg =
+                fields.target_epsg != 0 ? fields.target_epsg : UtmEpsg(sum_x / n, sum_y / n);
+            if (Status projected = ProjectLongLat(animal.fixes, animal.epsg); !projected.Ok()) {
+                return projected;
+            }
+        }
+    }
+    return split;
+}
+
+} // namespace ranvik

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "state/matrix.h"
+#include "state/status.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ranvik {
+
+// A telemetry table as its file holds it: field names from the header and every data row's
+// fields as text, with the file line each row started on (for messages).
+struct TelemetryTable {
+    std::string name; // the file's name, for messages
+    std::vector<std::string> fields;
+    std::vector<std::vector<std::string>> rows;
+    std::vector<std::int64_t> lines;
+
+    // The index of the field of that name, or -1.
+    [[nodiscard]] int FieldIndex(std::string_view field) const;
+};
+
+// Reads a delimited text table: the first line names the fields; the delimiter is the first
+// of comma, semicolon or tab found in that line. Fields may be double-quoted (a doubled quote
+// stands for one quote, and a quoted field may hold delimiters and line ends); a UTF-8
+// byte-order mark and CR LF line ends are accepted; blank lines are skipped. Fails, naming the
+// file and line, on an empty file, a quote left open, or a row with more fields than the
+// header.
+[[nodiscard]] StatusOr<TelemetryTable> ParseTelemetryText(std::string_view content,
+                                                          std::string_view file_name);
+
+// ParseTelemetryText on a file read whole.
+[[nodiscard]] StatusOr<TelemetryTable> ReadTelemetryText(const std::filesystem::path& path);
+
+// Seconds since 1970-01-01 00:00:00 UTC of an ISO 8601 or Movebank timestamp:
+// "YYYY-MM-DD hh:mm:ss" or with "T" between date and time, an optional fraction of a second
+// (".250"), and an optional "Z" or offset ("+02:00", "-0530"); without a zone the time is UTC.
+// Nothing when the text is not such a timestamp or names a day or time that does not exist.
+[[nodiscard]] std::optional<double> ParseTimestamp(std::string_view text);
+
+// The fields of a Movebank export, chosen by default when a table has them.
+inline constexpr std::string_view kMovebankTime = "timestamp";
+inline constexpr std::string_view kMovebankLongitude = "location-long";
+inline constexpr std::string_view kMovebankLatitude = "location-lat";
+inline constexpr std::string_view kMovebankAnimal = "individual-local-identifier";
+
+// Which fields of a telemetry table hold what, and how to read them.
+struct TelemetryFields {
+    std::string x;      // easting or longitude
+    std::string y;      // northing or latitude
+    std::string time;   // a timestamp or a number; empty: no time (independent locations)
+    std::string animal; // empty: every row is one animal
+    std::string error;  // location error in metres; empty: `constant_error` for every fix
+    double constant_error = 0.0;
+    bool geographic = true;         // x, y are longitude and latitude in degrees (WGS 84)
+    int target_epsg = 0;            // projected system to use; 0: the UTM zone of each animal
+    double seconds_per_unit = 60.0; // the time unit of the Brownian bridge (minutes)
+};
+
+// One animal's fixes, ready for the loaders: rows of x, y, time since its first fix (in the
+// chosen unit) and location error, in time order.
+struct AnimalFixes {
+    std::string id;
+    Matrix fixes; // count rows, columns x, y, time, error
+    int epsg = 0; // the projected system of x, y (0 when the table was projected already)
+    double first_time = 0.0; // seconds since 1970 of the first fix (0 for numeric times)
+    double time_span = 0.0;  // last time less first, in the chosen unit
+
+    [[nodiscard]] std::int32_t Count() const { return fixes.Rows(); }
+};
+
+// A table split into animals, with what was skipped.
+struct TelemetrySplit {
+    std::vector<AnimalFixes> animals; // in order of first appearance
+    std::int64_t skipped = 0;         // rows without coordinates (failed fixes)
+};
+
+// Splits a table into animals: rows without both coordinates are skipped and counted; times are
+// read as timestamps or, when every time is a plain number, taken as they are (already in the
+// chosen unit); geographic coordinates are projected (see ProjectLongLat). Each animal's fixes
+// are sorted by time. Fails with a sentence naming the row for a field that is missing, a
+// coordinate or time that cannot be read, a latitude outside -90..90, two fixes of one animal at
+// the same time, or a projection that cannot be made.
+[[nodiscard]] StatusOr<TelemetrySplit> SplitTelemetry(const TelemetryTable& table,
+                                                      const TelemetryFields& fields);
+
+// The EPSG code of the WGS 84 UTM zone that holds (longitude, latitude): 326zz north of the
+// equator, 327zz south, zz = floor((longitude + 180) / 6) + 1.
+[[nodiscard]] int UtmEpsg(double longitude, double latitude);
+
+// Projects WGS 84 longitude/latitude pairs (columns 0 and 1 of `points`, in place) to the
+// projected system `epsg` with GDAL's coordinate transformation (PROJ). Fails with a sentence
+// when the system is not known or a point cannot be transformed.
+[[nodiscard]] Status ProjectLongLat(Matrix& points, int epsg);
+
+} // namespace ranvik

@@ -1,0 +1,196 @@
+#include "input/telemetry.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+namespace ranvik {
+namespace {
+
+using ::testing::HasSubstr;
+
+TEST(ParseTimestamp, ReadsMovebankAndIsoFormsExactlyToTheSecond) {
+    // By hand: 1970-01-02 is 86400 s after the epoch; 2000-03-01 is 11017 days after it.
+    EXPECT_EQ(ParseTimestamp("1970-01-02 00:00:00"), 86400.0);
+    EXPECT_EQ(ParseTimestamp("2000-03-01 00:00:00.000"), 11017.0 * 86400);
+    // 2021-06-01 is 18779 days after the epoch.
+    const double movebank = 18779.0 * 86400 + 18 * 3600 + 35 * 60;
+    EXPECT_EQ(ParseTimestamp("2021-06-01 18:35:00.000"), movebank);
+    EXPECT_EQ(ParseTimestamp("2021-06-01T18:35:00Z"), movebank);
+    EXPECT_EQ(ParseTimestamp("2021-06-01T18:35:00.250Z"), movebank + 0.25);
+    EXPECT_EQ(ParseTimestamp("2021-06-01T20:35:00+02:00"), movebank);
+    EXPECT_EQ(ParseTimestamp("2021-06-01T13:05:00-0530"), movebank);
+    EXPECT_EQ(ParseTimestamp(" 2021-06-01 18:35:00 "), movebank);
+    // A leap day exists in 2020 and not in 2021.
+    EXPECT_TRUE(ParseTimestamp("2020-02-29 12:00:00").has_value());
+    for (const char* bad :
+         {"2021-02-29 12:00:00", "2021-06-01", "2021-06-01 25:00:00", "2021-13-01 00:00:00",
+          "2021-06-01 18:35:00.", "2021-06-01 18:35:00 UTC", "18:35:00 2021-06-01", "", "N/A"}) {
+        EXPECT_FALSE(ParseTimestamp(bad).has_value()) << bad;
+    }
+}
+
+TEST(ParseTelemetryText, ReadsQuotedFieldsAnyDelimiterAndAByteOrderMark) {
+    const auto table = ParseTelemetryText("\xEF\xBB\xBF"
+                                          "id;name;x\r\n"
+                                          "1;\"Elk; \"\"Big\"\" one\";3.5\r\n"
+                                          "\r\n"
+                                          "2;\"two\nlines\";4\r\n"
+                                          "3;short\n",
+                                          "collar.csv");
+    ASSERT_TRUE(table.Ok()) << table.status.error;
+    EXPECT_EQ(table.value.fields, (std::vector<std::string>{"id", "name", "x"}));
+    ASSERT_EQ(table.value.rows.size(), 3U);
+    EXPECT_EQ(table.value.rows[0][1], "Elk; \"Big\" one");
+    EXPECT_EQ(table.value.rows[1][1], "two\nlines");
+    EXPECT_EQ(table.value.rows[2], (std::vector<std::string>{"3", "short", ""}));
+    EXPECT_EQ(table.value.lines, (std::vector<std::int64_t>{2, 4, 6}));
+    EXPECT_EQ(table.value.FieldIndex("x"), 2);
+    EXPECT_EQ(table.value.FieldIndex("y"), -1);
+}
+
+TEST(ParseTelemetryText, RefusesEmptyFilesOpenQuotesAndRowsLongerThanTheHeader) {
+    EXPECT_THAT(ParseTelemetryText("\n\n", "a.csv").status.error, HasSubstr("a.csv is empty"));
+    EXPECT_THAT(ParseTelemetryText("a,b\n1,\"2\n", "b.csv").status.error,
+                HasSubstr("b.csv, line 2: a quoted field is never closed"));
+    EXPECT_THAT(ParseTelemetryText("a,b\n1,2\n1,2,3\n", "c.csv").status.error,
+                HasSubstr("c.csv, line 3: 3 fields, but the header names 2"));
+}
+
+TEST(UtmEpsg, NumbersZonesFromTheAntimeridianEastwardsAndSplitsAtTheEquator) {
+    EXPECT_EQ(UtmEpsg(9.0, 45.0), 32632);
+    EXPECT_EQ(UtmEpsg(-70.0, -33.0), 32719);
+    EXPECT_EQ(UtmEpsg(-180.0, 0.0), 32601);
+    EXPECT_EQ(UtmEpsg(179.99, 0.0), 32660);
+    EXPECT_EQ(UtmEpsg(180.0, 10.0), 32660);
+}
+
+TEST(ProjectLongLat, GivesTheTransverseMercatorValuesOnTheCentralMeridian) {
+    // On a zone's central meridian x is the false easting, and y is 0.9996 times the meridian
+    // arc from the equator: 4984944.378 m at 45 degrees on the WGS 84 ellipsoid.
+    Matrix points(3, 2);
+    points(0, 0) = 9.0;
+    points(1, 0) = 9.0;
+    points(1, 1) = 45.0;
+    points(2, 0) = 10.0;
+    points(2, 1) = 45.0;
+    ASSERT_TRUE(ProjectLongLat(points, 32632).Ok());
+    EXPECT_NEAR(points(0, 0), 500000.0, 1e-6);
+    EXPECT_NEAR(points(0, 1), 0.0, 1e-6);
+    EXPECT_NEAR(points(1, 0), 500000.0, 1e-6);
+    EXPECT_NEAR(points(1, 1), 0.9996 * 4984944.378, 0.01);
+    EXPECT_GT(points(2, 0), 500000.0 + 78000.0); // one degree east at 45 N is about 78.8 km
+    EXPECT_LT(points(2, 0), 500000.0 + 79500.0);
+
+    Matrix again(1, 2);
+    EXPECT_THAT(ProjectLongLat(again, 4326).error, HasSubstr("not a projected"));
+    EXPECT_THAT(ProjectLongLat(again, 999999).error, HasSubstr("not known"));
+}
+
+// Two animals, rows interleaved and out of time order, with failed fixes (empty coordinates).
+constexpr std::string_view kMovebank =
+    "event-id,timestamp,location-long,location-lat,individual-local-identifier,error\n"
+    "1,2021-06-01 18:35:00.000,9.01,45.02,elk-1,12\n"
+    "2,2021-06-01 18:05:00.000,9.02,45.01,elk-2,8\n"
+    "3,2021-06-01 18:00:00.000,9.00,45.00,elk-1,10\n"
+    "4,2021-06-01 18:20:00.000,,,elk-1,\n"
+    "5,2021-06-01 18:50:00.000,9.03,45.03,elk-2,9\n"
+    "6,2021-06-01 18:40:00.000,,,elk-2,\n";
+
+TelemetryFields MovebankFields() {
+    TelemetryFields fields;
+    fields.x = std::string(kMovebankLongitude);
+    fields.y = std::string(kMovebankLatitude);
+    fields.time = std::string(kMovebankTime);
+    fields.animal = std::string(kMovebankAnimal);
+    fields.error = "error";
+    return fields;
+}
+
+TEST(SplitTelemetry, SplitsAnimalsSkipsFailedFixesSortsByTimeAndProjects) {
+    const auto table = ParseTelemetryText(kMovebank, "movebank.csv");
+    ASSERT_TRUE(table.Ok());
+    const auto split = SplitTelemetry(table.value, MovebankFields());
+    ASSERT_TRUE(split.Ok()) << split.status.error;
+    EXPECT_EQ(split.value.skipped, 2);
+    ASSERT_EQ(split.value.animals.size(), 2U);
+    const AnimalFixes& elk1 = split.value.animals[0];
+    EXPECT_EQ(elk1.id, "elk-1");
+    EXPECT_EQ(elk1.epsg, 32632);
+    ASSERT_EQ(elk1.Count(), 2);
+    // In time order, minutes since the first fix, with their errors.
+    EXPECT_EQ(elk1.fixes(0, 2), 0.0);
+    EXPECT_EQ(elk1.fixes(1, 2), 35.0);
+    EXPECT_EQ(elk1.fixes(0, 3), 10.0);
+    EXPECT_EQ(elk1.time_span, 35.0);
+    // The same pairs projected directly.
+    Matrix expected(2, 2);
+    expected(0, 0) = 9.00;
+    expected(0, 1) = 45.00;
+    expected(1, 0) = 9.01;
+    expected(1, 1) = 45.02;
+    ASSERT_TRUE(ProjectLongLat(expected, 32632).Ok());
+    for (std::int32_t k = 0; k < 2; ++k) {
+        EXPECT_EQ(elk1.fixes(k, 0), expected(k, 0));
+        EXPECT_EQ(elk1.fixes(k, 1), expected(k, 1));
+    }
+    const AnimalFixes& elk2 = split.value.animals[1];
+    EXPECT_EQ(elk2.id, "elk-2");
+    EXPECT_EQ(elk2.Count(), 2);
+    EXPECT_EQ(elk2.fixes(1, 2), 45.0);
+
+    // Seconds instead of minutes, and a constant error when no field gives one.
+    TelemetryFields in_seconds = MovebankFields();
+    in_seconds.seconds_per_unit = 1.0;
+    in_seconds.error.clear();
+    in_seconds.constant_error = 25.0;
+    const auto seconds = SplitTelemetry(table.value, in_seconds);
+    ASSERT_TRUE(seconds.Ok());
+    EXPECT_EQ(seconds.value.animals[0].fixes(1, 2), 35.0 * 60);
+    EXPECT_EQ(seconds.value.animals[0].fixes(1, 3), 25.0);
+}
+
+TEST(SplitTelemetry, ExplainsEveryRowItCannotTake) {
+    const auto refused = [](std::string_view text, const TelemetryFields& fields) {
+        const auto table = ParseTelemetryText(text, "t.csv");
+        return table.Ok() ? SplitTelemetry(table.value, fields).status.error : table.status.error;
+    };
+    const TelemetryFields movebank = MovebankFields();
+    EXPECT_THAT(refused("timestamp,location-long,location-lat,individual-local-identifier,error\n"
+                        "2021-06-01 18:00:00,9,45,a,1\n"
+                        "2021-06-01 18:00:00.000,9.1,45,a,1\n",
+                        movebank),
+                HasSubstr("lines 2 and 3 give animal \"a\" two fixes at the same time"));
+    EXPECT_THAT(refused("timestamp,location-long,location-lat,individual-local-identifier,error\n"
+                        "yesterday,9,45,a,1\n",
+                        movebank),
+                HasSubstr("t.csv, line 2: the time \"yesterday\" is not a timestamp"));
+    EXPECT_THAT(refused("timestamp,location-long,location-lat,individual-local-identifier,error\n"
+                        "2021-06-01 18:00:00,9,95,a,1\n",
+                        movebank),
+                HasSubstr("not on the globe"));
+    EXPECT_THAT(refused("timestamp,lon,lat\n2021-06-01 18:00:00,9,45\n", movebank),
+                HasSubstr("no field named \"location-long\""));
+    EXPECT_THAT(refused("timestamp,location-long,location-lat,individual-local-identifier,error\n"
+                        "2021-06-01 18:00:00,9,forty-five,a,1\n",
+                        movebank),
+                HasSubstr("line 2: the latitude \"forty-five\" is not a number"));
+    // A projected table with numeric times passes them through as they are.
+    TelemetryFields projected;
+    projected.x = "x";
+    projected.y = "y";
+    projected.time = "t";
+    projected.geographic = false;
+    const auto table = ParseTelemetryText("x,y,t\n557000,5424000,30\n557100,5424050,60\n", "p.csv");
+    ASSERT_TRUE(table.Ok());
+    const auto split = SplitTelemetry(table.value, projected);
+    ASSERT_TRUE(split.Ok());
+    EXPECT_EQ(split.value.animals[0].fixes(1, 2), 60.0);
+    EXPECT_EQ(split.value.animals[0].fixes(1, 0), 557100.0);
+    EXPECT_EQ(split.value.animals[0].epsg, 0);
+}
+
+} // namespace
+} // namespace ranvik
