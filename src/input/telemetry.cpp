@@ -1,5 +1,6 @@
 #include "input/telemetry.h"
 
+#include "input/shape_layer.h"
 #include "state/number_text.h"
 
 #include <cpl_error.h>
@@ -39,6 +40,13 @@ bool Digits(std::string_view text, std::size_t from, std::size_t count, int& val
     const char* first = text.data() + from;
     const auto [end, error] = std::from_chars(first, first + count, value);
     return error == std::errc() && end == first + count;
+}
+
+// The shortest text that reads back as exactly `value`.
+std::string ExactText(double value) {
+    char buffer[32];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+    return {buffer, end};
 }
 
 } // namespace
@@ -152,6 +160,39 @@ StatusOr<TelemetryTable> ReadTelemetryText(const std::filesystem::path& path) {
     return ParseTelemetryText(content, path.filename().string());
 }
 
+TelemetryTable TelemetryTableOfLayer(const ShapeLayer& layer) {
+    TelemetryTable table;
+    table.name = std::filesystem::path(layer.path).filename().string();
+    for (const ShapeField& field : layer.fields) {
+        table.fields.push_back(field.name);
+    }
+    table.fields.emplace_back(kPointX);
+    table.fields.emplace_back(kPointY);
+    const std::size_t width = layer.fields.size();
+    for (std::int32_t r = 0; r < layer.records; ++r) {
+        std::vector<std::string> row(width + 2);
+        for (std::size_t f = 0; f < width; ++f) {
+            row[f] = layer.texts[static_cast<std::size_t>(r) * width + f];
+        }
+        const ShapeGeometry& shape = layer.geometries[static_cast<std::size_t>(r)];
+        if (!shape.parts.empty() && !shape.parts.front().empty()) {
+            row[width] = ExactText(shape.parts.front().front().first);
+            row[width + 1] = ExactText(shape.parts.front().front().second);
+        }
+        table.rows.push_back(std::move(row));
+        table.lines.push_back(r + 1); // a layer's "line" is its record number
+    }
+    return table;
+}
+
+bool IsGeographic(const ShapeLayer& layer) {
+    if (layer.projection_wkt.empty()) {
+        return false;
+    }
+    OGRSpatialReference srs;
+    return srs.importFromWkt(layer.projection_wkt.c_str()) == OGRERR_NONE && srs.IsGeographic();
+}
+
 std::optional<double> ParseTimestamp(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
         text.remove_prefix(1);
@@ -160,8 +201,10 @@ std::optional<double> ParseTimestamp(std::string_view text) {
         text.remove_suffix(1);
     }
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    if (text.size() < 19 || !Digits(text, 0, 4, year) || text[4] != '-' ||
-        !Digits(text, 5, 2, month) || text[7] != '-' || !Digits(text, 8, 2, day) ||
+    // GDAL writes a date field's dates with slashes ("2021/06/01 18:35:00+00").
+    const char dash = text.size() > 4 && text[4] == '/' ? '/' : '-';
+    if (text.size() < 19 || !Digits(text, 0, 4, year) || text[4] != dash ||
+        !Digits(text, 5, 2, month) || text[7] != dash || !Digits(text, 8, 2, day) ||
         (text[10] != ' ' && text[10] != 'T') || !Digits(text, 11, 2, hour) || text[13] != ':' ||
         !Digits(text, 14, 2, minute) || text[16] != ':' || !Digits(text, 17, 2, second)) {
         return std::nullopt;

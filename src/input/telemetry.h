@@ -36,9 +36,24 @@ struct TelemetryTable {
 // ParseTelemetryText on a file read whole.
 [[nodiscard]] StatusOr<TelemetryTable> ReadTelemetryText(const std::filesystem::path& path);
 
+struct ShapeLayer;
+
+// The names under which a layer's point coordinates appear as fields of its table.
+inline constexpr std::string_view kPointX = "(point x)";
+inline constexpr std::string_view kPointY = "(point y)";
+
+// The records of a vector layer (GeoPackage, shapefile, GeoJSON, ... ) as a telemetry table:
+// its fields as text, then the coordinates of each record's point as the fields kPointX and
+// kPointY (empty for a record without a point, as for a failed fix).
+[[nodiscard]] TelemetryTable TelemetryTableOfLayer(const ShapeLayer& layer);
+
+// True when the layer's coordinate system is geographic (longitude and latitude).
+[[nodiscard]] bool IsGeographic(const ShapeLayer& layer);
+
 // Seconds since 1970-01-01 00:00:00 UTC of an ISO 8601 or Movebank timestamp:
-// "YYYY-MM-DD hh:mm:ss" or with "T" between date and time, an optional fraction of a second
-// (".250"), and an optional "Z" or offset ("+02:00", "-0530"); without a zone the time is UTC.
+// "YYYY-MM-DD hh:mm:ss" (or "YYYY/MM/DD", as GDAL writes date fields) or with "T" between date
+// and time, an optional fraction of a second (".250"), and an optional "Z" or offset ("+02:00",
+// "-0530", "+00"); without a zone the time is UTC.
 // Nothing when the text is not such a timestamp or names a day or time that does not exist.
 [[nodiscard]] std::optional<double> ParseTimestamp(std::string_view text);
 

@@ -1,5 +1,8 @@
 #include "input/telemetry.h"
 
+#include "input/shape_layer.h"
+#include "support/temp_dir.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -23,11 +26,13 @@ TEST(ParseTimestamp, ReadsMovebankAndIsoFormsExactlyToTheSecond) {
     EXPECT_EQ(ParseTimestamp("2021-06-01T20:35:00+02:00"), movebank);
     EXPECT_EQ(ParseTimestamp("2021-06-01T13:05:00-0530"), movebank);
     EXPECT_EQ(ParseTimestamp(" 2021-06-01 18:35:00 "), movebank);
+    EXPECT_EQ(ParseTimestamp("2021/06/01 18:35:00+00"), movebank); // a GDAL date field
     // A leap day exists in 2020 and not in 2021.
     EXPECT_TRUE(ParseTimestamp("2020-02-29 12:00:00").has_value());
     for (const char* bad :
          {"2021-02-29 12:00:00", "2021-06-01", "2021-06-01 25:00:00", "2021-13-01 00:00:00",
-          "2021-06-01 18:35:00.", "2021-06-01 18:35:00 UTC", "18:35:00 2021-06-01", "", "N/A"}) {
+          "2021-06-01 18:35:00.", "2021-06-01 18:35:00 UTC", "18:35:00 2021-06-01",
+          "2021/06-01 18:35:00", "", "N/A"}) {
         EXPECT_FALSE(ParseTimestamp(bad).has_value()) << bad;
     }
 }
@@ -190,6 +195,50 @@ TEST(SplitTelemetry, ExplainsEveryRowItCannotTake) {
     EXPECT_EQ(split.value.animals[0].fixes(1, 2), 60.0);
     EXPECT_EQ(split.value.animals[0].fixes(1, 0), 557100.0);
     EXPECT_EQ(split.value.animals[0].epsg, 0);
+}
+
+// The same two animals as a GeoJSON layer in longitude/latitude, coordinates in the points:
+// the split is the one the table gives, to the bit.
+TEST(TelemetryTableOfLayer, APointLayerInLongitudeLatitudeSplitsLikeTheTable) {
+    testing::TempDir dir;
+    std::string features;
+    const auto table = ParseTelemetryText(kMovebank, "movebank.csv");
+    ASSERT_TRUE(table.Ok());
+    for (std::size_t r = 0; r < table.value.rows.size(); ++r) {
+        const auto& row = table.value.rows[r];
+        const std::string geometry = row[2].empty() ? "null"
+                                                    : R"({"type": "Point", "coordinates": [)" +
+                                                          row[2] + ", " + row[3] + "]}";
+        features += std::string(r == 0 ? "" : ",\n") + R"({"type": "Feature", "properties": )" +
+                    R"({"timestamp": ")" + row[1] + R"(", "animal": ")" + row[4] +
+                    R"(", "error": )" + (row[5].empty() ? "null" : row[5]) + R"(}, "geometry": )" +
+                    geometry + "}";
+    }
+    const auto path = dir.Write("fixes.geojson",
+                                R"({"type": "FeatureCollection", "features": [)" + features + "]}");
+    const auto layer = OpenShapeLayer(path);
+    ASSERT_TRUE(layer.Ok()) << layer.status.error;
+    EXPECT_TRUE(IsGeographic(layer.value));
+    const TelemetryTable from_layer = TelemetryTableOfLayer(layer.value);
+    TelemetryFields fields;
+    fields.x = std::string(kPointX);
+    fields.y = std::string(kPointY);
+    fields.time = "timestamp";
+    fields.animal = "animal";
+    fields.constant_error = 10.0;
+    const auto split = SplitTelemetry(from_layer, fields);
+    ASSERT_TRUE(split.Ok()) << split.status.error;
+    TelemetryFields csv_fields = MovebankFields();
+    csv_fields.error.clear();
+    csv_fields.constant_error = 10.0;
+    const auto expected = SplitTelemetry(table.value, csv_fields);
+    ASSERT_TRUE(expected.Ok());
+    EXPECT_EQ(split.value.skipped, 2);
+    ASSERT_EQ(split.value.animals.size(), 2U);
+    for (std::size_t a = 0; a < 2; ++a) {
+        EXPECT_EQ(split.value.animals[a].id, expected.value.animals[a].id);
+        EXPECT_EQ(split.value.animals[a].fixes, expected.value.animals[a].fixes);
+    }
 }
 
 } // namespace
