@@ -241,5 +241,36 @@ TEST(TelemetryTableOfLayer, APointLayerInLongitudeLatitudeSplitsLikeTheTable) {
     }
 }
 
+// The sample Movebank export and its GeoPackage twin split into the same three animals.
+TEST(TelemetryExamples, TheMovebankTableAndItsGeoPackageGiveTheSameFixes) {
+    const std::filesystem::path folder = std::filesystem::path(RANVIK_EXAMPLES_DIR) / "telemetry";
+    const auto table = ReadTelemetryText(folder / "movebank_elk.csv");
+    ASSERT_TRUE(table.Ok()) << table.status.error;
+    const auto csv = SplitTelemetry(table.value, MovebankFields());
+    ASSERT_FALSE(csv.Ok()) << "the table has no \"error\" field";
+    TelemetryFields fields = MovebankFields();
+    fields.error.clear();
+    fields.constant_error = 15.0;
+    const auto from_csv = SplitTelemetry(table.value, fields);
+    ASSERT_TRUE(from_csv.Ok()) << from_csv.status.error;
+    EXPECT_EQ(from_csv.value.skipped, 34);
+    ASSERT_EQ(from_csv.value.animals.size(), 3U);
+    EXPECT_EQ(from_csv.value.animals[0].id, "elk-A");
+    EXPECT_EQ(from_csv.value.animals[0].epsg, 32611);
+
+    const auto layer = OpenShapeLayer(folder / "movebank_elk.gpkg");
+    ASSERT_TRUE(layer.Ok()) << layer.status.error;
+    EXPECT_TRUE(IsGeographic(layer.value));
+    fields.x = std::string(kPointX);
+    fields.y = std::string(kPointY);
+    const auto from_gpkg = SplitTelemetry(TelemetryTableOfLayer(layer.value), fields);
+    ASSERT_TRUE(from_gpkg.Ok()) << from_gpkg.status.error;
+    EXPECT_EQ(from_gpkg.value.skipped, 34);
+    ASSERT_EQ(from_gpkg.value.animals.size(), 3U);
+    for (std::size_t a = 0; a < 3; ++a) {
+        EXPECT_EQ(from_gpkg.value.animals[a].fixes, from_csv.value.animals[a].fixes) << a;
+    }
+}
+
 } // namespace
 } // namespace ranvik
