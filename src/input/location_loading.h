@@ -39,6 +39,9 @@ struct LoadedFile {
     std::string path;
     std::string projection_wkt;
     bool projection_in_metres = false;
+    int epsg = 0;          // the EPSG code of that system when the loader projected to it
+    std::string root;      // the root of output file names; empty: FileRoot of the file's title
+    std::string time_unit; // the unit of the times when the loader converted timestamps
 
     [[nodiscard]] std::int32_t Count() const { return values.Rows(); }
 };

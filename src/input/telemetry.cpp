@@ -8,6 +8,7 @@
 #include <ogr_spatialref.h>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <fstream>
@@ -261,14 +262,19 @@ int UtmEpsg(double longitude, double latitude) {
     return (latitude >= 0 ? 32600 : 32700) + zone;
 }
 
-Status ProjectLongLat(Matrix& points, int epsg) {
+Status ProjectLongLat(Matrix& points, int epsg, const std::string& source_wkt) {
     OGRSpatialReference source;
     OGRSpatialReference target;
-    source.SetWellKnownGeogCS("WGS84");
-    source.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
-    CPLPushErrorHandler(CPLQuietErrorHandler); // the sentence below says it for the user
+    CPLPushErrorHandler(CPLQuietErrorHandler); // the sentences below say it for the user
+    const OGRErr source_read = source_wkt.empty() ? source.SetWellKnownGeogCS("WGS84")
+                                                  : source.importFromWkt(source_wkt.c_str());
     const OGRErr imported = target.importFromEPSG(epsg);
     CPLPopErrorHandler();
+    if (source_read != OGRERR_NONE || !source.IsGeographic()) {
+        return Status::Failure("The coordinates' own system is not a known longitude/latitude "
+                               "system, so they cannot be projected.");
+    }
+    source.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
     if (imported != OGRERR_NONE) {
         return Status::Failure("The coordinate system EPSG:" + std::to_string(epsg) +
                                " is not known.");
@@ -313,8 +319,29 @@ Status ProjectLongLat(Matrix& points, int epsg) {
 
 namespace {
 
+bool SameNameAs(std::string_view field, std::initializer_list<std::string_view> names) {
+    return std::any_of(names.begin(), names.end(), [field](std::string_view name) {
+        return field.size() == name.size() &&
+               std::equal(field.begin(), field.end(), name.begin(), [](char a, char b) {
+                   return std::tolower(static_cast<unsigned char>(a)) == b;
+               });
+    });
+}
+
+} // namespace
+
+bool NamesLongitude(std::string_view field) {
+    return SameNameAs(field, {kMovebankLongitude, "longitude", "lon", "long", "lng"});
+}
+
+bool NamesLatitude(std::string_view field) {
+    return SameNameAs(field, {kMovebankLatitude, "latitude", "lat"});
+}
+
+namespace {
+
 struct Row {
-    double x = 0.0, y = 0.0, time = 0.0, error = 0.0;
+    double x = 0.0, y = 0.0, time = 0.0, error = 0.0, weight = 0.0;
     std::int64_t line = 0;
 };
 
@@ -348,11 +375,12 @@ StatusOr<TelemetrySplit> SplitTelemetry(const TelemetryTable& table,
             return *missing;
         }
     }
-    int time_field = -1, animal_field = -1, error_field = -1;
+    int time_field = -1, animal_field = -1, error_field = -1, weight_field = -1;
     for (const auto& [name, index, role] :
          {std::tuple{&fields.time, &time_field, "time"},
           std::tuple{&fields.animal, &animal_field, "animal"},
-          std::tuple{&fields.error, &error_field, "location error"}}) {
+          std::tuple{&fields.error, &error_field, "location error"},
+          std::tuple{&fields.weight, &weight_field, "location weight"}}) {
         if (!name->empty()) {
             const auto found = Field(table, *name, role);
             if (!found.Ok()) {
@@ -369,13 +397,22 @@ StatusOr<TelemetrySplit> SplitTelemetry(const TelemetryTable& table,
     }
 
     TelemetrySplit split;
+    split.timestamps = time_field >= 0 && !numeric_times;
     std::map<std::string, std::size_t> index_of;
     std::vector<std::vector<Row>> rows;
     for (std::size_t r = 0; r < table.rows.size(); ++r) {
         const auto& row = table.rows[r];
+        const std::string id = animal_field >= 0 ? row[static_cast<std::size_t>(animal_field)] : "";
+        const auto [at, added] = index_of.try_emplace(id, rows.size());
+        if (added) {
+            rows.emplace_back();
+            split.animals.push_back({});
+            split.animals.back().id = id;
+        }
         if (row[static_cast<std::size_t>(x_field.value)].empty() ||
             row[static_cast<std::size_t>(y_field.value)].empty()) {
             ++split.skipped; // a failed fix
+            ++split.animals[at->second].skipped;
             continue;
         }
         Row fix;
@@ -412,11 +449,12 @@ StatusOr<TelemetrySplit> SplitTelemetry(const TelemetryTable& table,
         } else {
             fix.error = fields.constant_error;
         }
-        const std::string id = animal_field >= 0 ? row[static_cast<std::size_t>(animal_field)] : "";
-        const auto [at, added] = index_of.try_emplace(id, rows.size());
-        if (added) {
-            rows.emplace_back();
-            split.animals.push_back({id, {}, 0, 0.0, 0.0});
+        if (weight_field >= 0) {
+            const auto weight = Number(table, r, weight_field, "location weight");
+            if (!weight.Ok()) {
+                return weight.status;
+            }
+            fix.weight = weight.value;
         }
         rows[at->second].push_back(fix);
     }
@@ -426,16 +464,26 @@ StatusOr<TelemetrySplit> SplitTelemetry(const TelemetryTable& table,
         AnimalFixes& animal = split.animals[a];
         std::stable_sort(fixes.begin(), fixes.end(),
                          [](const Row& p, const Row& q) { return p.time < q.time; });
-        for (std::size_t k = 1; time_field >= 0 && k < fixes.size(); ++k) {
-            if (fixes[k].time == fixes[k - 1].time) {
-                return Status::Failure(table.name + ": lines " + std::to_string(fixes[k - 1].line) +
-                                       " and " + std::to_string(fixes[k].line) + " give animal \"" +
-                                       animal.id + "\" two fixes at the same time.");
+        if (time_field >= 0 && fixes.size() > 1) {
+            // The sort is stable, so the first of fixes at one time is the first in the table.
+            std::size_t kept = 1;
+            for (std::size_t k = 1; k < fixes.size(); ++k) {
+                if (fixes[k].time != fixes[kept - 1].time) {
+                    fixes[kept++] = fixes[k];
+                } else if (!fields.keep_first_duplicate) {
+                    return Status::Failure(table.name + ": lines " +
+                                           std::to_string(fixes[kept - 1].line) + " and " +
+                                           std::to_string(fixes[k].line) + " give animal \"" +
+                                           animal.id + "\" two fixes at the same time.");
+                }
             }
+            animal.dropped = static_cast<std::int64_t>(fixes.size() - kept);
+            split.dropped += animal.dropped;
+            fixes.resize(kept);
         }
         const auto n = static_cast<std::int32_t>(fixes.size());
-        animal.fixes.Resize(n, 4);
-        const double first = time_field >= 0 && !numeric_times ? fixes.front().time : 0.0;
+        animal.fixes.Resize(n, 5);
+        const double first = time_field >= 0 && !numeric_times && n > 0 ? fixes.front().time : 0.0;
         animal.first_time = first;
         double sum_x = 0.0, sum_y = 0.0;
         for (std::int32_t k = 0; k < n; ++k) {
@@ -445,16 +493,20 @@ StatusOr<TelemetrySplit> SplitTelemetry(const TelemetryTable& table,
             animal.fixes(k, 2) =
                 numeric_times ? fix.time : (fix.time - first) / fields.seconds_per_unit;
             animal.fixes(k, 3) = fix.error;
+            animal.fixes(k, 4) = fix.weight;
             sum_x += fix.x;
             sum_y += fix.y;
         }
         if (n > 0) {
             animal.time_span = animal.fixes(n - 1, 2) - animal.fixes(0, 2);
         }
-        if (fields.geographic && n > 0) {
+        if (!fields.geographic && n > 0) {
+            animal.epsg = fields.target_epsg; // says what the coordinates already are
+        } else if (n > 0) {
             animal.epsg =
                 fields.target_epsg != 0 ? fields.target_epsg : UtmEpsg(sum_x / n, sum_y / n);
-            if (Status projected = ProjectLongLat(animal.fixes, animal.epsg); !projected.Ok()) {
+            if (Status projected = ProjectLongLat(animal.fixes, animal.epsg, fields.source_wkt);
+                !projected.Ok()) {
                 return projected;
             }
         }

@@ -70,36 +70,48 @@ struct TelemetryFields {
     std::string time;   // a timestamp or a number; empty: no time (independent locations)
     std::string animal; // empty: every row is one animal
     std::string error;  // location error in metres; empty: `constant_error` for every fix
+    std::string weight; // location weight (bias-corrected locations); empty: no weights
     double constant_error = 0.0;
-    bool geographic = true;         // x, y are longitude and latitude in degrees (WGS 84)
-    int target_epsg = 0;            // projected system to use; 0: the UTM zone of each animal
-    double seconds_per_unit = 60.0; // the time unit of the Brownian bridge (minutes)
+    bool geographic = true; // x, y are longitude and latitude in degrees
+    std::string source_wkt; // their geographic system; empty: WGS 84
+    int target_epsg = 0;    // projected system to use (0: the UTM zone of each animal); for
+                         // coordinates that are not geographic, the system they are in (0: unknown)
+    double seconds_per_unit = 60.0;    // the time unit of the Brownian bridge (minutes)
+    bool keep_first_duplicate = false; // of two fixes of one animal at one time, keep the first
+
+    friend bool operator==(const TelemetryFields&, const TelemetryFields&) = default;
 };
 
 // One animal's fixes, ready for the loaders: rows of x, y, time since its first fix (in the
-// chosen unit) and location error, in time order.
+// chosen unit), location error and weight, in time order.
 struct AnimalFixes {
     std::string id;
-    Matrix fixes; // count rows, columns x, y, time, error
-    int epsg = 0; // the projected system of x, y (0 when the table was projected already)
-    double first_time = 0.0; // seconds since 1970 of the first fix (0 for numeric times)
-    double time_span = 0.0;  // last time less first, in the chosen unit
+    Matrix fixes;             // count rows, columns x, y, time, error, weight
+    int epsg = 0;             // the projected system of x, y (0 when not known)
+    double first_time = 0.0;  // seconds since 1970 of the first fix (0 for numeric times)
+    double time_span = 0.0;   // last time less first, in the chosen unit
+    std::int64_t skipped = 0; // its rows without coordinates
+    std::int64_t dropped = 0; // its later fixes at a time it already had (when kept first)
 
     [[nodiscard]] std::int32_t Count() const { return fixes.Rows(); }
 };
 
 // A table split into animals, with what was skipped.
 struct TelemetrySplit {
-    std::vector<AnimalFixes> animals; // in order of first appearance
+    std::vector<AnimalFixes> animals; // in order of first appearance, also those without fixes
     std::int64_t skipped = 0;         // rows without coordinates (failed fixes)
+    std::int64_t dropped = 0;         // fixes dropped as the later of two at one time
+    bool timestamps = false;          // the times were timestamps, now in the chosen unit
 };
 
-// Splits a table into animals: rows without both coordinates are skipped and counted; times are
-// read as timestamps or, when every time is a plain number, taken as they are (already in the
-// chosen unit); geographic coordinates are projected (see ProjectLongLat). Each animal's fixes
-// are sorted by time. Fails with a sentence naming the row for a field that is missing, a
-// coordinate or time that cannot be read, a latitude outside -90..90, two fixes of one animal at
-// the same time, or a projection that cannot be made.
+// Splits a table into animals: rows without both coordinates are skipped and counted (an animal
+// whose every row was skipped stays in the list with no fixes); times are read as timestamps
+// or, when every time is a plain number, taken as they are (already in the chosen unit);
+// geographic coordinates are projected (see ProjectLongLat). Each animal's fixes are sorted by
+// time; of two at one time the first in the table is kept when `keep_first_duplicate` says so.
+// Fails with a sentence naming the row for a field that is missing, a coordinate, time, error
+// or weight that cannot be read, a latitude outside -90..90, two fixes of one animal at the same
+// time (naming both rows), or a projection that cannot be made.
 [[nodiscard]] StatusOr<TelemetrySplit> SplitTelemetry(const TelemetryTable& table,
                                                       const TelemetryFields& fields);
 
@@ -107,9 +119,15 @@ struct TelemetrySplit {
 // equator, 327zz south, zz = floor((longitude + 180) / 6) + 1.
 [[nodiscard]] int UtmEpsg(double longitude, double latitude);
 
-// Projects WGS 84 longitude/latitude pairs (columns 0 and 1 of `points`, in place) to the
-// projected system `epsg` with GDAL's coordinate transformation (PROJ). Fails with a sentence
-// when the system is not known or a point cannot be transformed.
-[[nodiscard]] Status ProjectLongLat(Matrix& points, int epsg);
+// Projects longitude/latitude pairs (columns 0 and 1 of `points`, in place) in the geographic
+// system `source_wkt` (empty: WGS 84) to the projected system `epsg` with GDAL's coordinate
+// transformation (PROJ). Fails with a sentence when a system is not known or a point cannot be
+// transformed.
+[[nodiscard]] Status ProjectLongLat(Matrix& points, int epsg, const std::string& source_wkt = {});
+
+// True when a field's name says it holds longitudes ("location-long", "longitude", "lon",
+// "long", "lng", any case) or latitudes ("location-lat", "latitude", "lat").
+[[nodiscard]] bool NamesLongitude(std::string_view field);
+[[nodiscard]] bool NamesLatitude(std::string_view field);
 
 } // namespace ranvik

@@ -88,6 +88,8 @@ struct State {
     std::string InFileRoot;          // file title less its last four characters
     std::string ProjectionWkt;       // coordinate system of the locations when known (shapefiles)
     bool ProjectionInMetres = false; // that coordinate system is projected in metres
+    int ProjectionEpsg = 0;          // its EPSG code when the locations were projected on loading
+    std::string TimeUnit;            // unit of the Brownian bridge times when a table gave one
 
     // Independent locations.
     std::int32_t NumLocs = 0;

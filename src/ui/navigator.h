@@ -23,6 +23,7 @@ enum class FormId {
     LoadShapefile,
     Picture,
     GridExtent,
+    LoadTelemetry,
 };
 
 // What a form needs of the wizard: the shared record, the dialogs, the other forms by name,
@@ -54,7 +55,8 @@ public:
     [[nodiscard]] virtual bool BridgeDataChosen() = 0;      // serially correlated data
     [[nodiscard]] virtual bool IndependentDataChosen() = 0; // temporally independent locations
     [[nodiscard]] virtual bool PlainHomeRangeChosen() = 0;  // "Estimate Home Range "
-    [[nodiscard]] virtual bool ShapefileInputChosen() = 0;  // "ESRI layer (shapefile)"
+    // The loader of the input data type chosen: LoadShapefile, LoadText or LoadTelemetry.
+    [[nodiscard]] virtual FormId ChosenLoader() = 0;
 
     // Shows the Brownian bridge analysis form with the locations file loaded.
     virtual void ShowBridgeAnalysis() = 0;

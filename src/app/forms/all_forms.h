@@ -6,6 +6,7 @@
 #include "app/forms/wizard.h"
 #include "bridge/forms/bridge_forms.h"
 #include "input/forms/frm_load_shapefile.h"
+#include "input/forms/frm_load_telemetry.h"
 #include "input/forms/frm_load_text_file.h"
 #include "input/forms/map_viewer.h"
 #include "kernel/forms/frm_cv_graph.h"

@@ -137,10 +137,14 @@ FrmInputDataOptions::FrmInputDataOptions(Navigator& wizard)
     auto* frame = Frame("Frame1", QStringLiteral("Input Data Type"));
     OptTextFile = Option("OptTextFile", QStringLiteral("Text File"), frame);
     OptShapeFile = Option("OptShapeFile", QStringLiteral("ESRI layer (shapefile)"), frame);
+    OptTelemetry =
+        Option("OptTelemetry", QStringLiteral("Telemetry table (CSV, GeoPackage, Movebank export)"),
+               frame);
     OptShapeFile->setChecked(true);
     auto* options = new QVBoxLayout(frame);
     options->addWidget(OptTextFile);
     options->addWidget(OptShapeFile);
+    options->addWidget(OptTelemetry);
     auto* label1 = Label("Label1",
                          QStringLiteral("Ranvik accepts 2 input data formats including ESRI "
                                         "shapefiles and tab-delimited text files.  "),
@@ -165,6 +169,12 @@ void FrmInputDataOptions::CmdNext_Click() {
     if (OptTextFile->isChecked()) {
         SetTextFileInstructions(wizard_);
         wizard_.Show(FormId::LoadText);
+        hide();
+        return;
+    }
+    if (OptTelemetry->isChecked()) {
+        SetTelemetryLayout(wizard_);
+        wizard_.Show(FormId::LoadTelemetry);
         hide();
     }
 }
@@ -384,11 +394,7 @@ void FrmCompareHROption::Compare() {
 }
 
 void FrmCompareHROption::Command3_Click() {
-    if (wizard_.ShapefileInputChosen()) {
-        wizard_.Show(FormId::LoadShapefile);
-    } else {
-        wizard_.Show(FormId::LoadText);
-    }
+    wizard_.Show(wizard_.ChosenLoader());
     wizard_.Unload(FormId::Compare);
 }
 

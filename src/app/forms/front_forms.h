@@ -42,6 +42,7 @@ public:
 
     QRadioButton* OptTextFile = nullptr;
     QRadioButton* OptShapeFile = nullptr;
+    QRadioButton* OptTelemetry = nullptr;
 };
 
 // The estimators to run or compare.

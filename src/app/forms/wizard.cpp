@@ -14,6 +14,7 @@ Wizard::~Wizard() {
     // Forms unloaded a moment ago wait for the event loop to delete them; do it now.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     // The forms are top-level windows with no parent to delete them: they go with the wizard.
+    load_telemetry.Destroy();
     grid_extent.Destroy();
     picture.Destroy();
     load_shapefile.Destroy();
@@ -67,6 +68,8 @@ template <class Act> decltype(auto) OnSlot(Wizard& w, FormId form, Act&& act) {
         return act(w.picture);
     case FormId::GridExtent:
         return act(w.grid_extent);
+    case FormId::LoadTelemetry:
+        return act(w.load_telemetry);
     }
     return act(w.welcome);
 }
@@ -101,13 +104,18 @@ bool Wizard::PlainHomeRangeChosen() {
     return home_range.Load(*this).OptHomeRange->isChecked();
 }
 
-bool Wizard::ShapefileInputChosen() {
-    return input_data.Load(*this).OptShapeFile->isChecked();
+FormId Wizard::ChosenLoader() {
+    const FrmInputDataOptions& options = input_data.Load(*this);
+    if (options.OptShapeFile->isChecked()) {
+        return FormId::LoadShapefile;
+    }
+    return options.OptTelemetry->isChecked() ? FormId::LoadTelemetry : FormId::LoadText;
 }
 
 void Wizard::ShowBridgeAnalysis() {
     FrmBBAnalysis& analysis = bb_analysis.Show(*this);
     analysis.LabelLocationFile->setText(QString::fromStdString(state_.LocFileName));
+    ShowBridgeTimeUnit(*this);
 }
 
 void Wizard::ShowUserPointsFile() {
@@ -115,7 +123,12 @@ void Wizard::ShowUserPointsFile() {
 }
 
 void Wizard::OpenUserPointsLoader() {
-    if (ShapefileInputChosen()) {
+    if (ChosenLoader() == FormId::LoadTelemetry) {
+        load_telemetry.Unload();
+        load_telemetry.Show(*this); // a new loader arranges itself for the points
+        return;
+    }
+    if (ChosenLoader() == FormId::LoadShapefile) {
         load_shapefile.Unload();
         FrmLoadShapefile& loader = load_shapefile.Show(*this);
         loader.ListView1->setHeaderLabels({QStringLiteral("Field"), QStringLiteral("Type")});

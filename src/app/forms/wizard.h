@@ -25,6 +25,7 @@ class FrmCVhLSCVhGraph;
 class FrmLoadShapefile;
 class FrmHomeRangePicture;
 class FrmBBGridExtent;
+class FrmLoadTelemetry;
 
 // One form of the wizard and its lifetime: shown (created and loaded on first show), hidden
 // (kept with its control values) or unloaded (destroyed, so the next show starts afresh).
@@ -101,7 +102,7 @@ public:
     [[nodiscard]] bool BridgeDataChosen() override;
     [[nodiscard]] bool IndependentDataChosen() override;
     [[nodiscard]] bool PlainHomeRangeChosen() override;
-    [[nodiscard]] bool ShapefileInputChosen() override;
+    [[nodiscard]] FormId ChosenLoader() override;
     void ShowBridgeAnalysis() override;
     void ShowUserPointsFile() override;
     void OpenUserPointsLoader() override;
@@ -120,6 +121,7 @@ public:
     FormSlot<FrmLoadShapefile> load_shapefile;
     FormSlot<FrmHomeRangePicture> picture;
     FormSlot<FrmBBGridExtent> grid_extent;
+    FormSlot<FrmLoadTelemetry> load_telemetry;
 
 private:
     State& state_;

@@ -91,8 +91,11 @@ FrmBBAnalysis::FrmBBAnalysis(Navigator& wizard) : WizardForm(wizard, "FrmBBAnaly
     grid->addWidget(estimate, 2, 2);
     grid->addWidget(label2, 3, 0);
     grid->addWidget(TxtTotalTimeTooLong, 3, 1);
+    LblTimeUnit = Label("LblTimeUnit", {}, true);
+    LblTimeUnit->setVisible(false);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
+    layout->addWidget(LblTimeUnit);
     layout->addWidget(frame2);
     layout->addLayout(ButtonRow({previous, next}));
     setFixedWidth(620);
@@ -201,11 +204,22 @@ void FrmBBAnalysis::CalcBBAtUserPts() {
 
 void FrmBBAnalysis::Command3_Click() {
     hide();
-    if (wizard_.ShapefileInputChosen()) {
-        wizard_.Show(FormId::LoadShapefile);
-    } else {
-        wizard_.Show(FormId::LoadText);
+    wizard_.Show(wizard_.ChosenLoader());
+}
+
+void ShowBridgeTimeUnit(Navigator& wizard) {
+    FrmBBAnalysis& analysis = wizard.LoadAs<FrmBBAnalysis>(FormId::BBAnalysis);
+    const QString unit = QString::fromStdString(wizard.state().TimeUnit);
+    QString one = unit;
+    if (one.endsWith(QLatin1Char('s'))) {
+        one.chop(1);
     }
+    analysis.LblTimeUnit->setText(
+        unit.isEmpty() ? QString()
+                       : QStringLiteral("Times are in %1 since the first fix: the variance is in "
+                                        "square metres per %2, the maximum time in %1.")
+                             .arg(unit, one));
+    analysis.LblTimeUnit->setVisible(!unit.isEmpty());
 }
 
 void ShowUserPtsFile(Navigator& wizard) {

@@ -20,6 +20,7 @@ public:
     QLabel* LabelLocationFile = nullptr;
     QLabel* Label5 = nullptr;
     QLabel* Label3 = nullptr;
+    QLabel* LblTimeUnit = nullptr; // the unit of times, when the loader converted timestamps
     QLineEdit* TxtBBVar = nullptr;
     QLineEdit* TxtTotalTimeTooLong = nullptr;
     QRadioButton* OptUserSpecified = nullptr;
@@ -46,6 +47,9 @@ public:
     QLineEdit* TxtMaxY = nullptr;
     QLineEdit* TxtGridResolution = nullptr;
 };
+
+// Says on the analysis form which unit the times, the variance and the maximum time are in.
+void ShowBridgeTimeUnit(Navigator& wizard);
 
 // Shows the user-specified points file on the analysis form when that option is chosen.
 void ShowUserPtsFile(Navigator& wizard);

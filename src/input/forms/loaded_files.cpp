@@ -75,9 +75,13 @@ std::int32_t TakeLoadedFile(State& state, LoadedFile&& file) {
         return file.Count();
     }
     state.LocFileName = file.path;
-    state.InFileRoot = FileRoot(std::filesystem::path(file.path).filename().string());
+    state.InFileRoot = file.root.empty()
+                           ? FileRoot(std::filesystem::path(file.path).filename().string())
+                           : std::move(file.root);
     state.ProjectionWkt = std::move(file.projection_wkt);
     state.ProjectionInMetres = file.projection_in_metres;
+    state.ProjectionEpsg = file.epsg;
+    state.TimeUnit = std::move(file.time_unit);
     return file.Count();
 }
 

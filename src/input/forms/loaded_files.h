@@ -22,7 +22,8 @@ namespace ranvik {
 // The other kind's arrays keep what they held; LoadedLocations says which kind NumLocs counts.
 // User points: UserPts (rows 0..max(m, 40000), columns 0..2), NumUserPts and
 // UserPtsFileName; NumLocs and InFileRoot keep their values.
-// Locations also bring their coordinate system (a text file's is unknown).
+// Locations also bring their coordinate system (a text file's is unknown), the root of output
+// file names and the unit of their times (a text file's are in its own unit).
 std::int32_t TakeLoadedFile(State& state, LoadedFile&& file);
 
 // Outcome of loading a file into the record: the number of locations or points read, or a

@@ -1,0 +1,481 @@
+#include "input/forms/frm_load_telemetry.h"
+
+#include "input/forms/loaded_files.h"
+#include "state/number_text.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QGridLayout>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace ranvik {
+namespace {
+
+const QString kNone = QStringLiteral("(none)");
+
+QString FromStd(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Where the open dialog starts: the program's sample tables when they are there.
+QString TableDirectory() {
+    const QDir program(QCoreApplication::applicationDirPath());
+    for (const QString& candidate :
+         {QStringLiteral("../examples/telemetry"), QStringLiteral("../../examples/telemetry")}) {
+        if (program.exists(candidate)) {
+            return QDir::cleanPath(program.filePath(candidate));
+        }
+    }
+    return QDir::homePath();
+}
+
+// A field chosen in a list that offers "(none)": empty for none.
+std::string Chosen(const QComboBox* combo) {
+    const QString text = combo->currentText();
+    return text == kNone ? std::string() : text.toStdString();
+}
+
+// Chooses `name` in `combo` when it is listed; otherwise `fallback` (an index, -1 for nothing).
+void Choose(QComboBox* combo, const std::string& name, int fallback) {
+    const int at = name.empty() ? -1 : combo->findText(QString::fromStdString(name));
+    combo->setCurrentIndex(at >= 0 ? at : fallback);
+}
+
+// "seconds" -> "second".
+QString Singular(std::string_view unit) {
+    QString text = FromStd(unit);
+    if (text.endsWith(QLatin1Char('s'))) {
+        text.chop(1);
+    }
+    return text;
+}
+
+QString AnimalName(const AnimalFixes& animal, bool id_field) {
+    if (!id_field) {
+        return QStringLiteral("(every row)");
+    }
+    return animal.id.empty() ? QStringLiteral("(no identifier)")
+                             : QString::fromStdString(animal.id);
+}
+
+} // namespace
+
+FrmLoadTelemetry::FrmLoadTelemetry(Navigator& wizard) : WizardForm(wizard, "FrmLoadTelemetry") {
+    LabelInstructions = Label("LabelInstructions", {}, true);
+    TxtFileName = Text("TxtFileName");
+    TxtFileName->setReadOnly(true);
+    CmdOpen = Button("CmdOpen", QStringLiteral("Open Table..."), [this] { CmdOpen_Click(); });
+
+    auto* fields = Frame("FrameFields", QStringLiteral("Fields"));
+    const auto combo = [this](const char* name, QWidget* parent) {
+        auto* box = new QComboBox(parent);
+        box->setObjectName(QString::fromLatin1(name));
+        connect(box, &QComboBox::currentIndexChanged, this, [this] { Refresh(); });
+        return box;
+    };
+    ComboIdField = combo("ComboIdField", fields);
+    ComboX = combo("ComboX", fields);
+    ComboY = combo("ComboY", fields);
+    ComboTime = combo("ComboTime", fields);
+    ComboTimeUnit = combo("ComboTimeUnit", fields);
+    {
+        const QSignalBlocker quiet(ComboTimeUnit);
+        for (const TimeUnit& unit : kTimeUnits) {
+            ComboTimeUnit->addItem(FromStd(unit.name));
+        }
+        ComboTimeUnit->setCurrentText(QStringLiteral("minutes"));
+    }
+    ComboError = combo("ComboError", fields);
+    TxtErrorM = Text("TxtErrorM", QStringLiteral("0"));
+    connect(TxtErrorM, &QLineEdit::editingFinished, this, [this] { Refresh(); });
+    ComboWeight = combo("ComboWeight", fields);
+    ChkKeepFirst =
+        Check("ChkKeepFirst",
+              QStringLiteral("Keep the first of two fixes of an animal at the same time"), fields);
+    connect(ChkKeepFirst, &QCheckBox::toggled, this, [this] { Refresh(); });
+    auto* grid = new QGridLayout(fields);
+    int row = 0;
+    const auto add = [&](const char* name, const QString& caption, QWidget* control) {
+        auto* label = new QLabel(caption, fields);
+        label->setObjectName(QString::fromLatin1(name));
+        label->setBuddy(control);
+        grid->addWidget(label, row, 0);
+        grid->addWidget(control, row++, 1);
+        return label;
+    };
+    add("LblIdField", QStringLiteral("Animal identifier:"), ComboIdField);
+    add("LblX", QStringLiteral("X (easting or longitude):"), ComboX);
+    add("LblY", QStringLiteral("Y (northing or latitude):"), ComboY);
+    time_labels_ = {
+        add("LblTime", QStringLiteral("Time:"), ComboTime),
+        add("LblTimeUnit", QStringLiteral("Time unit:"), ComboTimeUnit),
+        add("LblError", QStringLiteral("Location error field:"), ComboError),
+        add("LblErrorM", QStringLiteral("Location error without a field (m):"), TxtErrorM)};
+    weight_label_ = add("LblWeight", QStringLiteral("Location weights:"), ComboWeight);
+    grid->addWidget(ChkKeepFirst, row++, 0, 1, 2);
+
+    auto* crs = Frame("FrameCRS", QStringLiteral("Coordinate system"));
+    TxtCRS = Text("TxtCRS");
+    TxtCRS->setReadOnly(true);
+    ComboTargetCRS = new QComboBox(crs);
+    ComboTargetCRS->setObjectName(QStringLiteral("ComboTargetCRS"));
+    ComboTargetCRS->setEditable(true);
+    ComboTargetCRS->addItem(FromStd(kAutomaticUtm));
+    ComboTargetCRS->setToolTip(QStringLiteral("Or type an EPSG code, such as EPSG:32611"));
+    connect(ComboTargetCRS, &QComboBox::activated, this, [this] { Refresh(); });
+    connect(ComboTargetCRS->lineEdit(), &QLineEdit::editingFinished, this, [this] { Refresh(); });
+    auto* crs_grid = new QGridLayout(crs);
+    crs_grid->addWidget(new QLabel(QStringLiteral("Coordinates are in:"), crs), 0, 0);
+    crs_grid->addWidget(TxtCRS, 0, 1);
+    crs_grid->addWidget(new QLabel(QStringLiteral("Project longitude/latitude to:"), crs), 1, 0);
+    crs_grid->addWidget(ComboTargetCRS, 1, 1);
+
+    auto* animal = Frame("FrameAnimal", QStringLiteral("Animal to analyse"));
+    ComboAnimal = new QComboBox(animal);
+    ComboAnimal->setObjectName(QStringLiteral("ComboAnimal"));
+    connect(ComboAnimal, &QComboBox::currentIndexChanged, this, [this] { ShowAnimal(); });
+    TxtNumOfLocs = Text("TxtNumOfLocs");
+    TxtNumOfLocs->setReadOnly(true);
+    LblSkipped = Label("LblSkipped", {}, true);
+    auto* animal_grid = new QGridLayout(animal);
+    animal_grid->addWidget(new QLabel(QStringLiteral("Animal:"), animal), 0, 0);
+    animal_grid->addWidget(ComboAnimal, 0, 1);
+    animal_grid->addWidget(new QLabel(QStringLiteral("Number of fixes used:"), animal), 1, 0);
+    animal_grid->addWidget(TxtNumOfLocs, 1, 1, Qt::AlignLeft);
+    animal_grid->addWidget(LblSkipped, 2, 0, 1, 2);
+    LblTimeUnits = Label("LblTimeUnits", {}, true);
+
+    auto* previous =
+        Button("Command3", QStringLiteral("<< Previous"), [this] { Command3_Click(); });
+    auto* next = Button("CmdNext", QStringLiteral("Next >>"), [this] { CmdNext_Click(); });
+    auto* file = new QHBoxLayout;
+    file->addWidget(new QLabel(QStringLiteral("Telemetry table:"), this));
+    file->addWidget(TxtFileName, 1);
+    file->addWidget(CmdOpen);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(LabelInstructions);
+    layout->addLayout(file);
+    layout->addWidget(fields);
+    layout->addWidget(crs);
+    layout->addWidget(animal);
+    layout->addWidget(LblTimeUnits);
+    layout->addLayout(ButtonRow({previous, next}));
+    setFixedWidth(620);
+    ArrangeForData();
+}
+
+TextFilePurpose FrmLoadTelemetry::Purpose() {
+    return TextPurposeFor(wizard_.BridgeDataChosen(), wizard_.state().DataMode);
+}
+
+void FrmLoadTelemetry::ArrangeForData() {
+    const TextFilePurpose purpose = Purpose();
+    const bool bridge = purpose == TextFilePurpose::BridgeLocations;
+    const bool weighted =
+        purpose == TextFilePurpose::IndependentLocations && wizard_.state().BiasCorrected == 1;
+    for (QWidget* widget :
+         {static_cast<QWidget*>(ComboTime), static_cast<QWidget*>(ComboTimeUnit),
+          static_cast<QWidget*>(ComboError), static_cast<QWidget*>(TxtErrorM),
+          static_cast<QWidget*>(ChkKeepFirst), static_cast<QWidget*>(LblTimeUnits)}) {
+        widget->setVisible(bridge);
+    }
+    for (QLabel* label : time_labels_) {
+        label->setVisible(bridge);
+    }
+    ComboWeight->setVisible(weighted);
+    weight_label_->setVisible(weighted);
+    switch (purpose) {
+    case TextFilePurpose::BridgeLocations:
+        LabelInstructions->setText(QStringLiteral(
+            "Load the fixes of one animal from a telemetry table (a Movebank export or any "
+            "delimited table, a GeoPackage, shapefile or GeoJSON layer): choose the fields of "
+            "the coordinates, the time and the location error, and the animal."));
+        break;
+    case TextFilePurpose::UserPoints:
+        LabelInstructions->setText(
+            QStringLiteral("Load a table of points where BBMM probabilities will be calculated; "
+                           "longitude/latitude is projected to the system of the fixes."));
+        break;
+    case TextFilePurpose::IndependentLocations:
+        LabelInstructions->setText(QStringLiteral(
+            "Load the locations of one animal from a telemetry table (a Movebank export or any "
+            "delimited table, a GeoPackage, shapefile or GeoJSON layer): choose the fields of "
+            "the coordinates and the animal."));
+        break;
+    }
+    Refresh();
+}
+
+void FrmLoadTelemetry::CmdOpen_Click() {
+    const QString path = wizard_.dialogs().OpenFileName(
+        this,
+        QStringLiteral("Telemetry tables (*.csv *.tsv *.txt *.gpkg *.shp *.geojson *.json)|"
+                       "*.csv;*.tsv;*.txt;*.gpkg;*.shp;*.geojson;*.json"),
+        TableDirectory());
+    if (path.isEmpty()) {
+        return;
+    }
+    StatusOr<TelemetrySource> opened;
+    const Status status = RunLong(QStringLiteral("Reading the telemetry table"),
+                                  [&opened, &path](const RunControl&, Notifier&) {
+                                      opened = OpenTelemetry(path.toStdString());
+                                      return opened.status;
+                                  });
+    if (status.cancelled) {
+        return;
+    }
+    if (!status.Ok()) {
+        Message(QString::fromStdString(status.error)); // the table open before stays open
+        return;
+    }
+    source_ = std::move(opened.value);
+    TxtFileName->setText(path);
+    FillFieldLists();
+    Refresh();
+}
+
+void FrmLoadTelemetry::FillFieldLists() {
+    QStringList names;
+    for (const std::string& field : source_->table.fields) {
+        names.append(QString::fromStdString(field));
+    }
+    const TelemetryFields suggested = SuggestedFields(*source_);
+    for (QComboBox* box : {ComboIdField, ComboX, ComboY, ComboTime, ComboError, ComboWeight}) {
+        const QSignalBlocker quiet(box);
+        box->clear();
+        if (box == ComboIdField || box == ComboTime || box == ComboError) {
+            box->addItem(kNone);
+        }
+        box->addItems(names);
+    }
+    const QSignalBlocker quiet_id(ComboIdField);
+    const QSignalBlocker quiet_x(ComboX);
+    const QSignalBlocker quiet_y(ComboY);
+    const QSignalBlocker quiet_time(ComboTime);
+    const QSignalBlocker quiet_error(ComboError);
+    const QSignalBlocker quiet_weight(ComboWeight);
+    Choose(ComboIdField, suggested.animal, 0);
+    Choose(ComboX, suggested.x, -1);
+    Choose(ComboY, suggested.y, -1);
+    Choose(ComboTime, suggested.time, 0);
+    ComboError->setCurrentIndex(0);
+    ComboWeight->setCurrentIndex(-1);
+}
+
+StatusOr<TelemetryFields> FrmLoadTelemetry::ChosenFields() {
+    const State& state = wizard_.state();
+    const TextFilePurpose purpose = Purpose();
+    const bool bridge = purpose == TextFilePurpose::BridgeLocations;
+    TelemetryFields fields;
+    fields.x = ComboX->currentText().toStdString();
+    fields.y = ComboY->currentText().toStdString();
+    fields.animal = Chosen(ComboIdField);
+    if (bridge) {
+        fields.time = Chosen(ComboTime);
+        fields.error = Chosen(ComboError);
+        if (fields.error.empty()) {
+            const QString text = TxtErrorM->text().trimmed();
+            const auto error =
+                text.isEmpty() ? std::optional<double>(0.0) : ParseNumber(text.toStdString());
+            if (!error || !std::isfinite(*error) || *error < 0) {
+                return Status::Failure("The location error must be a number of metres, 0 or more.");
+            }
+            fields.constant_error = *error;
+        }
+        fields.seconds_per_unit =
+            kTimeUnits[static_cast<std::size_t>(std::max(0, ComboTimeUnit->currentIndex()))]
+                .seconds;
+        fields.keep_first_duplicate = ChkKeepFirst->isChecked();
+    }
+    if (purpose == TextFilePurpose::IndependentLocations && state.BiasCorrected == 1) {
+        fields.weight = ComboWeight->currentText().toStdString();
+    }
+    fields.geographic = CoordinatesAreGeographic(*source_, fields.x, fields.y);
+    if (fields.geographic && source_->layer) {
+        fields.source_wkt = source_->crs_wkt;
+    }
+    if (purpose == TextFilePurpose::UserPoints) {
+        if (fields.geographic && state.ProjectionEpsg == 0) {
+            return Status::Failure("The fixes loaded have no known coordinate system, so points in "
+                                   "longitude/latitude cannot be placed among them.");
+        }
+        fields.target_epsg = fields.geographic ? state.ProjectionEpsg : 0;
+        return fields;
+    }
+    const QString typed = ComboTargetCRS->currentText();
+    const auto epsg = ParseEpsgChoice(typed.toStdString());
+    if (!epsg) {
+        return Status::Failure(
+            QStringLiteral("\"%1\" is not an EPSG code such as EPSG:32611, nor \"%2\".")
+                .arg(typed, FromStd(kAutomaticUtm))
+                .toStdString());
+    }
+    fields.target_epsg = *epsg;
+    return fields;
+}
+
+void FrmLoadTelemetry::Refresh() {
+    split_.reset();
+    last_fields_.reset();
+    split_error_.clear();
+    time_unit_.clear();
+    const QString unit = ComboTimeUnit->currentText();
+    LblTimeUnits->setText(QStringLiteral("Brownian bridge times are in %1 since the animal's first "
+                                         "fix: the variance is in square metres per %2 and the "
+                                         "maximum time in %1.")
+                              .arg(unit, Singular(unit.toStdString())));
+    if (!source_) {
+        const QSignalBlocker quiet(ComboAnimal);
+        ComboAnimal->clear();
+        TxtNumOfLocs->clear();
+        LblSkipped->clear();
+        TxtCRS->clear();
+        return;
+    }
+    const std::string x = ComboX->currentText().toStdString();
+    const std::string y = ComboY->currentText().toStdString();
+    TxtCRS->setText(QString::fromStdString(DescribeSourceCrs(*source_, x, y)));
+    // A layer in a projected system keeps it; only longitude/latitude is projected.
+    const bool projects = Purpose() != TextFilePurpose::UserPoints &&
+                          !(source_->layer && !source_->crs_wkt.empty() && !source_->geographic);
+    ComboTargetCRS->setEnabled(projects);
+    auto fields = ChosenFields();
+    if (!fields.Ok()) {
+        split_error_ = QString::fromStdString(fields.status.error);
+    } else if (x.empty() || y.empty()) {
+        split_error_ = QStringLiteral("Choose the fields of the coordinates.");
+    } else {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        auto split = SplitTelemetry(source_->table, fields.value);
+        QApplication::restoreOverrideCursor();
+        if (!split.Ok()) {
+            split_error_ = QString::fromStdString(split.status.error);
+        } else {
+            time_unit_ = split.value.timestamps ? unit.toStdString() : std::string();
+            split_ = std::move(split.value);
+            last_fields_ = fields.value;
+        }
+    }
+    const QString previous = ComboAnimal->currentData().toString();
+    {
+        const QSignalBlocker quiet(ComboAnimal);
+        ComboAnimal->clear();
+        if (split_) {
+            const bool id_field = ComboIdField->currentText() != kNone;
+            for (const AnimalFixes& animal : split_->animals) {
+                QString entry =
+                    AnimalName(animal, id_field) + QStringLiteral(": %1 fixes").arg(animal.Count());
+                if (split_->timestamps && animal.Count() > 1) {
+                    entry += QStringLiteral(" over %1 days")
+                                 .arg(animal.time_span * fields.value.seconds_per_unit / 86400.0, 0,
+                                      'f', 1);
+                } else if (!fields.value.time.empty() && animal.Count() > 1) {
+                    entry += QStringLiteral(" over %1 time units")
+                                 .arg(QString::fromStdString(FormatNumber(animal.time_span)));
+                }
+                ComboAnimal->addItem(entry, QString::fromStdString(animal.id));
+            }
+            const int keep = ComboAnimal->findData(previous);
+            ComboAnimal->setCurrentIndex(keep >= 0 ? keep : 0);
+        }
+    }
+    ShowAnimal();
+}
+
+void FrmLoadTelemetry::ShowAnimal() {
+    if (!split_) {
+        TxtNumOfLocs->clear();
+        LblSkipped->setText(split_error_);
+        return;
+    }
+    const int index = ComboAnimal->currentIndex();
+    if (index < 0 || static_cast<std::size_t>(index) >= split_->animals.size()) {
+        TxtNumOfLocs->clear();
+        LblSkipped->clear();
+        return;
+    }
+    const AnimalFixes& animal = split_->animals[static_cast<std::size_t>(index)];
+    TxtNumOfLocs->setText(QString::number(animal.Count()));
+    QStringList lines;
+    if (split_->skipped > 0) {
+        lines.append(QStringLiteral("Skipped %1 rows without coordinates (failed fixes), %2 of "
+                                    "them this animal's.")
+                         .arg(split_->skipped)
+                         .arg(animal.skipped));
+    }
+    if (split_->dropped > 0) {
+        lines.append(QStringLiteral("Dropped %1 fixes at a time an animal already had a fix, "
+                                    "%2 of them this animal's.")
+                         .arg(split_->dropped)
+                         .arg(animal.dropped));
+    }
+    if (animal.Count() == 0) {
+        lines.append(QStringLiteral("This animal has no fixes with coordinates."));
+    }
+    LblSkipped->setText(lines.isEmpty() ? QStringLiteral("Nothing was skipped.")
+                                        : lines.join(QLatin1Char(' ')));
+}
+
+void FrmLoadTelemetry::Command3_Click() {
+    wizard_.Show(FormId::InputData);
+    wizard_.Unload(FormId::LoadTelemetry);
+}
+
+void FrmLoadTelemetry::CmdNext_Click() {
+    if (!source_) {
+        Message(QStringLiteral("Open a telemetry table first."));
+        return;
+    }
+    // Boxes typed in without leaving them count too.
+    const auto fields = ChosenFields();
+    if (!split_ || !fields.Ok() || !last_fields_ || !(*last_fields_ == fields.value)) {
+        Refresh();
+    }
+    if (!split_) {
+        Message(split_error_);
+        return;
+    }
+    State& state = wizard_.state();
+    const TextFilePurpose purpose = Purpose();
+    if (purpose == TextFilePurpose::BridgeLocations && last_fields_->time.empty()) {
+        Message(QStringLiteral("Choose the field of the fix times."));
+        return;
+    }
+    if (purpose == TextFilePurpose::IndependentLocations && state.BiasCorrected == 1 &&
+        last_fields_->weight.empty()) {
+        Message(QStringLiteral("Choose the field of the location weights."));
+        return;
+    }
+    const int index = ComboAnimal->currentIndex();
+    if (index < 0 || static_cast<std::size_t>(index) >= split_->animals.size()) {
+        Message(QStringLiteral("Choose an animal."));
+        return;
+    }
+    auto file = AnimalLoadedFile(*source_, split_->animals[static_cast<std::size_t>(index)],
+                                 purpose, state.BiasCorrected == 1, time_unit_);
+    if (!file.Ok()) {
+        Message(QString::fromStdString(file.status.error));
+        return;
+    }
+    TakeLoadedFile(state, std::move(file.value));
+    hide();
+    if (purpose == TextFilePurpose::UserPoints) {
+        wizard_.ShowUserPointsFile();
+        wizard_.ShowBridgeAnalysis();
+    } else if (purpose == TextFilePurpose::BridgeLocations) {
+        wizard_.ShowBridgeAnalysis();
+    } else {
+        wizard_.Show(FormId::Compare);
+    }
+}
+
+void SetTelemetryLayout(Navigator& wizard) {
+    wizard.LoadAs<FrmLoadTelemetry>(FormId::LoadTelemetry).ArrangeForData();
+}
+
+} // namespace ranvik

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "input/telemetry_loading.h"
+#include "ui/form_kit.h"
+
+#include <optional>
+#include <vector>
+
+class QComboBox;
+
+namespace ranvik {
+
+// Loads one animal's fixes (or, for the Brownian bridge, user-specified points) from a
+// telemetry table: a Movebank export or any delimited text table, or a vector layer GDAL opens.
+// Timestamps become times in the chosen unit since the animal's first fix, and longitude/
+// latitude is projected to metres.
+class FrmLoadTelemetry : public WizardForm {
+    Q_OBJECT
+
+public:
+    explicit FrmLoadTelemetry(Navigator& wizard);
+    void CmdOpen_Click();
+    void Command3_Click();
+    void CmdNext_Click();
+
+    // Shows the controls the data at hand needs: times and errors for Brownian bridge fixes,
+    // weights for bias-corrected locations, coordinates only for user-specified points.
+    void ArrangeForData();
+
+    // Splits the table again with the fields chosen now; the animals' list, the count and the
+    // skipped line follow, or the line says why it cannot be split.
+    void Refresh();
+
+    QLabel* LabelInstructions = nullptr;
+    QLineEdit* TxtFileName = nullptr;
+    QPushButton* CmdOpen = nullptr;
+    QComboBox* ComboIdField = nullptr;
+    QComboBox* ComboX = nullptr;
+    QComboBox* ComboY = nullptr;
+    QComboBox* ComboTime = nullptr;
+    QComboBox* ComboTimeUnit = nullptr;
+    QComboBox* ComboError = nullptr;
+    QLineEdit* TxtErrorM = nullptr;
+    QComboBox* ComboWeight = nullptr;
+    QCheckBox* ChkKeepFirst = nullptr;
+    QLineEdit* TxtCRS = nullptr;
+    QComboBox* ComboTargetCRS = nullptr;
+    QComboBox* ComboAnimal = nullptr;
+    QLineEdit* TxtNumOfLocs = nullptr;
+    QLabel* LblSkipped = nullptr;
+    QLabel* LblTimeUnits = nullptr;
+
+private:
+    // What the loader is reading now.
+    [[nodiscard]] TextFilePurpose Purpose();
+    // The fields as chosen; a sentence when a typed value cannot be read.
+    [[nodiscard]] StatusOr<TelemetryFields> ChosenFields();
+    // Fills the field lists from the open table and chooses the fields its names suggest.
+    void FillFieldLists();
+    // Shows the chosen animal's count and what was skipped.
+    void ShowAnimal();
+
+    std::optional<TelemetrySource> source_;
+    std::optional<TelemetrySplit> split_;
+    std::optional<TelemetryFields> last_fields_; // the fields split_ was made with
+    QString split_error_;              // why the table cannot be split with the fields chosen
+    std::string time_unit_;            // the unit of the split's times when they were timestamps
+    std::vector<QLabel*> time_labels_; // captions of the time and error controls
+    QLabel* weight_label_ = nullptr;
+};
+
+// Arranges the telemetry loader for the data at hand.
+void SetTelemetryLayout(Navigator& wizard);
+
+} // namespace ranvik
