@@ -329,6 +329,11 @@ void FrmLoadTelemetry::Refresh() {
                                          "fix: the variance is in square metres per %2 and the "
                                          "maximum time in %1.")
                               .arg(unit, Singular(unit.toStdString())));
+    // A layer in a projected system keeps it; only longitude/latitude is projected, and user
+    // points go to the system of the fixes.
+    ComboTargetCRS->setEnabled(
+        Purpose() != TextFilePurpose::UserPoints &&
+        !(source_ && source_->layer && !source_->crs_wkt.empty() && !source_->geographic));
     if (!source_) {
         const QSignalBlocker quiet(ComboAnimal);
         ComboAnimal->clear();
@@ -340,10 +345,6 @@ void FrmLoadTelemetry::Refresh() {
     const std::string x = ComboX->currentText().toStdString();
     const std::string y = ComboY->currentText().toStdString();
     TxtCRS->setText(QString::fromStdString(DescribeSourceCrs(*source_, x, y)));
-    // A layer in a projected system keeps it; only longitude/latitude is projected.
-    const bool projects = Purpose() != TextFilePurpose::UserPoints &&
-                          !(source_->layer && !source_->crs_wkt.empty() && !source_->geographic);
-    ComboTargetCRS->setEnabled(projects);
     auto fields = ChosenFields();
     if (!fields.Ok()) {
         split_error_ = QString::fromStdString(fields.status.error);

@@ -1,0 +1,512 @@
+#include "app/forms/all_forms.h"
+
+#include "support/fake_dialogs.h"
+#include "support/temp_dir.h"
+
+#include "input/forms/loaded_files.h"
+
+#include <QComboBox>
+#include <QTest>
+
+#include <ogr_spatialref.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace ranvik {
+namespace {
+
+const QString kExamples = QStringLiteral(RANVIK_EXAMPLES_DIR);
+
+// One row of a Movebank-style table: the animal, seconds after 2021-06-01 00:00:00 UTC,
+// longitude and latitude as written (empty for a failed fix), and the location error.
+struct TableRow {
+    std::string animal;
+    long seconds;
+    std::string lon, lat;
+    double error;
+};
+
+std::string Timestamp(long seconds) {
+    char text[128];
+    std::snprintf(text, sizeof text, "2021-06-%02ld %02ld:%02ld:%02ld.000", 1 + seconds / 86400,
+                  seconds / 3600 % 24, seconds / 60 % 60, seconds % 60);
+    return text;
+}
+
+std::string Degrees(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.7f", value);
+    return text;
+}
+
+// Two animals wandering near 115.5 W, 49 N: "A" with 40 fixes every half hour and a few
+// seconds, "B" with 30 fixes of which 5 failed. Rows of both are interleaved, and each block of
+// ten rows is reversed, so the table is out of time order.
+std::vector<TableRow> TwoAnimals() {
+    std::vector<TableRow> rows;
+    unsigned state = 12345;
+    const auto step = [&state] {
+        state = state * 1103515245u + 12345u;
+        return static_cast<double>((state >> 8) % 2001) / 1000.0 - 1.0; // -1..1
+    };
+    double lon_a = -115.52, lat_a = 49.01, lon_b = -115.47, lat_b = 49.04;
+    for (int k = 0; k < 40; ++k) {
+        lon_a += 0.004 * step();
+        lat_a += 0.003 * step();
+        rows.push_back(
+            {"A", k * 1800L + (k % 3) * 7, Degrees(lon_a), Degrees(lat_a), 5.0 + (k % 4)});
+        if (k < 30) {
+            lon_b += 0.004 * step();
+            lat_b += 0.003 * step();
+            const bool failed = k % 6 == 5;
+            rows.push_back({"B", 900 + k * 2400L, failed ? "" : Degrees(lon_b),
+                            failed ? "" : Degrees(lat_b), 8.0 + (k % 3)});
+        }
+    }
+    for (std::size_t at = 0; at + 10 <= rows.size(); at += 10) {
+        std::reverse(rows.begin() + static_cast<std::ptrdiff_t>(at),
+                     rows.begin() + static_cast<std::ptrdiff_t>(at) + 10);
+    }
+    return rows;
+}
+
+std::string MovebankCsv(const std::vector<TableRow>& rows) {
+    std::string text = "event-id,timestamp,location-long,location-lat,gps:error-m,"
+                       "individual-local-identifier\r\n";
+    int id = 1;
+    for (const TableRow& row : rows) {
+        char error[32];
+        std::snprintf(error, sizeof error, "%.1f", row.error);
+        text += std::to_string(id++) + "," + Timestamp(row.seconds) + "," + row.lon + "," +
+                row.lat + "," + error + ",\"" + row.animal + "\"\r\n";
+    }
+    return text;
+}
+
+// PROJ's own transformation of WGS 84 longitude/latitude to `epsg`.
+std::pair<double, double> Project(double lon, double lat, int epsg) {
+    OGRSpatialReference wgs84;
+    OGRSpatialReference utm;
+    wgs84.importFromEPSG(4326);
+    utm.importFromEPSG(epsg);
+    wgs84.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    utm.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    const std::unique_ptr<OGRCoordinateTransformation> transform(
+        OGRCreateCoordinateTransformation(&wgs84, &utm));
+    double x = lon, y = lat;
+    transform->Transform(1, &x, &y);
+    return {x, y};
+}
+
+std::string Exact(double value) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return text;
+}
+
+// The fixes of `animal` as a projected text file in its UTM zone: x, y, minutes since its first
+// fix and location error (all four when `bridge`, else x and y), in time order.
+std::string ProjectedText(const std::vector<TableRow>& rows, const std::string& animal,
+                          bool bridge) {
+    std::vector<TableRow> fixes;
+    double sum_lon = 0, sum_lat = 0;
+    for (const TableRow& row : rows) {
+        if (row.animal == animal && !row.lon.empty()) {
+            fixes.push_back(row);
+            sum_lon += std::stod(row.lon);
+            sum_lat += std::stod(row.lat);
+        }
+    }
+    std::stable_sort(fixes.begin(), fixes.end(),
+                     [](const TableRow& p, const TableRow& q) { return p.seconds < q.seconds; });
+    const auto n = static_cast<double>(fixes.size());
+    const int epsg = 32600 + static_cast<int>(std::floor((sum_lon / n + 180.0) / 6.0)) + 1;
+    std::string text = bridge ? "x\ty\ttime\terror\n" : "x\ty\n";
+    for (const TableRow& fix : fixes) {
+        const auto [x, y] = Project(std::stod(fix.lon), std::stod(fix.lat), epsg);
+        std::vector<double> fields = {x, y};
+        if (bridge) {
+            fields.push_back(static_cast<double>(fix.seconds - fixes.front().seconds) / 60.0);
+            fields.push_back(fix.error);
+        }
+        for (std::size_t f = 0; f < fields.size(); ++f) {
+            text.append(Exact(fields[f])).push_back(f + 1 < fields.size() ? '\t' : '\n');
+        }
+    }
+    return text;
+}
+
+void ExpectClose(const Matrix& got, const Matrix& want, int columns) {
+    QCOMPARE(got.Rows(), want.Rows());
+    for (std::int32_t r = 0; r < want.Rows(); ++r) {
+        for (int c = 0; c < columns; ++c) {
+            const double scale = std::max(std::fabs(want(r, c)), 1e-300);
+            if (std::fabs(got(r, c) - want(r, c)) > 1e-9 * scale) {
+                QFAIL(qPrintable(QStringLiteral("row %1 column %2: %3 against %4")
+                                     .arg(r)
+                                     .arg(c)
+                                     .arg(got(r, c), 0, 'g', 17)
+                                     .arg(want(r, c), 0, 'g', 17)));
+            }
+        }
+    }
+}
+
+// A wizard of its own, driven by a user.
+struct Session {
+    State state;
+    testing::FakeDialogs dialogs;
+    std::unique_ptr<Wizard> wizard = std::make_unique<Wizard>(state, dialogs);
+
+    ~Session() { wizard.reset(); }
+
+    // Welcome -> data type -> (analysis) -> input type -> the loader of `input`.
+    void ToLoader(bool bridge, QRadioButton* FrmInputDataOptions::*input, bool weighted = false) {
+        wizard->Start();
+        wizard->welcome.Get()->CmdNext_Click();
+        FrmDataTypeOptions* data_type = wizard->data_type.Get();
+        (bridge ? data_type->OptBBData : data_type->OptIndData)->setChecked(true);
+        data_type->CmdNext_Click();
+        if (!bridge) {
+            FrmHomeRangeOptions* analysis = wizard->home_range.Get();
+            (weighted ? analysis->OptBiasHomeRange : analysis->OptHomeRange)->setChecked(true);
+            analysis->CmdNext_Click();
+        }
+        FrmInputDataOptions* options = wizard->input_data.Get();
+        (options->*input)->setChecked(true);
+        options->CmdNext_Click();
+    }
+
+    FrmLoadTelemetry& Telemetry() { return *wizard->load_telemetry.Get(); }
+
+    void Open(const QString& path) {
+        dialogs.open_answers << path;
+        Telemetry().CmdOpen_Click();
+    }
+
+    // From a loaded track: an estimated variance, 600 minutes at most between fixes, and a grid
+    // over the automatic extent with 25 m cells.
+    void BridgeGrid() {
+        FrmBBAnalysis* analysis = wizard->bb_analysis.Get();
+        QVERIFY(analysis != nullptr && analysis->isVisible());
+        analysis->CmdEstimateVar_Click();
+        analysis->TxtTotalTimeTooLong->setText(QStringLiteral("600"));
+        analysis->CmdNext_Click();
+        FrmBBGridExtent* extent = wizard->grid_extent.Get();
+        QVERIFY(extent != nullptr && extent->isVisible());
+        extent->CmdCalcGridExtent_Click();
+        extent->TxtGridResolution->setText(QStringLiteral("25"));
+        extent->CmdCalcBB_Click();
+        QVERIFY(state.DoneBB);
+    }
+
+    // From the model choice: a fixed kernel with h_ref.
+    void FixedKernelHref() {
+        FrmCompareHROption* choice = wizard->compare.Get();
+        QVERIFY(choice != nullptr && choice->isVisible());
+        choice->ChkFixedKernel->setChecked(true);
+        choice->CmdNext_Click();
+        FrmKernelOptions* options = wizard->kernel_options.Get();
+        options->ChkHRef->setChecked(true);
+        options->CmdNext_Click();
+        QVERIFY(state.DoneFixedKernel);
+    }
+};
+
+int IndexOfAnimal(QComboBox* animals, const QString& id) {
+    return animals->findData(id);
+}
+
+} // namespace
+
+class TelemetryLoaderTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void eachAnimalsBridgeEqualsTheProjectedTextFiles() {
+        const std::vector<TableRow> rows = TwoAnimals();
+        testing::TempDir dir;
+        const auto csv = dir.Write("collars.csv", MovebankCsv(rows));
+        for (const char* animal : {"A", "B"}) {
+            Session table;
+            table.ToLoader(true, &FrmInputDataOptions::OptTelemetry);
+            FrmLoadTelemetry& loader = table.Telemetry();
+            QVERIFY(loader.isVisible());
+            table.Open(QString::fromStdString(csv.string()));
+            // Movebank's fields are chosen; the error field is the user's choice.
+            QCOMPARE(loader.ComboX->currentText(), QStringLiteral("location-long"));
+            QCOMPARE(loader.ComboY->currentText(), QStringLiteral("location-lat"));
+            QCOMPARE(loader.ComboTime->currentText(), QStringLiteral("timestamp"));
+            QCOMPARE(loader.ComboIdField->currentText(),
+                     QStringLiteral("individual-local-identifier"));
+            QCOMPARE(loader.ComboTimeUnit->currentText(), QStringLiteral("minutes"));
+            QVERIFY(loader.TxtCRS->text().contains(QStringLiteral("EPSG:4326")));
+            loader.ComboError->setCurrentText(QStringLiteral("gps:error-m"));
+            QCOMPARE(loader.ComboAnimal->count(), 2);
+            loader.ComboAnimal->setCurrentIndex(IndexOfAnimal(loader.ComboAnimal, animal));
+            const bool b = std::string(animal) == "B";
+            QCOMPARE(loader.TxtNumOfLocs->text(), b ? QStringLiteral("25") : QStringLiteral("40"));
+            QCOMPARE(loader.LblSkipped->text(),
+                     QStringLiteral("Skipped 5 rows without coordinates (failed fixes), %1 of "
+                                    "them this animal's.")
+                         .arg(b ? 5 : 0));
+            loader.CmdNext_Click();
+            QVERIFY2(table.dialogs.messages.isEmpty(),
+                     qPrintable(table.dialogs.messages.join('|')));
+            QCOMPARE(table.state.NumLocs, b ? 25 : 40);
+            QCOMPARE(table.state.InFileRoot, std::string("collars_") + animal);
+            QCOMPARE(table.state.ProjectionEpsg, 32611);
+            QVERIFY(table.state.ProjectionInMetres);
+            // Saved rasters and contours carry the zone the fixes were projected to.
+            OGRSpatialReference saved;
+            QCOMPARE(saved.importFromWkt(table.state.ProjectionWkt.c_str()), OGRERR_NONE);
+            QCOMPARE(QString::fromLatin1(saved.GetAuthorityCode(nullptr)), QStringLiteral("32611"));
+            QVERIFY(table.wizard->bb_analysis.Get()->LblTimeUnit->text().contains(
+                QStringLiteral("square metres per minute")));
+            table.BridgeGrid();
+
+            Session text;
+            text.ToLoader(true, &FrmInputDataOptions::OptTextFile);
+            const auto path =
+                dir.Write(std::string(animal) + ".txt", ProjectedText(rows, animal, true));
+            text.dialogs.open_answers << QString::fromStdString(path.string());
+            text.wizard->load_text.Get()->Command1_Click();
+            text.wizard->load_text.Get()->CmdNext_Click();
+            QVERIFY(text.wizard->bb_analysis.Get()->LblTimeUnit->isHidden());
+            text.BridgeGrid();
+
+            ExpectClose(table.state.BBLocArray, text.state.BBLocArray, 4);
+            QVERIFY(std::fabs(table.state.BBVariance - text.state.BBVariance) <=
+                    1e-9 * text.state.BBVariance);
+            ExpectClose(table.state.BBOutput, text.state.BBOutput, 3);
+        }
+    }
+
+    void aGeoPackageInLongitudeLatitudeGivesTheTextFilesFixedKernel() {
+        // The sample GeoPackage and its table hold the same fixes.
+        std::vector<TableRow> rows;
+        {
+            std::ifstream in(std::string(RANVIK_EXAMPLES_DIR) + "/telemetry/movebank_elk.csv");
+            std::string line;
+            std::getline(in, line);
+            while (std::getline(in, line)) {
+                std::vector<std::string> cells;
+                std::stringstream split(line);
+                for (std::string cell; std::getline(split, cell, ',');) {
+                    cells.push_back(cell);
+                }
+                cells.resize(8);
+                rows.push_back({cells[7], 0, cells[3], cells[4], 0.0});
+            }
+        }
+        testing::TempDir dir;
+        const auto path = dir.Write("elk-A.txt", ProjectedText(rows, "elk-A", false));
+
+        Session layer;
+        layer.ToLoader(false, &FrmInputDataOptions::OptTelemetry);
+        FrmLoadTelemetry& loader = layer.Telemetry();
+        QVERIFY(loader.ComboTime->isHidden());
+        layer.Open(kExamples + QStringLiteral("/telemetry/movebank_elk.gpkg"));
+        QCOMPARE(loader.ComboX->currentText(), QStringLiteral("(point x)"));
+        QVERIFY(loader.TxtCRS->text().contains(QStringLiteral("longitude/latitude")));
+        loader.ComboAnimal->setCurrentIndex(IndexOfAnimal(loader.ComboAnimal, "elk-A"));
+        loader.CmdNext_Click();
+        QVERIFY2(layer.dialogs.messages.isEmpty(), qPrintable(layer.dialogs.messages.join('|')));
+        QCOMPARE(layer.state.InFileRoot, std::string("movebank_elk_elk-A"));
+        // Back from the model choice goes to the telemetry loader, as it was left.
+        layer.wizard->compare.Get()->Command3_Click();
+        QVERIFY(loader.isVisible());
+        QCOMPARE(loader.ComboAnimal->currentData().toString(), QStringLiteral("elk-A"));
+        loader.CmdNext_Click();
+        layer.FixedKernelHref();
+
+        Session text;
+        text.ToLoader(false, &FrmInputDataOptions::OptTextFile);
+        text.dialogs.open_answers << QString::fromStdString(path.string());
+        text.wizard->load_text.Get()->Command1_Click();
+        text.wizard->load_text.Get()->CmdNext_Click();
+        text.FixedKernelHref();
+
+        ExpectClose(layer.state.LocXY, text.state.LocXY, 2);
+        ExpectClose(layer.state.GridFixedKernel, text.state.GridFixedKernel, 3);
+    }
+
+    void everyRefusalIsASentenceAndLoadsNothing() {
+        testing::TempDir dir;
+        const std::string header =
+            "timestamp,location-long,location-lat,individual-local-identifier\n";
+        const auto table = [&](const char* name, const std::string& body) {
+            return QString::fromStdString(dir.Write(name, header + body).string());
+        };
+        const QString good = table("good.csv", "2021-06-01 00:00:00,-115.5,49.0,A\n"
+                                               "2021-06-01 00:10:00,-115.51,49.01,A\n"
+                                               "2021-06-01 00:20:00,,,C\n");
+        struct Case {
+            QString file;
+            std::function<void(FrmLoadTelemetry&)> choose;
+            QString message;
+        };
+        const std::vector<Case> cases = {
+            {{}, {}, QStringLiteral("Open a telemetry table first.")},
+            {table("time.csv",
+                   "2021-06-01 00:00:00,-115.5,49.0,A\n01/06/2021 00:10,-115.51,49.01,A\n"),
+             {},
+             QStringLiteral("time.csv, line 3: the time \"01/06/2021 00:10\" is not a timestamp "
+                            "such as 2021-06-01 18:35:00.")},
+            {table("twice.csv", "2021-06-01 00:00:00,-115.5,49.0,A\n"
+                                "2021-06-01 00:10:00,-115.51,49.01,A\n"
+                                "2021-06-01 00:00:00,-115.52,49.02,A\n"),
+             {},
+             QStringLiteral("twice.csv: lines 2 and 4 give animal \"A\" two fixes at the same "
+                            "time.")},
+            {table("pole.csv",
+                   "2021-06-01 00:00:00,-115.5,49.0,A\n2021-06-01 00:10:00,-115.5,91,A\n"),
+             {},
+             QStringLiteral("pole.csv, line 3: longitude -115.5 and latitude 91 are not on the "
+                            "globe (latitudes lie within -90..90).")},
+            {good, [](FrmLoadTelemetry& form) { form.ComboTargetCRS->setEditText("EPSG:999999"); },
+             QStringLiteral("The coordinate system EPSG:999999 is not known.")},
+            {good, [](FrmLoadTelemetry& form) { form.ComboTargetCRS->setEditText("UTM 11"); },
+             QStringLiteral("\"UTM 11\" is not an EPSG code such as EPSG:32611, nor \"UTM zone "
+                            "(automatic)\".")},
+            {good,
+             [](FrmLoadTelemetry& form) {
+                 form.ComboAnimal->setCurrentIndex(IndexOfAnimal(form.ComboAnimal, "C"));
+             },
+             QStringLiteral("Animal \"C\" has no fixes with coordinates; choose another animal.")},
+            {good, [](FrmLoadTelemetry& form) { form.TxtErrorM->setText("-2"); },
+             QStringLiteral("The location error must be a number of metres, 0 or more.")},
+            {good, [](FrmLoadTelemetry& form) { form.ComboTime->setCurrentIndex(0); },
+             QStringLiteral("Choose the field of the fix times.")},
+            {good, [](FrmLoadTelemetry& form) { form.ComboX->setCurrentIndex(-1); },
+             QStringLiteral("Choose the fields of the coordinates.")},
+        };
+        for (const Case& refused : cases) {
+            Session session;
+            session.ToLoader(true, &FrmInputDataOptions::OptTelemetry);
+            FrmLoadTelemetry& loader = session.Telemetry();
+            if (!refused.file.isEmpty()) {
+                session.Open(refused.file);
+            }
+            if (refused.choose) {
+                refused.choose(loader);
+            }
+            loader.CmdNext_Click();
+            QVERIFY2(!session.dialogs.messages.isEmpty(), qPrintable(refused.message));
+            QCOMPARE(session.dialogs.messages.last(), refused.message);
+            QVERIFY(loader.isVisible());
+            QCOMPARE(session.state.NumLocs, 0);
+            QCOMPARE(session.state.LoadedLocations, LocationSet::None);
+        }
+
+        // Two fixes at one time load when the first is kept, and the line says so.
+        Session kept;
+        kept.ToLoader(true, &FrmInputDataOptions::OptTelemetry);
+        kept.Open(cases[2].file);
+        kept.Telemetry().ChkKeepFirst->setChecked(true);
+        QCOMPARE(kept.Telemetry().LblSkipped->text(),
+                 QStringLiteral("Dropped 1 fixes at a time an animal already had a fix, 1 of them "
+                                "this animal's."));
+        kept.Telemetry().CmdNext_Click();
+        QCOMPARE(kept.state.NumLocs, 2);
+        QCOMPARE(kept.state.BBLocArray(0, 0), Project(-115.5, 49.0, 32611).first);
+        QVERIFY(kept.wizard->bb_analysis.Get()->isVisible());
+
+        // A table that cannot be read is explained and the one open before stays.
+        Session broken;
+        broken.ToLoader(false, &FrmInputDataOptions::OptTelemetry);
+        broken.Open(good);
+        broken.Open(table("open.csv", "\"2021-06-01 00:00:00,-115.5,49.0,A\n"));
+        QVERIFY(broken.dialogs.messages.last().contains(QStringLiteral("open.csv")));
+        QVERIFY(broken.Telemetry().TxtFileName->text().endsWith(QStringLiteral("good.csv")));
+        broken.Telemetry().CmdNext_Click();
+        QCOMPARE(broken.state.NumLocs, 2);
+
+        // Bias-corrected locations need their weights.
+        Session weighted;
+        weighted.ToLoader(false, &FrmInputDataOptions::OptTelemetry, true);
+        QVERIFY(!weighted.Telemetry().ComboWeight->isHidden());
+        weighted.Open(table("weights.csv", "2021-06-01 00:00:00,-115.5,49.0,A\n"));
+        weighted.Telemetry().CmdNext_Click();
+        QCOMPARE(weighted.dialogs.messages.last(),
+                 QStringLiteral("Choose the field of the location weights."));
+        weighted.Telemetry().ComboWeight->setCurrentText(QStringLiteral("location-lat"));
+        weighted.Telemetry().CmdNext_Click();
+        QCOMPARE(weighted.state.NumLocs, 1);
+        QCOMPARE(weighted.state.LocWeights[0], 49.0);
+    }
+
+    void userPointsInLongitudeLatitudeJoinTheTrack() {
+        const std::vector<TableRow> rows = TwoAnimals();
+        testing::TempDir dir;
+        const auto csv = dir.Write("collars.csv", MovebankCsv(rows));
+        const auto points = dir.Write("points.csv", "name;lon;lat\np1;-115.51;49.02\n"
+                                                    "p2;-115.50;49.03\np3;-115.49;49.015\n");
+        Session session;
+        session.ToLoader(true, &FrmInputDataOptions::OptTelemetry);
+        session.Open(QString::fromStdString(csv.string()));
+        session.Telemetry().ComboAnimal->setCurrentIndex(
+            IndexOfAnimal(session.Telemetry().ComboAnimal, "A"));
+        session.Telemetry().ComboTimeUnit->setCurrentText(QStringLiteral("hours"));
+        session.Telemetry().ComboError->setCurrentText(QStringLiteral("gps:error-m"));
+        session.Telemetry().CmdNext_Click();
+        QCOMPARE(session.state.TimeUnit, std::string("hours"));
+        QVERIFY(session.wizard->bb_analysis.Get()->LblTimeUnit->text().contains(
+            QStringLiteral("square metres per hour, the maximum time in hours")));
+        QCOMPARE(session.state.BBSortedLocs(1, 2), 1807.0 / 3600.0); // the second fix of A
+        FrmBBAnalysis* analysis = session.wizard->bb_analysis.Get();
+        analysis->CmdEstimateVar_Click();
+        analysis->TxtTotalTimeTooLong->setText(QStringLiteral("10"));
+        analysis->OptUserSpecified->setChecked(true);
+        analysis->CmdNext_Click();
+        FrmLoadTelemetry& loader = session.Telemetry();
+        QVERIFY(loader.isVisible());
+        QVERIFY(!loader.ComboTargetCRS->isEnabled());
+        QVERIFY(loader.ComboTime->isHidden());
+        session.Open(QString::fromStdString(points.string()));
+        QCOMPARE(loader.ComboX->currentText(), QStringLiteral("lon"));
+        QCOMPARE(loader.TxtNumOfLocs->text(), QStringLiteral("3"));
+        loader.CmdNext_Click();
+        QCOMPARE(session.state.NumUserPts, 3);
+        const auto [x, y] = Project(-115.50, 49.03, 32611);
+        QCOMPARE(session.state.UserPts(1, 0), x);
+        QCOMPARE(session.state.UserPts(1, 1), y);
+        QCOMPARE(session.state.InFileRoot, std::string("collars_A"));
+        QVERIFY(analysis->Label3->text().endsWith(QStringLiteral("points.csv")));
+        analysis->CmdNext_Click();
+        QVERIFY2(session.dialogs.messages.isEmpty(),
+                 qPrintable(session.dialogs.messages.join('|')));
+        QCOMPARE(session.state.NumGridPts, 3);
+
+        // Points in longitude/latitude need fixes whose system is known.
+        Session text;
+        text.ToLoader(true, &FrmInputDataOptions::OptTextFile);
+        text.dialogs.open_answers << kExamples + QStringLiteral("/elk_gps_bridge.txt");
+        text.wizard->load_text.Get()->Command1_Click();
+        text.wizard->load_text.Get()->CmdNext_Click();
+        text.wizard->input_data.Get()->OptTelemetry->setChecked(true);
+        FrmBBAnalysis* bridge = text.wizard->bb_analysis.Get();
+        bridge->CmdEstimateVar_Click();
+        bridge->TxtTotalTimeTooLong->setText(QStringLiteral("400"));
+        bridge->OptUserSpecified->setChecked(true);
+        bridge->CmdNext_Click();
+        text.Open(QString::fromStdString(points.string()));
+        text.Telemetry().CmdNext_Click();
+        QCOMPARE(text.dialogs.messages.last(),
+                 QStringLiteral("The fixes loaded have no known coordinate system, so points in "
+                                "longitude/latitude cannot be placed among them."));
+        QCOMPARE(text.state.NumUserPts, 0);
+    }
+};
+
+} // namespace ranvik
+
+QTEST_MAIN(ranvik::TelemetryLoaderTest)
+#include "telemetry_loader_test.moc"
