@@ -145,6 +145,7 @@ struct Files {
             bad << QString::fromStdString(dir.Write(name, content).string());
         }
         WriteLayer(rng);
+        WriteTelemetry(rng);
         bad << QString::fromStdString((dir.path() / "missing.shp").string());
         const QString examples = QStringLiteral(RANVIK_EXAMPLES_DIR "/shapefiles/");
         bad << examples + QStringLiteral("streams.shp")
@@ -171,6 +172,37 @@ struct Files {
             good << QString::fromStdString(path.string());
         }
     }
+
+    // A Movebank-style table of two collars in longitude/latitude, with failed fixes, errors and
+    // weights; the sample GeoPackage; and tables the reader refuses.
+    void WriteTelemetry(std::mt19937& rng) {
+        std::string table = "timestamp,location-long,location-lat,individual-local-identifier,"
+                            "err,weight\n";
+        for (int i = 0; i < 40; ++i) {
+            char row[160];
+            const int minutes = 30 * (i / 2);
+            const double lon = -115.52 + 0.0006 * i + static_cast<double>(rng() % 100) * 1e-5;
+            const double lat = 49.01 + 0.0004 * i + static_cast<double>(rng() % 100) * 1e-5;
+            if (i % 9 == 4) {
+                std::snprintf(row, sizeof row, "2021-06-01 %02d:%02d:00,,,%s,,\n", minutes / 60,
+                              minutes % 60, i % 2 == 0 ? "A" : "B");
+            } else {
+                std::snprintf(row, sizeof row, "2021-06-01 %02d:%02d:00,%.6f,%.6f,%s,%d,%.2f\n",
+                              minutes / 60, minutes % 60, lon, lat, i % 2 == 0 ? "A" : "B",
+                              10 + i % 5, 0.2 + 0.01 * i);
+            }
+            table += row;
+        }
+        good << QString::fromStdString(dir.Write("collars.csv", table).string());
+        good << QStringLiteral(RANVIK_EXAMPLES_DIR "/telemetry/movebank_elk.gpkg");
+        for (const auto& [name, content] : std::vector<std::pair<std::string, std::string>>{
+                 {"bad_time.csv", "timestamp,location-long,location-lat\n"
+                                  "2021-06-01 00:00:00,-115.5,49\nyesterday,-115.5,49.1\n"},
+                 {"open_quote.csv", "timestamp,x,y\n\"2021-06-01,1,2\n"},
+                 {"no_rows.csv", "timestamp,location-long,location-lat\n"}}) {
+            bad << QString::fromStdString(dir.Write(name, content).string());
+        }
+    }
 };
 
 // File dialogs that answer at random from the files above (or cancel), and message boxes that
@@ -186,7 +218,7 @@ public:
 
     // The file that fits the loader asking now (an index into Files::good), so that walks get
     // past the loaders as often as users do.
-    std::function<int(bool shapefile)> fitting;
+    std::function<int(const QString& filter)> fitting;
 
     // One answer in eight cancels, three pick the file that fits, two any file that loads for
     // some purpose, two a file that no loader takes.
@@ -198,7 +230,7 @@ public:
         }
         QString path;
         if (kind <= 3 && fitting) {
-            path = files_.good[fitting(!filter.isEmpty()) % files_.good.size()];
+            path = files_.good[fitting(filter) % files_.good.size()];
         } else {
             const QStringList& from = kind <= 5 ? files_.good : files_.bad;
             path = from[static_cast<qsizetype>(rng_() % static_cast<std::uint64_t>(from.size()))];
@@ -238,6 +270,12 @@ QStringList TextsFor(const QString& box) {
     if (box == QLatin1String("TxtSaveAs")) {
         return {"", "R", "walk"};
     }
+    if (box == QLatin1String("TxtErrorM")) {
+        return {"", "0", "-5", "abc", "15"};
+    }
+    if (box == QLatin1String("ComboTargetCRSText")) {
+        return {"", "UTM zone (automatic)", "EPSG:32611", "EPSG:999999", "abc", "3005", "4326"};
+    }
     if (box == QLatin1String("TxtLevels")) {
         return {"", "abc", "50, 95", "0", "100", "50"};
     }
@@ -272,7 +310,7 @@ struct Action {
 // Buttons that lead deeper into the wizard: Next, load, estimate, compute, save.
 int WeightOf(const QString& button) {
     for (const char* forward : {"CmdNext", "CmdCalcBB", "CmdSave", "CmdEstimateVar", "Command1",
-                                "CmdCalcGridExtent", "CmdRefresh"}) {
+                                "CmdOpen", "CmdCalcGridExtent", "CmdRefresh"}) {
         if (button == QLatin1String(forward)) {
             return 6;
         }
@@ -284,9 +322,13 @@ class Walk {
 public:
     Walk(unsigned long long seed, const Files& files)
         : rng_(seed), files_(files), dialogs_(rng_, files, g_steps) {
-        // Files::good holds, in order: independent, weighted, track, user points, a layer.
-        dialogs_.fitting = [this](bool shapefile) {
-            if (shapefile) {
+        // Files::good holds, in order: independent, weighted, track, user points, a layer, a
+        // telemetry table, a telemetry GeoPackage.
+        dialogs_.fitting = [this](const QString& filter) {
+            if (filter.startsWith(QLatin1String("Telemetry"))) {
+                return 5 + static_cast<int>(rng_() % 2);
+            }
+            if (!filter.isEmpty()) {
                 return 4;
             }
             const bool bridge = wizard_->data_type.Load(*wizard_).OptBBData->isChecked();

@@ -125,6 +125,7 @@ FrmLoadTelemetry::FrmLoadTelemetry(Navigator& wizard) : WizardForm(wizard, "FrmL
     ComboTargetCRS = new QComboBox(crs);
     ComboTargetCRS->setObjectName(QStringLiteral("ComboTargetCRS"));
     ComboTargetCRS->setEditable(true);
+    ComboTargetCRS->lineEdit()->setObjectName(QStringLiteral("ComboTargetCRSText"));
     ComboTargetCRS->addItem(FromStd(kAutomaticUtm));
     ComboTargetCRS->setToolTip(QStringLiteral("Or type an EPSG code, such as EPSG:32611"));
     connect(ComboTargetCRS, &QComboBox::activated, this, [this] { Refresh(); });
