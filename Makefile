@@ -8,7 +8,8 @@ JOBS      := $(shell nproc 2>/dev/null || echo 2)
 PACKAGES := build-essential cmake ninja-build pkg-config \
             qt6-base-dev qt6-qpa-plugins libgl-dev libvulkan-dev \
             libgtest-dev libgmock-dev libbenchmark-dev \
-            libgdal-dev libboost-dev libhowardhinnant-date-dev clang-format
+            libgdal-dev libboost-dev libhowardhinnant-date-dev libcli11-dev \
+            libopenmpi-dev openmpi-bin clang-format
 
 # The fuzz targets are built with clang and its libFuzzer runtime.
 FUZZ_PACKAGES := clang libclang-rt-14-dev libomp-14-dev

@@ -7,6 +7,8 @@
 #include <ogr_spatialref.h>
 #include <ogrsf_frmts.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <memory>
 
@@ -112,8 +114,14 @@ Status WriteContourShapefile(const std::filesystem::path& path, const Matrix& gr
         return Status::Failure("Could not prepare the contours of " + path.string() + ".");
     }
 
-    GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("ESRI Shapefile");
+    std::string extension = path.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    GDALDriver* driver =
+        GetGDALDriverManager()->GetDriverByName(extension == ".gpkg" ? "GPKG" : "ESRI Shapefile");
     const std::string file = path.string();
+    // A GeoPackage records when it was written; a fixed date keeps two runs' files identical.
+    CPLSetThreadLocalConfigOption("OGR_CURRENT_DATE", "2000-01-01T00:00:00.000Z");
     CPLPushErrorHandler(CPLQuietErrorHandler);
     driver->Delete(file.c_str());
     Dataset out(driver->Create(file.c_str(), 0, 0, 0, GDT_Unknown, nullptr));

@@ -31,8 +31,8 @@ struct GridLattice {
                                   const std::vector<double>* values = nullptr);
 
 // Writes the home range contour polygons of the grid at the given volume levels (0..1) as a
-// shapefile with the fields Level (percent) and Area (the home range area in squared map units,
-// from the cells inside it).
+// shapefile (a GeoPackage when the path ends in .gpkg) with the fields Level (percent) and Area
+// (the home range area in squared map units, from the cells inside it).
 // `volume` may give the grid's volume levels when they are already known.
 [[nodiscard]] Status WriteContourShapefile(const std::filesystem::path& path, const Matrix& grid,
                                            std::int32_t count, const std::vector<double>& levels,
