@@ -6,6 +6,7 @@
 #include "bridge/bridge_probability.h"
 #include "input/forms/loaded_files.h"
 #include "input/shape_writer.h"
+#include "output/mcp.h"
 #include "state/number_text.h"
 
 #include <QApplication>
@@ -40,6 +41,20 @@ std::size_t LineCount(const std::filesystem::path& path) {
         ++lines;
     }
     return lines;
+}
+
+// The rows of a home range areas table for the minimum convex polygon ("MCP 95 %") when `mcp`,
+// else those for the utilization distribution.
+int AreaRows(const QTableWidget& table, bool mcp) {
+    int rows = 0;
+    for (int r = 0; r < table.rowCount(); ++r) {
+        rows += table.item(r, 0)->text().startsWith(QStringLiteral("MCP ")) == mcp ? 1 : 0;
+    }
+    return rows;
+}
+
+QString Shown(double value, int decimals) {
+    return QString::fromStdString(FormatNumber(RoundHalfEven(value, decimals)));
 }
 
 } // namespace
@@ -720,18 +735,47 @@ private Q_SLOTS:
         FrmHomeRangePicture* picture = wizard->picture.Get();
         QVERIFY(picture != nullptr && picture->isVisible());
         QCOMPARE(picture->CmboResult->count(), 2);
-        QCOMPARE(picture->TableAreas->rowCount(), 2);
+        QCOMPARE(AreaRows(*picture->TableAreas, false), 2);
         QCOMPARE(picture->TableAreas->item(0, 0)->text(), QStringLiteral("50 %"));
         QVERIFY(picture->LabelTotal->text().contains(QStringLiteral("total probability")));
         picture->CmboResult->setCurrentIndex(1);
-        QCOMPARE(picture->TableAreas->rowCount(), 2);
+        QCOMPARE(AreaRows(*picture->TableAreas, false), 2);
         QVERIFY(!picture->ChkMetres->isChecked()); // a text file says nothing of its units
         QCOMPARE(picture->TableAreas->item(0, 3)->text(), QStringLiteral("-"));
+        // After the rows of the distribution, the minimum convex polygons of the 150 locations
+        // at the same levels, their areas rounded as those rows' are.
+        const auto mcp_rows = [&](std::initializer_list<double> percents, bool metres) {
+            QCOMPARE(AreaRows(*picture->TableAreas, true), static_cast<int>(percents.size()));
+            QCOMPARE(picture->TableAreas->rowCount(), 2 * static_cast<int>(percents.size()));
+            int row = static_cast<int>(percents.size());
+            for (const double percent : percents) {
+                const auto mcp = CalcMcp(state.LocXY, state.NumLocs, percent);
+                QVERIFY(mcp.Ok());
+                const auto cell = [&](int c) { return picture->TableAreas->item(row, c)->text(); };
+                QCOMPARE(cell(0), QStringLiteral("MCP ") +
+                                      QString::fromStdString(FormatNumber(percent)) +
+                                      QStringLiteral(" %"));
+                QCOMPARE(cell(2), Shown(mcp.value.area, 2));
+                QCOMPARE(cell(3), metres ? Shown(mcp.value.area / 1e4, 4) : QStringLiteral("-"));
+                QCOMPARE(cell(4), metres ? Shown(mcp.value.area / 1e6, 6) : QStringLiteral("-"));
+                ++row;
+            }
+        };
+        mcp_rows({50, 95}, false);
         picture->TxtLevels->setText(QStringLiteral("30, 60, 90"));
         Q_EMIT picture->TxtLevels->editingFinished();
-        QCOMPARE(picture->TableAreas->rowCount(), 3);
+        QCOMPARE(AreaRows(*picture->TableAreas, false), 3);
         picture->ChkMetres->setChecked(true);
         QVERIFY(picture->TableAreas->item(0, 3)->text() != QStringLiteral("-"));
+        mcp_rows({30, 60, 90}, true);
+        // 1 % of 150 locations is two, which span no polygon: the sentence joins the problems.
+        picture->TxtLevels->setText(QStringLiteral("1, 30, 60, 90"));
+        Q_EMIT picture->TxtLevels->editingFinished();
+        QCOMPARE(AreaRows(*picture->TableAreas, true), 3);
+        QVERIFY(picture->LabelTotal->text().contains(
+            QStringLiteral("The 1 % minimum convex polygon needs at least three locations")));
+        picture->TxtLevels->setText(QStringLiteral("30, 60, 90"));
+        Q_EMIT picture->TxtLevels->editingFinished();
 
         testing::TempDir dir;
         const QString png = QString::fromStdString((dir.path() / "ud.png").string());

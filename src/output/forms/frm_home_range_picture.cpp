@@ -1,5 +1,6 @@
 #include "output/forms/frm_home_range_picture.h"
 
+#include "output/mcp.h"
 #include "state/number_text.h"
 
 #include <QClipboard>
@@ -39,8 +40,27 @@ QColor Viridis(double t) {
     return {mix(0), mix(1), mix(2)};
 }
 
+// The outlines of the minimum convex polygons: dashed, in a red that the viridis scale and
+// the white isopleths do not use.
+const QColor kMcpColour(230, 60, 40);
+
 QString Number(double value) {
     return QString::fromStdString(FormatNumber(value));
+}
+
+// Appends a row of the areas table: the level, the count of what it holds, and its area in
+// map units and, when they are metres, in hectares and square kilometres.
+QTableWidgetItem* AddAreaRow(QTableWidget& table, const QString& level, const QString& count,
+                             double area, bool metres) {
+    const int row = table.rowCount();
+    table.insertRow(row);
+    const QString cells[] = {level, count, Number(RoundHalfEven(area, 2)),
+                             metres ? Number(RoundHalfEven(area / 1e4, 4)) : QStringLiteral("-"),
+                             metres ? Number(RoundHalfEven(area / 1e6, 6)) : QStringLiteral("-")};
+    for (int c = 0; c < 5; ++c) {
+        table.setItem(row, c, new QTableWidgetItem(cells[c]));
+    }
+    return table.item(row, 0);
 }
 
 struct Waiting {
@@ -104,6 +124,12 @@ void UDPicture::SetContent(const Matrix& grid, const GridLattice& lattice,
     for (std::int32_t i = 0; i < count && i < locations.Rows(); ++i) {
         locations_.emplace_back(locations(i, 0), locations(i, 1));
     }
+    mcps_.clear();
+    update();
+}
+
+void UDPicture::SetMcpOutlines(std::vector<std::vector<QPointF>> rings) {
+    mcps_ = std::move(rings);
     update();
 }
 
@@ -156,12 +182,21 @@ void UDPicture::paintEvent(QPaintEvent*) {
     }
     const double x0 = lattice_.x0 - lattice_.dx / 2;
     const double y1 = lattice_.y0 + (lattice_.rows - 0.5) * lattice_.dy;
+    const auto on_screen = [&](const QPointF& p) {
+        return QPointF(target.left() + (p.x() - x0) * scale, target.top() + (y1 - p.y()) * scale);
+    };
+    painter.setPen(QPen(kMcpColour, 1.5, Qt::DashLine));
+    for (const std::vector<QPointF>& ring : mcps_) {
+        QPolygonF outline;
+        for (const QPointF& p : ring) {
+            outline << on_screen(p);
+        }
+        painter.drawPolyline(outline);
+    }
     painter.setPen(QPen(Qt::black, 1));
     painter.setBrush(Qt::white);
     for (const QPointF& p : locations_) {
-        painter.drawEllipse(
-            QPointF(target.left() + (p.x() - x0) * scale, target.top() + (y1 - p.y()) * scale), 2.5,
-            2.5);
+        painter.drawEllipse(on_screen(p), 2.5, 2.5);
     }
     // Legend: the colour scale and the outlines.
     const QRectF bar(width() - 100, 16, 18, height() * 0.5);
@@ -178,6 +213,13 @@ void UDPicture::paintEvent(QPaintEvent*) {
         painter.drawLine(QPointF(bar.left(), y), QPointF(bar.left() + 24, y));
         painter.drawText(QPointF(bar.left() + 30, y + 4),
                          Number(100 * levels_[l]) + QStringLiteral(" %"));
+    }
+    if (!mcps_.empty()) {
+        const double y = bar.bottom() + 24 + 18 * static_cast<double>(levels_.size());
+        painter.setPen(QPen(kMcpColour, 1.5, Qt::DashLine));
+        painter.drawLine(QPointF(bar.left(), y), QPointF(bar.left() + 24, y));
+        painter.setPen(palette().color(QPalette::Text));
+        painter.drawText(QPointF(bar.left() + 30, y + 4), QStringLiteral("MCP"));
     }
 }
 
@@ -201,7 +243,7 @@ FrmHomeRangePicture::FrmHomeRangePicture(Navigator& wizard)
                                            QStringLiteral("Area (map units²)"),
                                            QStringLiteral("Hectares"), QStringLiteral("km²")});
     TableAreas->horizontalHeader()->setStretchLastSection(true);
-    TableAreas->setMaximumHeight(110);
+    TableAreas->setMaximumHeight(190); // four levels with their MCP rows
     auto* copy = Button("CmdCopy", QStringLiteral("Copy"), [this] { CmdCopy_Click(); });
     auto* save = Button("CmdSavePicture", QStringLiteral("Save Picture..."),
                         [this] { CmdSavePicture_Click(); });
@@ -248,6 +290,7 @@ void FrmHomeRangePicture::Refresh() {
     }
     const VolumeLevels volume = CalcVolumeLevels(*w.grid, count);
     std::vector<double> levels;
+    std::vector<double> percents; // the levels as typed
     for (const QString& part : TxtLevels->text().split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const auto percent = ParseNumber(part.trimmed().toStdString());
         if (!percent || *percent <= 0 || *percent > 100) {
@@ -256,6 +299,7 @@ void FrmHomeRangePicture::Refresh() {
             return;
         }
         levels.push_back(*percent / 100);
+        percents.push_back(*percent);
     }
     PicUD->SetContent(*w.grid, lattice.value, volume, *w.locations,
                       std::max(w.locations->Rows() - 1, 0), levels);
@@ -275,16 +319,33 @@ void FrmHomeRangePicture::Refresh() {
             problems << QString::fromStdString(a.status.error);
             continue;
         }
-        const int row = TableAreas->rowCount();
-        TableAreas->insertRow(row);
-        const QString cells[] = {
-            Number(100 * level) + QStringLiteral(" %"), QString::number(a.value.cells),
-            Number(RoundHalfEven(a.value.area, 2)),
-            metres ? Number(RoundHalfEven(a.value.area / 1e4, 4)) : QStringLiteral("-"),
-            metres ? Number(RoundHalfEven(a.value.area / 1e6, 6)) : QStringLiteral("-")};
-        for (int c = 0; c < 5; ++c) {
-            TableAreas->setItem(row, c, new QTableWidgetItem(cells[c]));
+        AddAreaRow(*TableAreas, Number(100 * level) + QStringLiteral(" %"),
+                   QString::number(a.value.cells), a.value.area, metres);
+    }
+    // The minimum convex polygons of the result's own locations (a bridge's sorted fixes),
+    // which count their rows but the spare one, as the grid does.
+    const std::int32_t located = std::max(w.locations->Rows() - 1, 0);
+    if (located >= 3) {
+        std::vector<std::vector<QPointF>> outlines;
+        for (const double percent : percents) {
+            const auto mcp = CalcMcp(*w.locations, located, percent);
+            if (!mcp.Ok()) {
+                problems << QString::fromStdString(mcp.status.error);
+                continue;
+            }
+            auto& outline = outlines.emplace_back();
+            for (const auto& [x, y] : mcp.value.ring) {
+                outline.emplace_back(x, y);
+            }
+            QTableWidgetItem* level = AddAreaRow(
+                *TableAreas, QStringLiteral("MCP ") + Number(percent) + QStringLiteral(" %"),
+                QStringLiteral("-"), mcp.value.area, metres);
+            level->setToolTip(QStringLiteral("The convex hull of the ") +
+                              QString::number(mcp.value.locations) + QStringLiteral(" of ") +
+                              QString::number(located) +
+                              QStringLiteral(" locations nearest their centroid"));
         }
+        PicUD->SetMcpOutlines(std::move(outlines));
     }
     if (!problems.isEmpty()) {
         LabelTotal->setText(LabelTotal->text() + QLatin1Char('\n') +

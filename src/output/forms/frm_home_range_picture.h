@@ -6,6 +6,7 @@
 #include "ui/form_kit.h"
 
 #include <QImage>
+#include <QPointF>
 #include <QString>
 
 #include <vector>
@@ -16,14 +17,18 @@ class QTableWidget;
 namespace ranvik {
 
 // The utilization distribution drawn on a perceptually uniform colour scale, with the
-// locations on top and the outlines of the home ranges at the chosen levels.
+// locations on top, the outlines of the home ranges at the chosen levels and, dashed in a
+// colour of their own, the minimum convex polygons of the locations at those levels.
 class UDPicture : public QWidget {
     Q_OBJECT
 
 public:
     explicit UDPicture(QWidget* parent);
+    // Sets what is drawn and clears the minimum convex polygons.
     void SetContent(const Matrix& grid, const GridLattice& lattice, const VolumeLevels& volume,
                     const Matrix& locations, std::int32_t count, std::vector<double> levels);
+    // The minimum convex polygons to draw, each a closed ring in map coordinates.
+    void SetMcpOutlines(std::vector<std::vector<QPointF>> rings);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -34,9 +39,12 @@ private:
     std::vector<double> volume_;
     std::vector<QPointF> locations_;
     std::vector<double> levels_;
+    std::vector<std::vector<QPointF>> mcps_;
 };
 
-// Shows a waiting result as a picture with a table of its home range areas.
+// Shows a waiting result as a picture with a table of its home range areas: one row per level
+// for the utilization distribution and, when the result has at least three locations, one per
+// level for their minimum convex polygon ("MCP 95 %").
 class FrmHomeRangePicture : public WizardForm {
     Q_OBJECT
 
