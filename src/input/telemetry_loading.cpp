@@ -37,7 +37,8 @@ std::optional<std::pair<std::string, bool>> EpsgWkt(int epsg) {
     return out;
 }
 
-// Characters of an animal's name that may stand in a file name; others become '_'.
+} // namespace
+
 std::string FileNamePart(std::string_view id) {
     std::string part(id);
     for (char& c : part) {
@@ -48,8 +49,6 @@ std::string FileNamePart(std::string_view id) {
     }
     return part;
 }
-
-} // namespace
 
 bool IsTextTable(const std::filesystem::path& path) {
     const std::string extension = Lower(path.extension().string());

@@ -43,6 +43,10 @@ struct TelemetrySource {
 [[nodiscard]] std::string DescribeSourceCrs(const TelemetrySource& source, std::string_view x,
                                             std::string_view y);
 
+// An animal's name as part of a file name: letters, digits, '-', '_', '.' and every non-ASCII
+// character stay, any other character becomes '_'.
+[[nodiscard]] std::string FileNamePart(std::string_view id);
+
 // The text of the automatic choice of projected system.
 inline constexpr std::string_view kAutomaticUtm = "UTM zone (automatic)";
 

@@ -1,5 +1,6 @@
 #include "app/forms/all_forms.h"
 
+#include "support/collars.h"
 #include "support/fake_dialogs.h"
 #include "support/temp_dir.h"
 
@@ -22,73 +23,11 @@
 namespace ranvik {
 namespace {
 
+using testing::MovebankCsv;
+using testing::TableRow;
+using testing::TwoAnimals;
+
 const QString kExamples = QStringLiteral(RANVIK_EXAMPLES_DIR);
-
-// One row of a Movebank-style table: the animal, seconds after 2021-06-01 00:00:00 UTC,
-// longitude and latitude as written (empty for a failed fix), and the location error.
-struct TableRow {
-    std::string animal;
-    long seconds;
-    std::string lon, lat;
-    double error;
-};
-
-std::string Timestamp(long seconds) {
-    char text[128];
-    std::snprintf(text, sizeof text, "2021-06-%02ld %02ld:%02ld:%02ld.000", 1 + seconds / 86400,
-                  seconds / 3600 % 24, seconds / 60 % 60, seconds % 60);
-    return text;
-}
-
-std::string Degrees(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.7f", value);
-    return text;
-}
-
-// Two animals wandering near 115.5 W, 49 N: "A" with 40 fixes every half hour and a few
-// seconds, "B" with 30 fixes of which 5 failed. Rows of both are interleaved, and each block of
-// ten rows is reversed, so the table is out of time order.
-std::vector<TableRow> TwoAnimals() {
-    std::vector<TableRow> rows;
-    unsigned state = 12345;
-    const auto step = [&state] {
-        state = state * 1103515245u + 12345u;
-        return static_cast<double>((state >> 8) % 2001) / 1000.0 - 1.0; // -1..1
-    };
-    double lon_a = -115.52, lat_a = 49.01, lon_b = -115.47, lat_b = 49.04;
-    for (int k = 0; k < 40; ++k) {
-        lon_a += 0.004 * step();
-        lat_a += 0.003 * step();
-        rows.push_back(
-            {"A", k * 1800L + (k % 3) * 7, Degrees(lon_a), Degrees(lat_a), 5.0 + (k % 4)});
-        if (k < 30) {
-            lon_b += 0.004 * step();
-            lat_b += 0.003 * step();
-            const bool failed = k % 6 == 5;
-            rows.push_back({"B", 900 + k * 2400L, failed ? "" : Degrees(lon_b),
-                            failed ? "" : Degrees(lat_b), 8.0 + (k % 3)});
-        }
-    }
-    for (std::size_t at = 0; at + 10 <= rows.size(); at += 10) {
-        std::reverse(rows.begin() + static_cast<std::ptrdiff_t>(at),
-                     rows.begin() + static_cast<std::ptrdiff_t>(at) + 10);
-    }
-    return rows;
-}
-
-std::string MovebankCsv(const std::vector<TableRow>& rows) {
-    std::string text = "event-id,timestamp,location-long,location-lat,gps:error-m,"
-                       "individual-local-identifier\r\n";
-    int id = 1;
-    for (const TableRow& row : rows) {
-        char error[32];
-        std::snprintf(error, sizeof error, "%.1f", row.error);
-        text += std::to_string(id++) + "," + Timestamp(row.seconds) + "," + row.lon + "," +
-                row.lat + "," + error + ",\"" + row.animal + "\"\r\n";
-    }
-    return text;
-}
 
 // PROJ's own transformation of WGS 84 longitude/latitude to `epsg`.
 std::pair<double, double> Project(double lon, double lat, int epsg) {

@@ -1,0 +1,272 @@
+#include "batch/batch_options.h"
+
+#include "input/telemetry_loading.h"
+#include "state/number_text.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+
+namespace ranvik {
+namespace {
+
+constexpr std::pair<Estimator, std::string_view> kNames[] = {
+    {Estimator::FixedKernel, "fixed-kernel"},
+    {Estimator::AdaptiveKernel, "adaptive-kernel"},
+    {Estimator::BVN, "bvn"},
+    {Estimator::NormalMixture, "2bvn"},
+    {Estimator::CircleMixture, "2cn"},
+    {Estimator::ExpPower, "exp-power"},
+    {Estimator::BrownianBridge, "bb"},
+    {Estimator::Mcp, "mcp"},
+};
+
+std::vector<std::string> SplitList(std::string_view text) {
+    std::vector<std::string> parts;
+    std::string part;
+    std::istringstream in{std::string(text)};
+    while (std::getline(in, part, ',')) {
+        part.erase(0, part.find_first_not_of(" \t"));
+        part.erase(part.find_last_not_of(" \t") + 1);
+        if (!part.empty()) {
+            parts.push_back(part);
+        }
+    }
+    return parts;
+}
+
+std::optional<double> PositiveNumber(std::string_view text) {
+    const auto value = ParseNumber(text);
+    if (!value || !std::isfinite(*value) || *value <= 0) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// Checks and converts the options given as text; the first sentence of what is wrong, or none.
+std::string Convert(BatchOptions& options, const std::string& estimators, const std::string& h,
+                    const std::string& variance, const std::string& max_time,
+                    const std::string& levels, const std::string& formats) {
+    if (!estimators.empty()) {
+        options.estimators.clear();
+        for (const std::string& name : SplitList(estimators)) {
+            const auto estimator = EstimatorNamed(name);
+            if (!estimator) {
+                return "--estimators: \"" + name +
+                       "\" is not one of fixed-kernel, "
+                       "adaptive-kernel, bvn, 2bvn, 2cn, exp-power, bb, mcp.";
+            }
+            if (!options.Wants(*estimator)) {
+                options.estimators.push_back(*estimator);
+            }
+        }
+        if (options.estimators.empty()) {
+            return "--estimators: name at least one estimator.";
+        }
+    }
+    if (!h.empty()) {
+        auto choice = ParseSmoothingChoice(h);
+        if (!choice.Ok()) {
+            return "--h: " + choice.status.error;
+        }
+        options.h = choice.value;
+    }
+    if (!variance.empty() && variance != "estimate") {
+        const auto value = ParseNumber(variance);
+        if (!value || !std::isfinite(*value)) {
+            return "--bb-variance: give \"estimate\" or a number, not \"" + variance + "\".";
+        }
+        options.bb_variance = value;
+    }
+    if (!max_time.empty()) {
+        const auto value = ParseNumber(max_time);
+        if (!value || !std::isfinite(*value) || *value < 0) {
+            return "--bb-max-time: give a number of 0 or more, not \"" + max_time + "\".";
+        }
+        options.bb_max_time = value;
+    }
+    if (!(std::isfinite(options.bb_cell) && options.bb_cell > 0)) {
+        return "--bb-cell: give a positive number of metres.";
+    }
+    if (!levels.empty()) {
+        options.levels.clear();
+        for (const std::string& part : SplitList(levels)) {
+            const auto value = ParseNumber(part);
+            if (!value || !(*value > 0 && *value <= 100)) {
+                return "--levels: \"" + part + "\" is not a percentage above 0 and at most 100.";
+            }
+            options.levels.push_back(*value);
+        }
+        std::sort(options.levels.begin(), options.levels.end());
+        options.levels.erase(std::unique(options.levels.begin(), options.levels.end()),
+                             options.levels.end());
+        if (options.levels.empty()) {
+            return "--levels: give at least one percentage.";
+        }
+    }
+    if (!formats.empty()) {
+        options.txt = options.tif = options.gpkg = false;
+        for (const std::string& format : SplitList(formats)) {
+            if (format == "txt") {
+                options.txt = true;
+            } else if (format == "tif") {
+                options.tif = true;
+            } else if (format == "gpkg") {
+                options.gpkg = true;
+            } else {
+                return "--formats: \"" + format + "\" is not one of txt, tif, gpkg.";
+            }
+        }
+    }
+    if (options.crs != "auto") {
+        const auto code = ParseEpsgChoice(options.crs);
+        if (!code || *code == 0) {
+            return "--crs: give \"auto\" or an EPSG code such as EPSG:32611, not \"" + options.crs +
+                   "\".";
+        }
+    }
+    if (options.error_m && !(std::isfinite(*options.error_m) && *options.error_m >= 0)) {
+        return "--error-m: give a number of metres, 0 or more.";
+    }
+    if (options.compare && !options.weight.empty()) {
+        return "--compare: the models are compared on unweighted locations only; leave out "
+               "--weight.";
+    }
+    if (options.jobs < 0) {
+        return "--jobs: give a number of 1 or more (0: one per core).";
+    }
+    return {};
+}
+
+} // namespace
+
+std::string_view EstimatorName(Estimator estimator) {
+    for (const auto& [e, name] : kNames) {
+        if (e == estimator) {
+            return name;
+        }
+    }
+    return {};
+}
+
+std::optional<Estimator> EstimatorNamed(std::string_view name) {
+    for (const auto& [e, known] : kNames) {
+        if (known == name) {
+            return e;
+        }
+    }
+    return std::nullopt;
+}
+
+bool IsComparable(Estimator estimator) {
+    return estimator != Estimator::BrownianBridge && estimator != Estimator::Mcp;
+}
+
+StatusOr<SmoothingChoice> ParseSmoothingChoice(std::string_view text) {
+    if (text == "href") {
+        return SmoothingChoice{SmoothingChoice::Kind::Href, 100.0};
+    }
+    if (text == "cv") {
+        return SmoothingChoice{SmoothingChoice::Kind::CV, 0.0};
+    }
+    if (text == "lscv") {
+        return SmoothingChoice{SmoothingChoice::Kind::LSCV, 0.0};
+    }
+    if (!text.empty() && text.back() == '%') {
+        if (const auto percent = PositiveNumber(text.substr(0, text.size() - 1))) {
+            return SmoothingChoice{SmoothingChoice::Kind::PercentOfHref, *percent};
+        }
+    } else if (const auto value = PositiveNumber(text)) {
+        return SmoothingChoice{SmoothingChoice::Kind::Number, *value};
+    }
+    return Status::Failure("give href, cv, lscv, a positive number or a percent of h_ref such as "
+                           "80%, not \"" +
+                           std::string(text) + "\".");
+}
+
+double BatchOptions::SecondsPerUnit() const {
+    for (const TimeUnit& unit : kTimeUnits) {
+        if (unit.name == time_unit) {
+            return unit.seconds;
+        }
+    }
+    return 60.0;
+}
+
+bool BatchOptions::Wants(Estimator estimator) const {
+    return std::find(estimators.begin(), estimators.end(), estimator) != estimators.end();
+}
+
+CommandLine ParseBatchCommandLine(const std::vector<std::string>& args) {
+    CommandLine line;
+    BatchOptions& o = line.options;
+    CLI::App app{"Estimates the home ranges and movements of every animal of a telemetry table.",
+                 "ranvik-batch"};
+    app.add_option("INPUT", o.input,
+                   "A telemetry table: a Movebank export or any delimited text table (.csv, "
+                   ".tsv, .txt), or a vector layer (GeoPackage, shapefile, GeoJSON)")
+        ->required();
+    app.add_option("--out", o.out, "The folder the results go to")->required();
+    app.add_option("--id", o.id, "The field that names the animal");
+    app.add_option("--x", o.x, "The field of the easting or longitude");
+    app.add_option("--y", o.y, "The field of the northing or latitude");
+    app.add_option("--time", o.time, "The field of the fix times");
+    app.add_option("--time-unit", o.time_unit, "The unit of the Brownian bridge's times")
+        ->check(CLI::IsMember({"seconds", "minutes", "hours"}))
+        ->capture_default_str();
+    auto* error = app.add_option("--error", o.error, "The field of the location error (metres)");
+    app.add_option("--error-m", o.error_m, "One location error for every fix (metres)")
+        ->excludes(error);
+    app.add_option("--weight", o.weight,
+                   "The field of the location weights (a bias-corrected analysis)");
+    app.add_option("--crs", o.crs,
+                   "Where longitude/latitude is projected: auto (the UTM zone of each animal) "
+                   "or EPSG:CODE")
+        ->capture_default_str();
+    std::string estimators, h, variance, max_time, levels, formats;
+    app.add_option("--estimators", estimators,
+                   "Comma-separated: fixed-kernel, adaptive-kernel, bvn, 2bvn, 2cn, exp-power, bb, "
+                   "mcp (default fixed-kernel,mcp)");
+    app.add_flag("--compare", o.compare,
+                 "Compare the models (-2 ln L, AICc, leave-one-out CVC) for each animal");
+    app.add_option("--h", h,
+                   "The kernels' smoothing parameter: href, cv, lscv, a number, or a percent of "
+                   "h_ref such as 80% (default href)");
+    app.add_option("--bb-variance", variance,
+                   "The Brownian bridge variance: estimate (the default) or a number");
+    app.add_option("--bb-max-time", max_time,
+                   "The longest time between two fixes that is bridged (default: every gap)");
+    app.add_option("--bb-cell", o.bb_cell, "The Brownian bridge grid spacing in metres")
+        ->capture_default_str();
+    app.add_option("--levels", levels, "Home range levels in percent (default 50,95)");
+    app.add_option("--formats", formats, "Comma-separated: txt, tif, gpkg (default txt)");
+    app.add_option("--jobs", o.jobs, "Animals computed at once (default: one per core)");
+    app.add_flag("--quiet", o.quiet, "No progress on the terminal");
+
+    std::vector<const char*> argv;
+    for (const std::string& arg : args) {
+        argv.push_back(arg.c_str());
+    }
+    try {
+        app.parse(static_cast<int>(argv.size()), argv.data());
+    } catch (const CLI::CallForHelp&) {
+        line.text = app.help();
+        return line;
+    } catch (const CLI::ParseError& e) {
+        line.text = std::string(e.what()) + "\nRun with --help for more information.\n";
+        line.exit_code = 2;
+        return line;
+    }
+    if (std::string wrong = Convert(o, estimators, h, variance, max_time, levels, formats);
+        !wrong.empty()) {
+        line.text = wrong + "\nRun with --help for more information.\n";
+        line.exit_code = 2;
+        return line;
+    }
+    line.run = true;
+    return line;
+}
+
+} // namespace ranvik

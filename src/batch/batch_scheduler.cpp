@@ -1,0 +1,156 @@
+#include "batch/batch_scheduler.h"
+
+#include <algorithm>
+#include <cmath>
+#include <thread>
+#include <unistd.h>
+
+namespace ranvik {
+namespace {
+
+std::string Clock(double seconds) {
+    const auto s = static_cast<long>(std::llround(std::max(seconds, 0.0)));
+    char text[32];
+    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+    return text;
+}
+
+} // namespace
+
+std::vector<std::size_t> LargestFirst(const BatchInput& input) {
+    std::vector<std::size_t> order(input.animals.size());
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        order[k] = k;
+    }
+    std::stable_sort(order.begin(), order.end(), [&input](std::size_t a, std::size_t b) {
+        return input.animals[a].table.rows.size() > input.animals[b].table.rows.size();
+    });
+    return order;
+}
+
+TerminalProgress::TerminalProgress(std::size_t animals, bool quiet, std::FILE* out)
+    : animals_(animals), quiet_(quiet), terminal_(isatty(fileno(out)) != 0), out_(out) {}
+
+void TerminalProgress::Print(const std::string& line, bool final) {
+    if (quiet_) {
+        return;
+    }
+    if (terminal_) {
+        std::fprintf(out_, "\r\033[K%s%s", line.c_str(), final ? "\n" : "");
+    } else if (final) {
+        std::fprintf(out_, "%s\n", line.c_str());
+    }
+    std::fflush(out_);
+}
+
+void TerminalProgress::Step(const std::string& animal, std::string_view estimator) {
+    const std::lock_guard lock(mutex_);
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last_ < std::chrono::milliseconds(200)) {
+        return;
+    }
+    last_ = now;
+    const double elapsed = std::chrono::duration<double>(now - start_).count();
+    std::string line = std::to_string(done_) + "/" + std::to_string(animals_) + " animals, " +
+                       animal + ": " + std::string(estimator) + ", " + Clock(elapsed) + " elapsed";
+    if (done_ > 0) {
+        line +=
+            ", about " +
+            Clock(elapsed / static_cast<double>(done_) * static_cast<double>(animals_ - done_)) +
+            " left";
+    }
+    Print(line, false);
+}
+
+void TerminalProgress::Done(const std::string& animal, bool failed) {
+    const std::lock_guard lock(mutex_);
+    ++done_;
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    Print(std::to_string(done_) + "/" + std::to_string(animals_) + " animals: " + animal +
+              (failed ? " done, with errors (see the summary)" : " done") + ", " + Clock(elapsed) +
+              " elapsed, about " +
+              Clock(elapsed / static_cast<double>(done_) * static_cast<double>(animals_ - done_)) +
+              " left",
+          true);
+}
+
+void TerminalProgress::Finish() {
+    const std::lock_guard lock(mutex_);
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    Print(std::to_string(done_) + " of " + std::to_string(animals_) + " animals in " +
+              Clock(elapsed),
+          true);
+}
+
+void TerminalNotifier::Inform(std::string_view message) {
+    if (!quiet_) {
+        std::fprintf(stderr, "%s: %.*s\n", animal_.c_str(), static_cast<int>(message.size()),
+                     message.data());
+    }
+}
+
+BatchOutcome RunAnimals(const BatchInput& input, const std::vector<std::size_t>& order,
+                        const BatchOptions& options, int jobs, const std::atomic<bool>& stop,
+                        TerminalProgress& progress) {
+    std::vector<AnimalResult> results(input.animals.size());
+    std::vector<char> finished(input.animals.size(), 0);
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        RunControl control;
+        control.parallel = jobs == 1;
+        control.progress = [&stop](double) { return !stop.load(); };
+        while (!stop.load()) {
+            const std::size_t k = next.fetch_add(1);
+            if (k >= order.size()) {
+                return;
+            }
+            const std::size_t index = order[k];
+            TerminalNotifier notifier(input.animals[index].id, options.quiet);
+            AnimalResult result = RunAnimal(input, index, options, control, notifier, &progress);
+            if (result.cancelled) {
+                return;
+            }
+            progress.Done(result.id, result.failed);
+            results[index] = std::move(result);
+            finished[index] = 1;
+        }
+    };
+    const int threads = std::max(1, std::min<int>(jobs, static_cast<int>(order.size())));
+    std::vector<std::thread> pool;
+    for (int t = 1; t < threads; ++t) {
+        pool.emplace_back(work);
+    }
+    work();
+    for (std::thread& thread : pool) {
+        thread.join();
+    }
+    BatchOutcome outcome;
+    for (std::size_t index = 0; index < results.size(); ++index) {
+        if (finished[index] == 0) {
+            outcome.undone.push_back(input.animals[index].id);
+            continue;
+        }
+        outcome.failed += results[index].failed ? 1 : 0;
+        outcome.lines.emplace_back(results[index].id,
+                                   SummaryLines(results[index], options.compare));
+    }
+    return outcome;
+}
+
+std::string UndoneLines(const std::vector<std::string>& undone, bool compare) {
+    std::string lines;
+    for (const std::string& id : undone) {
+        AnimalResult result;
+        result.id = id;
+        SummaryRow row;
+        row.animal = id;
+        row.error = "Not done: the run was stopped before this animal.";
+        result.rows.push_back(row);
+        lines += SummaryLines(result, compare);
+    }
+    return lines;
+}
+
+} // namespace ranvik

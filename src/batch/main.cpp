@@ -1,0 +1,93 @@
+#include "batch/batch_mpi.h"
+#include "batch/batch_options.h"
+#include "batch/batch_run.h"
+#include "batch/batch_scheduler.h"
+
+#include <gdal.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <system_error>
+#include <thread>
+
+namespace {
+
+std::atomic<bool> g_stop{false};
+
+extern "C" void OnInterrupt(int) {
+    g_stop.store(true);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace ranvik;
+    const Cluster cluster = StartCluster(argc, argv);
+    const auto end = [&cluster](int code) {
+        EndCluster(cluster);
+        return code;
+    };
+    const CommandLine line = ParseBatchCommandLine(std::vector<std::string>(argv, argv + argc));
+    if (!line.run) {
+        if (cluster.rank == 0) {
+            std::fputs(line.text.c_str(), line.exit_code == 0 ? stdout : stderr);
+        }
+        return end(line.exit_code);
+    }
+    BatchOptions options = line.options;
+    GDALAllRegister();
+    auto input = OpenBatchInput(options);
+    if (!input.Ok()) {
+        if (cluster.rank == 0) {
+            std::fprintf(stderr, "ranvik-batch: %s\n", input.status.error.c_str());
+        }
+        return end(2);
+    }
+    std::error_code made;
+    std::filesystem::create_directories(options.out, made);
+    if (made) {
+        if (cluster.rank == 0) {
+            std::fprintf(stderr, "ranvik-batch: the folder %s cannot be made: %s\n",
+                         options.out.string().c_str(), made.message().c_str());
+        }
+        return end(2);
+    }
+    std::signal(SIGINT, OnInterrupt);
+    const std::vector<std::size_t> order = LargestFirst(input.value);
+    TerminalProgress progress(order.size(), options.quiet || cluster.rank != 0);
+    std::optional<BatchOutcome> outcome;
+    if (cluster.size > 1) {
+        outcome = RunAnimalsOnCluster(cluster, input.value, order, options, g_stop, progress);
+    } else {
+        const int jobs = options.jobs > 0
+                             ? options.jobs
+                             : static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
+        outcome = RunAnimals(input.value, order, options, jobs, g_stop, progress);
+    }
+    if (!outcome) {
+        return end(0); // another process writes the summary
+    }
+    progress.Finish();
+    std::string text = SummaryText(outcome->lines, options.compare);
+    text += UndoneLines(outcome->undone, options.compare);
+    if (const Status written = WriteWholeFile(options.out / "summary.csv", text); !written.Ok()) {
+        std::fprintf(stderr, "ranvik-batch: %s\n", written.error.c_str());
+        return end(1);
+    }
+    if (!outcome->undone.empty()) {
+        std::fprintf(stderr,
+                     "ranvik-batch: stopped; %zu animals were not done (their rows in the "
+                     "summary say so); the others are complete.\n",
+                     outcome->undone.size());
+        return end(130);
+    }
+    if (outcome->failed > 0) {
+        std::fprintf(stderr,
+                     "ranvik-batch: %d animals could not be analysed in full; the error column of "
+                     "%s says why.\n",
+                     outcome->failed, (options.out / "summary.csv").string().c_str());
+        return end(1);
+    }
+    return end(0);
+}

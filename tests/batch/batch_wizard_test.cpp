@@ -1,0 +1,236 @@
+#include "app/forms/all_forms.h"
+
+#include "bridge/bridge_probability.h"
+#include "kernel/smoothing.h"
+#include "support/collars.h"
+#include "support/fake_dialogs.h"
+#include "support/temp_dir.h"
+
+#include <QComboBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+
+namespace ranvik {
+namespace {
+
+QString Exact(double value) {
+    return QString::number(value, 'g', 17);
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// summary.csv as animal -> estimator -> level -> area text.
+std::map<std::string, std::map<std::string, std::map<std::string, std::string>>>
+SummaryAreas(const std::filesystem::path& path) {
+    std::map<std::string, std::map<std::string, std::map<std::string, std::string>>> areas;
+    std::istringstream in(ReadFile(path));
+    std::string line;
+    std::getline(in, line); // the header
+    while (std::getline(in, line)) {
+        std::vector<std::string> cells;
+        std::stringstream split(line);
+        for (std::string cell; std::getline(split, cell, ',');) {
+            cells.push_back(cell);
+        }
+        cells.resize(9);
+        areas[cells[0]][cells[1]][cells[5]] = cells[6];
+    }
+    return areas;
+}
+
+// A wizard of its own, driven by a user through the telemetry loader.
+struct Session {
+    State state;
+    testing::FakeDialogs dialogs;
+    std::unique_ptr<Wizard> wizard = std::make_unique<Wizard>(state, dialogs);
+
+    ~Session() { wizard.reset(); }
+
+    FrmLoadTelemetry& Loader(bool bridge, const QString& table, const QString& animal) {
+        wizard->Start();
+        wizard->welcome.Get()->CmdNext_Click();
+        FrmDataTypeOptions* data_type = wizard->data_type.Get();
+        (bridge ? data_type->OptBBData : data_type->OptIndData)->setChecked(true);
+        data_type->CmdNext_Click();
+        if (!bridge) {
+            wizard->home_range.Get()->CmdNext_Click();
+        }
+        wizard->input_data.Get()->OptTelemetry->setChecked(true);
+        wizard->input_data.Get()->CmdNext_Click();
+        FrmLoadTelemetry& loader = *wizard->load_telemetry.Get();
+        dialogs.open_answers << table;
+        loader.CmdOpen_Click();
+        loader.ComboAnimal->setCurrentIndex(loader.ComboAnimal->findData(animal));
+        return loader;
+    }
+
+    void Save(const std::filesystem::path& folder) {
+        FrmSaveAs* save = wizard->save_as.Get();
+        QVERIFY(save != nullptr && save->isVisible());
+        save->TxtSaveAs->setText(QStringLiteral("W"));
+        save->CmboFileType->setCurrentIndex(0);
+        save->SetDirectory(QString::fromStdString(folder.string()));
+        save->CmdSave_Click();
+    }
+};
+
+// Opens the home range picture from the save form and compares, result by result, the area it
+// shows at 50 and 95 % with the summary's; the number of areas compared.
+int PictureAreasAgree(Session& session,
+                      const std::map<std::string, std::map<std::string, std::string>>& summary) {
+    session.wizard->save_as.Get()
+        ->findChild<QPushButton*>(QStringLiteral("CmdViewHomeRange"))
+        ->click();
+    FrmHomeRangePicture* picture = session.wizard->picture.Get();
+    if (picture == nullptr) {
+        return -1;
+    }
+    const std::map<QString, std::string> estimators = {
+        {QStringLiteral("Fixed kernel"), "fixed-kernel"},
+        {QStringLiteral("1-mode bivariate normal"), "bvn"},
+        {QStringLiteral("Brownian bridge"), "bb"}};
+    int agreed = 0;
+    for (int r = 0; r < picture->CmboResult->count(); ++r) {
+        picture->CmboResult->setCurrentIndex(r);
+        const std::string estimator = estimators.at(picture->CmboResult->itemText(r));
+        for (const char* level : {"50", "95"}) {
+            const auto found = picture->TableAreas->findItems(
+                QString::fromLatin1(level) + QStringLiteral(" %"), Qt::MatchExactly);
+            if (found.size() != 1) {
+                return -1;
+            }
+            const QString shown = picture->TableAreas->item(found.front()->row(), 2)->text();
+            if (shown.toStdString() != summary.at(estimator).at(level)) {
+                qWarning() << "area" << shown << "against"
+                           << QString::fromStdString(summary.at(estimator).at(level));
+                return -1;
+            }
+            ++agreed;
+            // The MCP of the same locations, for the independent estimators.
+            if (estimator == "bb") {
+                continue;
+            }
+            const auto mcp = picture->TableAreas->findItems(
+                QStringLiteral("MCP ") + QString::fromLatin1(level) + QStringLiteral(" %"),
+                Qt::MatchExactly);
+            if (mcp.size() != 1 ||
+                picture->TableAreas->item(mcp.front()->row(), 2)->text().toStdString() !=
+                    summary.at("mcp").at(level)) {
+                return -1;
+            }
+            ++agreed;
+        }
+    }
+    picture->close();
+    return agreed;
+}
+
+// The first line where two texts differ, and how many lines do, for a failure message.
+QString FirstDifference(const std::string& a, const std::string& b) {
+    std::istringstream in_a(a), in_b(b);
+    std::string line_a, line_b, first;
+    int differ = 0, line = 0;
+    while (std::getline(in_a, line_a) && std::getline(in_b, line_b)) {
+        ++line;
+        if (line_a != line_b && differ++ == 0) {
+            first = "line " + std::to_string(line) + ": " + line_a + " against " + line_b;
+        }
+    }
+    return QString::fromStdString(std::to_string(differ) + " lines differ; " + first);
+}
+
+} // namespace
+
+class BatchWizardTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Each animal of a table through ranvik-batch gives the files the wizard gives on that
+    // animal's fixes, and the areas the wizard's home range picture shows.
+    void everyAnimalAsTheWizardMakesIt() {
+        testing::TempDir dir;
+        const auto table = dir.Write("collars.csv", testing::MovebankCsv(testing::TwoAnimals()));
+        const auto out = dir.path() / "batch";
+        QProcess batch;
+        batch.start(QStringLiteral(RANVIK_BATCH),
+                    {QString::fromStdString(table.string()), QStringLiteral("--out"),
+                     QString::fromStdString(out.string()), QStringLiteral("--estimators"),
+                     QStringLiteral("fixed-kernel,bvn,bb,mcp"), QStringLiteral("--error"),
+                     QStringLiteral("gps:error-m"), QStringLiteral("--bb-max-time"),
+                     QStringLiteral("600"), QStringLiteral("--bb-cell"), QStringLiteral("25"),
+                     QStringLiteral("--jobs"), QStringLiteral("1"), QStringLiteral("--quiet")});
+        QVERIFY(batch.waitForFinished(120000));
+        QVERIFY2(batch.exitCode() == 0, batch.readAllStandardError().constData());
+        const auto summary = SummaryAreas(out / "summary.csv");
+        QCOMPARE(summary.size(), std::size_t{2});
+
+        for (const char* animal : {"A", "B"}) {
+            const std::filesystem::path wizard_out = dir.path() / (std::string("wizard-") + animal);
+            std::filesystem::create_directories(wizard_out);
+            const QString path = QString::fromStdString(table.string());
+            {
+                Session session;
+                session.Loader(false, path, animal).CmdNext_Click();
+                FrmCompareHROption* choice = session.wizard->compare.Get();
+                choice->ChkFixedKernel->setChecked(true);
+                choice->ChkBVN->setChecked(true);
+                choice->CmdNext_Click();
+                // The batch takes h_ref at full precision: typed so into the box.
+                FrmKernelOptions* options = session.wizard->kernel_options.Get();
+                options->Txthref->setText(
+                    Exact(CalcHref(session.state.LocXY, session.state.NumLocs)));
+                options->ChkHRef->setChecked(true);
+                session.wizard->kernel_options.Get()->CmdNext_Click();
+                QCOMPARE(PictureAreasAgree(session, summary.at(animal)), 8);
+                session.Save(wizard_out);
+            }
+            {
+                Session session;
+                FrmLoadTelemetry& loader = session.Loader(true, path, animal);
+                loader.ComboError->setCurrentText(QStringLiteral("gps:error-m"));
+                loader.CmdNext_Click();
+                FrmBBAnalysis* analysis = session.wizard->bb_analysis.Get();
+                analysis->CmdEstimateVar_Click();
+                // The variance and the automatic extent at full precision, as the batch takes
+                // them, rather than as the boxes show them.
+                analysis->TxtBBVar->setText(Exact(session.state.BBVariance));
+                analysis->TxtTotalTimeTooLong->setText(QStringLiteral("600"));
+                analysis->CmdNext_Click();
+                FrmBBGridExtent* extent = session.wizard->grid_extent.Get();
+                const BridgeGridSpec automatic =
+                    AutoBridgeGridExtent(session.state.BBSortedLocs, session.state.NumLocs);
+                extent->TxtMinX->setText(Exact(automatic.min_x));
+                extent->TxtMaxX->setText(Exact(automatic.max_x));
+                extent->TxtMinY->setText(Exact(automatic.min_y));
+                extent->TxtMaxY->setText(Exact(automatic.max_y));
+                extent->TxtGridResolution->setText(QStringLiteral("25"));
+                extent->CmdCalcBB_Click();
+                QCOMPARE(PictureAreasAgree(session, summary.at(animal)), 2);
+                session.Save(wizard_out);
+            }
+            for (const char* file : {"FixedKernel.txt", "BVN.txt", "BrownianBridge.txt"}) {
+                const std::string made = ReadFile(out / animal / file);
+                QVERIFY2(!made.empty(), file);
+                QVERIFY2(made == ReadFile(wizard_out / (std::string("W") + file)),
+                         qPrintable(FirstDifference(
+                             made, ReadFile(wizard_out / (std::string("W") + file)))));
+            }
+        }
+    }
+};
+
+} // namespace ranvik
+
+QTEST_MAIN(ranvik::BatchWizardTest)
+#include "batch_wizard_test.moc"

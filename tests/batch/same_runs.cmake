@@ -1,0 +1,25 @@
+# Runs ranvik-batch with one job, then under mpirun on three processes, and fails unless both
+# runs wrote the same files, byte for byte (summary.csv included).
+set(args ${INPUT} --estimators fixed-kernel,mcp,bvn,bb --error-m 15 --bb-max-time 120
+    --formats txt,tif,gpkg --compare --quiet)
+file(REMOVE_RECURSE ${OUT})
+execute_process(COMMAND ${BATCH} ${args} --out ${OUT}/one --jobs 1 RESULT_VARIABLE one)
+execute_process(COMMAND ${MPIEXEC} --allow-run-as-root --oversubscribe -n 3
+    ${BATCH} ${args} --out ${OUT}/mpi RESULT_VARIABLE mpi)
+if(NOT one EQUAL 0 OR NOT mpi EQUAL 0)
+    message(FATAL_ERROR "the runs ended with ${one} (one job) and ${mpi} (three processes)")
+endif()
+file(GLOB_RECURSE files RELATIVE ${OUT}/one ${OUT}/one/*)
+file(GLOB_RECURSE others RELATIVE ${OUT}/mpi ${OUT}/mpi/*)
+list(LENGTH files count)
+if(NOT files STREQUAL others OR count LESS 10)
+    message(FATAL_ERROR "the runs wrote different files:\n${files}\n${others}")
+endif()
+foreach(file ${files})
+    file(SHA256 ${OUT}/one/${file} a)
+    file(SHA256 ${OUT}/mpi/${file} b)
+    if(NOT a STREQUAL b)
+        message(FATAL_ERROR "${file} differs between one job and three processes")
+    endif()
+endforeach()
+message(STATUS "${count} files alike")
