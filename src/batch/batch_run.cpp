@@ -823,6 +823,17 @@ std::string SummaryText(std::vector<std::pair<std::string, std::string>> lines, 
     return text;
 }
 
+void RemovePartialFolders(const std::filesystem::path& out) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(out, error)) {
+        const std::string name = entry.path().filename().string();
+        if ((name.starts_with(".") && name.find(".partial-") != std::string::npos) ||
+            name.starts_with("summary.csv.partial-")) {
+            std::filesystem::remove_all(entry.path(), error);
+        }
+    }
+}
+
 Status WriteWholeFile(const std::filesystem::path& path, std::string_view text) {
     const std::filesystem::path partial = path.string() + ".partial-" + std::to_string(getpid());
     {

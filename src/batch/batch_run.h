@@ -90,6 +90,10 @@ public:
 [[nodiscard]] std::string SummaryText(std::vector<std::pair<std::string, std::string>> lines,
                                       bool compare);
 
+// Removes what a run that was killed left half written in `out`: its hidden ".<animal>.partial-"
+// folders and "summary.csv.partial-" files.
+void RemovePartialFolders(const std::filesystem::path& out);
+
 // Writes `text` to `path` through a temporary file beside it that replaces it once complete.
 [[nodiscard]] Status WriteWholeFile(const std::filesystem::path& path, std::string_view text);
 

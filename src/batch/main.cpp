@@ -53,6 +53,10 @@ int main(int argc, char** argv) {
         }
         return end(2);
     }
+    if (cluster.rank == 0) {
+        // Folders a killed run left half written (no other process has started work yet).
+        RemovePartialFolders(options.out);
+    }
     std::signal(SIGINT, OnInterrupt);
     const std::vector<std::size_t> order = LargestFirst(input.value);
     TerminalProgress progress(order.size(), options.quiet || cluster.rank != 0);

@@ -206,8 +206,7 @@ TEST(BatchInput, GroupsRowsByAnimalAndExplainsMissingFields) {
     const auto bare = dir.Write("bare.csv", "e,n\n1,2\n");
     BatchOptions unnamed = Options(bare, dir.path());
     unnamed.error.clear();
-    EXPECT_THAT(OpenBatchInput(unnamed).status.error,
-                HasSubstr("name them with --x and --y"));
+    EXPECT_THAT(OpenBatchInput(unnamed).status.error, HasSubstr("name them with --x and --y"));
     BatchOptions bridge = Options(bare, dir.path());
     bridge.error.clear();
     bridge.x = "e";
@@ -287,6 +286,18 @@ TEST(BatchRun, AStoppedAnimalLeavesNoFolderAndMcpAreasComeFromTheHull) {
         left.push_back(entry.path().filename().string());
     }
     EXPECT_EQ(left, std::vector<std::string>{"two.csv"});
+    // What a killed run leaves half written goes at the start of the next; finished folders stay.
+    std::filesystem::create_directories(dir.path() / ".A.partial-999" / "inner");
+    std::filesystem::create_directories(dir.path() / "B");
+    (void)dir.Write("summary.csv.partial-12", "animal");
+    RemovePartialFolders(dir.path());
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / ".A.partial-999"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "summary.csv.partial-12"));
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "B"));
+    EXPECT_EQ(AnimalFolderName(".hidden/x y"), "_.hidden_x_y");
+    EXPECT_EQ(AnimalFolderName(".."), "_..");
+    EXPECT_EQ(AnimalFolderName("élan-3"), "élan-3");
+    std::filesystem::remove(dir.path() / "B");
 
     const AnimalResult done = RunAnimal(input.value, 1, options, RunControl{}, quiet);
     ASSERT_FALSE(done.failed);
