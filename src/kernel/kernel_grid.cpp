@@ -1,6 +1,7 @@
 #include "kernel/kernel_grid.h"
 
 #include "kernel/kernel_sums.h"
+#include "kernel/lattice_sums.h"
 #include "numerics/output_grid.h"
 #include "state/constants.h"
 #include "state/loaded_locations.h"
@@ -49,13 +50,20 @@ Status CheckProbabilities(const Matrix& grid) {
     return {};
 }
 
-// The grid of a kernel density, refused when any probability is not a number.
-StatusOr<Matrix> CheckedGrid(const GridLayout& layout, const NodeDensity& density,
-                             const RunControl& control) {
-    auto grid = ComputeGrid(layout, density, control);
-    if (grid.Ok()) {
-        grid.status = CheckProbabilities(grid.value);
+// The grid of a kernel density (its node sums divided by `divisor`), refused when any
+// probability is not a number.
+StatusOr<Matrix> LatticeGrid(const GridLayout& layout, const Points& points,
+                             const std::vector<double>& scale, const std::vector<double>& factor,
+                             double divisor, const RunControl& control) {
+    auto sums = LatticeKernelSums(layout, points, scale, factor, control);
+    if (!sums.Ok()) {
+        return sums.status;
     }
+    for (double& sum : sums.value) {
+        sum = sum / divisor;
+    }
+    StatusOr<Matrix> grid = GridOfNodeDensities(layout, sums.value);
+    grid.status = CheckProbabilities(grid.value);
     return grid;
 }
 
@@ -112,17 +120,13 @@ StatusOr<KernelGrid> CalcFixedKernel(const Matrix& xy, std::int32_t n, double h,
     const Points loc = PointsOf(xy, n);
     const double two_h2 = 2 * (h * h);
     const double norm = 2 * kPi * (h * h);
-    NodeDensity density;
-    if (weighted) {
-        density = [&](double x, double y) {
-            return FixedKernelSum(x, y, loc, weights.data(), two_h2, norm) / sum_weights;
-        };
-    } else {
-        density = [&](double x, double y) {
-            return FixedKernelSum(x, y, loc, nullptr, two_h2, norm) / sum_weights;
-        };
+    // Each term exp(-d^2 / 2h^2) w / (2 pi h^2), formed from the two coordinates' factors.
+    std::vector<double> factor(static_cast<std::size_t>(n));
+    for (std::size_t k = 0; k < factor.size(); ++k) {
+        factor[k] = weighted ? weights[k] / norm : 1 / norm;
     }
-    auto grid = CheckedGrid(layout.value, density, control);
+    auto grid = LatticeGrid(layout.value, loc, std::vector<double>(factor.size(), two_h2), factor,
+                            sum_weights, control);
     if (!grid.Ok()) {
         return grid.status;
     }
@@ -160,10 +164,11 @@ StatusOr<Matrix> CalcAdKernel(const Matrix& xy, std::int32_t n, double h,
     }
     const Points loc = PointsOf(xy, n);
     const AdaptiveScales scales = ScalesOf(AdaptiveBandwidths(xy, n, h, control.parallel));
-    const auto density = [&](double x, double y) {
-        return AdaptiveKernelSum(x, y, loc, scales.two_h2, scales.norm) / n;
-    };
-    return CheckedGrid(layout.value, density, control);
+    std::vector<double> factor(scales.norm.size());
+    for (std::size_t k = 0; k < factor.size(); ++k) {
+        factor[k] = 1 / scales.norm[k];
+    }
+    return LatticeGrid(layout.value, loc, scales.two_h2, factor, n, control);
 }
 
 } // namespace ranvik

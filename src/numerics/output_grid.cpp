@@ -107,6 +107,20 @@ StatusOr<Matrix> ComputeGrid(const GridLayout& layout, const NodeDensity& densit
     return result;
 }
 
+Matrix GridOfNodeDensities(const GridLayout& layout, const std::vector<double>& density) {
+    Matrix grid;
+    grid.Resize(kGridNodes + 1, 4);
+    for (int i = 0; i < kGridCells; ++i) {
+        for (int j = 0; j < kGridCells; ++j) {
+            const std::int32_t k = i * kGridCells + j;
+            grid(k, 0) = layout.xs[static_cast<std::size_t>(i)];
+            grid(k, 1) = layout.ys[static_cast<std::size_t>(j)];
+            grid(k, 2) = density[static_cast<std::size_t>(k)] * layout.dx * layout.dy;
+        }
+    }
+    return grid;
+}
+
 StatusOr<Matrix> GridOverLocations(const Matrix& xy, std::int32_t n, const NodeDensity& density,
                                    const RunControl& control) {
     StatusOr<Matrix> result;

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace ranvik {
 
@@ -48,6 +49,10 @@ using NodeDensity = std::function<double(double x, double y)>;
 // when it asks to stop, the result is Cancelled and the grid is incomplete.
 [[nodiscard]] StatusOr<Matrix> ComputeGrid(const GridLayout& layout, const NodeDensity& density,
                                            const RunControl& control);
+
+// The grid ComputeGrid makes, from densities already known at every node (node 200 i + j).
+[[nodiscard]] Matrix GridOfNodeDensities(const GridLayout& layout,
+                                         const std::vector<double>& density);
 
 // The grid of `density` over locations 0..n-1 of `xy`: LayOutGrid, CheckGridExtent and
 // ComputeGrid in one step.
