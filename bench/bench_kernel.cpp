@@ -5,6 +5,7 @@
 
 #include "kernel/kernel_cvc.h"
 #include "kernel/kernel_grid.h"
+#include "kernel/kernel_sums.h"
 #include "kernel/smoothing.h"
 #include "synthetic.h"
 
@@ -73,7 +74,12 @@ void FixedKernelGrid(benchmark::State& state) {
         return 40000.0 * n;
     });
 }
-BENCHMARK(FixedKernelGrid)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(FixedKernelGrid)
+    ->Arg(1000)
+    ->Arg(5000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 void AdaptiveKernelGrid(benchmark::State& state) {
     const auto n = static_cast<std::int32_t>(state.range(0));
@@ -124,6 +130,43 @@ void LSCVhSearch(benchmark::State& state) {
     });
 }
 BENCHMARK(LSCVhSearch)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The LSCV search on a GPS-scale track, whose sums leave out the pairs too far apart to count.
+// The plain search's time is extrapolated from the plain row sums of a sample of rows at the
+// h found, times the rows and the scores the search took.
+void LSCVhSearchGps(benchmark::State& state) {
+    const auto n = static_cast<std::int32_t>(state.range(0));
+    const Matrix xy = ranvik::bench::GpsTrack(n);
+    const double h_ref = ranvik::CalcHref(xy, n);
+    int evaluations = 0;
+    double seconds = 0.0;
+    double h = 0.0;
+    for (auto _ : state) {
+        evaluations = 0;
+        const auto start = Clock::now();
+        const auto search = ranvik::CalcLSCVh(xy, h_ref, n, {}, Counting(evaluations));
+        seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        h = search.value.h;
+    }
+    const ranvik::Points points = ranvik::PointsOf(xy, n);
+    constexpr std::size_t kSampleRows = 64;
+    const auto start = Clock::now();
+    double total = 0.0;
+#pragma omp parallel for reduction(+ : total) schedule(static)
+    for (std::size_t r = 0; r < kSampleRows; ++r) {
+        total +=
+            ranvik::LSCVRowSum(r * (points.size() / kSampleRows), points, 4 * h * h, 2 * h * h);
+    }
+    benchmark::DoNotOptimize(total);
+    const double sample = std::chrono::duration<double>(Clock::now() - start).count();
+    const double plain = sample / kSampleRows * n * evaluations;
+    state.counters["h"] = h;
+    state.counters["scores"] = evaluations;
+    state.counters["plain_s"] = plain;
+    state.counters["x_plain"] = seconds / plain;
+    state.counters["threads"] = omp_get_max_threads();
+}
+BENCHMARK(LSCVhSearchGps)->Arg(10000)->Unit(benchmark::kSecond)->Iterations(1);
 
 // Kernel evaluations of one leave-one-out pass, estimated from the search on all but the
 // first location (every pass searches about as long).

@@ -1,6 +1,7 @@
 #include "kernel/smoothing.h"
 
 #include "kernel/kernel_sums.h"
+#include "kernel/neighbour_sums.h"
 #include "numerics/minimiser.h"
 #include "state/constants.h"
 #include "state/loaded_locations.h"
@@ -83,6 +84,12 @@ double CalcCVScore(const Matrix& xy, double h, std::int32_t n, std::span<const d
     }
     const Points points = PointsOf(xy, n);
     std::vector<double> log_s(static_cast<std::size_t>(n));
+    if (auto near = NearCVRowSums(points, c, two_h2, parallel)) {
+        for (std::size_t row = 0; row < log_s.size(); ++row) {
+            log_s[row] = std::log((*near)[row]);
+        }
+        return -SumInOrder(log_s) / (static_cast<double>(n) - 1);
+    }
 #pragma omp parallel for schedule(dynamic, 16) if (parallel && n >= kParallelRows)
     for (std::int32_t i = 0; i < n; ++i) {
         const auto row = static_cast<std::size_t>(i);
@@ -98,13 +105,18 @@ double CalcLSCVScore(double& h, const Matrix& xy, std::int32_t n, bool parallel)
     const double four_h2 = 4 * (h * h);
     const double two_h2 = 2 * (h * h);
     const Points points = PointsOf(xy, n);
-    std::vector<double> row_sums(static_cast<std::size_t>(n));
+    const double s = [&] {
+        if (const auto near = NearLSCVSum(points, four_h2, two_h2, parallel)) {
+            return *near;
+        }
+        std::vector<double> row_sums(static_cast<std::size_t>(n));
 #pragma omp parallel for schedule(dynamic, 16) if (parallel && n >= kParallelRows)
-    for (std::int32_t i = 0; i < n; ++i) {
-        const auto row = static_cast<std::size_t>(i);
-        row_sums[row] = LSCVRowSum(row, points, four_h2, two_h2);
-    }
-    const double s = SumInOrder(row_sums);
+        for (std::int32_t i = 0; i < n; ++i) {
+            const auto row = static_cast<std::size_t>(i);
+            row_sums[row] = LSCVRowSum(row, points, four_h2, two_h2);
+        }
+        return SumInOrder(row_sums);
+    }();
     const double count = n;
     return s * (1 / (count * count * (h * h) * 4 * kPi)) + 1 / (count * (h * h) * kPi);
 }

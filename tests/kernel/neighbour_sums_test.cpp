@@ -1,0 +1,107 @@
+#include "kernel/neighbour_sums.h"
+#include "kernel/smoothing.h"
+#include "state/constants.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace ranvik {
+namespace {
+
+// A GPS-like track: a correlated walk that rests at a few sites (many fixes within metres of
+// each other, some exactly repeated), with a handful of far excursions, at UTM-like coordinates.
+Matrix GpsTrack(std::int32_t n, unsigned seed = 9) {
+    std::mt19937 random(seed);
+    std::normal_distribution<double> step(0.0, 25.0);
+    std::normal_distribution<double> jitter(0.0, 3.0);
+    Matrix xy(n + 1, 3);
+    double x = 612000.0, y = 5423000.0;
+    for (std::int32_t i = 0; i < n; ++i) {
+        const int phase = (i / 150) % 4;
+        if (phase == 1) { // resting: fixes scatter around one spot, some repeated exactly
+            xy(i, 0) = i % 5 == 0 ? x : x + jitter(random);
+            xy(i, 1) = i % 5 == 0 ? y : y + jitter(random);
+            continue;
+        }
+        x += step(random);
+        y += step(random);
+        xy(i, 0) = x;
+        xy(i, 1) = y;
+    }
+    xy(n - 1, 0) = x + 40000.0; // an excursion far from everything
+    xy(n - 1, 1) = y - 30000.0;
+    return xy;
+}
+
+double PlainCV(const Matrix& xy, std::int32_t n, double h) {
+    const Points points = PointsOf(xy, n);
+    const double two_h2 = 2 * (h * h);
+    const std::vector<double> c(static_cast<std::size_t>(n), 1 / (2 * kPi * (h * h)));
+    double sum = 0.0;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        sum += std::log(CVRowSum(i, points, c, two_h2));
+    }
+    return -sum / (n - 1.0);
+}
+
+double PlainLSCV(const Matrix& xy, std::int32_t n, double h) {
+    const Points points = PointsOf(xy, n);
+    double s = 0.0;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        s += LSCVRowSum(i, points, 4 * (h * h), 2 * (h * h));
+    }
+    const double count = n;
+    return s * (1 / (count * count * (h * h) * 4 * kPi)) + 1 / (count * (h * h) * kPi);
+}
+
+TEST(NeighbourSums, CVAndLSCVScoresStayWithin1e12OfThePlainSums) {
+    const std::int32_t n = 3000;
+    const Matrix xy = GpsTrack(n);
+    const Points points = PointsOf(xy, n);
+    // From below the resting scatter to a reach that spans the track (the plain path then).
+    for (const double h : {0.05, 2.0, 10.0, 60.0, 400.0, 5000.0}) {
+        SCOPED_TRACE("h = " + std::to_string(h));
+        const double cv = CalcCVScore(xy, h, n, {});
+        const double plain_cv = PlainCV(xy, n, h);
+        EXPECT_LE(std::fabs(cv - plain_cv), 1e-12 * std::fabs(plain_cv)) << cv << " " << plain_cv;
+        double raised = h;
+        const double lscv = CalcLSCVScore(raised, xy, n);
+        const double plain_lscv = PlainLSCV(xy, n, h);
+        EXPECT_LE(std::fabs(lscv - plain_lscv), 1e-12 * std::fabs(plain_lscv))
+            << lscv << " " << plain_lscv;
+    }
+    // The shortcut is taken where it pays, and left where the reach spans the locations.
+    EXPECT_TRUE(NearLSCVSum(points, 4 * 100.0, 2 * 100.0, true).has_value());
+    EXPECT_FALSE(NearLSCVSum(points, 4 * 1e8, 2 * 1e8, true).has_value());
+    const std::vector<double> c(static_cast<std::size_t>(n), 1.0);
+    EXPECT_TRUE(NearCVRowSums(points, c, 2 * 100.0, true).has_value());
+    const Points few = PointsOf(xy, 500);
+    EXPECT_FALSE(NearLSCVSum(few, 4 * 100.0, 2 * 100.0, true).has_value());
+}
+
+TEST(NeighbourSums, AnIsolatedLocationsRowIsSummedInFull) {
+    const std::int32_t n = 2500;
+    const Matrix xy = GpsTrack(n, 4);
+    const Points points = PointsOf(xy, n);
+    const double h = 1.0;
+    const std::vector<double> c(static_cast<std::size_t>(n), 1 / (2 * kPi));
+    const auto rows = NearCVRowSums(points, c, 2.0, false);
+    ASSERT_TRUE(rows.has_value());
+    // The excursion's only terms are far below any reach: its row is the plain one exactly.
+    EXPECT_EQ((*rows)[n - 1], CVRowSum(n - 1, points, c, 2.0));
+    for (std::size_t i = 0; i + 1 < points.size(); i += 97) {
+        const double plain = CVRowSum(i, points, c, 2.0);
+        EXPECT_LE(std::fabs((*rows)[i] - plain), 1e-13 * plain) << "row " << i;
+    }
+    // Parallel and sequential runs agree to the bit.
+    EXPECT_EQ(*NearCVRowSums(points, c, 2.0, true), *rows);
+    EXPECT_EQ(*NearLSCVSum(points, 4.0 * h * h, 2.0 * h * h, true),
+              *NearLSCVSum(points, 4.0 * h * h, 2.0 * h * h, false));
+}
+
+} // namespace
+} // namespace ranvik
