@@ -90,7 +90,12 @@ void ProbabilityGrid(benchmark::State& bench) {
     bench.counters["plain_s"] = plain;
     bench.counters["x_plain"] = seconds / plain;
 }
-BENCHMARK(ProbabilityGrid)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(ProbabilityGrid)
+    ->Arg(2000)
+    ->Arg(20000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 // Volume levels, the 50% and 95% areas and their contour polygons for a million-cell grid.
 void LevelsAreasAndContours(benchmark::State& bench) {
