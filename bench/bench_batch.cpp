@@ -101,8 +101,9 @@ void TwoMpiProcesses(benchmark::State& state) {
     const auto folder = std::filesystem::temp_directory_path() / "ranvik-bench-batch";
     const auto study = folder / "study.csv";
     for (auto _ : state) {
-        const Timed t = Run(std::string(RANVIK_MPIEXEC) + " --allow-run-as-root -n 2 " +
-                            RANVIK_BATCH + " " + Arguments(study, folder / "mpi"));
+        const Timed t =
+            Run(std::string(RANVIK_MPIEXEC) + " --allow-run-as-root --oversubscribe -n 2 " +
+                RANVIK_BATCH + " " + Arguments(study, folder / "mpi"));
         if (t.status != 0) {
             state.SkipWithError("mpirun ranvik-batch failed");
             return;
