@@ -105,11 +105,11 @@ extern "C" void OnEndedFromOutside(int) {
     _exit(1);
 }
 
-void SayUndone(const BatchInput& input, const std::vector<char>& done) {
+void SayUndone(const BatchInput& input, const std::vector<FinishedAnimal>& done) {
     std::string text = "\nranvik-batch: the run was ended before these animals were done:";
     int undone = 0;
     for (std::size_t k = 0; k < done.size(); ++k) {
-        if (done[k] == 0) {
+        if (!done[k].done) {
             text += (undone++ == 0 ? " " : ", ") + input.animals[k].id;
         }
     }
@@ -181,12 +181,10 @@ std::optional<BatchOutcome> RunAnimalsOnCluster(const Cluster& cluster, const Ba
     }
 
     std::signal(SIGTERM, OnEndedFromOutside);
-    std::vector<char> done(input.animals.size(), 0);
-    std::vector<std::string> lines(input.animals.size());
-    std::vector<char> failed(input.animals.size(), 0);
-    std::mutex mutex; // guards next, done, lines, failed between this thread and the local worker
+    std::vector<FinishedAnimal> finished(input.animals.size());
+    std::mutex mutex; // guards next and finished between this thread and the local worker
     std::size_t next = 0;
-    SayUndone(input, done);
+    SayUndone(input, finished);
     const auto take = [&]() -> std::int64_t {
         const std::lock_guard lock(mutex);
         if (stop.load() || next >= order.size()) {
@@ -197,10 +195,8 @@ std::optional<BatchOutcome> RunAnimalsOnCluster(const Cluster& cluster, const Ba
     const auto finish = [&](std::size_t index, bool bad, std::string text, const std::string& id) {
         {
             const std::lock_guard lock(mutex);
-            done[index] = 1;
-            failed[index] = bad ? 1 : 0;
-            lines[index] = std::move(text);
-            SayUndone(input, done);
+            finished[index] = {true, bad, std::move(text)};
+            SayUndone(input, finished);
         }
         progress.Done(id, bad);
     };
@@ -247,16 +243,7 @@ std::optional<BatchOutcome> RunAnimalsOnCluster(const Cluster& cluster, const Ba
         }
     }
     local.join();
-    BatchOutcome outcome;
-    for (std::size_t k = 0; k < done.size(); ++k) {
-        if (done[k] == 0) {
-            outcome.undone.push_back(input.animals[k].id);
-            continue;
-        }
-        outcome.failed += failed[k];
-        outcome.lines.emplace_back(input.animals[k].id, std::move(lines[k]));
-    }
-    return outcome;
+    return GatherOutcome(input, std::move(finished));
 }
 
 #endif

@@ -255,7 +255,14 @@ private:
     const BatchOptions& options_;
 };
 
-// Loads one animal's fixes into a fresh record for `purpose`, as the loaders do.
+// A record as the wizard starts it.
+State FreshRecord() {
+    State state;
+    state.Pi = 4.0 * std::atan(1.0);
+    return state;
+}
+
+// One animal's fixes read for `purpose`, as the loaders read them.
 StatusOr<LoadedFile> LoadAnimal(const BatchInput& input, const AnimalRows& animal,
                                 TextFilePurpose purpose, const BatchOptions& options) {
     TelemetryFields fields = input.fields;
@@ -534,8 +541,7 @@ AnimalResult RunAnimal(const BatchInput& input, std::size_t index, const BatchOp
             }
         } else {
             const std::string crs = CrsText(file.value);
-            State state;
-            state.Pi = 4.0 * std::atan(1.0);
+            State state = FreshRecord();
             state.BiasCorrected = weighted ? 1 : 0;
             const LoadedFile loaded = file.value;
             const std::int32_t n = TakeLoadedFile(state, std::move(file.value));
@@ -669,23 +675,19 @@ AnimalResult RunAnimal(const BatchInput& input, std::size_t index, const BatchOp
 
             // The comparison runs on the locations loaded afresh, as the wizard's comparison
             // path does.
-            ComparisonChoice choice;
-            choice.exp_power =
-                options.compare && std::count(made.begin(), made.end(), Estimator::ExpPower) > 0;
-            choice.bvn =
-                options.compare && std::count(made.begin(), made.end(), Estimator::BVN) > 0;
-            choice.circle_mixture = options.compare && std::count(made.begin(), made.end(),
-                                                                  Estimator::CircleMixture) > 0;
-            choice.normal_mixture = options.compare && std::count(made.begin(), made.end(),
-                                                                  Estimator::NormalMixture) > 0;
-            choice.fixed_kernel =
-                options.compare && std::count(made.begin(), made.end(), Estimator::FixedKernel) > 0;
-            choice.adaptive_kernel = options.compare && std::count(made.begin(), made.end(),
-                                                                   Estimator::AdaptiveKernel) > 0;
             if (options.compare && !made.empty() && !weighted) {
                 step("comparison");
-                State fresh;
-                fresh.Pi = 4.0 * std::atan(1.0);
+                const auto has = [&made](Estimator e) {
+                    return std::find(made.begin(), made.end(), e) != made.end();
+                };
+                ComparisonChoice choice;
+                choice.exp_power = has(Estimator::ExpPower);
+                choice.bvn = has(Estimator::BVN);
+                choice.circle_mixture = has(Estimator::CircleMixture);
+                choice.normal_mixture = has(Estimator::NormalMixture);
+                choice.fixed_kernel = has(Estimator::FixedKernel);
+                choice.adaptive_kernel = has(Estimator::AdaptiveKernel);
+                State fresh = FreshRecord();
                 TakeLoadedFile(fresh, LoadedFile(loaded));
                 auto compared =
                     RunComparison(fresh.LocXY, fresh.NumLocs, choice,
@@ -715,8 +717,7 @@ AnimalResult RunAnimal(const BatchInput& input, std::size_t index, const BatchOp
             rows.Failed(bb, 0, {}, file.status.error);
         } else {
             const std::string crs = CrsText(file.value);
-            State state;
-            state.Pi = 4.0 * std::atan(1.0);
+            State state = FreshRecord();
             const std::int32_t n = TakeLoadedFile(state, std::move(file.value));
             Status made;
             if (options.bb_variance) {

@@ -94,8 +94,7 @@ void TerminalNotifier::Inform(std::string_view message) {
 BatchOutcome RunAnimals(const BatchInput& input, const std::vector<std::size_t>& order,
                         const BatchOptions& options, int jobs, const std::atomic<bool>& stop,
                         TerminalProgress& progress) {
-    std::vector<AnimalResult> results(input.animals.size());
-    std::vector<char> finished(input.animals.size(), 0);
+    std::vector<FinishedAnimal> finished(input.animals.size());
     std::atomic<std::size_t> next{0};
     const auto work = [&] {
         RunControl control;
@@ -113,8 +112,7 @@ BatchOutcome RunAnimals(const BatchInput& input, const std::vector<std::size_t>&
                 return;
             }
             progress.Done(result.id, result.failed);
-            results[index] = std::move(result);
-            finished[index] = 1;
+            finished[index] = {true, result.failed, SummaryLines(result, options.compare)};
         }
     };
     const int threads = std::max(1, std::min<int>(jobs, static_cast<int>(order.size())));
@@ -126,15 +124,18 @@ BatchOutcome RunAnimals(const BatchInput& input, const std::vector<std::size_t>&
     for (std::thread& thread : pool) {
         thread.join();
     }
+    return GatherOutcome(input, std::move(finished));
+}
+
+BatchOutcome GatherOutcome(const BatchInput& input, std::vector<FinishedAnimal>&& animals) {
     BatchOutcome outcome;
-    for (std::size_t index = 0; index < results.size(); ++index) {
-        if (finished[index] == 0) {
+    for (std::size_t index = 0; index < animals.size(); ++index) {
+        if (!animals[index].done) {
             outcome.undone.push_back(input.animals[index].id);
             continue;
         }
-        outcome.failed += results[index].failed ? 1 : 0;
-        outcome.lines.emplace_back(results[index].id,
-                                   SummaryLines(results[index], options.compare));
+        outcome.failed += animals[index].failed ? 1 : 0;
+        outcome.lines.emplace_back(input.animals[index].id, std::move(animals[index].lines));
     }
     return outcome;
 }

@@ -24,6 +24,17 @@ struct BatchOutcome {
     std::vector<std::string> undone;                        // in table order
 };
 
+// One animal as a run leaves it: whether it was done and failed, and its summary lines.
+struct FinishedAnimal {
+    bool done = false;
+    bool failed = false;
+    std::string lines;
+};
+
+// The outcome of a run from what became of each animal (one entry per animal, table order).
+[[nodiscard]] BatchOutcome GatherOutcome(const BatchInput& input,
+                                         std::vector<FinishedAnimal>&& animals);
+
 // The progress of a run on the terminal: animals done, the step under way, time elapsed and an
 // estimate of the time left. Thread-safe; silent when quiet.
 class TerminalProgress final : public BatchProgress {

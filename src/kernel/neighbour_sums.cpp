@@ -89,8 +89,6 @@ std::optional<double> NearLSCVSum(const Points& points, double four_h2, double t
         std::array<double, kBlock> wide{}, narrow{}, e_wide{}, e_narrow{};
 #pragma omp for schedule(dynamic, 64)
         for (std::size_t i = 0; i < n; ++i) {
-            const double xi = points.x[i];
-            const double yi = points.y[i];
             double sum = 0.0;
             std::size_t count = 0;
             const auto flush = [&] {
@@ -101,22 +99,13 @@ std::optional<double> NearLSCVSum(const Points& points, double four_h2, double t
                 }
                 count = 0;
             };
-            bins.Near(i, near);
-            for (const auto& bin : near) {
-                for (const std::uint32_t j : bin) {
-                    const double dx = xi - points.x[j];
-                    const double dy = yi - points.y[j];
-                    const double d2 = dx * dx + dy * dy;
-                    if (d2 > reach2) {
-                        continue;
-                    }
-                    wide[count] = -(d2 / four_h2);
-                    narrow[count] = -d2 / two_h2;
-                    if (++count == kBlock) {
-                        flush();
-                    }
+            bins.ForEachNear(points, i, reach2, near, [&](std::uint32_t, double d2) {
+                wide[count] = -(d2 / four_h2);
+                narrow[count] = -d2 / two_h2;
+                if (++count == kBlock) {
+                    flush();
                 }
-            }
+            });
             flush();
             row_sums[i] = sum;
         }
@@ -158,8 +147,6 @@ std::optional<std::vector<double>> NearCVRowSums(const Points& points, const std
         std::array<double, kBlock> factor{};
 #pragma omp for schedule(dynamic, 64)
         for (std::size_t i = 0; i < n; ++i) {
-            const double xi = points.x[i];
-            const double yi = points.y[i];
             double sum = 0.0;
             std::size_t count = 0;
             std::size_t kept = 0;
@@ -172,26 +159,17 @@ std::optional<std::vector<double>> NearCVRowSums(const Points& points, const std
                 }
                 count = 0;
             };
-            bins.Near(i, near);
-            for (const auto& bin : near) {
-                for (const std::uint32_t j : bin) {
-                    if (j == i) {
-                        continue;
-                    }
-                    const double dx = xi - points.x[j];
-                    const double dy = yi - points.y[j];
-                    const double d2 = dx * dx + dy * dy;
-                    if (d2 > reach2) {
-                        continue;
-                    }
-                    arg[count] = -(dx * dx + dy * dy) / two_h2;
-                    factor[count] = c[j];
-                    ++kept;
-                    if (++count == kBlock) {
-                        flush();
-                    }
+            bins.ForEachNear(points, i, reach2, near, [&](std::uint32_t j, double d2) {
+                if (j == i) {
+                    return;
                 }
-            }
+                arg[count] = -d2 / two_h2;
+                factor[count] = c[j];
+                ++kept;
+                if (++count == kBlock) {
+                    flush();
+                }
+            });
             flush();
             const double left_out = static_cast<double>(n - 1 - kept) * left_out_term;
             sums[i] = left_out <= 1e-16 * sum ? sum : CVRowSum(i, points, c, two_h2);

@@ -19,6 +19,27 @@ public:
     // span lists location indices in increasing order.
     void Near(std::size_t i, std::vector<std::span<const std::uint32_t>>& out) const;
 
+    // Calls take(j, d2) for every location j within squared distance `reach2` of location i
+    // (i itself included), bin by bin; d2 = dx * dx + dy * dy as the plain sums form it.
+    // `near` is scratch space for the bins.
+    template <class Take>
+    void ForEachNear(const Points& points, std::size_t i, double reach2,
+                     std::vector<std::span<const std::uint32_t>>& near, Take&& take) const {
+        const double xi = points.x[i];
+        const double yi = points.y[i];
+        Near(i, near);
+        for (const auto& bin : near) {
+            for (const std::uint32_t j : bin) {
+                const double dx = xi - points.x[j];
+                const double dy = yi - points.y[j];
+                const double d2 = dx * dx + dy * dy;
+                if (d2 <= reach2) {
+                    take(j, d2);
+                }
+            }
+        }
+    }
+
     // How many bins hold locations.
     [[nodiscard]] std::size_t Bins() const { return keys_.size(); }
 

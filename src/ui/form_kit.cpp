@@ -10,6 +10,10 @@
 
 namespace ranvik {
 
+QString SingularUnit(const QString& unit) {
+    return unit.endsWith(QLatin1Char('s')) ? unit.chopped(1) : unit;
+}
+
 double TwipsToPixels(double twips, const QWidget& widget) {
     return twips * widget.logicalDpiX() / kTwipsPerInch;
 }

@@ -29,6 +29,9 @@ inline constexpr double kTwipsPerInch = 1440.0;
 // keeps its proportions on a screen of any resolution.
 [[nodiscard]] double TwipsToPixels(double twips, const QWidget& widget);
 
+// One of a time unit named in the plural: "minutes" -> "minute".
+[[nodiscard]] QString SingularUnit(const QString& unit);
+
 // A form of the wizard: a small top-level window with the program's caption, whose object name
 // is the form's name. Closing it with the window's close box ends the program; moving on
 // through its buttons does not.

@@ -5,6 +5,7 @@
 #include "support/collars.h"
 #include "support/fake_dialogs.h"
 #include "support/temp_dir.h"
+#include "support/wizard_session.h"
 
 #include <QComboBox>
 #include <QProcess>
@@ -49,28 +50,12 @@ SummaryAreas(const std::filesystem::path& path) {
     return areas;
 }
 
-// A wizard of its own, driven by a user through the telemetry loader.
-struct Session {
-    State state;
-    testing::FakeDialogs dialogs;
-    std::unique_ptr<Wizard> wizard = std::make_unique<Wizard>(state, dialogs);
-
-    ~Session() { wizard.reset(); }
-
+// A wizard driven by a user through the telemetry loader.
+struct Session : testing::WizardSession {
     FrmLoadTelemetry& Loader(bool bridge, const QString& table, const QString& animal) {
-        wizard->Start();
-        wizard->welcome.Get()->CmdNext_Click();
-        FrmDataTypeOptions* data_type = wizard->data_type.Get();
-        (bridge ? data_type->OptBBData : data_type->OptIndData)->setChecked(true);
-        data_type->CmdNext_Click();
-        if (!bridge) {
-            wizard->home_range.Get()->CmdNext_Click();
-        }
-        wizard->input_data.Get()->OptTelemetry->setChecked(true);
-        wizard->input_data.Get()->CmdNext_Click();
-        FrmLoadTelemetry& loader = *wizard->load_telemetry.Get();
-        dialogs.open_answers << table;
-        loader.CmdOpen_Click();
+        ToLoader(bridge, &FrmInputDataOptions::OptTelemetry);
+        Open(table);
+        FrmLoadTelemetry& loader = Telemetry();
         loader.ComboAnimal->setCurrentIndex(loader.ComboAnimal->findData(animal));
         return loader;
     }

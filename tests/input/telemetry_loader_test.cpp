@@ -3,6 +3,7 @@
 #include "support/collars.h"
 #include "support/fake_dialogs.h"
 #include "support/temp_dir.h"
+#include "support/wizard_session.h"
 
 #include "input/forms/loaded_files.h"
 
@@ -98,38 +99,8 @@ void ExpectClose(const Matrix& got, const Matrix& want, int columns) {
     }
 }
 
-// A wizard of its own, driven by a user.
-struct Session {
-    State state;
-    testing::FakeDialogs dialogs;
-    std::unique_ptr<Wizard> wizard = std::make_unique<Wizard>(state, dialogs);
-
-    ~Session() { wizard.reset(); }
-
-    // Welcome -> data type -> (analysis) -> input type -> the loader of `input`.
-    void ToLoader(bool bridge, QRadioButton* FrmInputDataOptions::*input, bool weighted = false) {
-        wizard->Start();
-        wizard->welcome.Get()->CmdNext_Click();
-        FrmDataTypeOptions* data_type = wizard->data_type.Get();
-        (bridge ? data_type->OptBBData : data_type->OptIndData)->setChecked(true);
-        data_type->CmdNext_Click();
-        if (!bridge) {
-            FrmHomeRangeOptions* analysis = wizard->home_range.Get();
-            (weighted ? analysis->OptBiasHomeRange : analysis->OptHomeRange)->setChecked(true);
-            analysis->CmdNext_Click();
-        }
-        FrmInputDataOptions* options = wizard->input_data.Get();
-        (options->*input)->setChecked(true);
-        options->CmdNext_Click();
-    }
-
-    FrmLoadTelemetry& Telemetry() { return *wizard->load_telemetry.Get(); }
-
-    void Open(const QString& path) {
-        dialogs.open_answers << path;
-        Telemetry().CmdOpen_Click();
-    }
-
+// A wizard driven by a user, with the two analyses the comparisons below run.
+struct Session : testing::WizardSession {
     // From a loaded track: an estimated variance, 600 minutes at most between fixes, and a grid
     // over the automatic extent with 25 m cells.
     void BridgeGrid() {

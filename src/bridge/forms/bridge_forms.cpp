@@ -210,15 +210,11 @@ void FrmBBAnalysis::Command3_Click() {
 void ShowBridgeTimeUnit(Navigator& wizard) {
     FrmBBAnalysis& analysis = wizard.LoadAs<FrmBBAnalysis>(FormId::BBAnalysis);
     const QString unit = QString::fromStdString(wizard.state().TimeUnit);
-    QString one = unit;
-    if (one.endsWith(QLatin1Char('s'))) {
-        one.chop(1);
-    }
     analysis.LblTimeUnit->setText(
         unit.isEmpty() ? QString()
                        : QStringLiteral("Times are in %1 since the first fix: the variance is in "
                                         "square metres per %2, the maximum time in %1.")
-                             .arg(unit, one));
+                             .arg(unit, SingularUnit(unit)));
     analysis.LblTimeUnit->setVisible(!unit.isEmpty());
 }
 

@@ -46,15 +46,6 @@ void Choose(QComboBox* combo, const std::string& name, int fallback) {
     combo->setCurrentIndex(at >= 0 ? at : fallback);
 }
 
-// "seconds" -> "second".
-QString Singular(std::string_view unit) {
-    QString text = FromStd(unit);
-    if (text.endsWith(QLatin1Char('s'))) {
-        text.chop(1);
-    }
-    return text;
-}
-
 QString AnimalName(const AnimalFixes& animal, bool id_field) {
     if (!id_field) {
         return QStringLiteral("(every row)");
@@ -329,7 +320,7 @@ void FrmLoadTelemetry::Refresh() {
     LblTimeUnits->setText(QStringLiteral("Brownian bridge times are in %1 since the animal's first "
                                          "fix: the variance is in square metres per %2 and the "
                                          "maximum time in %1.")
-                              .arg(unit, Singular(unit.toStdString())));
+                              .arg(unit, SingularUnit(unit)));
     // A layer in a projected system keeps it; only longitude/latitude is projected, and user
     // points go to the system of the fixes.
     ComboTargetCRS->setEnabled(

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "app/forms/all_forms.h"
+#include "support/fake_dialogs.h"
+
+#include <memory>
+
+namespace ranvik::testing {
+
+// A wizard of its own, over its own record and fake dialogs, driven as a user drives it.
+struct WizardSession {
+    State state;
+    FakeDialogs dialogs;
+    std::unique_ptr<Wizard> wizard = std::make_unique<Wizard>(state, dialogs);
+
+    WizardSession() = default;
+    WizardSession(const WizardSession&) = delete;
+    WizardSession& operator=(const WizardSession&) = delete;
+    ~WizardSession() { wizard.reset(); }
+
+    // Welcome -> data type -> (analysis, plain or bias-corrected) -> input type -> the loader of
+    // the input type `input`.
+    void ToLoader(bool bridge, QRadioButton* FrmInputDataOptions::*input, bool weighted = false) {
+        wizard->Start();
+        wizard->welcome.Get()->CmdNext_Click();
+        FrmDataTypeOptions* data_type = wizard->data_type.Get();
+        (bridge ? data_type->OptBBData : data_type->OptIndData)->setChecked(true);
+        data_type->CmdNext_Click();
+        if (!bridge) {
+            FrmHomeRangeOptions* analysis = wizard->home_range.Get();
+            (weighted ? analysis->OptBiasHomeRange : analysis->OptHomeRange)->setChecked(true);
+            analysis->CmdNext_Click();
+        }
+        FrmInputDataOptions* options = wizard->input_data.Get();
+        (options->*input)->setChecked(true);
+        options->CmdNext_Click();
+    }
+
+    [[nodiscard]] FrmLoadTelemetry& Telemetry() { return *wizard->load_telemetry.Get(); }
+
+    // Opens `path` on the telemetry loader.
+    void Open(const QString& path) {
+        dialogs.open_answers << path;
+        Telemetry().CmdOpen_Click();
+    }
+};
+
+} // namespace ranvik::testing
