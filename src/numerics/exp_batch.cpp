@@ -2,6 +2,7 @@
 
 #include "state/constants.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -35,10 +36,13 @@ constexpr double kC2 = 0.5;
 
 __attribute__((target_clones("avx2", "default"))) void ExpBatch(const double* x, double* out,
                                                                 std::size_t count) {
-#pragma omp simd
+    // The main loop only notes whether an argument needs the slow path, so that it stays free
+    // of branches and runs in vector registers.
+    int outside = 0;
+#pragma omp simd reduction(| : outside)
     for (std::size_t i = 0; i < count; ++i) {
-        double v = x[i] < kLowest ? kLowest : x[i];
-        v = v > kHighest ? kHighest : v;
+        outside |= static_cast<int>(!(x[i] >= kLowest && x[i] <= kHighest));
+        const double v = std::min(std::max(x[i], kLowest), kHighest);
         double kd = v * kInvLn2 + kShift;
         const std::uint64_t ki = std::bit_cast<std::uint64_t>(kd);
         kd -= kShift;
@@ -63,6 +67,9 @@ __attribute__((target_clones("avx2", "default"))) void ExpBatch(const double* x,
         // The low bits of ki hold k; shifted into the exponent field they give 2^k.
         const std::uint64_t bits = (ki << 52) + (std::uint64_t{1023} << 52);
         out[i] = std::bit_cast<double>(bits) * p;
+    }
+    if (outside == 0) {
+        return;
     }
     for (std::size_t i = 0; i < count; ++i) {
         if (x[i] < kExpUnderflow) {
