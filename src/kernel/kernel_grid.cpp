@@ -2,6 +2,7 @@
 
 #include "kernel/kernel_sums.h"
 #include "kernel/lattice_sums.h"
+#include "kernel/neighbour_sums.h"
 #include "numerics/output_grid.h"
 #include "state/constants.h"
 #include "state/loaded_locations.h"
@@ -138,10 +139,16 @@ std::vector<double> AdaptiveBandwidths(const Matrix& xy, std::int32_t n, double 
     const double two_h2 = 2 * (h * h);
     const double norm = 2 * kPi * (h * h);
     std::vector<double> pilot(static_cast<std::size_t>(n));
+    if (auto near = NearKernelRowSums(loc, two_h2, 1 / norm, parallel)) {
+        for (std::size_t a = 0; a < pilot.size(); ++a) {
+            pilot[a] = (*near)[a] / n;
+        }
+    } else {
 #pragma omp parallel for schedule(dynamic, 16) if (parallel && n >= 256)
-    for (std::int32_t i = 0; i < n; ++i) {
-        const auto a = static_cast<std::size_t>(i);
-        pilot[a] = FixedKernelSum(loc.x[a], loc.y[a], loc, nullptr, two_h2, norm) / n;
+        for (std::int32_t i = 0; i < n; ++i) {
+            const auto a = static_cast<std::size_t>(i);
+            pilot[a] = FixedKernelSum(loc.x[a], loc.y[a], loc, nullptr, two_h2, norm) / n;
+        }
     }
     double log_sum = 0.0;
     for (const double p : pilot) {

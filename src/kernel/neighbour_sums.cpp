@@ -6,128 +6,278 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <numeric>
 
 namespace ranvik {
 namespace {
 
 // Below this many locations the plain sums are quick enough.
-constexpr std::size_t kFewLocations = 2000;
+constexpr std::size_t kFewLocations = 500;
 constexpr std::size_t kBlock = 256;
-constexpr std::int64_t kSide = std::int64_t{1} << 31; // bin coordinates are offset into 0..2^32
+// Cells per reach, and the most cells across the locations' box.
+constexpr double kCellsPerReach = 8.0;
+constexpr double kMostCells = 1073741824.0; // 2^30
 
-// True when bins of side `reach` would split the locations' box, so the shortcut can pay.
-bool WorthBinning(const Points& points, double reach) {
-    if (points.size() < kFewLocations || !(reach > 0) || !std::isfinite(reach)) {
-        return false;
+using Block = std::array<double, kBlock>;
+
+// The terms of the row sums: the plain path's exponential floored, times the other location's
+// factor, floored again.
+inline double Floored(double t) {
+    return t == 0.0 ? kSmallestDouble : t;
+}
+
+// Row sums over the pairs within reach2 (squared), each pair's exponential exp(-d^2 / two_h2)
+// formed once: t = e c_q goes to row p and e c_p to row q. Each column of cells adds its
+// pairs' second halves into a buffer of its own, and the buffers are added into the rows in
+// column order afterwards, so that the sums do not depend on how the columns are shared
+// between threads. `c` is in the cells' order.
+std::vector<double> SymmetricRowSums(const PairCells& cells, const std::vector<double>& c,
+                                     double two_h2, bool parallel) {
+    const std::vector<double>& x = cells.X();
+    const std::vector<double>& y = cells.Y();
+    const double scale = -1 / two_h2;
+    const std::size_t n = x.size();
+    const std::size_t columns = cells.Columns();
+    std::vector<double> rows(n, 0.0);
+    std::vector<std::vector<double>> spill(columns);
+#pragma omp parallel if (parallel)
+    {
+        Block arg{};
+        Block e{};
+#pragma omp for schedule(dynamic, 1)
+        for (std::size_t k = 0; k < columns; ++k) {
+            const std::size_t base = cells.ColumnStart(k);
+            std::vector<double>& out = spill[k];
+            out.assign(cells.ReachEnd(k) - base, 0.0);
+            cells.ForwardRuns(k, [&](std::size_t p, std::size_t begin, std::size_t end) {
+                const double xp = x[p];
+                const double yp = y[p];
+                const double cp = c[p];
+                double row = 0.0;
+                for (std::size_t start = begin; start < end; start += kBlock) {
+                    const std::size_t count = std::min(kBlock, end - start);
+                    for (std::size_t m = 0; m < count; ++m) {
+                        const double dx = xp - x[start + m];
+                        const double dy = yp - y[start + m];
+                        arg[m] = (dx * dx + dy * dy) * scale;
+                    }
+                    ExpBatch(arg.data(), e.data(), count);
+                    double* back = out.data() + (start - base);
+                    const double* cq = c.data() + start;
+#pragma omp simd reduction(+ : row)
+                    for (std::size_t m = 0; m < count; ++m) {
+                        const double em = std::max(e[m], kSmallestDouble);
+                        row += Floored(em * cq[m]);
+                        back[m] += Floored(em * cp);
+                    }
+                }
+                rows[p] += row;
+            });
+        }
+    }
+    // Column k's buffer covers positions ColumnStart(k) .. ReachEnd(k); each row takes the
+    // buffers of the columns to its left that reach it, leftmost first.
+    std::size_t first = 0;
+    for (std::size_t k = 0; k < columns; ++k) {
+        while (cells.ReachEnd(first) <= cells.ColumnStart(k)) {
+            ++first;
+        }
+        for (std::size_t p = cells.ColumnStart(k); p < cells.ColumnStart(k + 1); ++p) {
+            double sum = rows[p];
+            for (std::size_t from = first; from <= k; ++from) {
+                if (p < cells.ReachEnd(from)) {
+                    sum += spill[from][p - cells.ColumnStart(from)];
+                }
+            }
+            rows[p] = sum;
+        }
+    }
+    return rows;
+}
+
+// The span of the locations' box, or 0.
+double Span(const Points& points) {
+    if (points.size() == 0) {
+        return 0.0;
     }
     const auto [x0, x1] = std::minmax_element(points.x.begin(), points.x.end());
     const auto [y0, y1] = std::minmax_element(points.y.begin(), points.y.end());
-    const double span = std::max(*x1 - *x0, *y1 - *y0);
-    return span > 4 * reach && span / reach < 1e9;
+    return std::max(*x1 - *x0, *y1 - *y0);
 }
 
 } // namespace
 
-NeighbourBins::NeighbourBins(const Points& points, double reach) : reach_(reach) {
+PairCells::PairCells(const Points& points, double reach) {
     const std::size_t n = points.size();
-    origin_x_ = n > 0 ? *std::min_element(points.x.begin(), points.x.end()) : 0.0;
-    origin_y_ = n > 0 ? *std::min_element(points.y.begin(), points.y.end()) : 0.0;
-    key_of_.resize(n);
+    const double span = Span(points);
+    double cell = reach / kCellsPerReach;
+    if (!(cell > 0) || !std::isfinite(cell) || span / cell > kMostCells) {
+        cell = std::max(span / kMostCells, std::numeric_limits<double>::min());
+    }
+    if (!std::isfinite(span) || span == 0.0 || !(reach < span * 4)) {
+        cell = std::numeric_limits<double>::max(); // one cell holds every location
+    }
+    const double x0 = n > 0 ? *std::min_element(points.x.begin(), points.x.end()) : 0.0;
+    const double y0 = n > 0 ? *std::min_element(points.y.begin(), points.y.end()) : 0.0;
+    std::vector<std::int64_t> ix(n), iy(n);
     for (std::size_t i = 0; i < n; ++i) {
-        key_of_[i] = Key(points.x[i], points.y[i]);
+        ix[i] = static_cast<std::int64_t>(std::floor((points.x[i] - x0) / cell));
+        iy[i] = static_cast<std::int64_t>(std::floor((points.y[i] - y0) / cell));
     }
-    order_.resize(n);
-    std::iota(order_.begin(), order_.end(), 0U);
-    std::stable_sort(order_.begin(), order_.end(),
-                     [this](std::uint32_t a, std::uint32_t b) { return key_of_[a] < key_of_[b]; });
-    for (std::size_t k = 0; k < n; ++k) {
-        const std::int64_t key = key_of_[order_[k]];
-        if (keys_.empty() || keys_.back() != key) {
-            keys_.push_back(key);
-            starts_.push_back(static_cast<std::uint32_t>(k));
+    index_.resize(n);
+    std::iota(index_.begin(), index_.end(), 0U);
+    std::stable_sort(index_.begin(), index_.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return ix[a] != ix[b] ? ix[a] < ix[b] : iy[a] < iy[b];
+    });
+    x_.resize(n);
+    y_.resize(n);
+    for (std::size_t p = 0; p < n; ++p) {
+        const std::uint32_t i = index_[p];
+        x_[p] = points.x[i];
+        y_[p] = points.y[i];
+        const bool new_column = p == 0 || ix[i] != ix[index_[p - 1]];
+        if (new_column) {
+            column_ix_.push_back(ix[i]);
+            column_cell_.push_back(cell_iy_.size());
+        }
+        if (new_column || iy[i] != iy[index_[p - 1]]) {
+            cell_iy_.push_back(iy[i]);
+            cell_start_.push_back(p);
         }
     }
-    starts_.push_back(static_cast<std::uint32_t>(n));
-}
-
-std::int64_t NeighbourBins::Key(double x, double y) const {
-    const auto bx = static_cast<std::int64_t>(std::floor((x - origin_x_) / reach_));
-    const auto by = static_cast<std::int64_t>(std::floor((y - origin_y_) / reach_));
-    return (bx + 1) * kSide + (by + 1);
-}
-
-void NeighbourBins::Near(std::size_t i, std::vector<std::span<const std::uint32_t>>& out) const {
-    out.clear();
-    const std::int64_t key = key_of_[i];
-    for (const std::int64_t dx : {-kSide, std::int64_t{0}, kSide}) {
-        for (const std::int64_t dy : {-1, 0, 1}) {
-            const auto at = std::lower_bound(keys_.begin(), keys_.end(), key + dx + dy);
-            if (at == keys_.end() || *at != key + dx + dy) {
-                continue;
-            }
-            const auto b = static_cast<std::size_t>(at - keys_.begin());
-            out.emplace_back(order_.data() + starts_[b], starts_[b + 1] - starts_[b]);
+    cell_start_.push_back(n);
+    column_cell_.push_back(cell_iy_.size());
+    // Two cells dix columns and diy rows apart hold locations at least
+    // max(|dix| - 1, 0) and max(|diy| - 1, 0) cells apart along each axis; the ratio is widened
+    // a little so that the rounding of the cell indices can only add pairs.
+    const double ratio =
+        cell == std::numeric_limits<double>::max() ? 0.0 : reach / cell * (1 + 1e-9) + 1e-9;
+    for (std::int64_t dix = 0;; ++dix) {
+        const double across = static_cast<double>(std::max<std::int64_t>(dix - 1, 0));
+        if (across > ratio) {
+            break;
         }
+        const double along = std::sqrt(ratio * ratio - across * across);
+        rows_within_.push_back(static_cast<std::int64_t>(std::floor(along)) + 1);
     }
 }
 
-std::optional<double> NearLSCVSum(const Points& points, double four_h2, double two_h2,
-                                  bool parallel) {
+std::size_t PairCells::ColumnStart(std::size_t k) const {
+    return k < column_ix_.size() ? cell_start_[column_cell_[k]] : x_.size();
+}
+
+std::size_t PairCells::ReachEnd(std::size_t k) const {
+    const std::int64_t last = column_ix_[k] + static_cast<std::int64_t>(rows_within_.size()) - 1;
+    const auto after = std::upper_bound(column_ix_.begin(), column_ix_.end(), last);
+    return ColumnStart(static_cast<std::size_t>(after - column_ix_.begin()));
+}
+
+std::pair<std::size_t, std::size_t> PairCells::RunIn(std::size_t k, std::int64_t lo,
+                                                     std::int64_t hi) const {
+    const auto first = cell_iy_.begin() + static_cast<std::ptrdiff_t>(column_cell_[k]);
+    const auto last = cell_iy_.begin() + static_cast<std::ptrdiff_t>(column_cell_[k + 1]);
+    const auto from = std::lower_bound(first, last, lo);
+    const auto to = std::upper_bound(from, last, hi);
+    return {cell_start_[static_cast<std::size_t>(from - cell_iy_.begin())],
+            cell_start_[static_cast<std::size_t>(to - cell_iy_.begin())]};
+}
+
+std::size_t PairCells::RunsOf(std::size_t k, std::size_t cell,
+                              std::vector<std::pair<std::size_t, std::size_t>>& runs) const {
+    runs.clear();
+    const std::int64_t row = cell_iy_[cell];
+    const std::size_t own_end = RunIn(k, row, row + rows_within_[0]).second;
+    std::size_t next = k + 1;
+    for (std::size_t dix = 1; dix < rows_within_.size() && next < column_ix_.size(); ++dix) {
+        const std::int64_t target = column_ix_[k] + static_cast<std::int64_t>(dix);
+        while (next < column_ix_.size() && column_ix_[next] < target) {
+            ++next;
+        }
+        if (next == column_ix_.size() || column_ix_[next] != target) {
+            continue;
+        }
+        const auto [begin, end] = RunIn(next, row - rows_within_[dix], row + rows_within_[dix]);
+        if (begin < end) {
+            runs.emplace_back(begin, end);
+        }
+    }
+    return own_end;
+}
+
+std::optional<double> NearLSCVSum(const Points& points, double four_h2, bool parallel,
+                                  double numerator_guess) {
     const std::size_t n = points.size();
-    const double a = std::log(static_cast<double>(n)) + 16 * std::log(10.0);
-    const double reach2 = four_h2 * a;
-    const double reach = std::sqrt(reach2);
-    if (!WorthBinning(points, reach)) {
+    if (n < kFewLocations || !(four_h2 > 0) || !std::isfinite(four_h2)) {
         return std::nullopt;
-    }
-    const NeighbourBins bins(points, reach);
-    std::vector<double> row_sums(n);
-#pragma omp parallel if (parallel)
-    {
-        std::vector<std::span<const std::uint32_t>> near;
-        std::array<double, kBlock> wide{}, narrow{}, e_wide{}, e_narrow{};
-#pragma omp for schedule(dynamic, 64)
-        for (std::size_t i = 0; i < n; ++i) {
-            double sum = 0.0;
-            std::size_t count = 0;
-            const auto flush = [&] {
-                ExpBatch(wide.data(), e_wide.data(), count);
-                ExpBatch(narrow.data(), e_narrow.data(), count);
-                for (std::size_t k = 0; k < count; ++k) {
-                    sum += e_wide[k] - 4.0 * e_narrow[k];
-                }
-                count = 0;
-            };
-            bins.ForEachNear(points, i, reach2, near, [&](std::uint32_t, double d2) {
-                wide[count] = -(d2 / four_h2);
-                narrow[count] = -d2 / two_h2;
-                if (++count == kBlock) {
-                    flush();
-                }
-            });
-            flush();
-            row_sums[i] = sum;
-        }
-    }
-    double s = 0.0;
-    for (const double row : row_sums) {
-        s += row;
     }
     const double count = static_cast<double>(n);
-    if (!(1e-16 * count <= 1e-13 * std::fabs(4 * count + s))) {
-        return std::nullopt;
+    const double all_pairs = count * (count - 1) / 2;
+    // With a guess of |4 n + S|, A is what half of it asks for; without, what n asks for.
+    double a = numerator_guess > 0 ? std::log(2 * all_pairs / (1e-13 * numerator_guess / 2))
+                                   : std::log(count) + 13 * std::log(10.0) + std::log(2.0);
+    a = std::max(a, std::log(8.0) + 1);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const double reach = std::sqrt(four_h2 * a);
+        const PairCells cells(points, reach);
+        const double scale = -1 / four_h2;
+        const std::vector<double>& x = cells.X();
+        const std::vector<double>& y = cells.Y();
+        std::vector<double> column_sums(cells.Columns());
+        std::vector<double> column_pairs(cells.Columns());
+#pragma omp parallel if (parallel)
+        {
+            Block arg{};
+            Block w{};
+#pragma omp for schedule(dynamic, 1)
+            for (std::size_t k = 0; k < cells.Columns(); ++k) {
+                double sum = 0.0;
+                double pairs = 0.0;
+                cells.ForwardRuns(k, [&](std::size_t p, std::size_t begin, std::size_t end) {
+                    pairs += static_cast<double>(end - begin);
+                    for (std::size_t start = begin; start < end; start += kBlock) {
+                        const std::size_t m_end = std::min(kBlock, end - start);
+                        for (std::size_t m = 0; m < m_end; ++m) {
+                            const double dx = x[p] - x[start + m];
+                            const double dy = y[p] - y[start + m];
+                            arg[m] = (dx * dx + dy * dy) * scale;
+                        }
+                        ExpBatch(arg.data(), w.data(), m_end);
+#pragma omp simd reduction(+ : sum)
+                        for (std::size_t m = 0; m < m_end; ++m) {
+                            sum += w[m] - 4.0 * (w[m] * w[m]);
+                        }
+                    }
+                });
+                column_sums[k] = sum;
+                column_pairs[k] = pairs;
+            }
+        }
+        double off_diagonal = 0.0;
+        double counted = 0.0;
+        for (std::size_t k = 0; k < column_sums.size(); ++k) {
+            off_diagonal += column_sums[k];
+            counted += column_pairs[k];
+        }
+        const double s = -3.0 * count + 2.0 * off_diagonal;
+        const double numerator = std::fabs(4 * count + s);
+        const double left_out = 2 * std::max(all_pairs - counted, 0.0) * std::exp(-a);
+        if (left_out <= 1e-13 * numerator) {
+            return s;
+        }
+        const double wanted = std::log(2 * all_pairs / (1e-13 * numerator)) + 1;
+        if (!(wanted > a) || !std::isfinite(wanted)) {
+            return std::nullopt;
+        }
+        a = wanted;
     }
-    return s;
+    return std::nullopt;
 }
 
 std::optional<std::vector<double>> NearCVRowSums(const Points& points, const std::vector<double>& c,
                                                  double two_h2, bool parallel) {
     const std::size_t n = points.size();
-    const double b = std::log(static_cast<double>(n)) + 37 * std::log(10.0);
-    const double reach2 = two_h2 * b;
-    const double reach = std::sqrt(reach2);
-    if (!WorthBinning(points, reach) || c.size() < n) {
+    if (n < kFewLocations || c.size() < n || !(two_h2 > 0) || !std::isfinite(two_h2)) {
         return std::nullopt;
     }
     double c_max = 0.0;
@@ -137,43 +287,44 @@ std::optional<std::vector<double>> NearCVRowSums(const Points& points, const std
         }
         c_max = std::max(c_max, c[j]);
     }
-    const double left_out_term = std::max(std::exp(-b) * c_max, kSmallestDouble);
-    const NeighbourBins bins(points, reach);
+    const double b = std::log(static_cast<double>(n)) + 16 * std::log(10.0) + 4;
+    const PairCells cells(points, std::sqrt(two_h2 * b));
+    std::vector<double> sorted_c(n);
+    for (std::size_t p = 0; p < n; ++p) {
+        sorted_c[p] = c[cells.Index()[p]];
+    }
+    const std::vector<double> near = SymmetricRowSums(cells, sorted_c, two_h2, parallel);
+    const double left_out =
+        static_cast<double>(n - 1) * std::max(std::exp(-b) * c_max, kSmallestDouble);
     std::vector<double> sums(n);
-#pragma omp parallel if (parallel)
-    {
-        std::vector<std::span<const std::uint32_t>> near;
-        std::array<double, kBlock> arg{}, term{};
-        std::array<double, kBlock> factor{};
-#pragma omp for schedule(dynamic, 64)
-        for (std::size_t i = 0; i < n; ++i) {
-            double sum = 0.0;
-            std::size_t count = 0;
-            std::size_t kept = 0;
-            const auto flush = [&] {
-                ExpBatch(arg.data(), term.data(), count);
-                for (std::size_t k = 0; k < count; ++k) {
-                    const double e = term[k] == 0.0 ? kSmallestDouble : term[k];
-                    const double t = e * factor[k];
-                    sum += t == 0.0 ? kSmallestDouble : t;
-                }
-                count = 0;
-            };
-            bins.ForEachNear(points, i, reach2, near, [&](std::uint32_t j, double d2) {
-                if (j == i) {
-                    return;
-                }
-                arg[count] = -d2 / two_h2;
-                factor[count] = c[j];
-                ++kept;
-                if (++count == kBlock) {
-                    flush();
-                }
-            });
-            flush();
-            const double left_out = static_cast<double>(n - 1 - kept) * left_out_term;
-            sums[i] = left_out <= 1e-16 * sum ? sum : CVRowSum(i, points, c, two_h2);
+    std::vector<std::size_t> full;
+    for (std::size_t p = 0; p < n; ++p) {
+        const std::size_t i = cells.Index()[p];
+        sums[i] = near[p];
+        if (!(left_out <= 1e-16 * near[p])) {
+            full.push_back(i);
         }
+    }
+#pragma omp parallel for schedule(dynamic, 1) if (parallel && full.size() > 1)
+    for (std::size_t r = 0; r < full.size(); ++r) {
+        sums[full[r]] = CVRowSum(full[r], points, c, two_h2);
+    }
+    return sums;
+}
+
+std::optional<std::vector<double>> NearKernelRowSums(const Points& points, double two_h2,
+                                                     double factor, bool parallel) {
+    const std::size_t n = points.size();
+    if (n < kFewLocations || !(two_h2 > 0) || !std::isfinite(two_h2) || !(factor > 0)) {
+        return std::nullopt;
+    }
+    const double b = std::log(static_cast<double>(n)) + 16 * std::log(10.0) + 4;
+    const PairCells cells(points, std::sqrt(two_h2 * b));
+    const std::vector<double> near =
+        SymmetricRowSums(cells, std::vector<double>(n, factor), two_h2, parallel);
+    std::vector<double> sums(n);
+    for (std::size_t p = 0; p < n; ++p) {
+        sums[cells.Index()[p]] = factor + near[p];
     }
     return sums;
 }

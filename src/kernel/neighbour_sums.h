@@ -4,75 +4,99 @@
 
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <vector>
 
 namespace ranvik {
 
-// Locations binned on a square lattice of side `reach`, so that every location closer than
-// `reach` to a given one lies in its bin or one of the eight around it.
-class NeighbourBins {
+// Locations sorted into square cells, column of cells by column (x first, then y), so that the
+// locations of a run of cells in one column lie next to each other. For a reach R the cell side
+// is R / 8 (or larger, when that would need more than 2^30 cells across): a location's
+// neighbours within R then lie, column by column, in one run of cells each.
+class PairCells {
 public:
-    NeighbourBins(const Points& points, double reach);
+    PairCells(const Points& points, double reach);
 
-    // The locations of the nine bins around location i (itself included), bin by bin; each
-    // span lists location indices in increasing order.
-    void Near(std::size_t i, std::vector<std::span<const std::uint32_t>>& out) const;
+    // The locations in cell order, and each one's index among the given points.
+    [[nodiscard]] const std::vector<double>& X() const { return x_; }
+    [[nodiscard]] const std::vector<double>& Y() const { return y_; }
+    [[nodiscard]] const std::vector<std::uint32_t>& Index() const { return index_; }
 
-    // Calls take(j, d2) for every location j within squared distance `reach2` of location i
-    // (i itself included), bin by bin; d2 = dx * dx + dy * dy as the plain sums form it.
-    // `near` is scratch space for the bins.
-    template <class Take>
-    void ForEachNear(const Points& points, std::size_t i, double reach2,
-                     std::vector<std::span<const std::uint32_t>>& near, Take&& take) const {
-        const double xi = points.x[i];
-        const double yi = points.y[i];
-        Near(i, near);
-        for (const auto& bin : near) {
-            for (const std::uint32_t j : bin) {
-                const double dx = xi - points.x[j];
-                const double dy = yi - points.y[j];
-                const double d2 = dx * dx + dy * dy;
-                if (d2 <= reach2) {
-                    take(j, d2);
+    [[nodiscard]] std::size_t Columns() const { return column_ix_.size(); }
+    // Positions (in cell order) of the locations of column k: [ColumnStart(k), ColumnStart(k+1)).
+    [[nodiscard]] std::size_t ColumnStart(std::size_t k) const;
+    // Positions of the locations of the columns k..last, last being the farthest column to the
+    // right that ForwardRuns of column k can reach.
+    [[nodiscard]] std::size_t ReachEnd(std::size_t k) const;
+
+    // Calls visit(p, begin, end) for every location p of column k and runs [begin, end) of
+    // positions after p, such that every pair p < q of locations closer than the reach is in
+    // exactly one run of exactly one call (farther pairs may be in a run too, never twice).
+    template <class Visit> void ForwardRuns(std::size_t k, Visit&& visit) const {
+        std::vector<std::pair<std::size_t, std::size_t>> runs;
+        for (std::size_t cell = column_cell_[k]; cell < column_cell_[k + 1]; ++cell) {
+            const std::size_t own_end = RunsOf(k, cell, runs);
+            for (std::size_t p = cell_start_[cell]; p < cell_start_[cell + 1]; ++p) {
+                visit(p, p + 1, own_end);
+                for (const auto& [begin, end] : runs) {
+                    visit(p, begin, end);
                 }
             }
         }
     }
 
-    // How many bins hold locations.
-    [[nodiscard]] std::size_t Bins() const { return keys_.size(); }
-
 private:
-    [[nodiscard]] std::int64_t Key(double x, double y) const;
+    // The runs of the columns to the right of `cell` (in column k) its locations can reach; the
+    // end of its own column's run is returned.
+    std::size_t RunsOf(std::size_t k, std::size_t cell,
+                       std::vector<std::pair<std::size_t, std::size_t>>& runs) const;
+    // Positions of the cells of column k with iy in [lo, hi].
+    [[nodiscard]] std::pair<std::size_t, std::size_t> RunIn(std::size_t k, std::int64_t lo,
+                                                            std::int64_t hi) const;
 
-    double origin_x_ = 0, origin_y_ = 0, reach_ = 1;
-    std::vector<std::int64_t> keys_;    // the occupied bins, sorted
-    std::vector<std::uint32_t> starts_; // bin b's locations: order_[starts_[b] .. starts_[b + 1])
-    std::vector<std::uint32_t> order_;  // location indices grouped by bin
-    std::vector<std::int64_t> key_of_;  // each location's bin
+    std::vector<double> x_, y_;
+    std::vector<std::uint32_t> index_;
+    std::vector<std::int64_t> cell_iy_;     // each cell's row
+    std::vector<std::size_t> cell_start_;   // cell c's locations: [cell_start_[c], [c + 1])
+    std::vector<std::int64_t> column_ix_;   // each column's x index, increasing
+    std::vector<std::size_t> column_cell_;  // column k's cells: [column_cell_[k], [k + 1])
+    std::vector<std::int64_t> rows_within_; // rows_within_[dix]: the |diy| a run spans
 };
 
-// The least-squares cross-validation sum over all ordered pairs,
+// The least-squares cross-validation sum over all ordered pairs, the plain
 //   S = sum_i sum_j exp(-d_ij^2 / four_h2) - 4 exp(-d_ij^2 / two_h2),
-// from the pairs within a reach R. A pair farther apart has a = d^2 / four_h2 > ln 4, so its
-// term lies between 0 and exp(-a) < exp(-A), A = R^2 / four_h2. With A = ln n + 16 ln 10 the
-// at most n^2 left-out terms add less than 1e-16 n. The sum is taken only when that is below
-// 1e-13 of |4 n + S|, the numerator of the score S / (4 pi h^2 n^2) + 1 / (pi h^2 n), so the
-// score moves by less than 1e-13 relative; each pair's term is the plain path's to the bit, and
-// a row's pairs are added bin by bin rather than in index order (a rounding of a different
-// order). Nothing when the shortcut cannot pay (few locations, or a reach that spans them) or
-// its bound is not small enough; the caller then takes the plain path.
-[[nodiscard]] std::optional<double> NearLSCVSum(const Points& points, double four_h2, double two_h2,
-                                                bool parallel);
+// from the pairs i < j within a reach R (counted twice) and the n terms i = j (-3 each).
+// A pair farther apart has a = d^2 / four_h2 > A = R^2 / four_h2 > ln 8, so its term lies
+// between 0 and exp(-a) < exp(-A); the at most n (n - 1) / 2 pairs left out add less than
+// n (n - 1) exp(-A). The sum is returned only when that bound is below 1e-13 of |4 n + S|, the
+// numerator of the score S / (4 pi h^2 n^2) + 1 / (pi h^2 n), so that leaving them out moves
+// the score by less than 1e-13 relative. A is first what half of `numerator_guess` (|4 n + S|
+// of a nearby h, when the caller has one) asks for, else ln n + 13 ln 10 + ln 2, and is raised
+// once to what the numerator found asks for when that falls short. exp(-d^2 / two_h2) is taken as
+// the square of exp(-d^2 / four_h2), and the arguments are d^2 times -1 / four_h2 (the exponentials
+// within 2 units in the last place, the square within 5 of the plain one, and an argument's
+// rounding moves its exponential by at most |argument| units): each term then differs from the
+// plain one by a rounding far smaller than what adding it to the running sum rounds off, as the
+// different order of the additions does. Nothing for fewer than 500 locations (the plain sum is
+// quick) or when the bound cannot be met; the caller then takes the plain path.
+[[nodiscard]] std::optional<double> NearLSCVSum(const Points& points, double four_h2, bool parallel,
+                                                double numerator_guess = 0.0);
 
-// The likelihood cross-validation row sums s_i = sum_{j != i} t_ij of CVRowSum from the
-// locations within a reach R, B = R^2 / two_h2 = ln n + 37 ln 10: a left-out term of the plain
-// path is max(exp(-d^2 / two_h2) c_j, smallest double) <= max(exp(-B) c_max, smallest double).
-// A row whose left-out terms could add 1e-16 of its sum is summed in full instead, so every
-// s_i is within 1e-16 (plus the rounding of a different order) of the plain one and its
-// logarithm within 1e-16 absolute. Nothing when the shortcut cannot pay.
+// The likelihood cross-validation row sums s_i = sum_{j != i} t_ij of CVRowSum (each term the
+// plain one, exp(-d^2 / two_h2) floored and times c_j, then floored), from the pairs within a
+// reach R, B = R^2 / two_h2 = ln n + 16 ln 10 + 4; each pair's exponential is formed once and
+// serves both rows. A term left out is at most max(exp(-B) c_max, smallest double), so a row's
+// left-out terms add at most (n - 1) times that; a row where this could reach 1e-16 of its sum
+// is summed in full instead. Every s_i is then within 1e-16 (plus the rounding of a different
+// order) of the plain one, and its logarithm within 1e-16 absolute. Nothing for fewer than 500
+// locations or weights of mixed sign.
 [[nodiscard]] std::optional<std::vector<double>>
 NearCVRowSums(const Points& points, const std::vector<double>& c, double two_h2, bool parallel);
+
+// sum_j exp(-d_ij^2 / two_h2) * factor over all j, j = i included (the pilot densities of the
+// adaptive kernel before their division by n), from the pairs within the reach of
+// NearCVRowSums. The term j = i is `factor`, so the at most n - 1 terms left out, each below
+// exp(-B) factor, add less than 1e-16 of every sum. Nothing for fewer than 500 locations.
+[[nodiscard]] std::optional<std::vector<double>>
+NearKernelRowSums(const Points& points, double two_h2, double factor, bool parallel);
 
 } // namespace ranvik

@@ -6,8 +6,11 @@
 #include "state/constants.h"
 #include "state/loaded_locations.h"
 
+#include <array>
 #include <cmath>
+#include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ranvik {
@@ -47,6 +50,63 @@ StatusOr<SmoothingSearch> SearchH(const Matrix& xy, double h_ref, std::int32_t n
     search.h = search.minimiser.GoldenXMin;
     return search;
 }
+
+// The LSCV score; `numerator` brings |4 n + S| of a nearby h (or 0) and takes this h's, so that
+// a search's next sums can leave out as much as the bound allows.
+double GuidedLSCVScore(double& h, const Matrix& xy, std::int32_t n, bool parallel,
+                       double& numerator) {
+    if (n > 0 && h < kMinLSCVh) {
+        h = kMinLSCVh;
+    }
+    const double four_h2 = 4 * (h * h);
+    const double two_h2 = 2 * (h * h);
+    const Points points = PointsOf(xy, n);
+    const double s = [&] {
+        if (const auto near = NearLSCVSum(points, four_h2, parallel, numerator)) {
+            return *near;
+        }
+        std::vector<double> row_sums(static_cast<std::size_t>(n));
+#pragma omp parallel for schedule(dynamic, 16) if (parallel && n >= kParallelRows)
+        for (std::int32_t i = 0; i < n; ++i) {
+            const auto row = static_cast<std::size_t>(i);
+            row_sums[row] = LSCVRowSum(row, points, four_h2, two_h2);
+        }
+        return SumInOrder(row_sums);
+    }();
+    const double count = n;
+    numerator = std::fabs(4 * count + s);
+    return s * (1 / (count * count * (h * h) * 4 * kPi)) + 1 / (count * (h * h) * kPi);
+}
+
+// A criterion that answers an abscissa it has been asked for before (the bracketing asks for
+// some twice) with the score it gave then, without forming the sums again.
+class Remembering {
+public:
+    explicit Remembering(Criterion criterion) : criterion_(std::move(criterion)) {}
+
+    double operator()(double& x) {
+        for (const Entry& entry : entries_) {
+            if (entry.asked == x) {
+                x = entry.used;
+                return entry.score;
+            }
+        }
+        Entry entry{x, x, 0.0};
+        entry.score = criterion_(x);
+        entry.used = x;
+        entries_[next_] = entry;
+        next_ = (next_ + 1) % entries_.size();
+        return entry.score;
+    }
+
+private:
+    struct Entry {
+        double asked = std::numeric_limits<double>::quiet_NaN(), used = 0, score = 0;
+    };
+    Criterion criterion_;
+    std::array<Entry, 4> entries_{};
+    std::size_t next_ = 0;
+};
 
 } // namespace
 
@@ -99,26 +159,8 @@ double CalcCVScore(const Matrix& xy, double h, std::int32_t n, std::span<const d
 }
 
 double CalcLSCVScore(double& h, const Matrix& xy, std::int32_t n, bool parallel) {
-    if (n > 0 && h < kMinLSCVh) {
-        h = kMinLSCVh;
-    }
-    const double four_h2 = 4 * (h * h);
-    const double two_h2 = 2 * (h * h);
-    const Points points = PointsOf(xy, n);
-    const double s = [&] {
-        if (const auto near = NearLSCVSum(points, four_h2, two_h2, parallel)) {
-            return *near;
-        }
-        std::vector<double> row_sums(static_cast<std::size_t>(n));
-#pragma omp parallel for schedule(dynamic, 16) if (parallel && n >= kParallelRows)
-        for (std::int32_t i = 0; i < n; ++i) {
-            const auto row = static_cast<std::size_t>(i);
-            row_sums[row] = LSCVRowSum(row, points, four_h2, two_h2);
-        }
-        return SumInOrder(row_sums);
-    }();
-    const double count = n;
-    return s * (1 / (count * count * (h * h) * 4 * kPi)) + 1 / (count * (h * h) * kPi);
+    double numerator = 0.0;
+    return GuidedLSCVScore(h, xy, n, parallel, numerator);
 }
 
 Status CheckSmoothingInput(const Matrix& xy, std::int32_t n) {
@@ -143,15 +185,16 @@ Status CheckSmoothingInput(const Matrix& xy, std::int32_t n) {
 StatusOr<SmoothingSearch> CalcCVh(const Matrix& xy, double h_ref, std::int32_t n,
                                   std::span<const double> weights, const MinimiserWorkspace& start,
                                   const RunControl& control) {
-    const Criterion cv = [&](double& h) {
-        return CalcCVScore(xy, h, n, weights, control.parallel);
-    };
+    const Criterion cv =
+        Remembering([&](double& h) { return CalcCVScore(xy, h, n, weights, control.parallel); });
     return SearchH(xy, h_ref, n, kCVSearch, cv, start, control);
 }
 
 StatusOr<SmoothingSearch> CalcLSCVh(const Matrix& xy, double h_ref, std::int32_t n,
                                     const MinimiserWorkspace& start, const RunControl& control) {
-    const Criterion lscv = [&](double& h) { return CalcLSCVScore(h, xy, n, control.parallel); };
+    double numerator = 0.0;
+    const Criterion lscv = Remembering(
+        [&](double& h) { return GuidedLSCVScore(h, xy, n, control.parallel, numerator); });
     auto search = SearchH(xy, h_ref, n, kLSCVSearch, lscv, start, control);
     if (search.Ok() && search.value.h < 0) {
         search.value.h = std::fabs(search.value.h);

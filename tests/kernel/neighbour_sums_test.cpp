@@ -7,6 +7,7 @@
 #include <cmath>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ranvik {
@@ -58,36 +59,61 @@ double PlainLSCV(const Matrix& xy, std::int32_t n, double h) {
     return s * (1 / (count * count * (h * h) * 4 * kPi)) + 1 / (count * (h * h) * kPi);
 }
 
-TEST(NeighbourSums, CVAndLSCVScoresStayWithin1e12OfThePlainSums) {
-    const std::int32_t n = 3000;
-    const Matrix xy = GpsTrack(n);
-    const Points points = PointsOf(xy, n);
-    // From below the resting scatter to a reach that spans the track (the plain path then).
-    for (const double h : {0.05, 2.0, 10.0, 60.0, 400.0, 5000.0}) {
-        SCOPED_TRACE("h = " + std::to_string(h));
-        const double cv = CalcCVScore(xy, h, n, {});
-        const double plain_cv = PlainCV(xy, n, h);
-        EXPECT_LE(std::fabs(cv - plain_cv), 1e-12 * std::fabs(plain_cv)) << cv << " " << plain_cv;
-        double raised = h;
-        const double lscv = CalcLSCVScore(raised, xy, n);
-        const double plain_lscv = PlainLSCV(xy, n, h);
-        EXPECT_LE(std::fabs(lscv - plain_lscv), 1e-12 * std::fabs(plain_lscv))
-            << lscv << " " << plain_lscv;
+// Two activity centres, and the same with a third of the locations piled on one point.
+Matrix TwoCentres(std::int32_t n, bool piled) {
+    std::mt19937 random(17);
+    std::normal_distribution<double> spread(0.0, 200.0);
+    Matrix xy(n + 1, 3);
+    for (std::int32_t i = 0; i < n; ++i) {
+        const bool first = i % 5 < 3;
+        xy(i, 0) = (first ? 557800.0 : 558600.0) + spread(random);
+        xy(i, 1) = (first ? 5425000.0 : 5425600.0) + spread(random);
+        if (piled && i % 3 == 0) {
+            xy(i, 0) = 557801.5;
+            xy(i, 1) = 5425002.25;
+        }
     }
-    // The shortcut is taken where it pays, and left where the reach spans the locations.
-    EXPECT_TRUE(NearLSCVSum(points, 4 * 100.0, 2 * 100.0, true).has_value());
-    EXPECT_FALSE(NearLSCVSum(points, 4 * 1e8, 2 * 1e8, true).has_value());
-    const std::vector<double> c(static_cast<std::size_t>(n), 1.0);
-    EXPECT_TRUE(NearCVRowSums(points, c, 2 * 100.0, true).has_value());
-    const Points few = PointsOf(xy, 500);
-    EXPECT_FALSE(NearLSCVSum(few, 4 * 100.0, 2 * 100.0, true).has_value());
+    return xy;
+}
+
+TEST(NeighbourSums, ScoresAndRowSumsStayWithin1e12OfThePlainSums) {
+    const std::int32_t n = 3000;
+    const std::vector<std::pair<std::string, Matrix>> data = {{"track", GpsTrack(n)},
+                                                              {"two centres", TwoCentres(n, false)},
+                                                              {"piled", TwoCentres(n, true)}};
+    for (const auto& [name, xy] : data) {
+        const Points points = PointsOf(xy, n);
+        // From below the resting scatter to a reach that spans everything many times over.
+        for (const double h : {0.05, 2.0, 10.0, 60.0, 400.0, 5000.0, 1e7}) {
+            SCOPED_TRACE(name + ", h = " + std::to_string(h));
+            const double cv = CalcCVScore(xy, h, n, {});
+            const double plain_cv = PlainCV(xy, n, h);
+            EXPECT_LE(std::fabs(cv - plain_cv), 1e-12 * std::fabs(plain_cv))
+                << cv << " " << plain_cv;
+            double raised = h;
+            const double lscv = CalcLSCVScore(raised, xy, n);
+            const double plain_lscv = PlainLSCV(xy, n, h);
+            EXPECT_LE(std::fabs(lscv - plain_lscv), 1e-12 * std::fabs(plain_lscv))
+                << lscv << " " << plain_lscv;
+            const double two_h2 = 2 * (h * h);
+            const double norm = 2 * kPi * (h * h);
+            const auto pilot = NearKernelRowSums(points, two_h2, 1 / norm, true);
+            ASSERT_TRUE(pilot.has_value());
+            for (std::size_t i = 0; i < points.size(); i += 101) {
+                const double plain =
+                    FixedKernelSum(points.x[i], points.y[i], points, nullptr, two_h2, norm);
+                EXPECT_LE(std::fabs((*pilot)[i] - plain), 1e-13 * plain) << "row " << i;
+            }
+        }
+    }
+    const Points few = PointsOf(GpsTrack(499), 499);
+    EXPECT_FALSE(NearLSCVSum(few, 4 * 100.0, true).has_value());
 }
 
 TEST(NeighbourSums, AnIsolatedLocationsRowIsSummedInFull) {
     const std::int32_t n = 2500;
     const Matrix xy = GpsTrack(n, 4);
     const Points points = PointsOf(xy, n);
-    const double h = 1.0;
     const std::vector<double> c(static_cast<std::size_t>(n), 1 / (2 * kPi));
     const auto rows = NearCVRowSums(points, c, 2.0, false);
     ASSERT_TRUE(rows.has_value());
@@ -97,10 +123,21 @@ TEST(NeighbourSums, AnIsolatedLocationsRowIsSummedInFull) {
         const double plain = CVRowSum(i, points, c, 2.0);
         EXPECT_LE(std::fabs((*rows)[i] - plain), 1e-13 * plain) << "row " << i;
     }
-    // Parallel and sequential runs agree to the bit.
-    EXPECT_EQ(*NearCVRowSums(points, c, 2.0, true), *rows);
-    EXPECT_EQ(*NearLSCVSum(points, 4.0 * h * h, 2.0 * h * h, true),
-              *NearLSCVSum(points, 4.0 * h * h, 2.0 * h * h, false));
+}
+
+TEST(NeighbourSums, ThreadsDoNotChangeABit) {
+    const std::int32_t n = 4000;
+    const Matrix xy = GpsTrack(n, 5);
+    const Points points = PointsOf(xy, n);
+    const std::vector<double> c(static_cast<std::size_t>(n), 0.25);
+    for (const double h : {3.0, 80.0, 2000.0}) {
+        EXPECT_EQ(*NearCVRowSums(points, c, 2 * h * h, true),
+                  *NearCVRowSums(points, c, 2 * h * h, false));
+        EXPECT_EQ(*NearKernelRowSums(points, 2 * h * h, 0.5, true),
+                  *NearKernelRowSums(points, 2 * h * h, 0.5, false));
+        EXPECT_EQ(*NearLSCVSum(points, 4.0 * h * h, true),
+                  *NearLSCVSum(points, 4.0 * h * h, false));
+    }
 }
 
 } // namespace
