@@ -28,78 +28,118 @@ double AdaptiveDensity(double x, double y, const Matrix& work, std::int32_t m, d
     return AdaptiveKernelSum(x, y, PointsOf(work, m), scales.two_h2, scales.norm) / m;
 }
 
-// One leave-one-out pass: the density at location i of the kernel rebuilt without it.
-struct Pass {
-    double density = 0.0;
-    MinimiserWorkspace search;
-    Status status;
-};
+Status TooFew(std::int32_t n) {
+    return Status::Failure("The kernel CVC needs at least 3 locations; " + std::to_string(n) +
+                           (n == 1 ? " is" : " are") + " loaded.");
+}
 
-Pass LeaveOut(const Matrix& xy, std::int32_t n, std::int32_t i, KernelKind kernel) {
-    Pass pass;
+LeaveOneOutSearches::Pass SearchWithout(const Matrix& xy, std::int32_t n, std::int32_t i) {
+    LeaveOneOutSearches::Pass pass;
     const std::int32_t m = n - 1;
     const Matrix work = WithoutLocation(xy, n, i);
     const double h_ref = CalcHref(work, m);
     const RunControl inner{{}, false};
-    const auto h = CalcCVh(work, h_ref, m, {}, MinimiserWorkspace{}, inner);
+    auto h = CalcCVh(work, h_ref, m, {}, MinimiserWorkspace{}, inner);
     if (!h.Ok()) {
         pass.status =
             Status::Failure("Without location " + std::to_string(i + 1) +
                             " the CV smoothing parameter cannot be chosen: " + h.status.error);
         return pass;
     }
-    pass.search = h.value.minimiser;
-    const double x = xy(i, 0);
-    const double y = xy(i, 1);
-    pass.density = kernel == KernelKind::Fixed ? FixedDensity(x, y, work, m, h.value.h)
-                                               : AdaptiveDensity(x, y, work, m, h.value.h);
-    if (!(pass.density > 0)) {
-        pass.status = Status::Failure(
-            "Location " + std::to_string(i + 1) + " (x = " + FormatNumber(x) +
-            ", y = " + FormatNumber(y) +
-            ") is so far from all the others that its leave-one-out density is 0, so the "
-            "CVC is infinite. Check that location for a typing error.");
-    }
+    pass.h = h.value.h;
+    pass.search = std::move(h.value.minimiser);
     return pass;
 }
 
+std::string PassesText(KernelKind kernel, std::int32_t n, std::int64_t finished) {
+    return std::string("Leave-one-out fits, ") +
+           (kernel == KernelKind::Fixed ? "fixed" : "adaptive") +
+           " kernel: " + std::to_string(finished) + " of " + std::to_string(n);
+}
+
 StatusOr<KernelCVC> LeaveOneOutCVC(const Matrix& xy, std::int32_t n, KernelKind kernel,
-                                   const RunControl& control) {
+                                   const RunControl& control, const LeaveOneOutSearches* shared) {
     if (n < 3) {
-        return Status::Failure("The kernel CVC needs at least 3 locations; " + std::to_string(n) +
-                               (n == 1 ? " is" : " are") + " loaded.");
+        return TooFew(n);
     }
-    std::vector<Pass> passes(static_cast<std::size_t>(n));
-    const LoopReport report{1, 1, [&](std::int64_t finished) {
-                                return std::string("Leave-one-out fits, ") +
-                                       (kernel == KernelKind::Fixed ? "fixed" : "adaptive") +
-                                       " kernel: " + std::to_string(finished) + " of " +
-                                       std::to_string(n);
-                            }};
-    const bool finished = ParallelFor(n, control, report, [&](std::int64_t i) {
-        passes[static_cast<std::size_t>(i)] = LeaveOut(xy, n, static_cast<std::int32_t>(i), kernel);
+    LeaveOneOutSearches own;
+    if (shared == nullptr) {
+        auto searched = SearchWithoutEach(xy, n, kernel, control.Share(0.0, 0.9));
+        if (!searched.Ok()) {
+            return searched.status;
+        }
+        own = std::move(searched.value);
+        shared = &own;
+    }
+    // Each location's density under the kernel rebuilt without it, at its own h_CV.
+    std::vector<double> density(static_cast<std::size_t>(n), 0.0);
+    const LoopReport report{1, 1,
+                            [&](std::int64_t finished) { return PassesText(kernel, n, finished); }};
+    const RunControl rest = shared == &own ? control.Share(0.9, 1.0) : control;
+    const bool finished = ParallelFor(n, rest, report, [&](std::int64_t k) {
+        const auto i = static_cast<std::size_t>(k);
+        const LeaveOneOutSearches::Pass& pass = shared->passes[i];
+        if (!pass.status.Ok()) {
+            return;
+        }
+        const std::int32_t m = n - 1;
+        const Matrix work = WithoutLocation(xy, n, static_cast<std::int32_t>(k));
+        const double x = xy(static_cast<std::int32_t>(k), 0);
+        const double y = xy(static_cast<std::int32_t>(k), 1);
+        density[i] = kernel == KernelKind::Fixed ? FixedDensity(x, y, work, m, pass.h)
+                                                 : AdaptiveDensity(x, y, work, m, pass.h);
     });
     if (!finished) {
         return Status::Cancelled();
     }
     double sum = 0.0;
-    for (const Pass& pass : passes) {
+    for (std::int32_t i = 0; i < n; ++i) {
+        const auto& pass = shared->passes[static_cast<std::size_t>(i)];
         if (!pass.status.Ok()) {
             return pass.status;
         }
-        sum += std::log(pass.density);
+        const double f = density[static_cast<std::size_t>(i)];
+        if (!(f > 0)) {
+            return Status::Failure(
+                "Location " + std::to_string(i + 1) + " (x = " + FormatNumber(xy(i, 0)) +
+                ", y = " + FormatNumber(xy(i, 1)) +
+                ") is so far from all the others that its leave-one-out density is 0, so the "
+                "CVC is infinite. Check that location for a typing error.");
+        }
+        sum += std::log(f);
     }
-    return KernelCVC{-2 * sum, passes.back().search};
+    return KernelCVC{-2 * sum, shared->passes.back().search};
 }
 
 } // namespace
 
-StatusOr<KernelCVC> FixedKernelCVC(const Matrix& xy, std::int32_t n, const RunControl& control) {
-    return LeaveOneOutCVC(xy, n, KernelKind::Fixed, control);
+StatusOr<LeaveOneOutSearches> SearchWithoutEach(const Matrix& xy, std::int32_t n, KernelKind kernel,
+                                                const RunControl& control) {
+    if (n < 3) {
+        return TooFew(n);
+    }
+    LeaveOneOutSearches searches;
+    searches.passes.resize(static_cast<std::size_t>(n));
+    const LoopReport report{1, 1,
+                            [&](std::int64_t finished) { return PassesText(kernel, n, finished); }};
+    const bool finished = ParallelFor(n, control, report, [&](std::int64_t i) {
+        searches.passes[static_cast<std::size_t>(i)] =
+            SearchWithout(xy, n, static_cast<std::int32_t>(i));
+    });
+    if (!finished) {
+        return Status::Cancelled();
+    }
+    return searches;
 }
 
-StatusOr<KernelCVC> AdKernelCVC(const Matrix& xy, std::int32_t n, const RunControl& control) {
-    return LeaveOneOutCVC(xy, n, KernelKind::Adaptive, control);
+StatusOr<KernelCVC> FixedKernelCVC(const Matrix& xy, std::int32_t n, const RunControl& control,
+                                   const LeaveOneOutSearches* searches) {
+    return LeaveOneOutCVC(xy, n, KernelKind::Fixed, control, searches);
+}
+
+StatusOr<KernelCVC> AdKernelCVC(const Matrix& xy, std::int32_t n, const RunControl& control,
+                                const LeaveOneOutSearches* searches) {
+    return LeaveOneOutCVC(xy, n, KernelKind::Adaptive, control, searches);
 }
 
 } // namespace ranvik

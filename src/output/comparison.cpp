@@ -9,6 +9,8 @@
 #include "state/number_text.h"
 
 #include <functional>
+#include <optional>
+#include <utility>
 
 namespace ranvik {
 namespace {
@@ -29,6 +31,20 @@ StatusOr<ComparisonResults> RunComparison(const Matrix& xy, std::int32_t n,
     using ModelEntry =
         std::function<StatusOr<ModelComparison>(const SimplexFit&, const RunControl&)>;
     using KernelEntry = std::function<StatusOr<KernelCVC>(const RunControl&)>;
+    // Both kernels' criteria rest on the same leave-one-out searches: with both ticked, the
+    // fixed kernel's makes them and the adaptive kernel's takes them over.
+    std::optional<LeaveOneOutSearches> searches;
+    const KernelEntry fixed_cvc = [&](const RunControl& c) -> StatusOr<KernelCVC> {
+        if (!choice.adaptive_kernel) {
+            return FixedKernelCVC(xy, n, c);
+        }
+        auto searched = SearchWithoutEach(xy, n, KernelKind::Fixed, c.Share(0.0, 0.9));
+        if (!searched.Ok()) {
+            return searched.status;
+        }
+        searches = std::move(searched.value);
+        return FixedKernelCVC(xy, n, c.Share(0.9, 1.0), &*searches);
+    };
     const struct {
         bool ticked;
         const char* name;
@@ -57,14 +73,13 @@ StatusOr<ComparisonResults> RunComparison(const Matrix& xy, std::int32_t n,
              return Calc2BVNModel(xy, n, fit, notifier, c, values);
          },
          {}},
-        {choice.fixed_kernel,
-         "fixed kernel",
-         {},
-         [&](const RunControl& c) { return FixedKernelCVC(xy, n, c); }},
+        {choice.fixed_kernel, "fixed kernel", {}, fixed_cvc},
         {choice.adaptive_kernel,
          "adaptive kernel",
          {},
-         [&](const RunControl& c) { return AdKernelCVC(xy, n, c); }},
+         [&](const RunControl& c) {
+             return AdKernelCVC(xy, n, c, searches ? &*searches : nullptr);
+         }},
     };
     const int count = static_cast<int>(std::size(entries));
     SimplexFit fit = start;

@@ -34,10 +34,15 @@ struct RunControl {
     // The control for part `index` of `count` equal parts of this computation: its fractions
     // are mapped into that part's share of the whole.
     [[nodiscard]] RunControl Part(int index, int count) const {
+        return Share(static_cast<double>(index) / count, static_cast<double>(index + 1) / count);
+    }
+
+    // The control for the share from..to (fractions of this computation) of its work.
+    [[nodiscard]] RunControl Share(double from, double to) const {
         RunControl part{{}, parallel, describe};
         if (progress) {
-            part.progress = [outer = progress, index, count](double fraction) {
-                return outer(fraction < 0 ? kUnknownProgress : (index + fraction) / count);
+            part.progress = [outer = progress, from, to](double fraction) {
+                return outer(fraction < 0 ? kUnknownProgress : from + fraction * (to - from));
             };
         }
         return part;

@@ -58,7 +58,7 @@ TEST(KernelCVC, EachKernelMatchesTheLeaveOneOutSum) {
             SCOPED_TRACE(::testing::Message() << n << (adaptive ? " adaptive" : " fixed"));
             MinimiserWorkspace last;
             const long double expected = ReferenceCVC(xy, n, adaptive, last);
-            const auto cvc = (adaptive ? AdKernelCVC : FixedKernelCVC)(xy, n, {});
+            const auto cvc = (adaptive ? AdKernelCVC : FixedKernelCVC)(xy, n, {}, nullptr);
             ASSERT_TRUE(cvc.Ok()) << cvc.status.error;
             EXPECT_TRUE(RelativelyNear(cvc.value.cvc, expected, kRel));
             EXPECT_TRUE(cvc.value.minimiser == last) << "the last pass's search is returned";
@@ -72,22 +72,27 @@ TEST(KernelCVC, TooFewOrIsolatedLocationsOrCancelAreRefused) {
     const Matrix far = Locations({{0, 0}, {1, 0}, {0, 1.5}, {1.2, 1}, {0.4, 0.3}, {1e5, 1e5}});
     for (const auto cvc : {&FixedKernelCVC, &AdKernelCVC}) {
         for (const auto& [xy, n] : {std::pair{two, 0}, {two, 1}, {two, 2}, {far, 6}}) {
-            EXPECT_FALSE(cvc(xy, n, {}).status.error.empty()) << n;
+            EXPECT_FALSE(cvc(xy, n, {}, nullptr).status.error.empty()) << n;
         }
-        EXPECT_TRUE(
-            cvc(TwoClusters(10), 10, {[](double) { return false; }, false}).status.cancelled);
+        EXPECT_TRUE(cvc(TwoClusters(10), 10, {[](double) { return false; }, false}, nullptr)
+                        .status.cancelled);
     }
 }
 
-TEST(KernelCVC, ParallelAndSequentialRunsAgreeToTheBit) {
+TEST(KernelCVC, ParallelSequentialAndSharedSearchesAgreeToTheBit) {
     const Matrix xy = TwoClusters(40);
+    const auto searches = SearchWithoutEach(xy, 40, KernelKind::Fixed);
+    ASSERT_TRUE(searches.Ok());
     for (const auto cvc : {&FixedKernelCVC, &AdKernelCVC}) {
-        const auto sequential = cvc(xy, 40, RunControl{{}, false});
-        const auto parallel = cvc(xy, 40, RunControl{{}, true});
-        ASSERT_TRUE(sequential.Ok() && parallel.Ok());
+        const auto sequential = cvc(xy, 40, RunControl{{}, false}, nullptr);
+        const auto parallel = cvc(xy, 40, RunControl{{}, true}, nullptr);
+        const auto shared = cvc(xy, 40, {}, &searches.value);
+        ASSERT_TRUE(sequential.Ok() && parallel.Ok() && shared.Ok());
         EXPECT_NE(sequential.value.cvc, 0.0);
         EXPECT_EQ(sequential.value.cvc, parallel.value.cvc);
+        EXPECT_EQ(sequential.value.cvc, shared.value.cvc);
         EXPECT_TRUE(sequential.value.minimiser == parallel.value.minimiser);
+        EXPECT_TRUE(sequential.value.minimiser == shared.value.minimiser);
     }
 }
 
