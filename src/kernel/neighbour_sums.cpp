@@ -21,10 +21,78 @@ constexpr double kMostCells = 1073741824.0; // 2^30
 
 using Block = std::array<double, kBlock>;
 
+// A thread's arguments and exponentials of one block.
+struct Scratch {
+    Block arg{};
+    Block exp{};
+};
+
 // The terms of the row sums: the plain path's exponential floored, times the other location's
 // factor, floored again.
 inline double Floored(double t) {
     return t == 0.0 ? kSmallestDouble : t;
+}
+
+// The loops below keep four partial sums, lane m % 4 taking term m, and add them as
+// (s0 + s1) + (s2 + s3): the order is the same whether they run in two or four lanes at a time,
+// so every machine forms the same bits.
+
+// The terms of the location at (xp, yp) with `count` locations at x, y (at most a block):
+// exp(d^2 scale) floored, times c[m] for the row (returned) and times cp for the others' rows
+// (added into back[m]), each floored.
+__attribute__((target_clones("avx2", "default"))) double
+RowAndColumnTerms(const double* x, const double* y, double xp, double yp, const double* c,
+                  double cp, double scale, std::size_t count, double* back, Scratch& scratch) {
+    Block& arg = scratch.arg;
+    Block& e = scratch.exp;
+    for (std::size_t m = 0; m < count; ++m) {
+        const double dx = xp - x[m];
+        const double dy = yp - y[m];
+        arg[m] = (dx * dx + dy * dy) * scale;
+    }
+    ExpBatch(arg.data(), e.data(), count);
+    std::array<double, 4> lane{};
+    std::size_t m = 0;
+    for (; m + 4 <= count; m += 4) {
+        for (std::size_t l = 0; l < 4; ++l) {
+            const double em = std::max(e[m + l], kSmallestDouble);
+            lane[l] += Floored(em * c[m + l]);
+            back[m + l] += Floored(em * cp);
+        }
+    }
+    for (; m < count; ++m) {
+        const double em = std::max(e[m], kSmallestDouble);
+        lane[m % 4] += Floored(em * c[m]);
+        back[m] += Floored(em * cp);
+    }
+    return (lane[0] + lane[1]) + (lane[2] + lane[3]);
+}
+
+// The least-squares terms w - 4 w^2, w = exp(d^2 scale), of the location at (xp, yp) with
+// `count` locations at x, y (at most a block).
+__attribute__((target_clones("avx2", "default"))) double LSCVTerms(const double* x, const double* y,
+                                                                   double xp, double yp,
+                                                                   double scale, std::size_t count,
+                                                                   Scratch& scratch) {
+    Block& arg = scratch.arg;
+    Block& w = scratch.exp;
+    for (std::size_t m = 0; m < count; ++m) {
+        const double dx = xp - x[m];
+        const double dy = yp - y[m];
+        arg[m] = (dx * dx + dy * dy) * scale;
+    }
+    ExpBatch(arg.data(), w.data(), count);
+    std::array<double, 4> lane{};
+    std::size_t m = 0;
+    for (; m + 4 <= count; m += 4) {
+        for (std::size_t l = 0; l < 4; ++l) {
+            lane[l] += w[m + l] - 4.0 * (w[m + l] * w[m + l]);
+        }
+    }
+    for (; m < count; ++m) {
+        lane[m % 4] += w[m] - 4.0 * (w[m] * w[m]);
+    }
+    return (lane[0] + lane[1]) + (lane[2] + lane[3]);
 }
 
 // Row sums over the pairs within reach2 (squared), each pair's exponential exp(-d^2 / two_h2)
@@ -41,59 +109,65 @@ std::vector<double> SymmetricRowSums(const PairCells& cells, const std::vector<d
     const std::size_t columns = cells.Columns();
     std::vector<double> rows(n, 0.0);
     std::vector<std::vector<double>> spill(columns);
-#pragma omp parallel if (parallel)
-    {
-        Block arg{};
-        Block e{};
-#pragma omp for schedule(dynamic, 1)
-        for (std::size_t k = 0; k < columns; ++k) {
-            const std::size_t base = cells.ColumnStart(k);
-            std::vector<double>& out = spill[k];
-            out.assign(cells.ReachEnd(k) - base, 0.0);
-            cells.ForwardRuns(k, [&](std::size_t p, std::size_t begin, std::size_t end) {
-                const double xp = x[p];
-                const double yp = y[p];
-                const double cp = c[p];
-                double row = 0.0;
-                for (std::size_t start = begin; start < end; start += kBlock) {
-                    const std::size_t count = std::min(kBlock, end - start);
-                    for (std::size_t m = 0; m < count; ++m) {
-                        const double dx = xp - x[start + m];
-                        const double dy = yp - y[start + m];
-                        arg[m] = (dx * dx + dy * dy) * scale;
-                    }
-                    ExpBatch(arg.data(), e.data(), count);
-                    double* back = out.data() + (start - base);
-                    const double* cq = c.data() + start;
-#pragma omp simd reduction(+ : row)
-                    for (std::size_t m = 0; m < count; ++m) {
-                        const double em = std::max(e[m], kSmallestDouble);
-                        row += Floored(em * cq[m]);
-                        back[m] += Floored(em * cp);
-                    }
-                }
-                rows[p] += row;
-            });
-        }
+#pragma omp parallel for schedule(dynamic, 1) if (parallel)
+    for (std::size_t k = 0; k < columns; ++k) {
+        const std::size_t base = cells.ColumnStart(k);
+        std::vector<double>& out = spill[k];
+        Scratch scratch;
+        out.assign(cells.ReachEnd(k) - base, 0.0);
+        cells.ForwardRuns(k, [&](std::size_t p, std::size_t begin, std::size_t end) {
+            double row = 0.0;
+            for (std::size_t start = begin; start < end; start += kBlock) {
+                const std::size_t count = std::min(kBlock, end - start);
+                row += RowAndColumnTerms(x.data() + start, y.data() + start, x[p], y[p],
+                                         c.data() + start, c[p], scale, count,
+                                         out.data() + (start - base), scratch);
+            }
+            rows[p] += row;
+        });
     }
     // Column k's buffer covers positions ColumnStart(k) .. ReachEnd(k); each row takes the
     // buffers of the columns to its left that reach it, leftmost first.
+    std::vector<std::size_t> start(columns + 1), reach_end(columns);
+    for (std::size_t k = 0; k <= columns; ++k) {
+        start[k] = cells.ColumnStart(k);
+    }
+    for (std::size_t k = 0; k < columns; ++k) {
+        reach_end[k] = cells.ReachEnd(k);
+    }
     std::size_t first = 0;
     for (std::size_t k = 0; k < columns; ++k) {
-        while (cells.ReachEnd(first) <= cells.ColumnStart(k)) {
+        while (reach_end[first] <= start[k]) {
             ++first;
         }
-        for (std::size_t p = cells.ColumnStart(k); p < cells.ColumnStart(k + 1); ++p) {
+        for (std::size_t p = start[k]; p < start[k + 1]; ++p) {
             double sum = rows[p];
             for (std::size_t from = first; from <= k; ++from) {
-                if (p < cells.ReachEnd(from)) {
-                    sum += spill[from][p - cells.ColumnStart(from)];
+                if (p < reach_end[from]) {
+                    sum += spill[from][p - start[from]];
                 }
             }
             rows[p] = sum;
         }
     }
     return rows;
+}
+
+// The terms of CVRowSum, as it forms them, of the location at (xp, yp) with `count` locations
+// at x, y (at most a block), added in order.
+double RowTerms(const double* x, const double* y, double xp, double yp, const double* c,
+                double two_h2, std::size_t count, Scratch& scratch) {
+    for (std::size_t m = 0; m < count; ++m) {
+        const double dx = xp - x[m];
+        const double dy = yp - y[m];
+        scratch.arg[m] = -(dx * dx + dy * dy) / two_h2;
+    }
+    ExpBatch(scratch.arg.data(), scratch.exp.data(), count);
+    double sum = 0.0;
+    for (std::size_t m = 0; m < count; ++m) {
+        sum += Floored(std::max(scratch.exp[m], kSmallestDouble) * c[m]);
+    }
+    return sum;
 }
 
 // The span of the locations' box, or 0.
@@ -118,6 +192,7 @@ PairCells::PairCells(const Points& points, double reach) {
     if (!std::isfinite(span) || span == 0.0 || !(reach < span * 4)) {
         cell = std::numeric_limits<double>::max(); // one cell holds every location
     }
+    cell_ = cell;
     const double x0 = n > 0 ? *std::min_element(points.x.begin(), points.x.end()) : 0.0;
     const double y0 = n > 0 ? *std::min_element(points.y.begin(), points.y.end()) : 0.0;
     std::vector<std::int64_t> ix(n), iy(n);
@@ -161,6 +236,19 @@ PairCells::PairCells(const Points& points, double reach) {
         const double along = std::sqrt(ratio * ratio - across * across);
         rows_within_.push_back(static_cast<std::int64_t>(std::floor(along)) + 1);
     }
+}
+
+std::size_t PairCells::CellOf(std::size_t p) const {
+    return static_cast<std::size_t>(std::upper_bound(cell_start_.begin(), cell_start_.end(), p) -
+                                    cell_start_.begin()) -
+           1;
+}
+
+std::size_t PairCells::ColumnOf(std::size_t cell) const {
+    return static_cast<std::size_t>(
+               std::upper_bound(column_cell_.begin(), column_cell_.end(), cell) -
+               column_cell_.begin()) -
+           1;
 }
 
 std::size_t PairCells::ColumnStart(std::size_t k) const {
@@ -225,33 +313,20 @@ std::optional<double> NearLSCVSum(const Points& points, double four_h2, bool par
         const std::vector<double>& y = cells.Y();
         std::vector<double> column_sums(cells.Columns());
         std::vector<double> column_pairs(cells.Columns());
-#pragma omp parallel if (parallel)
-        {
-            Block arg{};
-            Block w{};
-#pragma omp for schedule(dynamic, 1)
-            for (std::size_t k = 0; k < cells.Columns(); ++k) {
-                double sum = 0.0;
-                double pairs = 0.0;
-                cells.ForwardRuns(k, [&](std::size_t p, std::size_t begin, std::size_t end) {
-                    pairs += static_cast<double>(end - begin);
-                    for (std::size_t start = begin; start < end; start += kBlock) {
-                        const std::size_t m_end = std::min(kBlock, end - start);
-                        for (std::size_t m = 0; m < m_end; ++m) {
-                            const double dx = x[p] - x[start + m];
-                            const double dy = y[p] - y[start + m];
-                            arg[m] = (dx * dx + dy * dy) * scale;
-                        }
-                        ExpBatch(arg.data(), w.data(), m_end);
-#pragma omp simd reduction(+ : sum)
-                        for (std::size_t m = 0; m < m_end; ++m) {
-                            sum += w[m] - 4.0 * (w[m] * w[m]);
-                        }
-                    }
-                });
-                column_sums[k] = sum;
-                column_pairs[k] = pairs;
-            }
+#pragma omp parallel for schedule(dynamic, 1) if (parallel)
+        for (std::size_t k = 0; k < cells.Columns(); ++k) {
+            double sum = 0.0;
+            double pairs = 0.0;
+            Scratch scratch;
+            cells.ForwardRuns(k, [&](std::size_t p, std::size_t begin, std::size_t end) {
+                pairs += static_cast<double>(end - begin);
+                for (std::size_t start = begin; start < end; start += kBlock) {
+                    sum += LSCVTerms(x.data() + start, y.data() + start, x[p], y[p], scale,
+                                     std::min(kBlock, end - start), scratch);
+                }
+            });
+            column_sums[k] = sum;
+            column_pairs[k] = pairs;
         }
         double off_diagonal = 0.0;
         double counted = 0.0;
@@ -294,20 +369,47 @@ std::optional<std::vector<double>> NearCVRowSums(const Points& points, const std
         sorted_c[p] = c[cells.Index()[p]];
     }
     const std::vector<double> near = SymmetricRowSums(cells, sorted_c, two_h2, parallel);
-    const double left_out =
-        static_cast<double>(n - 1) * std::max(std::exp(-b) * c_max, kSmallestDouble);
+    // What the terms beyond a reach R' = sqrt(two_h2 b') can add to a row.
+    const auto left_out = [&](double b_wide) {
+        return static_cast<double>(n - 1) * std::max(std::exp(-b_wide) * c_max, kSmallestDouble);
+    };
     std::vector<double> sums(n);
-    std::vector<std::size_t> full;
+    std::vector<std::size_t> wider;
     for (std::size_t p = 0; p < n; ++p) {
-        const std::size_t i = cells.Index()[p];
-        sums[i] = near[p];
-        if (!(left_out <= 1e-16 * near[p])) {
-            full.push_back(i);
+        sums[cells.Index()[p]] = near[p];
+        if (!(left_out(b) <= 1e-16 * near[p])) {
+            wider.push_back(p);
         }
     }
-#pragma omp parallel for schedule(dynamic, 1) if (parallel && full.size() > 1)
-    for (std::size_t r = 0; r < full.size(); ++r) {
-        sums[full[r]] = CVRowSum(full[r], points, c, two_h2);
+#pragma omp parallel for schedule(dynamic, 1) if (parallel && wider.size() > 1)
+    for (std::size_t r = 0; r < wider.size(); ++r) {
+        const std::size_t p = wider[r];
+        const std::size_t i = cells.Index()[p];
+        Scratch scratch;
+        for (double b_wide = 4 * b;; b_wide *= 4) {
+            double row = 0.0;
+            cells.RunsAround(
+                p, std::sqrt(two_h2 * b_wide), [&](std::size_t begin, std::size_t end) {
+                    // The location's own term is not in its row.
+                    for (const auto& [from, to] :
+                         {std::pair{begin, std::min(end, std::max(begin, p))},
+                          std::pair{std::max(begin, p + 1), end}}) {
+                        for (std::size_t start = from; start < to; start += kBlock) {
+                            row += RowTerms(cells.X().data() + start, cells.Y().data() + start,
+                                            cells.X()[p], cells.Y()[p], sorted_c.data() + start,
+                                            two_h2, std::min(kBlock, to - start), scratch);
+                        }
+                    }
+                });
+            if (left_out(b_wide) <= 1e-16 * row) {
+                sums[i] = row;
+                break;
+            }
+            if (std::exp(-b_wide) * c_max < kSmallestDouble) {
+                sums[i] = CVRowSum(i, points, c, two_h2); // only floored terms lie farther
+                break;
+            }
+        }
     }
     return sums;
 }

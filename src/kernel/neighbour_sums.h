@@ -2,6 +2,8 @@
 
 #include "kernel/kernel_sums.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -44,7 +46,40 @@ public:
         }
     }
 
+    // Calls visit(begin, end) for runs of positions that hold, each once, every location within
+    // `reach` of the location at position p (itself included), and possibly farther ones.
+    template <class Visit> void RunsAround(std::size_t p, double reach, Visit&& visit) const {
+        const double ratio = reach / cell_ * (1 + 1e-9) + 1e-9;
+        if (!(ratio < static_cast<double>(std::int64_t{1} << 40))) {
+            visit(std::size_t{0}, x_.size());
+            return;
+        }
+        const std::size_t cell = CellOf(p);
+        const std::int64_t ix = column_ix_[ColumnOf(cell)];
+        const std::int64_t iy = cell_iy_[cell];
+        const auto span = static_cast<std::int64_t>(std::floor(ratio)) + 1;
+        auto k = static_cast<std::size_t>(
+            std::lower_bound(column_ix_.begin(), column_ix_.end(), ix - span) - column_ix_.begin());
+        for (; k < column_ix_.size() && column_ix_[k] <= ix + span; ++k) {
+            const std::int64_t dix = column_ix_[k] > ix ? column_ix_[k] - ix : ix - column_ix_[k];
+            const double across = static_cast<double>(std::max<std::int64_t>(dix - 1, 0));
+            if (across > ratio) {
+                continue;
+            }
+            const auto rows =
+                static_cast<std::int64_t>(std::floor(std::sqrt(ratio * ratio - across * across))) +
+                1;
+            const auto [begin, end] = RunIn(k, iy - rows, iy + rows);
+            if (begin < end) {
+                visit(begin, end);
+            }
+        }
+    }
+
 private:
+    [[nodiscard]] std::size_t CellOf(std::size_t p) const;
+    [[nodiscard]] std::size_t ColumnOf(std::size_t cell) const;
+
     // The runs of the columns to the right of `cell` (in column k) its locations can reach; the
     // end of its own column's run is returned.
     std::size_t RunsOf(std::size_t k, std::size_t cell,
@@ -53,6 +88,7 @@ private:
     [[nodiscard]] std::pair<std::size_t, std::size_t> RunIn(std::size_t k, std::int64_t lo,
                                                             std::int64_t hi) const;
 
+    double cell_ = 1;
     std::vector<double> x_, y_;
     std::vector<std::uint32_t> index_;
     std::vector<std::int64_t> cell_iy_;     // each cell's row
@@ -86,9 +122,10 @@ private:
 // reach R, B = R^2 / two_h2 = ln n + 16 ln 10 + 4; each pair's exponential is formed once and
 // serves both rows. A term left out is at most max(exp(-B) c_max, smallest double), so a row's
 // left-out terms add at most (n - 1) times that; a row where this could reach 1e-16 of its sum
-// is summed in full instead. Every s_i is then within 1e-16 (plus the rounding of a different
-// order) of the plain one, and its logarithm within 1e-16 absolute. Nothing for fewer than 500
-// locations or weights of mixed sign.
+// (a location far from the others) is summed again over twice the reach, and so on, until the
+// bound holds, or summed in full once a wider reach cannot lower it. Every s_i is then within 1e-16
+// (plus the rounding of a different order) of the plain one, and its logarithm within 1e-16
+// absolute. Nothing for fewer than 500 locations or weights of mixed sign.
 [[nodiscard]] std::optional<std::vector<double>>
 NearCVRowSums(const Points& points, const std::vector<double>& c, double two_h2, bool parallel);
 
