@@ -37,20 +37,27 @@ inline double Floored(double t) {
 // (s0 + s1) + (s2 + s3): the order is the same whether they run in two or four lanes at a time,
 // so every machine forms the same bits.
 
+// exp(d^2 scale) into scratch.exp for the `count` locations at x, y (at most a block) as seen
+// from (xp, yp); inlined into each variant of its callers.
+[[gnu::always_inline]] inline void ScaledExps(const double* x, const double* y, double xp,
+                                              double yp, double scale, std::size_t count,
+                                              Scratch& scratch) {
+    for (std::size_t m = 0; m < count; ++m) {
+        const double dx = xp - x[m];
+        const double dy = yp - y[m];
+        scratch.arg[m] = (dx * dx + dy * dy) * scale;
+    }
+    ExpBatch(scratch.arg.data(), scratch.exp.data(), count);
+}
+
 // The terms of the location at (xp, yp) with `count` locations at x, y (at most a block):
 // exp(d^2 scale) floored, times c[m] for the row (returned) and times cp for the others' rows
 // (added into back[m]), each floored.
 __attribute__((target_clones("avx2", "default"))) double
 RowAndColumnTerms(const double* x, const double* y, double xp, double yp, const double* c,
                   double cp, double scale, std::size_t count, double* back, Scratch& scratch) {
-    Block& arg = scratch.arg;
-    Block& e = scratch.exp;
-    for (std::size_t m = 0; m < count; ++m) {
-        const double dx = xp - x[m];
-        const double dy = yp - y[m];
-        arg[m] = (dx * dx + dy * dy) * scale;
-    }
-    ExpBatch(arg.data(), e.data(), count);
+    ScaledExps(x, y, xp, yp, scale, count, scratch);
+    const Block& e = scratch.exp;
     std::array<double, 4> lane{};
     std::size_t m = 0;
     for (; m + 4 <= count; m += 4) {
@@ -74,14 +81,8 @@ __attribute__((target_clones("avx2", "default"))) double LSCVTerms(const double*
                                                                    double xp, double yp,
                                                                    double scale, std::size_t count,
                                                                    Scratch& scratch) {
-    Block& arg = scratch.arg;
-    Block& w = scratch.exp;
-    for (std::size_t m = 0; m < count; ++m) {
-        const double dx = xp - x[m];
-        const double dy = yp - y[m];
-        arg[m] = (dx * dx + dy * dy) * scale;
-    }
-    ExpBatch(arg.data(), w.data(), count);
+    ScaledExps(x, y, xp, yp, scale, count, scratch);
+    const Block& w = scratch.exp;
     std::array<double, 4> lane{};
     std::size_t m = 0;
     for (; m + 4 <= count; m += 4) {
