@@ -1,9 +1,11 @@
 #include "kernel/neighbour_sums.h"
 #include "kernel/smoothing.h"
+#include "numerics/minimiser.h"
 #include "state/constants.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <string>
@@ -108,6 +110,34 @@ TEST(NeighbourSums, ScoresAndRowSumsStayWithin1e12OfThePlainSums) {
     }
     const Points few = PointsOf(GpsTrack(499), 499);
     EXPECT_FALSE(NearLSCVSum(few, 4 * 100.0, true).has_value());
+}
+
+TEST(NeighbourSums, SearchesFindTheHsOfThePlainSums) {
+    const std::int32_t n = 2000;
+    const Matrix xy = TwoCentres(n, false);
+    const double h_ref = CalcHref(xy, n);
+    const RunControl control;
+    MinimiserWorkspace plain;
+    const Criterion plain_lscv = [&](double& h) {
+        h = std::max(h, 1e-20); // as the score raises it
+        return PlainLSCV(xy, n, h);
+    };
+    ASSERT_TRUE(
+        BracketMinimum(plain, kLSCVSearch, h_ref - 0.98 * h_ref, h_ref / 2, plain_lscv, control)
+            .Ok());
+    ASSERT_TRUE(GoldenSection(plain, kLSCVSearch, plain_lscv, control).Ok());
+    const auto lscv = CalcLSCVh(xy, h_ref, n, {});
+    ASSERT_TRUE(lscv.Ok());
+    EXPECT_LE(std::fabs(lscv.value.h - plain.GoldenXMin), 1e-12 * plain.GoldenXMin);
+
+    const Criterion plain_cv = [&](double& h) { return PlainCV(xy, n, h); };
+    plain = {};
+    ASSERT_TRUE(
+        BracketMinimum(plain, kCVSearch, h_ref - 0.98 * h_ref, h_ref / 2, plain_cv, control).Ok());
+    ASSERT_TRUE(GoldenSection(plain, kCVSearch, plain_cv, control).Ok());
+    const auto cv = CalcCVh(xy, h_ref, n, {}, {});
+    ASSERT_TRUE(cv.Ok());
+    EXPECT_LE(std::fabs(cv.value.h - plain.GoldenXMin), 1e-12 * plain.GoldenXMin);
 }
 
 TEST(NeighbourSums, AnIsolatedLocationsRowIsSummedInFull) {
