@@ -2,8 +2,8 @@
 
 #include "state/matrix.h"
 
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <random>
 
 namespace ranvik::bench {
@@ -63,6 +63,39 @@ inline Matrix GpsTrack(std::int32_t n, unsigned seed = 99) {
         const double length = step(random);
         x += length * std::cos(heading);
         y += length * std::sin(heading);
+    }
+    return track;
+}
+
+} // namespace ranvik::bench
+
+namespace ranvik::bench {
+
+// A clustered GPS-like track of n hourly fixes: the walk of GpsTrack, but for the first 10
+// fixes of every day the animal rests, its fixes scattered 15 m around one spot: on most days
+// where it was when the day began, on every third day at one of five favoured sites.
+inline Matrix ClusteredTrack(std::int32_t n, unsigned seed = 7) {
+    Matrix track = GpsTrack(n, seed);
+    std::mt19937_64 random(seed + 1);
+    std::normal_distribution<double> scatter(0.0, 15.0);
+    const double sites[5][2] = {{563000.0, 5431000.0},
+                                {567500.0, 5428200.0},
+                                {565400.0, 5433900.0},
+                                {561800.0, 5427000.0},
+                                {568900.0, 5432500.0}};
+    for (std::int32_t i = 0; i < n; ++i) {
+        const std::int32_t day = i / 24;
+        if (i % 24 >= 10) {
+            continue;
+        }
+        double x = track(day * 24, 0);
+        double y = track(day * 24, 1);
+        if (day % 3 == 0) {
+            x = sites[day % 5][0];
+            y = sites[day % 5][1];
+        }
+        track(i, 0) = x + scatter(random);
+        track(i, 1) = y + scatter(random);
     }
     return track;
 }
