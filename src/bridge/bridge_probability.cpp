@@ -18,11 +18,63 @@ namespace {
 // Grid cells per side of a tile: the unit in which bridges are matched to cells.
 constexpr std::int64_t kTile = 16;
 
+// Squared distance from (x, y) to the box [x0, x1] x [y0, y1] (0 inside it).
+double PointBoxDistance2(double x, double y, double x0, double x1, double y0, double y1) {
+    const double dx = x < x0 ? x0 - x : (x > x1 ? x - x1 : 0.0);
+    const double dy = y < y0 ? y0 - y : (y > y1 ? y - y1 : 0.0);
+    return dx * dx + dy * dy;
+}
+
+// Squared distance from (x, y) to the segment from (ax, ay) to (bx, by).
+double PointSegmentDistance2(double x, double y, double ax, double ay, double bx, double by) {
+    const double dx = bx - ax;
+    const double dy = by - ay;
+    const double length2 = dx * dx + dy * dy;
+    const double t =
+        length2 > 0 ? std::clamp(((x - ax) * dx + (y - ay) * dy) / length2, 0.0, 1.0) : 0.0;
+    const double ex = x - (ax + t * dx);
+    const double ey = y - (ay + t * dy);
+    return ex * ex + ey * ey;
+}
+
+// Squared distance between the segment from (ax, ay) to (bx, by) and the box
+// [x0, x1] x [y0, y1]: 0 when the segment enters the box (clipped against its four sides),
+// otherwise the least of the segment's ends to the box and the box's corners to the segment,
+// where the closest points of two such convex shapes lie.
+double SegmentBoxDistance2(double ax, double ay, double bx, double by, double x0, double x1,
+                           double y0, double y1) {
+    double t0 = 0.0;
+    double t1 = 1.0;
+    const auto clip = [&](double p, double q) {
+        if (p == 0) {
+            return q >= 0;
+        }
+        const double r = q / p;
+        if (p < 0) {
+            t0 = std::max(t0, r);
+        } else {
+            t1 = std::min(t1, r);
+        }
+        return t0 <= t1;
+    };
+    const double dx = bx - ax;
+    const double dy = by - ay;
+    if (clip(-dx, ax - x0) && clip(dx, x1 - ax) && clip(-dy, ay - y0) && clip(dy, y1 - ay)) {
+        return 0.0;
+    }
+    double best = std::min(PointBoxDistance2(ax, ay, x0, x1, y0, y1),
+                           PointBoxDistance2(bx, by, x0, x1, y0, y1));
+    for (const double cx : {x0, x1}) {
+        for (const double cy : {y0, y1}) {
+            best = std::min(best, PointSegmentDistance2(cx, cy, ax, ay, bx, by));
+        }
+    }
+    return best;
+}
+
 // Squared distance from (x, y) to the box of a bridge (0 inside it).
 double BoxDistance2(const Bridge& b, double x, double y) {
-    const double dx = x < b.box_x0 ? b.box_x0 - x : (x > b.box_x1 ? x - b.box_x1 : 0.0);
-    const double dy = y < b.box_y0 ? b.box_y0 - y : (y > b.box_y1 ? y - b.box_y1 : 0.0);
-    return dx * dx + dy * dy;
+    return PointBoxDistance2(x, y, b.box_x0, b.box_x1, b.box_y0, b.box_y1);
 }
 
 double Integral(const Bridge& b, double x, double y) {
@@ -328,8 +380,20 @@ StatusOr<BridgeOutput> ComputeBBGrid(const Matrix& fixes, std::int32_t n, double
         const std::int64_t tx1 = (last_x - xs.begin() - 1) / kTile;
         const std::int64_t ty0 = (first_y - ys.begin()) / kTile;
         const std::int64_t ty1 = (last_y - ys.begin() - 1) / kTile;
+        // A long step crosses many tiles of its box that lie beyond its reach: its means lie on
+        // the segment between its first and last, so a tile farther than the reach from that
+        // segment would only add exact zeros.
+        const std::size_t last = static_cast<std::size_t>(b.steps) - 1;
         for (std::int64_t tx = tx0; tx <= tx1; ++tx) {
+            const double x0 = xs[static_cast<std::size_t>(tx * kTile)];
+            const double x1 = xs[static_cast<std::size_t>(std::min(nx, (tx + 1) * kTile) - 1)];
             for (std::int64_t ty = ty0; ty <= ty1; ++ty) {
+                const double y0 = ys[static_cast<std::size_t>(ty * kTile)];
+                const double y1 = ys[static_cast<std::size_t>(std::min(ny, (ty + 1) * kTile) - 1)];
+                if (SegmentBoxDistance2(b.mx[0], b.my[0], b.mx[last], b.my[last], x0, x1, y0, y1) >
+                    reach * reach) {
+                    continue;
+                }
                 tile_bridges[static_cast<std::size_t>(tx * tiles_y + ty)].push_back(
                     static_cast<std::int32_t>(index));
             }

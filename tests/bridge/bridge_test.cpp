@@ -346,48 +346,58 @@ TEST(CalcBBGrid, AGridBeyondTheMachinesMemoryEndsInASentence) {
 }
 
 TEST(CalcBBGrid, TilesStayWithinThePrintedDigitsOfThePlainSumsAndThreadsChangeNoBit) {
-    // Narrow bridges over a wide grid, so most cells skip most bridges.
-    std::vector<Fix> fixes;
+    // Narrow bridges over a wide grid, so most cells skip most bridges; and a migration of long
+    // diagonal steps, whose boxes hold many tiles beyond their reach.
+    std::vector<Fix> wander;
     std::mt19937 random(5);
     std::normal_distribution<double> step(0.0, 40.0);
     double x = 0;
     double y = 0;
     for (int i = 0; i < 60; ++i) {
-        fixes.push_back({x, y, i * 1.0, 3.0 + i % 4});
+        wander.push_back({x, y, i * 1.0, 3.0 + i % 4});
         x += step(random);
         y += step(random);
     }
-    const BridgeGridSpec spec{-900, 900, -900, 900, 15};
-    const Matrix track = Fixes(fixes);
-    const std::int32_t n = Count(fixes);
-    const auto plain = CalcBBGrid(track, n, 50.0, 2.0, spec, {}, false);
-    const auto pruned = CalcBBGrid(track, n, 50.0, 2.0, spec, {}, true);
-    const auto sequential = CalcBBGrid(track, n, 50.0, 2.0, spec, {{}, false}, true);
-    ASSERT_TRUE(plain.Ok());
-    ASSERT_TRUE(pruned.Ok());
-    ASSERT_TRUE(sequential.Ok());
-    // Every cell within 1e-12 of the sum of every bridge at every step (or both far below any
-    // printed digit), and the 9 decimals a grid file shows alike on at least 99.99 % of cells.
-    const Matrix& fast = pruned.value.output;
-    const Matrix& slow = plain.value.output;
-    const std::int32_t cells = pruned.value.count;
-    Matrix shown_fast = fast;
-    Matrix shown_slow = slow;
-    RoundGridValues(shown_fast, cells);
-    RoundGridValues(shown_slow, cells);
-    int printed_differ = 0;
-    for (std::int32_t k = 0; k < cells; ++k) {
-        ASSERT_EQ(fast(k, 0), slow(k, 0));
-        ASSERT_EQ(fast(k, 1), slow(k, 1));
-        if (slow(k, 2) > 1e-290) {
-            ASSERT_LE(std::fabs(fast(k, 2) - slow(k, 2)), 1e-12 * slow(k, 2)) << k;
-        } else {
-            ASSERT_LE(fast(k, 2), 1e-289) << k;
-        }
-        printed_differ += shown_fast(k, 2) != shown_slow(k, 2) ? 1 : 0;
+    std::vector<Fix> migration;
+    for (int i = 0; i < 8; ++i) {
+        migration.push_back(
+            {-850.0 + 240.0 * i, (i % 2 == 0 ? -800.0 : 700.0) + 10.0 * i, i * 1.0, 2.0 + i % 3});
     }
-    EXPECT_LE(printed_differ, cells / 10000);
-    EXPECT_TRUE(sequential.value.output == pruned.value.output);
+    for (const auto& fixes : {wander, migration}) {
+        SCOPED_TRACE(fixes.size() == wander.size() ? "wander" : "migration");
+        const BridgeGridSpec spec{-900, 900, -900, 900, 15};
+        const Matrix track = Fixes(fixes);
+        const std::int32_t n = Count(fixes);
+        const auto plain = CalcBBGrid(track, n, 50.0, 2.0, spec, {}, false);
+        const auto pruned = CalcBBGrid(track, n, 50.0, 2.0, spec, {}, true);
+        const auto sequential = CalcBBGrid(track, n, 50.0, 2.0, spec, {{}, false}, true);
+        ASSERT_TRUE(plain.Ok());
+        ASSERT_TRUE(pruned.Ok());
+        ASSERT_TRUE(sequential.Ok());
+        // Every cell within 1e-12 of the sum of every bridge at every step (or both far below
+        // any printed digit), and the 9 decimals a grid file shows alike on at least 99.99 % of
+        // cells.
+        const Matrix& fast = pruned.value.output;
+        const Matrix& slow = plain.value.output;
+        const std::int32_t cells = pruned.value.count;
+        Matrix shown_fast = fast;
+        Matrix shown_slow = slow;
+        RoundGridValues(shown_fast, cells);
+        RoundGridValues(shown_slow, cells);
+        int printed_differ = 0;
+        for (std::int32_t k = 0; k < cells; ++k) {
+            ASSERT_EQ(fast(k, 0), slow(k, 0));
+            ASSERT_EQ(fast(k, 1), slow(k, 1));
+            if (slow(k, 2) > 1e-290) {
+                ASSERT_LE(std::fabs(fast(k, 2) - slow(k, 2)), 1e-12 * slow(k, 2)) << k;
+            } else {
+                ASSERT_LE(fast(k, 2), 1e-289) << k;
+            }
+            printed_differ += shown_fast(k, 2) != shown_slow(k, 2) ? 1 : 0;
+        }
+        EXPECT_LE(printed_differ, cells / 10000);
+        EXPECT_TRUE(sequential.value.output == pruned.value.output);
+    }
 }
 
 } // namespace
