@@ -101,3 +101,48 @@ inline Matrix ClusteredTrack(std::int32_t n, unsigned seed = 7) {
 }
 
 } // namespace ranvik::bench
+
+namespace ranvik::bench {
+
+// A migrating GPS-like track of n hourly fixes (columns as GpsTrack): four days of wandering
+// in 150-450 m steps, then a 12-hour leg of 2-3 km steps towards another of a few seasonal
+// ranges 10-25 km apart, and so on.
+inline Matrix MigratingTrack(std::int32_t n, unsigned seed = 31) {
+    std::mt19937_64 random(seed);
+    std::normal_distribution<double> unit(0.0, 1.0);
+    std::uniform_real_distribution<double> wander(150.0, 450.0);
+    std::uniform_real_distribution<double> travel(2000.0, 3000.0);
+    std::uniform_real_distribution<double> error(10.0, 30.0);
+    const double ranges[4][2] = {
+        {560000.0, 5420000.0}, {572000.0, 5426000.0}, {566000.0, 5441000.0}, {553000.0, 5433000.0}};
+    double x = ranges[0][0];
+    double y = ranges[0][1];
+    double heading = 0.0;
+    int target = 0;
+    Matrix track(n + 1, 5);
+    for (std::int32_t i = 0; i < n; ++i) {
+        const double e = error(random);
+        track(i, 0) = x + e * unit(random);
+        track(i, 1) = y + e * unit(random);
+        track(i, 2) = i;
+        track(i, 3) = e;
+        const std::int32_t hour = i % 108; // 96 hours of wandering, 12 of travel
+        if (hour == 96) {
+            target = (target + 1 + static_cast<int>(random() % 3)) % 4;
+        }
+        double length = 0.0;
+        if (hour >= 96) {
+            heading = std::atan2(ranges[target][1] - y, ranges[target][0] - x);
+            length =
+                std::min(travel(random), std::hypot(ranges[target][0] - x, ranges[target][1] - y));
+        } else {
+            heading += 0.6 * unit(random);
+            length = wander(random);
+        }
+        x += length * std::cos(heading);
+        y += length * std::sin(heading);
+    }
+    return track;
+}
+
+} // namespace ranvik::bench
