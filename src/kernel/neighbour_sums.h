@@ -117,15 +117,18 @@ private:
 [[nodiscard]] std::optional<double> NearLSCVSum(const Points& points, double four_h2, bool parallel,
                                                 double numerator_guess = 0.0);
 
-// The likelihood cross-validation row sums s_i = sum_{j != i} t_ij of CVRowSum (each term the
-// plain one, exp(-d^2 / two_h2) floored and times c_j, then floored), from the pairs within a
-// reach R, B = R^2 / two_h2 = ln n + 16 ln 10 + 4; each pair's exponential is formed once and
-// serves both rows. A term left out is at most max(exp(-B) c_max, smallest double), so a row's
-// left-out terms add at most (n - 1) times that; a row where this could reach 1e-16 of its sum
-// (a location far from the others) is summed again over twice the reach, and so on, until the
-// bound holds, or summed in full once a wider reach cannot lower it. Every s_i is then within 1e-16
-// (plus the rounding of a different order) of the plain one, and its logarithm within 1e-16
-// absolute. Nothing for fewer than 500 locations or weights of mixed sign.
+// The likelihood cross-validation row sums s_i = sum_{j != i} t_ij of CVRowSum (each term as the
+// plain one forms it, exp(-d^2 / two_h2) floored and times c_j, then floored, but with the
+// argument formed as d^2 times -1 / two_h2, which moves the exponential by at most |argument|
+// units in the last place), from the pairs within a reach R, B = R^2 / two_h2 =
+// ln n + 16 ln 10 + 4; each pair's exponential is formed once and serves both rows. A term left out
+// is at most max(exp(-B) c_max, smallest double), so a row's left-out terms add at most (n - 1)
+// times that; a row where this could reach 1e-16 of its sum (a location far from the others) is
+// summed again over twice the reach, and so on, until the bound holds (its terms formed exactly as
+// the plain ones), or summed in full once a wider reach cannot lower it. Every s_i is then within
+// 1e-16, plus those roundings and the rounding of a different order, of the plain one (the tests
+// find 5e-14 at most), and its logarithm within as much absolute. Nothing for fewer than 500
+// locations or weights of mixed sign.
 [[nodiscard]] std::optional<std::vector<double>>
 NearCVRowSums(const Points& points, const std::vector<double>& c, double two_h2, bool parallel);
 
