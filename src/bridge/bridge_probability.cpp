@@ -102,17 +102,17 @@ double Integral(const Bridge& b, double x, double y) {
 // product of its two coordinates' factors:
 //   exp(-0.5 d^2 / var) = exp(-0.5 dx^2 / var) exp(-0.5 dy^2 / var),
 // so a bridge takes 21 (ni + nj) exponentials per tile instead of 21 ni nj. A cell still adds
-// a bridge's steps in their order, then the bridge to its sum, and skips a bridge too far away for
-// any of its steps to count (it would add exactly 0). The bound of the kernel grids holds term by
-// term: each term is within (u + 8) units in the last place of the plain one, u = 0.5 d^2 / var <=
-// 745 for any term that is not 0, so a cell's sum of positive terms is within 1.7e-13 relative of
-// the plain sum (as long as it is above about 1e-290); at the 9 decimals a grid file shows, only a
-// value within that distance of a rounding boundary can print differently.
+// a bridge's steps in their order, then the bridge to its sum, and skips a bridge farther than
+// its reach (squared: reach2[bridge], see GridReach2). Each term it adds is within (u + 8) units
+// in the last place of the plain one, u = 0.5 d^2 / var <= 746, so a cell's sum of positive
+// terms is within 1.7e-13 relative of the plain sum of the same terms (as long as it is above
+// about 1e-290).
 struct TileSums {
     std::array<double, kTile * kTile> p{};
 
-    void Add(const BridgeSet& set, const std::vector<std::int32_t>& listed, const double* xs,
-             int ni, const double* ys, int nj) {
+    void Add(const BridgeSet& set, const std::vector<double>& reach2,
+             const std::vector<std::int32_t>& listed, const double* xs, int ni, const double* ys,
+             int nj) {
         // Factors of step k: fx[k][i] for the columns, fy[k][j] for the rows.
         std::array<double, Bridge::kMaxSteps * kTile> fx{};
         std::array<double, Bridge::kMaxSteps * kTile> fy{};
@@ -147,7 +147,7 @@ struct TileSums {
                 }
                 double* cells = p.data() + static_cast<std::size_t>(i) * kTile;
                 for (int j = 0; j < nj; ++j) {
-                    if (BoxDistance2(b, xs[i], ys[j]) <= b.reach2) {
+                    if (BoxDistance2(b, xs[i], ys[j]) <= reach2[static_cast<std::size_t>(index)]) {
                         cells[j] = cells[j] + q[static_cast<std::size_t>(j)];
                     }
                 }
@@ -344,6 +344,31 @@ BridgeGridSpec AutoBridgeGridExtent(const Matrix& fixes, std::int32_t n) {
 
 namespace {
 
+// What the terms a grid leaves out may add to a saved cell value (P / W) r r at most.
+constexpr double kGridTail = 1e-15;
+
+// The squared reach of each bridge on a grid of spacing r, beyond which its terms cannot
+// change a saved digit. A term of step k at a cell beyond it has u = 0.5 d^2 / var_k >= U, so it
+// adds at most exp(-U) dt / norm_k r r / W to the cell's saved value. With
+// U = ln(r r / (norm_min kGridTail)), norm_min the bridge's least norm_k, that is at most
+// kGridTail dt / W, and all the steps of all bridges together (21 dt = 1.05 T per bridge, the
+// T adding up to W) at most 1.05 kGridTail = 1.05e-15: a saved value (9 decimals) moves by far
+// less than a unit of its last decimal, and only a value within that distance of a rounding
+// boundary can print differently. U never exceeds the reach beyond which every term is exactly
+// 0 (reach2 of the bridge).
+std::vector<double> GridReach2(const BridgeSet& set, double r) {
+    std::vector<double> reach2;
+    reach2.reserve(set.bridges.size());
+    for (const Bridge& b : set.bridges) {
+        const auto steps = static_cast<std::ptrdiff_t>(b.steps);
+        const double norm_min = *std::min_element(b.norm.begin(), b.norm.begin() + steps);
+        const double var_max = *std::max_element(b.var.begin(), b.var.begin() + steps);
+        const double u = std::max(std::log(r * r / (norm_min * kGridTail)), 0.0);
+        reach2.push_back(std::min(2 * u * var_max, b.reach2));
+    }
+    return reach2;
+}
+
 StatusOr<BridgeOutput> ComputeBBGrid(const Matrix& fixes, std::int32_t n, double sigma_m2,
                                      double max_time, const BridgeGridSpec& spec,
                                      const RunControl& control, bool prune) {
@@ -363,12 +388,13 @@ StatusOr<BridgeOutput> ComputeBBGrid(const Matrix& fixes, std::int32_t n, double
     const std::int64_t tiles_y = (ny + kTile - 1) / kTile;
 
     // The bridges that may reach each tile, in time order.
+    const std::vector<double> reach2 = GridReach2(set, spec.resolution);
     std::vector<std::vector<std::int32_t>> tile_bridges(
         static_cast<std::size_t>(tiles_x * tiles_y));
     for (std::size_t index = 0; index < set.bridges.size(); ++index) {
         const Bridge& b = set.bridges[index];
         // A little beyond the reach, so rounding in the square root never drops a tile.
-        const double reach = std::sqrt(b.reach2) * (1 + 1e-9) + 1e-9 * spec.resolution;
+        const double reach = std::sqrt(reach2[index]) * (1 + 1e-9) + 1e-9 * spec.resolution;
         const auto first_x = std::lower_bound(xs.begin(), xs.end(), b.box_x0 - reach);
         const auto last_x = std::upper_bound(xs.begin(), xs.end(), b.box_x1 + reach);
         const auto first_y = std::lower_bound(ys.begin(), ys.end(), b.box_y0 - reach);
@@ -414,7 +440,7 @@ StatusOr<BridgeOutput> ComputeBBGrid(const Matrix& fixes, std::int32_t n, double
         const auto& listed = tile_bridges[static_cast<std::size_t>(tile)];
         TileSums sums;
         if (prune) {
-            sums.Add(set, listed, xs.data() + i0, static_cast<int>(i1 - i0), ys.data() + j0,
+            sums.Add(set, reach2, listed, xs.data() + i0, static_cast<int>(i1 - i0), ys.data() + j0,
                      static_cast<int>(j1 - j0));
         }
         for (std::int64_t i = i0; i < i1; ++i) {

@@ -88,8 +88,11 @@ struct BridgeOutput {
 // (x, y, time, location error), the variance sigma_m2 and the longest time gap bridged
 // `max_time`: rows k = column * rows + row hold x, y and (P / W) r r, in the order x outer,
 // y inner, and `count` is the number of points. Cells are computed in parallel when `control`
-// allows. Fails with a sentence for the user when the grid or the bridges cannot be computed
-// (a grid there is not memory for included); Cancelled when `control` asks to stop.
+// allows. With `prune`, the grid is formed tile by tile and each bridge only within its reach on
+// this grid, beyond which all the terms left out together move no cell's value by more than
+// 1.05e-15; without, every bridge at every cell. Fails with a sentence for the user when the
+// grid or the bridges cannot be computed (a grid there is not memory for included); Cancelled
+// when `control` asks to stop.
 [[nodiscard]] StatusOr<BridgeOutput> CalcBBGrid(const Matrix& fixes, std::int32_t n,
                                                 double sigma_m2, double max_time,
                                                 const BridgeGridSpec& spec,

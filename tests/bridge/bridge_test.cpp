@@ -374,9 +374,9 @@ TEST(CalcBBGrid, TilesStayWithinThePrintedDigitsOfThePlainSumsAndThreadsChangeNo
         ASSERT_TRUE(plain.Ok());
         ASSERT_TRUE(pruned.Ok());
         ASSERT_TRUE(sequential.Ok());
-        // Every cell within 1e-12 of the sum of every bridge at every step (or both far below
-        // any printed digit), and the 9 decimals a grid file shows alike on at least 99.99 % of
-        // cells.
+        // Every cell within 1e-12 of the sum of every bridge at every step, give or take the
+        // 1.05e-15 the terms beyond each bridge's reach may add, and the 9 decimals a grid file
+        // shows alike on at least 99.99 % of cells.
         const Matrix& fast = pruned.value.output;
         const Matrix& slow = plain.value.output;
         const std::int32_t cells = pruned.value.count;
@@ -388,11 +388,7 @@ TEST(CalcBBGrid, TilesStayWithinThePrintedDigitsOfThePlainSumsAndThreadsChangeNo
         for (std::int32_t k = 0; k < cells; ++k) {
             ASSERT_EQ(fast(k, 0), slow(k, 0));
             ASSERT_EQ(fast(k, 1), slow(k, 1));
-            if (slow(k, 2) > 1e-290) {
-                ASSERT_LE(std::fabs(fast(k, 2) - slow(k, 2)), 1e-12 * slow(k, 2)) << k;
-            } else {
-                ASSERT_LE(fast(k, 2), 1e-289) << k;
-            }
+            ASSERT_LE(std::fabs(fast(k, 2) - slow(k, 2)), 1e-12 * slow(k, 2) + 1.05e-15) << k;
             printed_differ += shown_fast(k, 2) != shown_slow(k, 2) ? 1 : 0;
         }
         EXPECT_LE(printed_differ, cells / 10000);
