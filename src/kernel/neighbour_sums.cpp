@@ -16,7 +16,11 @@ namespace {
 constexpr std::size_t kFewLocations = 500;
 constexpr std::size_t kBlock = 256;
 // Cells per reach, and the most cells across the locations' box.
-constexpr double kCellsPerReach = 8.0;
+// Cells per reach: finer cells cover the reach's disc more closely (a sixteenth of the reach
+// visits about 1.15 times the pairs within it, an eighth 1.3 times, a quarter 1.6 times), but
+// each run of a column should still hold enough locations for the term loops to pay.
+constexpr double kMostCellsPerReach = 16.0;
+constexpr double kLocationsPerRun = 48.0;
 constexpr double kMostCells = 1073741824.0; // 2^30
 
 using Block = std::array<double, kBlock>;
@@ -183,10 +187,30 @@ double Span(const Points& points) {
 
 } // namespace
 
+namespace {
+
+// Cells per reach for `points`: the most (up to kMostCellsPerReach, a power of 2) whose runs,
+// a cell wide and twice the reach long, hold kLocationsPerRun locations at the mean density of
+// the locations' box.
+double CellsPerReach(const Points& points, double reach) {
+    const auto [x0, x1] = std::minmax_element(points.x.begin(), points.x.end());
+    const auto [y0, y1] = std::minmax_element(points.y.begin(), points.y.end());
+    const double area = std::max(*x1 - *x0, std::numeric_limits<double>::min()) *
+                        std::max(*y1 - *y0, std::numeric_limits<double>::min());
+    const double per_run = static_cast<double>(points.size()) / area * 2 * (reach * reach);
+    double cells = kMostCellsPerReach;
+    while (cells > 1 && per_run / cells < kLocationsPerRun) {
+        cells /= 2;
+    }
+    return cells;
+}
+
+} // namespace
+
 PairCells::PairCells(const Points& points, double reach) {
     const std::size_t n = points.size();
     const double span = Span(points);
-    double cell = reach / kCellsPerReach;
+    double cell = n > 0 ? reach / CellsPerReach(points, reach) : reach;
     if (!(cell > 0) || !std::isfinite(cell) || span / cell > kMostCells) {
         cell = std::max(span / kMostCells, std::numeric_limits<double>::min());
     }

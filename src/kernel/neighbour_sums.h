@@ -12,8 +12,9 @@ namespace ranvik {
 
 // Locations sorted into square cells, column of cells by column (x first, then y), so that the
 // locations of a run of cells in one column lie next to each other. For a reach R the cell side
-// is R / 8 (or larger, when that would need more than 2^30 cells across): a location's
-// neighbours within R then lie, column by column, in one run of cells each.
+// is R / 16 to R, as fine as the locations' density lets a run hold enough of them (larger when
+// that would need more than 2^30 cells across): a location's neighbours within R then lie,
+// column by column, in one run of cells each.
 class PairCells {
 public:
     PairCells(const Points& points, double reach);
