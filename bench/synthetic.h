@@ -33,6 +33,18 @@ inline Matrix TwoModeLocations(std::int32_t n, unsigned seed = 1234) {
 
 namespace ranvik::bench {
 
+// Hourly fix i of a track at (x, y), displaced by its own location error: the error is drawn
+// from `error`, then the two displacements from `unit`, in that order.
+inline void PutFix(Matrix& track, std::int32_t i, double x, double y,
+                   std::uniform_real_distribution<double>& error,
+                   std::normal_distribution<double>& unit, std::mt19937_64& random) {
+    const double e = error(random);
+    track(i, 0) = x + e * unit(random);
+    track(i, 1) = y + e * unit(random);
+    track(i, 2) = i;
+    track(i, 3) = e;
+}
+
 // A GPS-like track of n hourly fixes (x, y, time in hours, location error in m), sorted by
 // time: a correlated random walk of 150-450 m steps that turns back towards its centre when
 // it strays more than 6 km, each fix displaced by its own location error of 10-30 m. The
@@ -50,11 +62,7 @@ inline Matrix GpsTrack(std::int32_t n, unsigned seed = 99) {
     double heading = 0.0;
     Matrix track(n + 1, 5);
     for (std::int32_t i = 0; i < n; ++i) {
-        const double e = error(random);
-        track(i, 0) = x + e * unit(random);
-        track(i, 1) = y + e * unit(random);
-        track(i, 2) = i;
-        track(i, 3) = e;
+        PutFix(track, i, x, y, error, unit, random);
         if (std::hypot(x - cx, y - cy) > 6000.0) {
             heading = std::atan2(cy - y, cx - x) + 0.3 * unit(random);
         } else {
@@ -121,11 +129,7 @@ inline Matrix MigratingTrack(std::int32_t n, unsigned seed = 31) {
     int target = 0;
     Matrix track(n + 1, 5);
     for (std::int32_t i = 0; i < n; ++i) {
-        const double e = error(random);
-        track(i, 0) = x + e * unit(random);
-        track(i, 1) = y + e * unit(random);
-        track(i, 2) = i;
-        track(i, 3) = e;
+        PutFix(track, i, x, y, error, unit, random);
         const std::int32_t hour = i % 108; // 96 hours of wandering, 12 of travel
         if (hour == 96) {
             target = (target + 1 + static_cast<int>(random() % 3)) % 4;

@@ -2,6 +2,7 @@
 
 #include "support/fake_dialogs.h"
 #include "support/temp_dir.h"
+#include "support/wizard_session.h"
 
 #include "bridge/bridge_probability.h"
 #include "input/forms/loaded_files.h"
@@ -70,15 +71,7 @@ class WizardPathsTest : public QObject {
 
     // Welcome -> data type (independent) -> analysis -> input type (text) -> text loader.
     FrmLoadTextFile& ToTextLoader(bool bias_corrected) {
-        wizard->Start();
-        wizard->welcome.Get()->CmdNext_Click();
-        wizard->data_type.Get()->CmdNext_Click();
-        FrmHomeRangeOptions* analysis = wizard->home_range.Get();
-        (bias_corrected ? analysis->OptBiasHomeRange : analysis->OptHomeRange)->setChecked(true);
-        analysis->CmdNext_Click();
-        FrmInputDataOptions* input = wizard->input_data.Get();
-        input->OptTextFile->setChecked(true);
-        input->CmdNext_Click();
+        testing::WalkToLoader(*wizard, false, &FrmInputDataOptions::OptTextFile, bias_corrected);
         return *wizard->load_text.Get();
     }
 
@@ -102,14 +95,7 @@ class WizardPathsTest : public QObject {
     // Welcome -> data type (Brownian bridge) -> input type (text) -> the track loaded -> the
     // Brownian bridge analysis form.
     FrmBBAnalysis& ToBridgeAnalysis() {
-        wizard->Start();
-        wizard->welcome.Get()->CmdNext_Click();
-        FrmDataTypeOptions* data_type = wizard->data_type.Get();
-        data_type->OptBBData->setChecked(true);
-        data_type->CmdNext_Click();
-        FrmInputDataOptions* input = wizard->input_data.Get();
-        input->OptTextFile->setChecked(true);
-        input->CmdNext_Click();
+        testing::WalkToLoader(*wizard, true, &FrmInputDataOptions::OptTextFile);
         FrmLoadTextFile* loader = wizard->load_text.Get();
         instructions = loader->LabelInstructions->text();
         dialogs.open_answers << kExamples + QStringLiteral("/elk_gps_bridge.txt");
@@ -121,15 +107,7 @@ class WizardPathsTest : public QObject {
     // Welcome -> data type -> analysis (plain) -> input type (shapefile, the default) ->
     // shapefile loader.
     FrmLoadShapefile& ToShapefileLoader(bool bridge) {
-        wizard->Start();
-        wizard->welcome.Get()->CmdNext_Click();
-        FrmDataTypeOptions* data_type = wizard->data_type.Get();
-        (bridge ? data_type->OptBBData : data_type->OptIndData)->setChecked(true);
-        data_type->CmdNext_Click();
-        if (!bridge) {
-            wizard->home_range.Get()->CmdNext_Click();
-        }
-        wizard->input_data.Get()->CmdNext_Click();
+        testing::WalkToLoader(*wizard, bridge, &FrmInputDataOptions::OptShapeFile);
         return *wizard->load_shapefile.Get();
     }
 

@@ -39,12 +39,7 @@ SummaryAreas(const std::filesystem::path& path) {
     std::string line;
     std::getline(in, line); // the header
     while (std::getline(in, line)) {
-        std::vector<std::string> cells;
-        std::stringstream split(line);
-        for (std::string cell; std::getline(split, cell, ',');) {
-            cells.push_back(cell);
-        }
-        cells.resize(9);
+        const std::vector<std::string> cells = testing::CommaFields(line, 9);
         areas[cells[0]][cells[1]][cells[5]] = cells[6];
     }
     return areas;

@@ -17,7 +17,6 @@
 #include <fstream>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -207,12 +206,7 @@ private Q_SLOTS:
             std::string line;
             std::getline(in, line);
             while (std::getline(in, line)) {
-                std::vector<std::string> cells;
-                std::stringstream split(line);
-                for (std::string cell; std::getline(split, cell, ',');) {
-                    cells.push_back(cell);
-                }
-                cells.resize(8);
+                const std::vector<std::string> cells = testing::CommaFields(line, 8);
                 rows.push_back({cells[7], 0, cells[3], cells[4], 0.0});
             }
         }

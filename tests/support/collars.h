@@ -16,6 +16,21 @@ struct TableRow {
     double error;
 };
 
+// The comma-separated fields of one line of a table (no quoting), padded to `fields`.
+inline std::vector<std::string> CommaFields(const std::string& line, std::size_t fields) {
+    std::vector<std::string> cells;
+    std::string::size_type start = 0;
+    for (std::string::size_type comma; (comma = line.find(',', start)) != std::string::npos;
+         start = comma + 1) {
+        cells.push_back(line.substr(start, comma - start));
+    }
+    if (start < line.size()) {
+        cells.push_back(line.substr(start));
+    }
+    cells.resize(std::max(cells.size(), fields));
+    return cells;
+}
+
 inline std::string Timestamp(long seconds) {
     char text[128];
     std::snprintf(text, sizeof text, "2021-06-%02ld %02ld:%02ld:%02ld.000", 1 + seconds / 86400,

@@ -7,6 +7,25 @@
 
 namespace ranvik::testing {
 
+// Welcome -> data type -> (analysis, plain or bias-corrected) -> input type -> the loader of
+// the input type `input`, from the start of `wizard`.
+inline void WalkToLoader(Wizard& wizard, bool bridge, QRadioButton* FrmInputDataOptions::*input,
+                         bool weighted = false) {
+    wizard.Start();
+    wizard.welcome.Get()->CmdNext_Click();
+    FrmDataTypeOptions* data_type = wizard.data_type.Get();
+    (bridge ? data_type->OptBBData : data_type->OptIndData)->setChecked(true);
+    data_type->CmdNext_Click();
+    if (!bridge) {
+        FrmHomeRangeOptions* analysis = wizard.home_range.Get();
+        (weighted ? analysis->OptBiasHomeRange : analysis->OptHomeRange)->setChecked(true);
+        analysis->CmdNext_Click();
+    }
+    FrmInputDataOptions* options = wizard.input_data.Get();
+    (options->*input)->setChecked(true);
+    options->CmdNext_Click();
+}
+
 // A wizard of its own, over its own record and fake dialogs, driven as a user drives it.
 struct WizardSession {
     State state;
@@ -18,22 +37,8 @@ struct WizardSession {
     WizardSession& operator=(const WizardSession&) = delete;
     ~WizardSession() { wizard.reset(); }
 
-    // Welcome -> data type -> (analysis, plain or bias-corrected) -> input type -> the loader of
-    // the input type `input`.
     void ToLoader(bool bridge, QRadioButton* FrmInputDataOptions::*input, bool weighted = false) {
-        wizard->Start();
-        wizard->welcome.Get()->CmdNext_Click();
-        FrmDataTypeOptions* data_type = wizard->data_type.Get();
-        (bridge ? data_type->OptBBData : data_type->OptIndData)->setChecked(true);
-        data_type->CmdNext_Click();
-        if (!bridge) {
-            FrmHomeRangeOptions* analysis = wizard->home_range.Get();
-            (weighted ? analysis->OptBiasHomeRange : analysis->OptHomeRange)->setChecked(true);
-            analysis->CmdNext_Click();
-        }
-        FrmInputDataOptions* options = wizard->input_data.Get();
-        (options->*input)->setChecked(true);
-        options->CmdNext_Click();
+        WalkToLoader(*wizard, bridge, input, weighted);
     }
 
     [[nodiscard]] FrmLoadTelemetry& Telemetry() { return *wizard->load_telemetry.Get(); }
