@@ -175,29 +175,31 @@ double RowTerms(const double* x, const double* y, double xp, double yp, const do
     return sum;
 }
 
-// The span of the locations' box, or 0.
-double Span(const Points& points) {
-    if (points.size() == 0) {
-        return 0.0;
+// The box around the locations (all 0 when there are none).
+struct Box {
+    double x0 = 0, x1 = 0, y0 = 0, y1 = 0;
+
+    explicit Box(const Points& points) {
+        if (points.size() > 0) {
+            const auto [min_x, max_x] = std::minmax_element(points.x.begin(), points.x.end());
+            const auto [min_y, max_y] = std::minmax_element(points.y.begin(), points.y.end());
+            x0 = *min_x;
+            x1 = *max_x;
+            y0 = *min_y;
+            y1 = *max_y;
+        }
     }
-    const auto [x0, x1] = std::minmax_element(points.x.begin(), points.x.end());
-    const auto [y0, y1] = std::minmax_element(points.y.begin(), points.y.end());
-    return std::max(*x1 - *x0, *y1 - *y0);
-}
 
-} // namespace
+    [[nodiscard]] double Span() const { return std::max(x1 - x0, y1 - y0); }
+};
 
-namespace {
-
-// Cells per reach for `points`: the most (up to kMostCellsPerReach, a power of 2) whose runs,
-// a cell wide and twice the reach long, hold kLocationsPerRun locations at the mean density of
-// the locations' box.
-double CellsPerReach(const Points& points, double reach) {
-    const auto [x0, x1] = std::minmax_element(points.x.begin(), points.x.end());
-    const auto [y0, y1] = std::minmax_element(points.y.begin(), points.y.end());
-    const double area = std::max(*x1 - *x0, std::numeric_limits<double>::min()) *
-                        std::max(*y1 - *y0, std::numeric_limits<double>::min());
-    const double per_run = static_cast<double>(points.size()) / area * 2 * (reach * reach);
+// Cells per reach for n locations in `box`: the most (up to kMostCellsPerReach, a power of 2)
+// whose runs, a cell wide and twice the reach long, hold kLocationsPerRun locations at the mean
+// density of the box.
+double CellsPerReach(const Box& box, std::size_t n, double reach) {
+    const double area = std::max(box.x1 - box.x0, std::numeric_limits<double>::min()) *
+                        std::max(box.y1 - box.y0, std::numeric_limits<double>::min());
+    const double per_run = static_cast<double>(n) / area * 2 * (reach * reach);
     double cells = kMostCellsPerReach;
     while (cells > 1 && per_run / cells < kLocationsPerRun) {
         cells /= 2;
@@ -209,8 +211,9 @@ double CellsPerReach(const Points& points, double reach) {
 
 PairCells::PairCells(const Points& points, double reach) {
     const std::size_t n = points.size();
-    const double span = Span(points);
-    double cell = n > 0 ? reach / CellsPerReach(points, reach) : reach;
+    const Box box(points);
+    const double span = box.Span();
+    double cell = reach / CellsPerReach(box, n, reach);
     if (!(cell > 0) || !std::isfinite(cell) || span / cell > kMostCells) {
         cell = std::max(span / kMostCells, std::numeric_limits<double>::min());
     }
@@ -218,12 +221,10 @@ PairCells::PairCells(const Points& points, double reach) {
         cell = std::numeric_limits<double>::max(); // one cell holds every location
     }
     cell_ = cell;
-    const double x0 = n > 0 ? *std::min_element(points.x.begin(), points.x.end()) : 0.0;
-    const double y0 = n > 0 ? *std::min_element(points.y.begin(), points.y.end()) : 0.0;
     std::vector<std::int64_t> ix(n), iy(n);
     for (std::size_t i = 0; i < n; ++i) {
-        ix[i] = static_cast<std::int64_t>(std::floor((points.x[i] - x0) / cell));
-        iy[i] = static_cast<std::int64_t>(std::floor((points.y[i] - y0) / cell));
+        ix[i] = static_cast<std::int64_t>(std::floor((points.x[i] - box.x0) / cell));
+        iy[i] = static_cast<std::int64_t>(std::floor((points.y[i] - box.y0) / cell));
     }
     index_.resize(n);
     std::iota(index_.begin(), index_.end(), 0U);
