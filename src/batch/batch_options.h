@@ -52,6 +52,11 @@ struct BatchOptions {
     std::string id, x, y, time, error, weight;
     std::optional<double> error_m; // a location error in metres for every fix
     std::string crs = "auto";      // "auto" (each animal's UTM zone) or "EPSG:<code>"
+    // What the coordinates are in when the table does not say: "" (from the table and its
+    // field names), "metres", or "EPSG:<code>" (longitude/latitude or a projected system).
+    std::string source_crs;
+    bool keep_outliers = false; // keep rows Movebank marks invisible or as outliers
+    bool resume = false;        // skip animals whose folder a run with the same options finished
     std::string time_unit = "minutes";
     std::vector<Estimator> estimators{Estimator::FixedKernel, Estimator::Mcp};
     bool compare = false;
