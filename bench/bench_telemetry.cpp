@@ -67,7 +67,7 @@ void ReadSplitParseProject(benchmark::State& state) {
             break;
         }
         state.counters["animals"] = static_cast<double>(split.value.animals.size());
-        state.counters["skipped"] = static_cast<double>(split.value.skipped);
+        state.counters["skipped"] = static_cast<double>(split.value.left_out.no_coordinates);
     }
     state.counters["MB"] = static_cast<double>(text.size()) / 1e6;
 }

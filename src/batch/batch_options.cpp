@@ -127,6 +127,11 @@ std::string Convert(BatchOptions& options, const std::string& estimators, const 
                    "\".";
         }
     }
+    if (!ParseSourceSystem(options.source_crs)) {
+        return "--source-crs: give EPSG:4326 for longitude/latitude, metres for coordinates "
+               "already in metres, or another EPSG code such as EPSG:32611, not \"" +
+               options.source_crs + "\".";
+    }
     if (options.error_m && !(std::isfinite(*options.error_m) && *options.error_m >= 0)) {
         return "--error-m: give a number of metres, 0 or more.";
     }
@@ -216,15 +221,26 @@ CommandLine ParseBatchCommandLine(const std::vector<std::string>& args) {
     app.add_option("--time-unit", o.time_unit, "The unit of the Brownian bridge's times")
         ->check(CLI::IsMember({"seconds", "minutes", "hours"}))
         ->capture_default_str();
-    auto* error = app.add_option("--error", o.error, "The field of the location error (metres)");
-    app.add_option("--error-m", o.error_m, "One location error for every fix (metres)")
-        ->excludes(error);
+    app.add_option("--error", o.error,
+                   "The field of the location error (metres); Movebank's horizontal accuracy "
+                   "estimate is used when the table has it and --error-m is not given");
+    app.add_option("--error-m", o.error_m,
+                   "One location error for every fix (metres); with --error, the error of the "
+                   "fixes whose error field is empty (without it they are left out)");
     app.add_option("--weight", o.weight,
                    "The field of the location weights (a bias-corrected analysis)");
     app.add_option("--crs", o.crs,
                    "Where longitude/latitude is projected: auto (the UTM zone of each animal) "
                    "or EPSG:CODE")
         ->capture_default_str();
+    app.add_option("--source-crs", o.source_crs,
+                   "What the coordinates are in when the table does not say: EPSG:4326 for "
+                   "longitude/latitude, metres for coordinates already in metres, or any EPSG "
+                   "code (default: the table's own system, else the fields' names; values that "
+                   "could be either are refused until this says which)");
+    app.add_flag("--keep-outliers", o.keep_outliers,
+                 "Keep the rows Movebank marks as not visible or as manually marked outliers "
+                 "(left out by default)");
     std::string estimators, h, variance, max_time, levels, formats;
     app.add_option("--estimators", estimators,
                    "Comma-separated: fixed-kernel, adaptive-kernel, bvn, 2bvn, 2cn, exp-power, bb, "

@@ -181,10 +181,21 @@ StatusOr<std::vector<HomeRangeArea>> GridAreas(const Matrix& grid,
     return areas;
 }
 
+// An area as the summary shows it: rounded to 2 decimals as the home range picture shows it,
+// but never to 0 when the home range has an extent (then at full precision).
+double SummaryArea(double area) {
+    const double rounded = RoundHalfEven(area, 2);
+    return rounded == 0 && area > 0 ? area : rounded;
+}
+
 // Builds an animal's rows and collects what went wrong.
 class Rows {
 public:
     Rows(AnimalResult& result, const BatchOptions& options) : result_(result), options_(options) {}
+
+    // The rows left out of the fixes the next rows are made from.
+    // Nothing when the load failed.
+    void LeftOutOfLoad(const std::optional<LeftOut>& left_out) { left_out_ = left_out; }
 
     // A row per level for `e`, with the areas of `grid`.
     void Levels(Estimator e, std::int32_t n, const std::string& crs, const Matrix& grid,
@@ -199,7 +210,7 @@ public:
             row.smoothing_h = h;
             row.bb_variance = variance;
             row.level_percent = area.percent * 100;
-            row.area_m2 = RoundHalfEven(area.area, 2);
+            row.area_m2 = SummaryArea(area.area);
             result_.rows.push_back(std::move(row));
         }
     }
@@ -213,7 +224,7 @@ public:
             }
             SummaryRow row = Row(Estimator::Mcp, n, crs);
             row.level_percent = level;
-            row.area_m2 = RoundHalfEven(mcp.value.area, 2);
+            row.area_m2 = SummaryArea(mcp.value.area);
             result_.rows.push_back(std::move(row));
         }
     }
@@ -248,11 +259,13 @@ private:
         row.estimator = EstimatorName(e);
         row.n_locations = n;
         row.crs = crs;
+        row.left_out = left_out_;
         return row;
     }
 
     AnimalResult& result_;
     const BatchOptions& options_;
+    std::optional<LeftOut> left_out_;
 };
 
 // A record as the wizard starts it.
@@ -262,18 +275,33 @@ State FreshRecord() {
     return state;
 }
 
-// One animal's fixes read for `purpose`, as the loaders read them.
-StatusOr<LoadedFile> LoadAnimal(const BatchInput& input, const AnimalRows& animal,
-                                TextFilePurpose purpose, const BatchOptions& options) {
+// One animal's fixes read for `purpose`, as the loaders read them, and the rows left out.
+struct AnimalLoad {
+    LoadedFile file;
+    LeftOut left_out;
+};
+
+// The run's fields as a load for `purpose` reads one animal's rows.
+TelemetryFields FieldsFor(const BatchInput& input, TextFilePurpose purpose) {
     TelemetryFields fields = input.fields;
     fields.animal.clear(); // the rows are this animal's already
-    const bool bridge = purpose == TextFilePurpose::BridgeLocations;
-    if (!bridge) {
+    if (purpose != TextFilePurpose::BridgeLocations) {
         // Independent locations keep the order of the table, as the wizard loads them.
         fields.time.clear();
         fields.error.clear();
     } else {
         fields.weight.clear();
+    }
+    return fields;
+}
+
+StatusOr<AnimalLoad> LoadAnimal(const BatchInput& input, const AnimalRows& animal,
+                                TextFilePurpose purpose, const BatchOptions& options) {
+    const TelemetryFields fields = FieldsFor(input, purpose);
+    const bool bridge = purpose == TextFilePurpose::BridgeLocations;
+    if (NeedsSourceSystem(animal.table, fields)) {
+        return Status::Failure(
+            AskSourceSystem("Animal \"" + animal.id + "\"", "Say which", "--source-crs "));
     }
     auto split = SplitTelemetry(animal.table, fields);
     if (!split.Ok()) {
@@ -281,8 +309,12 @@ StatusOr<LoadedFile> LoadAnimal(const BatchInput& input, const AnimalRows& anima
     }
     AnimalFixes fixes = std::move(split.value.animals.front());
     fixes.id = animal.id;
-    return AnimalLoadedFile(input.source, fixes, purpose, !bridge && !fields.weight.empty(),
-                            split.value.timestamps ? options.time_unit : std::string());
+    auto file = AnimalLoadedFile(input.source, fixes, purpose, !bridge && !fields.weight.empty(),
+                                 split.value.timestamps ? options.time_unit : std::string());
+    if (!file.Ok()) {
+        return file.status;
+    }
+    return AnimalLoad{std::move(file.value), fixes.left_out};
 }
 
 // Writes the record's waiting results in every format asked for into `folder`; the sentences of
@@ -447,9 +479,13 @@ StatusOr<BatchInput> OpenBatchInput(const BatchOptions& options) {
     f.y = options.y.empty() ? suggested.y : options.y;
     f.time = options.time.empty() ? suggested.time : options.time;
     f.animal = options.id.empty() ? suggested.animal : options.id;
-    f.error = options.error;
+    // A location error field the table's names offer is used unless one error for every fix
+    // was asked for.
+    f.error = !options.error.empty() ? options.error
+                                     : (options.error_m ? std::string() : suggested.error);
     f.weight = options.weight;
-    f.constant_error = options.error_m.value_or(0.0);
+    f.constant_error = options.error_m;
+    f.keep_outliers = options.keep_outliers;
     f.seconds_per_unit = options.SecondsPerUnit();
     if (f.x.empty() || f.y.empty()) {
         return Status::Failure(table.name +
@@ -465,11 +501,11 @@ StatusOr<BatchInput> OpenBatchInput(const BatchOptions& options) {
             return Status::Failure(table.name + " has no field named \"" + *name + "\".");
         }
     }
-    f.geographic = CoordinatesAreGeographic(input.source, f.x, f.y);
-    if (f.geographic && input.source.layer) {
-        f.source_wkt = input.source.crs_wkt;
+    const int target = ParseEpsgChoice(options.crs == "auto" ? "" : options.crs).value_or(0);
+    const SourceSystem answer = ParseSourceSystem(options.source_crs).value_or(SourceSystem{});
+    if (Status chosen = ChooseCoordinateSystem(input.source, answer, target, f); !chosen.Ok()) {
+        return Status::Failure("--source-crs: " + chosen.error);
     }
-    f.target_epsg = ParseEpsgChoice(options.crs == "auto" ? "" : options.crs).value_or(0);
 
     // Rows grouped by animal, in order of first appearance.
     const int id_field = f.animal.empty() ? -1 : table.FieldIndex(f.animal);
@@ -515,6 +551,17 @@ AnimalResult RunAnimal(const BatchInput& input, std::size_t index, const BatchOp
         return result;
     }
     std::vector<std::string> save_errors;
+    // Says what a load left out, once for each kind of load, and counts it on the rows after.
+    std::optional<LeftOut> told;
+    const auto tell_left_out = [&](const LeftOut& left_out) {
+        rows.LeftOutOfLoad(left_out);
+        if (told != left_out) {
+            for (const std::string& sentence : LeftOutSentences(left_out)) {
+                notifier.Inform(sentence);
+            }
+        }
+        told = left_out;
+    };
     const auto cancelled = [&result] {
         result.cancelled = true;
         result.rows.clear();
@@ -540,11 +587,12 @@ AnimalResult RunAnimal(const BatchInput& input, std::size_t index, const BatchOp
                 rows.Failed(e, 0, {}, file.status.error);
             }
         } else {
-            const std::string crs = CrsText(file.value);
+            tell_left_out(file.value.left_out);
+            const std::string crs = CrsText(file.value.file);
             State state = FreshRecord();
             state.BiasCorrected = weighted ? 1 : 0;
-            const LoadedFile loaded = file.value;
-            const std::int32_t n = TakeLoadedFile(state, std::move(file.value));
+            const LoadedFile loaded = file.value.file;
+            const std::int32_t n = TakeLoadedFile(state, std::move(file.value.file));
             const std::span<const double> weights =
                 weighted ? std::span<const double>(state.LocWeights) : std::span<const double>();
 
@@ -713,12 +761,14 @@ AnimalResult RunAnimal(const BatchInput& input, std::size_t index, const BatchOp
         const Estimator bb = Estimator::BrownianBridge;
         step("fixes");
         auto file = LoadAnimal(input, animal, TextFilePurpose::BridgeLocations, options);
+        rows.LeftOutOfLoad(std::nullopt);
         if (!file.Ok()) {
             rows.Failed(bb, 0, {}, file.status.error);
         } else {
-            const std::string crs = CrsText(file.value);
+            tell_left_out(file.value.left_out);
+            const std::string crs = CrsText(file.value.file);
             State state = FreshRecord();
-            const std::int32_t n = TakeLoadedFile(state, std::move(file.value));
+            const std::int32_t n = TakeLoadedFile(state, std::move(file.value.file));
             Status made;
             if (options.bb_variance) {
                 state.BBVariance = *options.bb_variance;
@@ -789,9 +839,24 @@ AnimalResult RunAnimal(const BatchInput& input, std::size_t index, const BatchOp
     return result;
 }
 
+LeftOut LeftOutOfRun(const BatchInput& input, const BatchOptions& options) {
+    const TextFilePurpose purpose = options.Wants(Estimator::BrownianBridge)
+                                        ? TextFilePurpose::BridgeLocations
+                                        : TextFilePurpose::IndependentLocations;
+    const TelemetryFields fields = FieldsFor(input, purpose);
+    LeftOut total;
+    for (const AnimalRows& animal : input.animals) {
+        if (const auto split = SplitTelemetry(animal.table, fields); split.Ok()) {
+            total += split.value.left_out;
+        }
+    }
+    return total;
+}
+
 std::string SummaryHeader(bool compare) {
     std::string header = "animal,estimator,n_locations,smoothing_h,bb_variance,level_percent,"
-                         "area_m2,crs";
+                         "area_m2,crs,skipped_no_coordinates,skipped_no_time,skipped_no_error,"
+                         "skipped_outliers,skipped_duplicates";
     if (compare) {
         header += ",neg2lnl,aicc,cvc";
     }
@@ -805,6 +870,10 @@ std::string SummaryLines(const AnimalResult& result, bool compare) {
                 std::to_string(row.n_locations) + "," + NumberField(row.smoothing_h) + "," +
                 NumberField(row.bb_variance) + "," + NumberField(row.level_percent) + "," +
                 NumberField(row.area_m2) + "," + CsvField(row.crs);
+        for (const auto count : {&LeftOut::no_coordinates, &LeftOut::no_time, &LeftOut::no_error,
+                                 &LeftOut::outliers, &LeftOut::duplicates}) {
+            text += "," + (row.left_out ? std::to_string(*row.left_out.*count) : std::string());
+        }
         if (compare) {
             text += "," + NumberField(row.neg2lnl) + "," + NumberField(row.aicc) + "," +
                     NumberField(row.cvc);

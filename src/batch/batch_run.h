@@ -29,9 +29,11 @@ struct BatchInput {
 };
 
 // Opens the run's table, chooses its fields (those named on the command line, else the ones its
-// names suggest) and groups its rows by animal; without an identifier field every row is one
-// animal, named after the file. Fails with a sentence when the table cannot be read, a field
-// named is not in it, the coordinates have no field, or the Brownian bridge has no time.
+// names suggest) and their coordinate system (--source-crs, else the table's), and groups its
+// rows by animal; without an identifier field every row is one animal, named after the file.
+// Fails with a sentence when the table cannot be read, a field named is not in it, the
+// coordinates have no field, the Brownian bridge has no time, or the system named by
+// --source-crs cannot be used.
 [[nodiscard]] StatusOr<BatchInput> OpenBatchInput(const BatchOptions& options);
 
 // One line of the summary: an estimator's home range of one animal at one level, or why it
@@ -45,6 +47,7 @@ struct SummaryRow {
     std::optional<double> level_percent;
     std::optional<double> area_m2; // as the home range picture shows it: rounded to 2 decimals
     std::string crs;
+    std::optional<LeftOut> left_out; // of the fixes it was made from; nothing when not loaded
     std::optional<double> neg2lnl, aicc, cvc;
     std::string error;
 };
@@ -72,13 +75,21 @@ public:
 // the same fixes loaded alone (independent locations in table order, Brownian bridge fixes in
 // time order), and writes its files into OUT/<animal>/: the files are written into a hidden
 // folder beside it that takes its place only once complete, so an animal's folder is either
-// whole or absent. A cancel (through `control`) leaves no files of the animal.
+// whole or absent. A cancel (through `control`) leaves no files of the animal. What its loads
+// left out of the fixes is told to `notifier`, a sentence per reason.
 [[nodiscard]] AnimalResult RunAnimal(const BatchInput& input, std::size_t index,
                                      const BatchOptions& options, const RunControl& control,
                                      Notifier& notifier, BatchProgress* progress = nullptr);
 
+// The rows every animal's fixes left out, by reason: those of the Brownian bridge's load when
+// it was asked for (which reads times and errors too), else those of the independent
+// locations' load. An animal that cannot be loaded counts nothing.
+[[nodiscard]] LeftOut LeftOutOfRun(const BatchInput& input, const BatchOptions& options);
+
 // The summary's header line: animal,estimator,n_locations,smoothing_h,bb_variance,
-// level_percent,area_m2,crs, then neg2lnl,aicc,cvc when the models were compared, then error.
+// level_percent,area_m2,crs, the rows left out of the fixes by reason (skipped_no_coordinates,
+// skipped_no_time, skipped_no_error, skipped_outliers, skipped_duplicates), then
+// neg2lnl,aicc,cvc when the models were compared, then error.
 [[nodiscard]] std::string SummaryHeader(bool compare);
 
 // An animal's summary lines, each ended by a line feed; fields are quoted as CSV asks when they

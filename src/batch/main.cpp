@@ -73,6 +73,14 @@ int main(int argc, char** argv) {
         return end(0); // another process writes the summary
     }
     progress.Finish();
+    if (!options.quiet) {
+        std::string left_out;
+        for (const std::string& sentence : LeftOutSentences(LeftOutOfRun(input.value, options))) {
+            left_out += " " + sentence;
+        }
+        std::fprintf(stderr, "ranvik-batch:%s\n",
+                     left_out.empty() ? " every row of the table was a fix." : left_out.c_str());
+    }
     std::string text = SummaryText(outcome->lines, options.compare);
     text += UndoneLines(outcome->undone, options.compare);
     if (const Status written = WriteWholeFile(options.out / "summary.csv", text); !written.Ok()) {

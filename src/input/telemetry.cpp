@@ -204,21 +204,32 @@ std::optional<double> ParseTimestamp(std::string_view text) {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
     // GDAL writes a date field's dates with slashes ("2021/06/01 18:35:00+00").
     const char dash = text.size() > 4 && text[4] == '/' ? '/' : '-';
-    if (text.size() < 19 || !Digits(text, 0, 4, year) || text[4] != dash ||
-        !Digits(text, 5, 2, month) || text[7] != dash || !Digits(text, 8, 2, day) ||
-        (text[10] != ' ' && text[10] != 'T') || !Digits(text, 11, 2, hour) || text[13] != ':' ||
-        !Digits(text, 14, 2, minute) || text[16] != ':' || !Digits(text, 17, 2, second)) {
+    if (text.size() < 10 || !Digits(text, 0, 4, year) || text[4] != dash ||
+        !Digits(text, 5, 2, month) || text[7] != dash || !Digits(text, 8, 2, day)) {
         return std::nullopt;
+    }
+    std::size_t at = 10; // past what has been read
+    if (text.size() > 10) {
+        if ((text[10] != ' ' && text[10] != 'T') || text.size() < 16 ||
+            !Digits(text, 11, 2, hour) || text[13] != ':' || !Digits(text, 14, 2, minute)) {
+            return std::nullopt;
+        }
+        at = 16;
+        if (text.size() > 16 && text[16] == ':') {
+            if (!Digits(text, 17, 2, second)) {
+                return std::nullopt;
+            }
+            at = 19;
+        }
     }
     const date::year_month_day ymd{date::year{year}, date::month{static_cast<unsigned>(month)},
                                    date::day{static_cast<unsigned>(day)}};
     if (!ymd.ok() || hour > 23 || minute > 59 || second > 60) {
         return std::nullopt;
     }
-    std::size_t at = 19;
     // The fraction as an exact integer over a power of ten.
     double fraction = 0.0;
-    if (at < text.size() && text[at] == '.') {
+    if (at == 19 && at < text.size() && text[at] == '.') {
         std::size_t digits = 0;
         std::int64_t numerator = 0;
         std::int64_t denominator = 1;
@@ -317,25 +328,64 @@ Status ProjectLongLat(Matrix& points, int epsg, const std::string& source_wkt) {
     return {};
 }
 
-namespace {
-
-bool SameNameAs(std::string_view field, std::initializer_list<std::string_view> names) {
-    return std::any_of(names.begin(), names.end(), [field](std::string_view name) {
-        return field.size() == name.size() &&
-               std::equal(field.begin(), field.end(), name.begin(), [](char a, char b) {
-                   return std::tolower(static_cast<unsigned char>(a)) == b;
-               });
-    });
+LeftOut& LeftOut::operator+=(const LeftOut& other) {
+    no_coordinates += other.no_coordinates;
+    no_time += other.no_time;
+    no_error += other.no_error;
+    outliers += other.outliers;
+    duplicates += other.duplicates;
+    return *this;
 }
 
-} // namespace
-
-bool NamesLongitude(std::string_view field) {
-    return SameNameAs(field, {kMovebankLongitude, "longitude", "lon", "long", "lng"});
+std::vector<std::string> LeftOutSentences(const LeftOut& all, const LeftOut* of_animal) {
+    struct Reason {
+        std::int64_t LeftOut::*count;
+        const char* one;  // the sentence's subject for one row
+        const char* many; // and for several
+    };
+    static constexpr Reason kReasons[] = {
+        {&LeftOut::outliers, "fix marked as an outlier", "fixes marked as outliers"},
+        {&LeftOut::no_coordinates, "row without coordinates (a failed fix)",
+         "rows without coordinates (failed fixes)"},
+        {&LeftOut::no_time, "row without a time", "rows without a time"},
+        {&LeftOut::no_error, "fix without a location error", "fixes without a location error"},
+        {&LeftOut::duplicates, "fix at a time its animal already had",
+         "fixes at a time their animal already had"},
+    };
+    std::vector<std::string> sentences;
+    for (const Reason& reason : kReasons) {
+        const std::int64_t count = all.*reason.count;
+        if (count == 0) {
+            continue;
+        }
+        std::string sentence = std::to_string(count) + " " +
+                               (count == 1 ? reason.one : reason.many) +
+                               (count == 1 ? " was left out" : " were left out");
+        if (of_animal != nullptr) {
+            sentence += ", " + std::to_string(of_animal->*reason.count) + " of them this animal's";
+        }
+        sentences.push_back(sentence + ".");
+    }
+    return sentences;
 }
 
-bool NamesLatitude(std::string_view field) {
-    return SameNameAs(field, {kMovebankLatitude, "latitude", "lat"});
+bool FitLongLat(const Matrix& fixes, std::int32_t count) {
+    for (std::int32_t k = 0; k < count; ++k) {
+        if (!(std::fabs(fixes(k, 0)) <= 180 && std::fabs(fixes(k, 1)) <= 90)) {
+            return false;
+        }
+    }
+    return count > 0;
+}
+
+std::string AskSourceSystem(std::string_view who, std::string_view lead, std::string_view prefix) {
+    const std::string p(prefix);
+    return std::string(who) +
+           ": every fix lies within -180..180 and -90..90, so the coordinates may be "
+           "longitude/latitude or metres on a local grid, and nothing says which. " +
+           std::string(lead) + ": " + p + "EPSG:4326 for longitude/latitude, " + p +
+           "metres for coordinates already in metres, or " + p +
+           "EPSG:<code> for any other system.";
 }
 
 namespace {
@@ -364,24 +414,22 @@ StatusOr<double> Number(const TelemetryTable& table, std::size_t r, int column, 
     return *value;
 }
 
-} // namespace
+// The columns a split reads: -1 where the table has no such field or none was chosen.
+struct Columns {
+    int x = -1, y = -1, time = -1, animal = -1, error = -1, weight = -1;
+    int visible = -1, outlier = -1; // Movebank's flags, found by name
+};
 
-StatusOr<TelemetrySplit> SplitTelemetry(const TelemetryTable& table,
-                                        const TelemetryFields& fields) {
-    const auto x_field = Field(table, fields.x, fields.geographic ? "longitude" : "easting");
-    const auto y_field = Field(table, fields.y, fields.geographic ? "latitude" : "northing");
-    for (const Status* missing : {&x_field.status, &y_field.status}) {
-        if (!missing->Ok()) {
-            return *missing;
-        }
-    }
-    int time_field = -1, animal_field = -1, error_field = -1, weight_field = -1;
+StatusOr<Columns> FindColumns(const TelemetryTable& table, const TelemetryFields& fields) {
+    Columns c;
     for (const auto& [name, index, role] :
-         {std::tuple{&fields.time, &time_field, "time"},
-          std::tuple{&fields.animal, &animal_field, "animal"},
-          std::tuple{&fields.error, &error_field, "location error"},
-          std::tuple{&fields.weight, &weight_field, "location weight"}}) {
-        if (!name->empty()) {
+         {std::tuple{&fields.x, &c.x, fields.geographic ? "longitude" : "easting"},
+          std::tuple{&fields.y, &c.y, fields.geographic ? "latitude" : "northing"},
+          std::tuple{&fields.time, &c.time, "time"},
+          std::tuple{&fields.animal, &c.animal, "animal"},
+          std::tuple{&fields.error, &c.error, "location error"},
+          std::tuple{&fields.weight, &c.weight, "location weight"}}) {
+        if (!name->empty() || index == &c.x || index == &c.y) {
             const auto found = Field(table, *name, role);
             if (!found.Ok()) {
                 return found.status;
@@ -389,101 +437,218 @@ StatusOr<TelemetrySplit> SplitTelemetry(const TelemetryTable& table,
             *index = found.value;
         }
     }
+    if (!fields.keep_outliers) {
+        for (std::size_t k = 0; k < table.fields.size(); ++k) {
+            if (c.visible < 0 && NamesVisible(table.fields[k])) {
+                c.visible = static_cast<int>(k);
+            }
+            if (c.outlier < 0 && NamesOutlierMark(table.fields[k])) {
+                c.outlier = static_cast<int>(k);
+            }
+        }
+    }
+    return c;
+}
+
+const std::string& Cell(const std::vector<std::string>& row, int column) {
+    return row[static_cast<std::size_t>(column)];
+}
+
+// Why a row is not a fix, or nothing when it is one (its values still to be read).
+enum class Gap { None, Outlier, NoCoordinates, NoTime, NoError };
+
+Gap GapOf(const std::vector<std::string>& row, const Columns& c, const TelemetryFields& fields) {
+    if ((c.visible >= 0 && IsFalseFlag(Cell(row, c.visible))) ||
+        (c.outlier >= 0 && IsTrueFlag(Cell(row, c.outlier)))) {
+        return Gap::Outlier;
+    }
+    if (IsMissingValue(Cell(row, c.x)) || IsMissingValue(Cell(row, c.y))) {
+        return Gap::NoCoordinates;
+    }
+    if (c.time >= 0 && IsMissingValue(Cell(row, c.time))) {
+        return Gap::NoTime;
+    }
+    if (c.error >= 0 && !fields.constant_error && IsMissingValue(Cell(row, c.error))) {
+        return Gap::NoError;
+    }
+    return Gap::None;
+}
+
+void Count(Gap gap, LeftOut& left_out) {
+    switch (gap) {
+    case Gap::None:
+        return;
+    case Gap::Outlier:
+        ++left_out.outliers;
+        return;
+    case Gap::NoCoordinates:
+        ++left_out.no_coordinates;
+        return;
+    case Gap::NoTime:
+        ++left_out.no_time;
+        return;
+    case Gap::NoError:
+        ++left_out.no_error;
+        return;
+    }
+}
+
+// Reads the values of a row that is a fix.
+StatusOr<Row> ReadFix(const TelemetryTable& table, std::size_t r, const Columns& c,
+                      const TelemetryFields& fields, bool numeric_times, bool& error_filled) {
+    Row fix;
+    fix.line = table.lines[r];
+    const auto x = Number(table, r, c.x, fields.geographic ? "longitude" : "easting");
+    const auto y = Number(table, r, c.y, fields.geographic ? "latitude" : "northing");
+    for (const auto* read : {&x, &y}) {
+        if (!read->Ok()) {
+            return read->status;
+        }
+    }
+    fix.x = x.value;
+    fix.y = y.value;
+    if (fields.geographic && (std::fabs(fix.y) > 90 || std::fabs(fix.x) > 180)) {
+        return Status::Failure(Where(table.name, fix.line) + ": longitude " + FormatNumber(fix.x) +
+                               " and latitude " + FormatNumber(fix.y) +
+                               " are not on the globe (latitudes lie within -90..90).");
+    }
+    const auto& row = table.rows[r];
+    if (c.time >= 0) {
+        const std::string& text = Cell(row, c.time);
+        const auto time = numeric_times ? ParseNumber(text) : ParseTimestamp(text);
+        if (!time) {
+            return Status::Failure(Where(table.name, fix.line) + ": the time \"" + text +
+                                   "\" is not a timestamp such as 2021-06-01 18:35:00.");
+        }
+        fix.time = *time;
+    }
+    error_filled = false;
+    if (c.error >= 0 && !IsMissingValue(Cell(row, c.error))) {
+        const auto error = Number(table, r, c.error, "location error");
+        if (!error.Ok()) {
+            return error.status;
+        }
+        fix.error = error.value;
+    } else {
+        fix.error = fields.constant_error.value_or(0.0);
+        error_filled = c.error >= 0;
+    }
+    if (c.weight >= 0) {
+        const auto weight = Number(table, r, c.weight, "location weight");
+        if (!weight.Ok()) {
+            return weight.status;
+        }
+        fix.weight = weight.value;
+    }
+    return fix;
+}
+
+// Sorts an animal's fixes by time and drops the later of two at one time when the fields say
+// so (counting them); fails naming both rows otherwise.
+Status SortByTime(std::vector<Row>& fixes, const TelemetryTable& table,
+                  const TelemetryFields& fields, AnimalFixes& animal) {
+    std::stable_sort(fixes.begin(), fixes.end(),
+                     [](const Row& p, const Row& q) { return p.time < q.time; });
+    if (fixes.size() < 2) {
+        return {};
+    }
+    // The sort is stable, so the first of fixes at one time is the first in the table.
+    std::size_t kept = 1;
+    for (std::size_t k = 1; k < fixes.size(); ++k) {
+        if (fixes[k].time != fixes[kept - 1].time) {
+            fixes[kept++] = fixes[k];
+        } else if (!fields.keep_first_duplicate) {
+            return Status::Failure(table.name + ": lines " + std::to_string(fixes[kept - 1].line) +
+                                   " and " + std::to_string(fixes[k].line) + " give animal \"" +
+                                   animal.id + "\" two fixes at the same time.");
+        }
+    }
+    animal.left_out.duplicates = static_cast<std::int64_t>(fixes.size() - kept);
+    fixes.resize(kept);
+    return {};
+}
+
+} // namespace
+
+bool NeedsSourceSystem(const TelemetryTable& table, const TelemetryFields& fields) {
+    if (fields.geographic || !fields.unstated_system) {
+        return false;
+    }
+    const auto columns = FindColumns(table, fields);
+    if (!columns.Ok()) {
+        return false; // the split says what is wrong
+    }
+    const Columns& c = columns.value;
+    std::map<std::string, bool> fit; // by animal: every fix so far fits longitude/latitude
+    for (const auto& row : table.rows) {
+        if (GapOf(row, c, fields) != Gap::None) {
+            continue;
+        }
+        const auto x = ParseNumber(Cell(row, c.x));
+        const auto y = ParseNumber(Cell(row, c.y));
+        const bool fits = x && y && std::fabs(*x) <= 180 && std::fabs(*y) <= 90;
+        const auto [at, added] = fit.try_emplace(c.animal >= 0 ? Cell(row, c.animal) : "", fits);
+        if (!added) {
+            at->second = at->second && fits;
+        }
+    }
+    return std::any_of(fit.begin(), fit.end(), [](const auto& animal) { return animal.second; });
+}
+
+StatusOr<TelemetrySplit> SplitTelemetry(const TelemetryTable& table,
+                                        const TelemetryFields& fields) {
+    const auto columns = FindColumns(table, fields);
+    if (!columns.Ok()) {
+        return columns.status;
+    }
+    const Columns& c = columns.value;
     // Numeric times are taken as they are; any other time must be a timestamp.
-    bool numeric_times = time_field >= 0;
+    bool numeric_times = c.time >= 0;
     for (std::size_t r = 0; numeric_times && r < table.rows.size(); ++r) {
-        const std::string& text = table.rows[r][static_cast<std::size_t>(time_field)];
-        numeric_times = text.empty() || ParseNumber(text).has_value();
+        const std::string& text = Cell(table.rows[r], c.time);
+        numeric_times = IsMissingValue(text) || ParseNumber(text).has_value();
     }
 
     TelemetrySplit split;
-    split.timestamps = time_field >= 0 && !numeric_times;
+    split.timestamps = c.time >= 0 && !numeric_times;
     std::map<std::string, std::size_t> index_of;
     std::vector<std::vector<Row>> rows;
     for (std::size_t r = 0; r < table.rows.size(); ++r) {
         const auto& row = table.rows[r];
-        const std::string id = animal_field >= 0 ? row[static_cast<std::size_t>(animal_field)] : "";
+        const std::string id = c.animal >= 0 ? Cell(row, c.animal) : "";
         const auto [at, added] = index_of.try_emplace(id, rows.size());
         if (added) {
             rows.emplace_back();
             split.animals.push_back({});
             split.animals.back().id = id;
         }
-        if (row[static_cast<std::size_t>(x_field.value)].empty() ||
-            row[static_cast<std::size_t>(y_field.value)].empty()) {
-            ++split.skipped; // a failed fix
-            ++split.animals[at->second].skipped;
+        AnimalFixes& animal = split.animals[at->second];
+        if (const Gap gap = GapOf(row, c, fields); gap != Gap::None) {
+            Count(gap, animal.left_out);
             continue;
         }
-        Row fix;
-        fix.line = table.lines[r];
-        const auto x = Number(table, r, x_field.value, fields.geographic ? "longitude" : "easting");
-        const auto y = Number(table, r, y_field.value, fields.geographic ? "latitude" : "northing");
-        for (const auto* read : {&x, &y}) {
-            if (!read->Ok()) {
-                return read->status;
-            }
+        bool filled = false;
+        auto fix = ReadFix(table, r, c, fields, numeric_times, filled);
+        if (!fix.Ok()) {
+            return fix.status;
         }
-        fix.x = x.value;
-        fix.y = y.value;
-        if (fields.geographic && (std::fabs(fix.y) > 90 || std::fabs(fix.x) > 180)) {
-            return Status::Failure(Where(table.name, fix.line) + ": longitude " +
-                                   FormatNumber(fix.x) + " and latitude " + FormatNumber(fix.y) +
-                                   " are not on the globe (latitudes lie within -90..90).");
-        }
-        if (time_field >= 0) {
-            const std::string& text = row[static_cast<std::size_t>(time_field)];
-            const auto time = numeric_times ? ParseNumber(text) : ParseTimestamp(text);
-            if (!time) {
-                return Status::Failure(Where(table.name, fix.line) + ": the time \"" + text +
-                                       "\" is not a timestamp such as 2021-06-01 18:35:00.");
-            }
-            fix.time = *time;
-        }
-        if (error_field >= 0) {
-            const auto error = Number(table, r, error_field, "location error");
-            if (!error.Ok()) {
-                return error.status;
-            }
-            fix.error = error.value;
-        } else {
-            fix.error = fields.constant_error;
-        }
-        if (weight_field >= 0) {
-            const auto weight = Number(table, r, weight_field, "location weight");
-            if (!weight.Ok()) {
-                return weight.status;
-            }
-            fix.weight = weight.value;
-        }
-        rows[at->second].push_back(fix);
+        animal.error_filled += filled ? 1 : 0;
+        rows[at->second].push_back(fix.value);
     }
 
     for (std::size_t a = 0; a < rows.size(); ++a) {
         std::vector<Row>& fixes = rows[a];
         AnimalFixes& animal = split.animals[a];
-        std::stable_sort(fixes.begin(), fixes.end(),
-                         [](const Row& p, const Row& q) { return p.time < q.time; });
-        if (time_field >= 0 && fixes.size() > 1) {
-            // The sort is stable, so the first of fixes at one time is the first in the table.
-            std::size_t kept = 1;
-            for (std::size_t k = 1; k < fixes.size(); ++k) {
-                if (fixes[k].time != fixes[kept - 1].time) {
-                    fixes[kept++] = fixes[k];
-                } else if (!fields.keep_first_duplicate) {
-                    return Status::Failure(table.name + ": lines " +
-                                           std::to_string(fixes[kept - 1].line) + " and " +
-                                           std::to_string(fixes[k].line) + " give animal \"" +
-                                           animal.id + "\" two fixes at the same time.");
-                }
+        if (c.time >= 0) {
+            if (Status sorted = SortByTime(fixes, table, fields, animal); !sorted.Ok()) {
+                return sorted;
             }
-            animal.dropped = static_cast<std::int64_t>(fixes.size() - kept);
-            split.dropped += animal.dropped;
-            fixes.resize(kept);
         }
+        split.left_out += animal.left_out;
+        split.error_filled += animal.error_filled;
         const auto n = static_cast<std::int32_t>(fixes.size());
         animal.fixes.Resize(n, 5);
-        const double first = time_field >= 0 && !numeric_times && n > 0 ? fixes.front().time : 0.0;
+        const double first = c.time >= 0 && !numeric_times && n > 0 ? fixes.front().time : 0.0;
         animal.first_time = first;
         double sum_x = 0.0, sum_y = 0.0;
         for (std::int32_t k = 0; k < n; ++k) {
@@ -499,6 +664,10 @@ StatusOr<TelemetrySplit> SplitTelemetry(const TelemetryTable& table,
         }
         if (n > 0) {
             animal.time_span = animal.fixes(n - 1, 2) - animal.fixes(0, 2);
+        }
+        if (!fields.geographic && fields.unstated_system && FitLongLat(animal.fixes, n)) {
+            return Status::Failure(
+                AskSourceSystem(animal.id.empty() ? table.name : "Animal \"" + animal.id + "\""));
         }
         if (!fields.geographic && n > 0) {
             animal.epsg = fields.target_epsg; // says what the coordinates already are

@@ -20,8 +20,8 @@ std::string Lower(std::string_view text) {
     return lower;
 }
 
-// The WKT of an EPSG system and whether it is projected in metres; nothing when unknown.
-std::optional<std::pair<std::string, bool>> EpsgWkt(int epsg) {
+// The system of an EPSG code, or nothing when the code is not known.
+std::optional<OGRSpatialReference> ImportEpsg(int epsg) {
     OGRSpatialReference srs;
     CPLPushErrorHandler(CPLQuietErrorHandler);
     const OGRErr imported = srs.importFromEPSG(epsg);
@@ -29,12 +29,38 @@ std::optional<std::pair<std::string, bool>> EpsgWkt(int epsg) {
     if (imported != OGRERR_NONE) {
         return std::nullopt;
     }
+    return srs;
+}
+
+std::string WktOf(const OGRSpatialReference& srs) {
     char* wkt = nullptr;
     srs.exportToWkt(&wkt);
-    std::pair<std::string, bool> out{wkt != nullptr ? wkt : "",
-                                     srs.IsProjected() && srs.GetLinearUnits() == 1.0};
+    std::string text = wkt != nullptr ? wkt : "";
     CPLFree(wkt);
-    return out;
+    return text;
+}
+
+// The WKT of an EPSG system and whether it is projected in metres; nothing when unknown.
+std::optional<std::pair<std::string, bool>> EpsgWkt(int epsg) {
+    const auto srs = ImportEpsg(epsg);
+    if (!srs) {
+        return std::nullopt;
+    }
+    return std::pair{WktOf(*srs), srs->IsProjected() && srs->GetLinearUnits() == 1.0};
+}
+
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+std::string UnknownEpsg(int epsg) {
+    return "The coordinate system EPSG:" + std::to_string(epsg) + " is not known.";
 }
 
 } // namespace
@@ -83,31 +109,30 @@ StatusOr<TelemetrySource> OpenTelemetry(const std::filesystem::path& path) {
 
 TelemetryFields SuggestedFields(const TelemetrySource& source) {
     TelemetryFields fields;
-    const TelemetryTable& table = source.table;
-    const auto has = [&table](std::string_view name) { return table.FieldIndex(name) >= 0; };
-    if (has(kMovebankLongitude) && has(kMovebankLatitude)) {
-        fields.x = kMovebankLongitude;
-        fields.y = kMovebankLatitude;
-    } else if (source.layer) {
-        fields.x = kPointX;
-        fields.y = kPointY;
-    } else {
-        for (const std::string& name : table.fields) {
-            if (fields.x.empty() && NamesLongitude(name)) {
-                fields.x = name;
-            }
-            if (fields.y.empty() && NamesLatitude(name)) {
-                fields.y = name;
-            }
+    const std::vector<std::string>& names = source.table.fields;
+    const auto first = [&names](bool (*names_it)(std::string_view)) {
+        const auto at =
+            std::find_if(names.begin(), names.end(),
+                         [names_it](const std::string& name) { return names_it(name); });
+        return at != names.end() ? *at : std::string();
+    };
+    const std::pair<std::string, std::string> pairs[] = {
+        {first(NamesLongitude), first(NamesLatitude)},
+        {source.layer ? std::string(kPointX) : "", source.layer ? std::string(kPointY) : ""},
+        {first(NamesEasting), first(NamesNorthing)},
+        {first(NamesPlainX), first(NamesPlainY)},
+    };
+    for (const auto& [x, y] : pairs) {
+        if (!x.empty() && !y.empty()) {
+            fields.x = x;
+            fields.y = y;
+            break;
         }
     }
-    if (has(kMovebankTime)) {
-        fields.time = kMovebankTime;
-    }
-    if (has(kMovebankAnimal)) {
-        fields.animal = kMovebankAnimal;
-    }
-    fields.geographic = CoordinatesAreGeographic(source, fields.x, fields.y);
+    fields.time = FindField(names, FieldRole::Time);
+    fields.animal = FindField(names, FieldRole::Animal);
+    fields.error = FindField(names, FieldRole::LocationError);
+    (void)ChooseCoordinateSystem(source, {}, 0, fields); // the table's own answer cannot fail
     return fields;
 }
 
@@ -143,16 +168,73 @@ std::string DescribeSourceCrs(const TelemetrySource& source, std::string_view x,
     if (CoordinatesAreGeographic(source, x, y)) {
         return "WGS 84 longitude/latitude (EPSG:4326)";
     }
-    return "Unknown: the coordinates are taken as they are, in metres";
+    if (NamesEasting(x) && NamesNorthing(y)) {
+        return "Unknown: the coordinates are taken as they are, in metres";
+    }
+    return "Unknown: taken as metres unless every fix fits longitude/latitude";
+}
+
+std::optional<SourceSystem> ParseSourceSystem(std::string_view text) {
+    const std::string word = Lower(Trimmed(text));
+    if (word.empty()) {
+        return SourceSystem{};
+    }
+    if (word == "metres" || word == "meters" || word == "m") {
+        return SourceSystem{SourceSystem::Kind::Metres, 0};
+    }
+    const auto code = ParseEpsgChoice(word);
+    if (!code || *code == 0) {
+        return std::nullopt;
+    }
+    return SourceSystem{SourceSystem::Kind::Epsg, *code};
+}
+
+Status ChooseCoordinateSystem(const TelemetrySource& source, const SourceSystem& answer,
+                              int target_epsg, TelemetryFields& fields) {
+    fields.geographic = false;
+    fields.source_wkt.clear();
+    fields.unstated_system = false;
+    fields.target_epsg = target_epsg;
+    switch (answer.kind) {
+    case SourceSystem::Kind::Metres:
+        return {};
+    case SourceSystem::Kind::Epsg: {
+        const auto srs = ImportEpsg(answer.epsg);
+        if (!srs) {
+            return Status::Failure(UnknownEpsg(answer.epsg));
+        }
+        if (srs->IsGeographic()) {
+            fields.geographic = true;
+            fields.source_wkt = WktOf(*srs);
+            return {};
+        }
+        const char* unit = nullptr;
+        if (!srs->IsProjected() || srs->GetLinearUnits(&unit) != 1.0) {
+            const std::string what =
+                srs->IsProjected()
+                    ? "in " + std::string(unit != nullptr ? unit : "units") + ", not in metres"
+                    : "neither longitude/latitude nor a projected system";
+            return Status::Failure("EPSG:" + std::to_string(answer.epsg) + " is " + what +
+                                   "; home ranges are computed in metres.");
+        }
+        fields.target_epsg = answer.epsg; // what the coordinates already are
+        return {};
+    }
+    case SourceSystem::Kind::FromTable:
+        break;
+    }
+    fields.geographic = CoordinatesAreGeographic(source, fields.x, fields.y);
+    if (fields.geographic && source.layer) {
+        fields.source_wkt = source.crs_wkt;
+    }
+    const bool layer_system = source.layer && !source.crs_wkt.empty();
+    fields.unstated_system =
+        !fields.geographic && !layer_system && !(NamesEasting(fields.x) && NamesNorthing(fields.y));
+    return {};
 }
 
 std::optional<int> ParseEpsgChoice(std::string_view text) {
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
-        text.remove_suffix(1);
-    }
+    text = Trimmed(text);
     if (text.empty() || text == kAutomaticUtm) {
         return 0;
     }
@@ -209,8 +291,7 @@ StatusOr<LoadedFile> AnimalLoadedFile(const TelemetrySource& source, const Anima
     if (animal.epsg != 0) {
         const auto wkt = EpsgWkt(animal.epsg);
         if (!wkt) {
-            return Status::Failure("The coordinate system EPSG:" + std::to_string(animal.epsg) +
-                                   " is not known.");
+            return Status::Failure(UnknownEpsg(animal.epsg));
         }
         file.projection_wkt = wkt->first;
         file.projection_in_metres = wkt->second;

@@ -29,9 +29,10 @@ struct TelemetrySource {
 // the file cannot be read or has no rows.
 [[nodiscard]] StatusOr<TelemetrySource> OpenTelemetry(const std::filesystem::path& path);
 
-// The fields a source's names suggest: Movebank's timestamp, animal and coordinates, else a
-// layer's point coordinates, else fields named as longitude and latitude; empty where nothing
-// fits. Geographic when the coordinates are longitude/latitude (see CoordinatesAreGeographic).
+// The fields a source's names suggest (see field_names.h for every spelling): the time, the
+// animal and the location error by their names; the coordinates as longitude and latitude by
+// their names, else a layer's point coordinates, else an easting and northing, else x and y;
+// empty where nothing fits. Their system as ChooseCoordinateSystem finds it from the table.
 [[nodiscard]] TelemetryFields SuggestedFields(const TelemetrySource& source);
 
 // Whether the chosen coordinate fields hold longitude/latitude: a layer's when its system is
@@ -42,6 +43,32 @@ struct TelemetrySource {
 // The coordinate system of the chosen fields, in words for the loader.
 [[nodiscard]] std::string DescribeSourceCrs(const TelemetrySource& source, std::string_view x,
                                             std::string_view y);
+
+// What the user says the coordinates are in: nothing said (the table and the fields' names
+// decide), metres in a system not named, or an EPSG code (longitude/latitude or projected).
+struct SourceSystem {
+    enum class Kind { FromTable, Metres, Epsg };
+    Kind kind = Kind::FromTable;
+    int epsg = 0;
+
+    friend bool operator==(const SourceSystem&, const SourceSystem&) = default;
+};
+
+// The words that say the coordinates are in metres: "metres", "meters", "m" (any case).
+// `text` as typed: empty for FromTable, one of those words, or an EPSG code as ParseEpsgChoice
+// reads it; nothing for any other text.
+[[nodiscard]] std::optional<SourceSystem> ParseSourceSystem(std::string_view text);
+
+// Sets how `fields` reads x and y (geographic, source_wkt, unstated_system and target_epsg,
+// which it changes) from the answer, else from the source's own system, else from the fields'
+// names: longitude/latitude is projected to `target_epsg` (0: each animal's UTM zone);
+// coordinates in metres stay as they are, labelled with their EPSG code when it is known (else
+// with `target_epsg`, as the user gave it); with nothing to tell, `unstated_system` is set.
+// Fails with a sentence for an EPSG code that is not known or a projected system whose unit
+// is not the metre.
+[[nodiscard]] Status ChooseCoordinateSystem(const TelemetrySource& source,
+                                            const SourceSystem& answer, int target_epsg,
+                                            TelemetryFields& fields);
 
 // An animal's name as part of a file name: letters, digits, '-', '_', '.' and every non-ASCII
 // character stay, any other character becomes '_'.

@@ -119,7 +119,8 @@ TEST(BatchCommandLine, RefusesWhatItCannotRunWithASentence) {
         {{"t.csv", "--out", "r", "--formats", "shp"}, "\"shp\" is not one of txt, tif, gpkg"},
         {{"t.csv", "--out", "r", "--crs", "UTM"}, "--crs"},
         {{"t.csv", "--out", "r", "--time-unit", "days"}, "--time-unit"},
-        {{"t.csv", "--out", "r", "--error", "e", "--error-m", "3"}, "excludes"},
+        {{"t.csv", "--out", "r", "--source-crs", "degrees"}, "--source-crs: give EPSG:4326"},
+        {{"t.csv", "--out", "r", "--source-crs", "EPSG:"}, "--source-crs"},
         {{"t.csv", "--out", "r", "--compare", "--weight", "w"}, "unweighted"},
     };
     for (const auto& c : cases) {
@@ -142,7 +143,9 @@ TEST(BatchSummary, QuotesWhatCsvMustAndSortsAnimalsByName) {
     row.level_percent = 95;
     row.area_m2 = 1234567.89;
     row.crs = "EPSG:32611";
+    row.left_out = LeftOut{3, 0, 0, 2, 0};
     result.rows.push_back(row);
+    row.left_out.reset(); // not loaded
     row.estimator = "bb";
     row.smoothing_h.reset();
     row.bb_variance = 0.5;
@@ -150,10 +153,14 @@ TEST(BatchSummary, QuotesWhatCsvMustAndSortsAnimalsByName) {
     row.error = "No fixes,\nnone at all.";
     result.rows.push_back(row);
     EXPECT_EQ(SummaryLines(result, false),
-              "\"Elk \"\"7\"\", north\",fixed-kernel,120,250.125,,95,1234567.89,EPSG:32611,\n"
-              "\"Elk \"\"7\"\", north\",bb,120,,0.5,95,,EPSG:32611,\"No fixes,\nnone at all.\"\n");
-    EXPECT_EQ(SummaryHeader(true), "animal,estimator,n_locations,smoothing_h,bb_variance,"
-                                   "level_percent,area_m2,crs,neg2lnl,aicc,cvc,error\n");
+              "\"Elk \"\"7\"\", north\",fixed-kernel,120,250.125,,95,1234567.89,EPSG:32611,"
+              "3,0,0,2,0,\n"
+              "\"Elk \"\"7\"\", north\",bb,120,,0.5,95,,EPSG:32611,,,,,,\"No fixes,\nnone at "
+              "all.\"\n");
+    EXPECT_EQ(SummaryHeader(true),
+              "animal,estimator,n_locations,smoothing_h,bb_variance,level_percent,area_m2,crs,"
+              "skipped_no_coordinates,skipped_no_time,skipped_no_error,skipped_outliers,"
+              "skipped_duplicates,neg2lnl,aicc,cvc,error\n");
     EXPECT_EQ(SummaryText({{"b", "b,1\n"}, {"a", "a,1\na,2\n"}, {"B", "B,1\n"}}, false),
               SummaryHeader(false) + "B,1\na,1\na,2\nb,1\n");
 }
@@ -232,7 +239,7 @@ TEST(BatchRun, ABrokenAnimalGetsItsSentenceWhileTheOthersComplete) {
     EXPECT_EQ(one.failed, 1);
     EXPECT_TRUE(one.undone.empty());
     const std::string summary = SummaryText(one.lines, false);
-    EXPECT_THAT(summary, HasSubstr("B,bb,0,,,,,,\"three.csv, line "));
+    EXPECT_THAT(summary, HasSubstr("B,bb,0,,,,,,,,,,,\"three.csv, line "));
     EXPECT_THAT(summary, HasSubstr("the time \"\"2021-13-01"));
     // B's independent estimators need no time; its Brownian bridge alone fails.
     EXPECT_THAT(summary, HasSubstr("B,fixed-kernel,26,"));

@@ -163,8 +163,8 @@ private Q_SLOTS:
             const bool b = std::string(animal) == "B";
             QCOMPARE(loader.TxtNumOfLocs->text(), b ? QStringLiteral("25") : QStringLiteral("40"));
             QCOMPARE(loader.LblSkipped->text(),
-                     QStringLiteral("Skipped 5 rows without coordinates (failed fixes), %1 of "
-                                    "them this animal's.")
+                     QStringLiteral("5 rows without coordinates (failed fixes) were left out, %1 "
+                                    "of them this animal's.")
                          .arg(b ? 5 : 0));
             loader.CmdNext_Click();
             QVERIFY2(table.dialogs.messages.isEmpty(),
@@ -316,8 +316,8 @@ private Q_SLOTS:
         kept.Open(cases[2].file);
         kept.Telemetry().ChkKeepFirst->setChecked(true);
         QCOMPARE(kept.Telemetry().LblSkipped->text(),
-                 QStringLiteral("Dropped 1 fixes at a time an animal already had a fix, 1 of them "
-                                "this animal's."));
+                 QStringLiteral("1 fix at a time its animal already had was left out, 1 of "
+                                "them this animal's."));
         kept.Telemetry().CmdNext_Click();
         QCOMPARE(kept.state.NumLocs, 2);
         QCOMPARE(kept.state.BBLocArray(0, 0), Project(-115.5, 49.0, 32611).first);

@@ -8,6 +8,7 @@
 #include <ogr_spatialref.h>
 
 #include <string>
+#include <vector>
 
 namespace ranvik {
 namespace {
@@ -72,6 +73,141 @@ TEST(TelemetryChoices, MovebankNamesAndLongitudeLatitudeAreRecognised) {
     EXPECT_EQ(SuggestedFields(layer).x, kPointX);
 }
 
+// A Movebank study as Movebank writes it, and the same study as R's write.csv writes it: the
+// row numbers first under an empty name, dotted names, NA for failed fixes, every text quoted
+// and times without a fraction.
+constexpr std::string_view kHyphenated =
+    "event-id,visible,timestamp,location-long,location-lat,individual-local-identifier\n"
+    "1,true,2021-06-01 00:30:00.000,-115.51,49.02,elk-A\n"
+    "2,true,2021-06-01 00:00:00.000,-115.50,49.01,elk-A\n"
+    "3,true,2021-06-01 00:10:00.000,,,elk-B\n"
+    "4,true,2021-06-01 00:40:00.000,-115.47,49.04,elk-B\n"
+    "5,false,2021-06-01 01:00:00.000,-115.40,49.00,elk-A\n"
+    "6,true,2021-06-01 01:10:00.000,-115.46,49.05,elk-B\n";
+constexpr std::string_view kWrittenByR =
+    "\"\",\"event.id\",\"visible\",\"timestamp\",\"location.long\",\"location.lat\","
+    "\"individual.local.identifier\"\n"
+    "\"1\",1,TRUE,\"2021-06-01 00:30:00\",-115.51,49.02,\"elk-A\"\n"
+    "\"2\",2,TRUE,\"2021-06-01 00:00:00\",-115.5,49.01,\"elk-A\"\n"
+    "\"3\",3,TRUE,\"2021-06-01 00:10:00\",NA,NA,\"elk-B\"\n"
+    "\"4\",4,TRUE,\"2021-06-01 00:40:00\",-115.47,49.04,\"elk-B\"\n"
+    "\"5\",5,FALSE,\"2021-06-01 01:00:00\",-115.4,49,\"elk-A\"\n"
+    "\"6\",6,TRUE,\"2021-06-01 01:10:00\",-115.46,49.05,\"elk-B\"\n";
+
+TEST(TelemetryChoices, ATableWrittenByRGivesTheFixesOfItsHyphenatedTwin) {
+    std::vector<TelemetrySplit> splits;
+    for (const std::string_view text : {kHyphenated, kWrittenByR}) {
+        TelemetrySource source;
+        source.path = "study.csv";
+        auto table = ParseTelemetryText(text, "study.csv");
+        ASSERT_TRUE(table.Ok()) << table.status.error;
+        source.table = std::move(table.value);
+        TelemetryFields fields = SuggestedFields(source);
+        EXPECT_EQ(NormalizedFieldName(fields.x), "location-long");
+        EXPECT_EQ(NormalizedFieldName(fields.y), "location-lat");
+        EXPECT_EQ(fields.time, "timestamp");
+        EXPECT_EQ(NormalizedFieldName(fields.animal), "individual-local-identifier");
+        EXPECT_TRUE(fields.geographic);
+        EXPECT_FALSE(fields.unstated_system);
+        auto split = SplitTelemetry(source.table, fields);
+        ASSERT_TRUE(split.Ok()) << split.status.error;
+        splits.push_back(std::move(split.value));
+    }
+    const TelemetrySplit& movebank = splits[0];
+    const TelemetrySplit& r = splits[1];
+    EXPECT_EQ(r.left_out, movebank.left_out);
+    EXPECT_EQ(r.left_out.no_coordinates, 1);
+    EXPECT_EQ(r.left_out.outliers, 1);
+    ASSERT_EQ(r.animals.size(), movebank.animals.size());
+    for (std::size_t a = 0; a < r.animals.size(); ++a) {
+        EXPECT_EQ(r.animals[a].id, movebank.animals[a].id);
+        EXPECT_EQ(r.animals[a].epsg, movebank.animals[a].epsg);
+        EXPECT_EQ(r.animals[a].first_time, movebank.animals[a].first_time);
+        ASSERT_EQ(r.animals[a].Count(), movebank.animals[a].Count());
+        for (std::int32_t k = 0; k < r.animals[a].Count(); ++k) {
+            for (std::int32_t c = 0; c < 5; ++c) {
+                EXPECT_EQ(r.animals[a].fixes(k, c), movebank.animals[a].fixes(k, c));
+            }
+        }
+    }
+    EXPECT_EQ(r.animals[0].Count(), 2);
+}
+
+TEST(TelemetryChoices, VendorNamesAreRecognisedAndNamesThatSayNothingLeaveTheSystemUnstated) {
+    const auto suggested = [](std::string_view header) {
+        TelemetrySource source;
+        source.table.fields.clear();
+        auto table = ParseTelemetryText(std::string(header) + "\n1,2,3\n", "v.csv");
+        EXPECT_TRUE(table.Ok());
+        source.table = std::move(table.value);
+        return SuggestedFields(source);
+    };
+    const TelemetryFields vendor = suggested("Date Time,Longitude [°],Latitude(deg)");
+    EXPECT_EQ(vendor.x, "Longitude [°]");
+    EXPECT_EQ(vendor.y, "Latitude(deg)");
+    EXPECT_EQ(vendor.time, "Date Time");
+    EXPECT_TRUE(vendor.geographic);
+    const TelemetryFields short_names = suggested("Lon,Lat,eobs:horizontal-accuracy-estimate");
+    EXPECT_EQ(short_names.x, "Lon");
+    EXPECT_EQ(short_names.error, "eobs:horizontal-accuracy-estimate");
+    const TelemetryFields projected = suggested("Easting,Northing,animal_id");
+    EXPECT_EQ(projected.x, "Easting");
+    EXPECT_EQ(projected.animal, "animal_id");
+    EXPECT_FALSE(projected.geographic);
+    EXPECT_FALSE(projected.unstated_system);
+    const TelemetryFields plain = suggested("\"\",X,Y");
+    EXPECT_EQ(plain.x, "X");
+    EXPECT_EQ(plain.y, "Y");
+    EXPECT_TRUE(plain.animal.empty());
+    EXPECT_FALSE(plain.geographic);
+    EXPECT_TRUE(plain.unstated_system);
+    const TelemetryFields unknown = suggested("px,py,t");
+    EXPECT_TRUE(unknown.x.empty());
+}
+
+TEST(TelemetryChoices, TheUsersAnswerSaysWhatTheCoordinatesAreIn) {
+    EXPECT_EQ(ParseSourceSystem(""), SourceSystem{});
+    EXPECT_EQ(ParseSourceSystem(" Metres "), (SourceSystem{SourceSystem::Kind::Metres, 0}));
+    EXPECT_EQ(ParseSourceSystem("meters"), (SourceSystem{SourceSystem::Kind::Metres, 0}));
+    EXPECT_EQ(ParseSourceSystem("EPSG:4326"), (SourceSystem{SourceSystem::Kind::Epsg, 4326}));
+    EXPECT_EQ(ParseSourceSystem("32611"), (SourceSystem{SourceSystem::Kind::Epsg, 32611}));
+    for (const char* bad : {"degrees", "EPSG:", "UTM 11", "0"}) {
+        EXPECT_FALSE(ParseSourceSystem(bad).has_value()) << bad;
+    }
+
+    TelemetrySource source;
+    TelemetryFields fields;
+    fields.x = "px";
+    fields.y = "py";
+    ASSERT_TRUE(ChooseCoordinateSystem(source, {}, 0, fields).Ok());
+    EXPECT_TRUE(fields.unstated_system);
+    EXPECT_FALSE(fields.geographic);
+
+    ASSERT_TRUE(
+        ChooseCoordinateSystem(source, {SourceSystem::Kind::Epsg, 4326}, 32611, fields).Ok());
+    EXPECT_TRUE(fields.geographic);
+    EXPECT_FALSE(fields.unstated_system);
+    EXPECT_EQ(fields.target_epsg, 32611);
+    OGRSpatialReference srs;
+    ASSERT_EQ(srs.importFromWkt(fields.source_wkt.c_str()), OGRERR_NONE);
+    EXPECT_TRUE(srs.IsGeographic());
+
+    ASSERT_TRUE(ChooseCoordinateSystem(source, {SourceSystem::Kind::Epsg, 32611}, 0, fields).Ok());
+    EXPECT_FALSE(fields.geographic);
+    EXPECT_EQ(fields.target_epsg, 32611);
+
+    ASSERT_TRUE(ChooseCoordinateSystem(source, {SourceSystem::Kind::Metres, 0}, 0, fields).Ok());
+    EXPECT_FALSE(fields.geographic);
+    EXPECT_FALSE(fields.unstated_system);
+    EXPECT_EQ(fields.target_epsg, 0);
+
+    // California's state plane zone 3 counts in US survey feet.
+    EXPECT_THAT(ChooseCoordinateSystem(source, {SourceSystem::Kind::Epsg, 2227}, 0, fields).error,
+                HasSubstr("not in metres"));
+    EXPECT_EQ(ChooseCoordinateSystem(source, {SourceSystem::Kind::Epsg, 999999}, 0, fields).error,
+              "The coordinate system EPSG:999999 is not known.");
+}
+
 TEST(TelemetryChoices, EpsgCodesAsTyped) {
     EXPECT_EQ(ParseEpsgChoice(kAutomaticUtm), 0);
     EXPECT_EQ(ParseEpsgChoice("  "), 0);
@@ -96,19 +232,19 @@ TEST(SplitTelemetry, KeepsTheFirstOfTwoFixesAtOneTimeWhenAskedAndListsEmptyAnima
     const auto split = SplitTelemetry(source.table, fields);
     ASSERT_TRUE(split.Ok()) << split.status.error;
     EXPECT_TRUE(split.value.timestamps);
-    EXPECT_EQ(split.value.dropped, 1);
-    EXPECT_EQ(split.value.skipped, 1);
+    EXPECT_EQ(split.value.left_out.duplicates, 1);
+    EXPECT_EQ(split.value.left_out.no_coordinates, 1);
     ASSERT_EQ(split.value.animals.size(), 2U);
     const AnimalFixes& ana = split.value.animals[0];
     EXPECT_EQ(ana.Count(), 2);
-    EXPECT_EQ(ana.dropped, 1);
+    EXPECT_EQ(ana.left_out.duplicates, 1);
     EXPECT_EQ(ana.fixes(0, 4), 1.0); // the first in the table of the two at 00:00
     EXPECT_EQ(ana.fixes(1, 4), 3.0);
     EXPECT_EQ(ana.fixes(1, 2), 20.0);
     const AnimalFixes& ben = split.value.animals[1];
     EXPECT_EQ(ben.id, "Ben");
     EXPECT_EQ(ben.Count(), 0);
-    EXPECT_EQ(ben.skipped, 1);
+    EXPECT_EQ(ben.left_out.no_coordinates, 1);
     EXPECT_EQ(ben.epsg, 0);
 
     // A geographic system other than WGS 84 moves the projected points.

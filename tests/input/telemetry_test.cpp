@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 namespace ranvik {
 namespace {
@@ -29,10 +30,15 @@ TEST(ParseTimestamp, ReadsMovebankAndIsoFormsExactlyToTheSecond) {
     EXPECT_EQ(ParseTimestamp("2021/06/01 18:35:00+00"), movebank); // a GDAL date field
     // A leap day exists in 2020 and not in 2021.
     EXPECT_TRUE(ParseTimestamp("2020-02-29 12:00:00").has_value());
+    // R leaves out the seconds of a column whose times all fall on whole minutes, and the time
+    // of a column whose times all fall on midnights.
+    EXPECT_EQ(ParseTimestamp("2021-06-01 18:35"), movebank);
+    EXPECT_EQ(ParseTimestamp("2021-06-01"), 18779.0 * 86400);
     for (const char* bad :
-         {"2021-02-29 12:00:00", "2021-06-01", "2021-06-01 25:00:00", "2021-13-01 00:00:00",
+         {"2021-02-29 12:00:00", "2021-06-01 25:00:00", "2021-13-01 00:00:00",
           "2021-06-01 18:35:00.", "2021-06-01 18:35:00 UTC", "18:35:00 2021-06-01",
-          "2021/06-01 18:35:00", "", "N/A"}) {
+          "2021/06-01 18:35:00", "", "N/A", "2021-06-01 18:3", "2021-06-01 18:35.5",
+          "2021-06-01 18:35:0", "2021-06-01Z"}) {
         EXPECT_FALSE(ParseTimestamp(bad).has_value()) << bad;
     }
 }
@@ -119,7 +125,7 @@ TEST(SplitTelemetry, SplitsAnimalsSkipsFailedFixesSortsByTimeAndProjects) {
     ASSERT_TRUE(table.Ok());
     const auto split = SplitTelemetry(table.value, MovebankFields());
     ASSERT_TRUE(split.Ok()) << split.status.error;
-    EXPECT_EQ(split.value.skipped, 2);
+    EXPECT_EQ(split.value.left_out.no_coordinates, 2);
     ASSERT_EQ(split.value.animals.size(), 2U);
     const AnimalFixes& elk1 = split.value.animals[0];
     EXPECT_EQ(elk1.id, "elk-1");
@@ -197,6 +203,103 @@ TEST(SplitTelemetry, ExplainsEveryRowItCannotTake) {
     EXPECT_EQ(split.value.animals[0].epsg, 0);
 }
 
+// One animal with a row for every reason a row is not a fix, and the fixes that stay.
+constexpr std::string_view kGaps =
+    "timestamp,location-long,location-lat,individual-local-identifier,error,visible,"
+    "manually-marked-outlier\n"
+    "2021-06-01 18:00:00,9.00,45.00,a,10,true,\n"       // a fix
+    "2021-06-01 18:10:00,NA,NA,a,10,true,\n"            // failed: NA
+    "2021-06-01 18:20:00,9.01,null,a,10,true,\n"        // failed: one coordinate missing
+    "NA,9.02,45.02,a,10,true,\n"                        // no time
+    "2021-06-01 18:40:00,9.03,45.03,a,NaN,true,\n"      // no error
+    "2021-06-01 18:50:00,9.04,45.04,a,10,false,\n"      // not visible
+    "2021-06-01 19:00:00,9.05,45.05,a,10,true,TRUE\n"   // marked as an outlier
+    "2021-06-01 19:10:00,9.06,45.06,a,10,TRUE,0\n"      // a fix (the marks say no)
+    "2021-06-01 19:10:00,9.07,45.07,a,10,true,false\n"; // a fix at a time already taken
+
+TEST(SplitTelemetry, CountsEachReasonARowIsNotAFixOnItsOwn) {
+    const auto table = ParseTelemetryText(kGaps, "gaps.csv");
+    ASSERT_TRUE(table.Ok()) << table.status.error;
+    TelemetryFields fields = MovebankFields();
+    fields.keep_first_duplicate = true;
+    const auto split = SplitTelemetry(table.value, fields);
+    ASSERT_TRUE(split.Ok()) << split.status.error;
+    LeftOut expected;
+    expected.no_coordinates = 2;
+    expected.no_time = 1;
+    expected.no_error = 1;
+    expected.outliers = 2;
+    expected.duplicates = 1;
+    EXPECT_EQ(split.value.left_out, expected);
+    EXPECT_EQ(split.value.animals[0].left_out, expected);
+    EXPECT_EQ(split.value.animals[0].Count(), 2);
+    EXPECT_EQ(split.value.error_filled, 0);
+    EXPECT_EQ(LeftOutSentences(expected),
+              (std::vector<std::string>{"2 fixes marked as outliers were left out.",
+                                        "2 rows without coordinates (failed fixes) were left out.",
+                                        "1 row without a time was left out.",
+                                        "1 fix without a location error was left out.",
+                                        "1 fix at a time its animal already had was left out."}));
+
+    // A constant error stands in for a missing one; outliers are kept when asked.
+    fields.constant_error = 25.0;
+    fields.keep_outliers = true;
+    const auto kept = SplitTelemetry(table.value, fields);
+    ASSERT_TRUE(kept.Ok()) << kept.status.error;
+    EXPECT_EQ(kept.value.left_out.no_error, 0);
+    EXPECT_EQ(kept.value.left_out.outliers, 0);
+    EXPECT_EQ(kept.value.error_filled, 1);
+    const AnimalFixes& a = kept.value.animals[0];
+    ASSERT_EQ(a.Count(), 5);
+    EXPECT_EQ(a.fixes(1, 2), 40.0); // the fix without an error, 40 minutes after the first
+    EXPECT_EQ(a.fixes(1, 3), 25.0);
+    EXPECT_EQ(a.fixes(2, 3), 10.0);
+
+    // Independent locations read no time and no error: only the coordinates and flags count.
+    TelemetryFields independent = MovebankFields();
+    independent.time.clear();
+    independent.error.clear();
+    const auto locations = SplitTelemetry(table.value, independent);
+    ASSERT_TRUE(locations.Ok()) << locations.status.error;
+    EXPECT_EQ(locations.value.left_out.Total(), 4);
+    EXPECT_EQ(locations.value.animals[0].Count(), 5);
+}
+
+TEST(SplitTelemetry, CoordinatesOfUnstatedSystemThatFitLongitudeLatitudeAreRefused) {
+    TelemetryFields fields;
+    fields.x = "px";
+    fields.y = "py";
+    fields.geographic = false;
+    fields.unstated_system = true;
+    const auto degrees = ParseTelemetryText("px,py\n9.00,45.00\n9.01,45.02\nNA,NA\n", "d.csv");
+    ASSERT_TRUE(degrees.Ok());
+    EXPECT_TRUE(NeedsSourceSystem(degrees.value, fields));
+    const auto refused = SplitTelemetry(degrees.value, fields);
+    EXPECT_EQ(refused.status.error,
+              "d.csv: every fix lies within -180..180 and -90..90, so the coordinates may be "
+              "longitude/latitude or metres on a local grid, and nothing says which. Say which: "
+              "EPSG:4326 for longitude/latitude, metres for coordinates already in metres, or "
+              "EPSG:<code> for any other system.");
+    EXPECT_THAT(AskSourceSystem("Animal \"a\"", "Say which", "--source-crs "),
+                HasSubstr("--source-crs EPSG:4326 for longitude/latitude, --source-crs metres "
+                          "for coordinates already in metres, or --source-crs EPSG:<code>"));
+
+    // One fix beyond longitude/latitude settles it: metres.
+    const auto metres = ParseTelemetryText("px,py\n9.00,45.00\n557100.5,5424050\n", "m.csv");
+    ASSERT_TRUE(metres.Ok());
+    EXPECT_FALSE(NeedsSourceSystem(metres.value, fields));
+    const auto split = SplitTelemetry(metres.value, fields);
+    ASSERT_TRUE(split.Ok()) << split.status.error;
+    EXPECT_EQ(split.value.animals[0].fixes(1, 0), 557100.5);
+
+    // Once answered the same values are taken as they are.
+    fields.unstated_system = false;
+    EXPECT_FALSE(NeedsSourceSystem(degrees.value, fields));
+    const auto answered = SplitTelemetry(degrees.value, fields);
+    ASSERT_TRUE(answered.Ok());
+    EXPECT_EQ(answered.value.animals[0].fixes(1, 1), 45.02);
+}
+
 // The same two animals as a GeoJSON layer in longitude/latitude, coordinates in the points:
 // the split is the one the table gives, to the bit.
 TEST(TelemetryTableOfLayer, APointLayerInLongitudeLatitudeSplitsLikeTheTable) {
@@ -233,7 +336,7 @@ TEST(TelemetryTableOfLayer, APointLayerInLongitudeLatitudeSplitsLikeTheTable) {
     csv_fields.constant_error = 10.0;
     const auto expected = SplitTelemetry(table.value, csv_fields);
     ASSERT_TRUE(expected.Ok());
-    EXPECT_EQ(split.value.skipped, 2);
+    EXPECT_EQ(split.value.left_out.no_coordinates, 2);
     ASSERT_EQ(split.value.animals.size(), 2U);
     for (std::size_t a = 0; a < 2; ++a) {
         EXPECT_EQ(split.value.animals[a].id, expected.value.animals[a].id);
@@ -253,7 +356,7 @@ TEST(TelemetryExamples, TheMovebankTableAndItsGeoPackageGiveTheSameFixes) {
     fields.constant_error = 15.0;
     const auto from_csv = SplitTelemetry(table.value, fields);
     ASSERT_TRUE(from_csv.Ok()) << from_csv.status.error;
-    EXPECT_EQ(from_csv.value.skipped, 34);
+    EXPECT_EQ(from_csv.value.left_out.no_coordinates, 34);
     ASSERT_EQ(from_csv.value.animals.size(), 3U);
     EXPECT_EQ(from_csv.value.animals[0].id, "elk-A");
     EXPECT_EQ(from_csv.value.animals[0].epsg, 32611);
@@ -265,7 +368,7 @@ TEST(TelemetryExamples, TheMovebankTableAndItsGeoPackageGiveTheSameFixes) {
     fields.y = std::string(kPointY);
     const auto from_gpkg = SplitTelemetry(TelemetryTableOfLayer(layer.value), fields);
     ASSERT_TRUE(from_gpkg.Ok()) << from_gpkg.status.error;
-    EXPECT_EQ(from_gpkg.value.skipped, 34);
+    EXPECT_EQ(from_gpkg.value.left_out.no_coordinates, 34);
     ASSERT_EQ(from_gpkg.value.animals.size(), 3U);
     for (std::size_t a = 0; a < 3; ++a) {
         EXPECT_EQ(from_gpkg.value.animals[a].fixes, from_csv.value.animals[a].fixes) << a;

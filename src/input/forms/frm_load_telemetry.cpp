@@ -89,6 +89,11 @@ FrmLoadTelemetry::FrmLoadTelemetry(Navigator& wizard) : WizardForm(wizard, "FrmL
         Check("ChkKeepFirst",
               QStringLiteral("Keep the first of two fixes of an animal at the same time"), fields);
     connect(ChkKeepFirst, &QCheckBox::toggled, this, [this] { Refresh(); });
+    ChkKeepOutliers = Check(
+        "ChkKeepOutliers",
+        QStringLiteral("Keep the fixes marked as outliers or as not visible (Movebank's flags)"),
+        fields);
+    connect(ChkKeepOutliers, &QCheckBox::toggled, this, [this] { Refresh(); });
     auto* grid = new QGridLayout(fields);
     int row = 0;
     const auto add = [&](const char* name, const QString& caption, QWidget* control) {
@@ -109,10 +114,13 @@ FrmLoadTelemetry::FrmLoadTelemetry(Navigator& wizard) : WizardForm(wizard, "FrmL
         add("LblErrorM", QStringLiteral("Location error without a field (m):"), TxtErrorM)};
     weight_label_ = add("LblWeight", QStringLiteral("Location weights:"), ComboWeight);
     grid->addWidget(ChkKeepFirst, row++, 0, 1, 2);
+    grid->addWidget(ChkKeepOutliers, row++, 0, 1, 2);
 
     auto* crs = Frame("FrameCRS", QStringLiteral("Coordinate system"));
     TxtCRS = Text("TxtCRS");
-    TxtCRS->setReadOnly(true);
+    TxtCRS->setToolTip(QStringLiteral("Or type what the coordinates are in: EPSG:4326 for "
+                                      "longitude/latitude, metres, or any EPSG code"));
+    connect(TxtCRS, &QLineEdit::editingFinished, this, [this] { Refresh(); });
     ComboTargetCRS = new QComboBox(crs);
     ComboTargetCRS->setObjectName(QStringLiteral("ComboTargetCRS"));
     ComboTargetCRS->setEditable(true);
@@ -227,6 +235,8 @@ void FrmLoadTelemetry::CmdOpen_Click() {
     }
     source_ = std::move(opened.value);
     TxtFileName->setText(path);
+    TxtCRS->clear(); // the new table's own system until the user says otherwise
+    crs_shown_.clear();
     FillFieldLists();
     Refresh();
 }
@@ -243,7 +253,12 @@ void FrmLoadTelemetry::FillFieldLists() {
         if (box == ComboIdField || box == ComboTime || box == ComboError) {
             box->addItem(kNone);
         }
-        box->addItems(names);
+        for (const QString& name : names) {
+            // A field without a name (the row numbers R writes first) never names the animal.
+            if (!(box == ComboIdField && name.isEmpty())) {
+                box->addItem(name);
+            }
+        }
     }
     const QSignalBlocker quiet_id(ComboIdField);
     const QSignalBlocker quiet_x(ComboX);
@@ -255,7 +270,7 @@ void FrmLoadTelemetry::FillFieldLists() {
     Choose(ComboX, suggested.x, -1);
     Choose(ComboY, suggested.y, -1);
     Choose(ComboTime, suggested.time, 0);
-    ComboError->setCurrentIndex(0);
+    Choose(ComboError, suggested.error, 0);
     ComboWeight->setCurrentIndex(-1);
 }
 
@@ -270,8 +285,10 @@ StatusOr<TelemetryFields> FrmLoadTelemetry::ChosenFields() {
     if (bridge) {
         fields.time = Chosen(ComboTime);
         fields.error = Chosen(ComboError);
-        if (fields.error.empty()) {
-            const QString text = TxtErrorM->text().trimmed();
+        // The box gives every fix's error without a field, and with one the error of the fixes
+        // whose field is empty (left empty, those fixes are left out).
+        const QString text = TxtErrorM->text().trimmed();
+        if (!text.isEmpty() || fields.error.empty()) {
             const auto error =
                 text.isEmpty() ? std::optional<double>(0.0) : ParseNumber(text.toStdString());
             if (!error || !std::isfinite(*error) || *error < 0) {
@@ -284,31 +301,50 @@ StatusOr<TelemetryFields> FrmLoadTelemetry::ChosenFields() {
                 .seconds;
         fields.keep_first_duplicate = ChkKeepFirst->isChecked();
     }
+    fields.keep_outliers = ChkKeepOutliers->isChecked();
     if (purpose == TextFilePurpose::IndependentLocations && state.BiasCorrected == 1) {
         fields.weight = ComboWeight->currentText().toStdString();
     }
-    fields.geographic = CoordinatesAreGeographic(*source_, fields.x, fields.y);
-    if (fields.geographic && source_->layer) {
-        fields.source_wkt = source_->crs_wkt;
+    const QString answer_text = SourceAnswer();
+    const auto answer = ParseSourceSystem(answer_text.toStdString());
+    if (!answer) {
+        return Status::Failure(QStringLiteral("\"%1\" in \"Coordinates are in\" is not an EPSG "
+                                              "code such as EPSG:4326, nor \"metres\".")
+                                   .arg(answer_text)
+                                   .toStdString());
+    }
+    int target = 0;
+    if (purpose == TextFilePurpose::UserPoints) {
+        target = state.ProjectionEpsg;
+    } else {
+        const QString typed = ComboTargetCRS->currentText();
+        const auto epsg = ParseEpsgChoice(typed.toStdString());
+        if (!epsg) {
+            return Status::Failure(
+                QStringLiteral("\"%1\" is not an EPSG code such as EPSG:32611, nor \"%2\".")
+                    .arg(typed, FromStd(kAutomaticUtm))
+                    .toStdString());
+        }
+        target = *epsg;
+    }
+    if (Status chosen = ChooseCoordinateSystem(*source_, *answer, target, fields); !chosen.Ok()) {
+        return chosen;
     }
     if (purpose == TextFilePurpose::UserPoints) {
         if (fields.geographic && state.ProjectionEpsg == 0) {
             return Status::Failure("The fixes loaded have no known coordinate system, so points in "
                                    "longitude/latitude cannot be placed among them.");
         }
-        fields.target_epsg = fields.geographic ? state.ProjectionEpsg : 0;
-        return fields;
+        if (!fields.geographic && answer->kind != SourceSystem::Kind::Epsg) {
+            fields.target_epsg = 0;
+        }
     }
-    const QString typed = ComboTargetCRS->currentText();
-    const auto epsg = ParseEpsgChoice(typed.toStdString());
-    if (!epsg) {
-        return Status::Failure(
-            QStringLiteral("\"%1\" is not an EPSG code such as EPSG:32611, nor \"%2\".")
-                .arg(typed, FromStd(kAutomaticUtm))
-                .toStdString());
-    }
-    fields.target_epsg = *epsg;
     return fields;
+}
+
+QString FrmLoadTelemetry::SourceAnswer() const {
+    const QString text = TxtCRS->text().trimmed();
+    return text == crs_shown_ ? QString() : text;
 }
 
 void FrmLoadTelemetry::Refresh() {
@@ -336,12 +372,24 @@ void FrmLoadTelemetry::Refresh() {
     }
     const std::string x = ComboX->currentText().toStdString();
     const std::string y = ComboY->currentText().toStdString();
-    TxtCRS->setText(QString::fromStdString(DescribeSourceCrs(*source_, x, y)));
+    const bool answered = !SourceAnswer().isEmpty();
     auto fields = ChosenFields();
+    const bool ask =
+        fields.Ok() && !x.empty() && !y.empty() && NeedsSourceSystem(source_->table, fields.value);
+    if (!answered) {
+        // The box shows what the table says, or asks; what the user types there answers.
+        crs_shown_ = ask ? QStringLiteral("Unknown: longitude/latitude or metres? Type "
+                                          "EPSG:4326, metres or an EPSG code here")
+                         : QString::fromStdString(DescribeSourceCrs(*source_, x, y));
+        TxtCRS->setText(crs_shown_);
+    }
     if (!fields.Ok()) {
         split_error_ = QString::fromStdString(fields.status.error);
     } else if (x.empty() || y.empty()) {
         split_error_ = QStringLiteral("Choose the fields of the coordinates.");
+    } else if (ask) {
+        split_error_ = QString::fromStdString(
+            AskSourceSystem(source_->table.name, "Type in \"Coordinates are in\""));
     } else {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         auto split = SplitTelemetry(source_->table, fields.value);
@@ -395,22 +443,20 @@ void FrmLoadTelemetry::ShowAnimal() {
     const AnimalFixes& animal = split_->animals[static_cast<std::size_t>(index)];
     TxtNumOfLocs->setText(QString::number(animal.Count()));
     QStringList lines;
-    if (split_->skipped > 0) {
-        lines.append(QStringLiteral("Skipped %1 rows without coordinates (failed fixes), %2 of "
-                                    "them this animal's.")
-                         .arg(split_->skipped)
-                         .arg(animal.skipped));
+    for (const std::string& sentence : LeftOutSentences(split_->left_out, &animal.left_out)) {
+        lines.append(QString::fromStdString(sentence));
     }
-    if (split_->dropped > 0) {
-        lines.append(QStringLiteral("Dropped %1 fixes at a time an animal already had a fix, "
-                                    "%2 of them this animal's.")
-                         .arg(split_->dropped)
-                         .arg(animal.dropped));
+    if (split_->error_filled > 0) {
+        lines.append(QStringLiteral("%1 fixes without a location error took the %2 m typed, %3 "
+                                    "of them this animal's.")
+                         .arg(split_->error_filled)
+                         .arg(TxtErrorM->text().trimmed())
+                         .arg(animal.error_filled));
     }
     if (animal.Count() == 0) {
         lines.append(QStringLiteral("This animal has no fixes with coordinates."));
     }
-    LblSkipped->setText(lines.isEmpty() ? QStringLiteral("Nothing was skipped.")
+    LblSkipped->setText(lines.isEmpty() ? QStringLiteral("Nothing was left out.")
                                         : lines.join(QLatin1Char(' ')));
 }
 

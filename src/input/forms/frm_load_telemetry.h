@@ -43,6 +43,7 @@ public:
     QLineEdit* TxtErrorM = nullptr;
     QComboBox* ComboWeight = nullptr;
     QCheckBox* ChkKeepFirst = nullptr;
+    QCheckBox* ChkKeepOutliers = nullptr;
     QLineEdit* TxtCRS = nullptr;
     QComboBox* ComboTargetCRS = nullptr;
     QComboBox* ComboAnimal = nullptr;
@@ -55,6 +56,8 @@ private:
     [[nodiscard]] TextFilePurpose Purpose();
     // The fields as chosen; a sentence when a typed value cannot be read.
     [[nodiscard]] StatusOr<TelemetryFields> ChosenFields();
+    // What the user typed in TxtCRS: empty while it shows what the table says.
+    [[nodiscard]] QString SourceAnswer() const;
     // Fills the field lists from the open table and chooses the fields its names suggest.
     void FillFieldLists();
     // Shows the chosen animal's count and what was skipped.
@@ -64,6 +67,7 @@ private:
     std::optional<TelemetrySplit> split_;
     std::optional<TelemetryFields> last_fields_; // the fields split_ was made with
     QString split_error_;              // why the table cannot be split with the fields chosen
+    QString crs_shown_;                // what TxtCRS shows of the table's own system
     std::string time_unit_;            // the unit of the split's times when they were timestamps
     std::vector<QLabel*> time_labels_; // captions of the time and error controls
     QLabel* weight_label_ = nullptr;
