@@ -174,26 +174,45 @@ struct Files {
     }
 
     // A Movebank-style table of two collars in longitude/latitude, with failed fixes, errors and
-    // weights; the sample GeoPackage; and tables the reader refuses.
+    // weights; the same as R's write.csv writes it (row numbers under an empty name, dotted
+    // names, NA for failed fixes); the same with Movebank's outlier flags set on some rows; the
+    // sample GeoPackage; and tables the reader refuses.
     void WriteTelemetry(std::mt19937& rng) {
         std::string table = "timestamp,location-long,location-lat,individual-local-identifier,"
                             "err,weight\n";
+        std::string r_table = "\"\",\"timestamp\",\"location.long\",\"location.lat\","
+                              "\"individual.local.identifier\",\"err\",\"weight\"\n";
+        std::string flagged = "visible,manually-marked-outlier," + table;
         for (int i = 0; i < 40; ++i) {
             char row[160];
+            char r_row[200];
             const int minutes = 30 * (i / 2);
             const double lon = -115.52 + 0.0006 * i + static_cast<double>(rng() % 100) * 1e-5;
             const double lat = 49.01 + 0.0004 * i + static_cast<double>(rng() % 100) * 1e-5;
+            const char* animal = i % 2 == 0 ? "A" : "B";
             if (i % 9 == 4) {
                 std::snprintf(row, sizeof row, "2021-06-01 %02d:%02d:00,,,%s,,\n", minutes / 60,
-                              minutes % 60, i % 2 == 0 ? "A" : "B");
+                              minutes % 60, animal);
+                std::snprintf(r_row, sizeof r_row,
+                              "\"%d\",\"2021-06-01 %02d:%02d:00\",NA,NA,\"%s\",NA,NA\n", i + 1,
+                              minutes / 60, minutes % 60, animal);
             } else {
                 std::snprintf(row, sizeof row, "2021-06-01 %02d:%02d:00,%.6f,%.6f,%s,%d,%.2f\n",
-                              minutes / 60, minutes % 60, lon, lat, i % 2 == 0 ? "A" : "B",
-                              10 + i % 5, 0.2 + 0.01 * i);
+                              minutes / 60, minutes % 60, lon, lat, animal, 10 + i % 5,
+                              0.2 + 0.01 * i);
+                std::snprintf(r_row, sizeof r_row,
+                              "\"%d\",\"2021-06-01 %02d:%02d:00\",%.6f,%.6f,\"%s\",%d,%.2f\n",
+                              i + 1, minutes / 60, minutes % 60, lon, lat, animal, 10 + i % 5,
+                              0.2 + 0.01 * i);
             }
             table += row;
+            r_table += r_row;
+            flagged +=
+                std::string(i % 7 == 3 ? "false," : "true,") + (i % 11 == 5 ? "TRUE," : ",") + row;
         }
         good << QString::fromStdString(dir.Write("collars.csv", table).string());
+        good << QString::fromStdString(dir.Write("collars_r.csv", r_table).string());
+        good << QString::fromStdString(dir.Write("collars_flagged.csv", flagged).string());
         good << QStringLiteral(RANVIK_EXAMPLES_DIR "/telemetry/movebank_elk.gpkg");
         for (const auto& [name, content] : std::vector<std::pair<std::string, std::string>>{
                  {"bad_time.csv", "timestamp,location-long,location-lat\n"

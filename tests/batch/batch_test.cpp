@@ -20,6 +20,7 @@ namespace ranvik {
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 using ::testing::StartsWith;
 
 CommandLine Parse(std::vector<std::string> args) {
@@ -328,6 +329,184 @@ TEST(BatchRun, AStoppedAnimalLeavesNoFolderAndMcpAreasComeFromTheHull) {
     EXPECT_EQ(*done.rows[1].area_m2, RoundHalfEven(hull.value.area, 2));
     EXPECT_EQ(done.rows[1].n_locations, 40);
     EXPECT_LT(*done.rows[1].area_m2, *done.rows[0].area_m2);
+}
+
+// Runs every animal of `options` on one thread; the summary, or the sentence that stopped the
+// whole run.
+std::string RunAll(const BatchOptions& options) {
+    const auto input = OpenBatchInput(options);
+    if (!input.Ok()) {
+        return input.status.error;
+    }
+    std::atomic<bool> stop{false};
+    TerminalProgress progress(input.value.animals.size(), true);
+    const BatchOutcome outcome =
+        RunAnimals(input.value, LargestFirst(input.value), options, 1, stop, progress);
+    return SummaryText(outcome.lines, false);
+}
+
+// Options for real exports: the MCP and the Brownian bridge, one error for every fix, and no
+// field named.
+BatchOptions ExportOptions(const std::filesystem::path& input, const std::filesystem::path& out) {
+    BatchOptions options = Options(input, out);
+    options.error.clear();
+    options.error_m = 10.0;
+    options.estimators = {Estimator::Mcp, Estimator::BrownianBridge};
+    return options;
+}
+
+TEST(BatchExports, ATableWrittenByRGivesTheResultsOfItsHyphenatedTwin) {
+    GDALAllRegister();
+    testing::TempDir dir;
+    const auto rows = testing::TwoAnimals();
+    const std::string hyphenated =
+        RunAll(ExportOptions(dir.Write("study.csv", testing::MovebankCsv(rows)), dir.path() / "m"));
+    const std::string dotted =
+        RunAll(ExportOptions(dir.Write("study_r.csv", testing::RCsv(rows)), dir.path() / "r"));
+    EXPECT_THAT(hyphenated, HasSubstr("A,bb,40,"));
+    EXPECT_THAT(hyphenated, HasSubstr("B,mcp,25,,,95,"));
+    EXPECT_THAT(hyphenated, HasSubstr(",EPSG:32611,5,0,0,0,0,\n")); // B's five failed fixes
+    EXPECT_EQ(dotted, hyphenated);
+    for (const char* file : {"A/BrownianBridge.txt", "B/BrownianBridge.txt"}) {
+        EXPECT_EQ(dir.Read(std::string("r/") + file), dir.Read(std::string("m/") + file));
+    }
+}
+
+TEST(BatchExports, OutlierRowsAreLeftOutAndCountedUnlessKept) {
+    GDALAllRegister();
+    testing::TempDir dir;
+    // Every fifth row of the table is hidden, every seventh marked as an outlier.
+    const std::string table = testing::MovebankCsv(testing::TwoAnimals());
+    std::string flagged;
+    int row = -1;
+    int hidden = 0;
+    for (std::size_t start = 0, end; (end = table.find('\n', start)) != std::string::npos;
+         start = end + 1, ++row) {
+        const std::string line = table.substr(start, end - start + 1);
+        if (row < 0) {
+            flagged += "visible,manually-marked-outlier," + line;
+            continue;
+        }
+        const bool out = row % 5 == 2 || row % 7 == 3;
+        const bool failed = line.find(",,") != std::string::npos;
+        hidden += out && !failed && line.find("\"A\"") != std::string::npos ? 1 : 0;
+        flagged +=
+            std::string(row % 5 == 2 ? "FALSE," : "true,") + (row % 7 == 3 ? "1," : ",") + line;
+    }
+    const auto path = dir.Write("flagged.csv", flagged);
+    const std::string left_out = RunAll(ExportOptions(path, dir.path() / "left"));
+    ASSERT_GT(hidden, 0);
+    EXPECT_THAT(left_out, HasSubstr("A,mcp," + std::to_string(40 - hidden) + ",,,50,"));
+    EXPECT_THAT(left_out, HasSubstr(",0,0,0," + std::to_string(hidden) + ",0,\n"));
+
+    BatchOptions keep = ExportOptions(path, dir.path() / "kept");
+    keep.keep_outliers = true;
+    const std::string kept = RunAll(keep);
+    EXPECT_THAT(kept, HasSubstr("A,mcp,40,,,50,"));
+    EXPECT_THAT(kept, Not(HasSubstr(std::to_string(hidden) + ",0,\n")));
+    EXPECT_TRUE(Parse({"t.csv", "--out", "r", "--keep-outliers"}).options.keep_outliers);
+
+    // The end of the run says what was left out.
+    const std::string command = std::string(RANVIK_BATCH) + " " + path.string() + " --out " +
+                                (dir.path() / "cli").string() + " --estimators mcp 2> " +
+                                (dir.path() / "said.txt").string();
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_THAT(dir.Read("said.txt"), HasSubstr("fixes marked as outliers were left out."));
+    EXPECT_THAT(dir.Read("said.txt"),
+                HasSubstr("rows without coordinates (failed fixes) were left out."));
+}
+
+// Two animals' fixes in longitude/latitude under names that say nothing of their system.
+std::string UnnamedDegrees(const std::vector<testing::TableRow>& rows) {
+    std::string text = "id,px,py,tag\n";
+    int id = 1;
+    for (const testing::TableRow& row : rows) {
+        if (!row.lon.empty()) {
+            text += std::to_string(id++) + "," + row.lon + "," + row.lat + "," + row.animal + "\n";
+        }
+    }
+    return text;
+}
+
+TEST(BatchExports, CoordinatesThatMayBeDegreesAreRefusedUntilTheUserSaysWhich) {
+    GDALAllRegister();
+    testing::TempDir dir;
+    const auto rows = testing::TwoAnimals();
+    const auto degrees = dir.Write("unnamed.csv", UnnamedDegrees(rows));
+    BatchOptions options = ExportOptions(degrees, dir.path() / "asked");
+    options.estimators = {Estimator::FixedKernel, Estimator::Mcp};
+    options.x = "px";
+    options.y = "py";
+    options.id = "tag";
+    const std::string asked = RunAll(options);
+    EXPECT_THAT(asked, HasSubstr("A,fixed-kernel,0,,,,,,,,,,,\"Animal \"\"A\"\": every fix lies "
+                                 "within -180..180 and -90..90"));
+    EXPECT_THAT(asked, HasSubstr("Say which: --source-crs EPSG:4326 for longitude/latitude, "
+                                 "--source-crs metres for coordinates already in metres"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "asked" / "A" / "FixedKernel.txt"));
+
+    // Answered as longitude/latitude, they give what the Movebank names give.
+    options.source_crs = "EPSG:4326";
+    options.out = dir.path() / "degrees";
+    const std::string projected = RunAll(options);
+    BatchOptions movebank =
+        ExportOptions(dir.Write("study.csv", testing::MovebankCsv(rows)), dir.path() / "named");
+    movebank.estimators = options.estimators;
+    const std::string named = RunAll(movebank);
+    const auto without_skips = [](std::string summary) {
+        // The Movebank table also holds B's failed fixes, which the other never had.
+        for (std::size_t at; (at = summary.find(",5,0,0,0,0,")) != std::string::npos;) {
+            summary.replace(at, 11, ",0,0,0,0,0,");
+        }
+        return summary;
+    };
+    EXPECT_EQ(projected, without_skips(named));
+    EXPECT_THAT(projected, HasSubstr(",EPSG:32611,"));
+
+    // Answered as metres, they are taken as they are: no estimate is made in degrees unless
+    // the user says they are metres, and the area is never written as 0.
+    options.source_crs = "metres";
+    options.out = dir.path() / "metres";
+    const std::string metres = RunAll(options);
+    EXPECT_THAT(metres, HasSubstr("A,mcp,40,,,95,"));
+    EXPECT_THAT(metres, Not(HasSubstr(",0,,0,0,0,0,0,"))); // an area of 0 with no crs
+
+    // Degrees cannot be projected to a system in degrees.
+    options.source_crs.clear();
+    options.out = dir.path() / "geographic";
+    BatchOptions to_degrees = movebank;
+    to_degrees.crs = "EPSG:4326";
+    to_degrees.out = dir.path() / "to_degrees";
+    EXPECT_THAT(RunAll(to_degrees), HasSubstr("EPSG:4326 is not a projected coordinate system"));
+}
+
+TEST(BatchExports, AMetreGridThatFitsLongitudeLatitudeRunsAsMetresOnceAnswered) {
+    GDALAllRegister();
+    testing::TempDir dir;
+    // A local grid of 60 by 40 metres: every value fits longitude/latitude too.
+    std::string table = "x,y\n";
+    for (int i = 0; i < 30; ++i) {
+        table += std::to_string((i * 37) % 60) + "," + std::to_string((i * 23) % 40) + "\n";
+    }
+    const auto path = dir.Write("grid.csv", table);
+    BatchOptions options = ExportOptions(path, dir.path() / "asked");
+    options.estimators = {Estimator::Mcp};
+    options.levels = {100};
+    EXPECT_THAT(RunAll(options), HasSubstr("Say which: --source-crs EPSG:4326"));
+    options.source_crs = "metres";
+    options.out = dir.path() / "metres";
+    // The hull of the grid's points, by hand: (0, 0), (57, 3), (56, 24), (43, 37), (2, 38), whose
+    // shoelace sum is 3800, so 1900 square metres.
+    const std::string metres = RunAll(options);
+    EXPECT_THAT(metres, HasSubstr("grid,mcp,30,,,100,1900,"));
+    EXPECT_THAT(metres, HasSubstr(",,0,0,0,0,0,\n")); // no crs, nothing left out
+    options.source_crs = "EPSG:32611";
+    options.out = dir.path() / "utm";
+    EXPECT_THAT(RunAll(options), HasSubstr(",EPSG:32611,0,0,0,0,0,\n"));
+    options.source_crs = "EPSG:2227";
+    EXPECT_THAT(RunAll(options), HasSubstr("--source-crs: EPSG:2227 is in"));
 }
 
 } // namespace

@@ -88,4 +88,26 @@ inline std::string MovebankCsv(const std::vector<TableRow>& rows) {
     return text;
 }
 
+// The same rows as R's write.csv writes a track's table: its row numbers first under an empty
+// name, dotted names, every text quoted, NA for a failed fix's coordinates and times without a
+// fraction.
+inline std::string RCsv(const std::vector<TableRow>& rows) {
+    std::string text = "\"\",\"event.id\",\"timestamp\",\"location.long\",\"location.lat\","
+                       "\"gps.error.m\",\"individual.local.identifier\"\n";
+    int id = 1;
+    for (const TableRow& row : rows) {
+        char error[32];
+        std::snprintf(error, sizeof error, "%.1f", row.error);
+        std::string time = Timestamp(row.seconds);
+        time.erase(time.find('.'));
+        const std::string number = std::to_string(id);
+        text += '"';
+        text += number;
+        text += "\"," + number + ",\"" + time + "\"," + (row.lon.empty() ? "NA" : row.lon) + "," +
+                (row.lat.empty() ? "NA" : row.lat) + "," + error + ",\"" + row.animal + "\"\n";
+        ++id;
+    }
+    return text;
+}
+
 } // namespace ranvik::testing
