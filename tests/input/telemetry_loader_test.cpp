@@ -5,6 +5,7 @@
 #include "support/temp_dir.h"
 #include "support/wizard_session.h"
 
+#include "input/field_names.h"
 #include "input/forms/loaded_files.h"
 
 #include <QComboBox>
@@ -196,6 +197,81 @@ private Q_SLOTS:
                     1e-9 * text.state.BBVariance);
             ExpectClose(table.state.BBOutput, text.state.BBOutput, 3);
         }
+    }
+
+    void aTableWrittenByRLoadsWithNoFieldNamedLikeItsHyphenatedTwin() {
+        const std::vector<TableRow> rows = TwoAnimals();
+        testing::TempDir dir;
+        std::vector<Matrix> loaded;
+        for (const auto& [name, text] : {std::pair{"movebank.csv", MovebankCsv(rows)},
+                                         std::pair{"r.csv", testing::RCsv(rows)}}) {
+            Session session;
+            session.ToLoader(true, &FrmInputDataOptions::OptTelemetry);
+            FrmLoadTelemetry& loader = session.Telemetry();
+            session.Open(QString::fromStdString(dir.Write(name, text).string()));
+            QCOMPARE(QString::fromStdString(
+                         NormalizedFieldName(loader.ComboIdField->currentText().toStdString())),
+                     QStringLiteral("individual-local-identifier"));
+            QCOMPARE(QString::fromStdString(
+                         NormalizedFieldName(loader.ComboX->currentText().toStdString())),
+                     QStringLiteral("location-long"));
+            // R's row numbers, under an empty name, are never offered as the animal.
+            QCOMPARE(loader.ComboIdField->findText(QString()), -1);
+            QVERIFY(loader.TxtCRS->text().contains(QStringLiteral("EPSG:4326")));
+            loader.ComboAnimal->setCurrentIndex(IndexOfAnimal(loader.ComboAnimal, "B"));
+            QCOMPARE(loader.TxtNumOfLocs->text(), QStringLiteral("25"));
+            loader.CmdNext_Click();
+            QVERIFY2(session.dialogs.messages.isEmpty(),
+                     qPrintable(session.dialogs.messages.join('|')));
+            QCOMPARE(session.state.NumLocs, 25);
+            loaded.push_back(session.state.BBLocArray);
+        }
+        ExpectClose(loaded[1], loaded[0], 4);
+    }
+
+    void coordinatesThatMayBeDegreesWaitForTheUsersAnswer() {
+        testing::TempDir dir;
+        std::string text = "px,py,visible\n";
+        for (const TableRow& row : TwoAnimals()) {
+            if (row.animal == "A") {
+                text += row.lon + "," + row.lat + (row.seconds % 9 == 0 ? ",false\n" : ",true\n");
+            }
+        }
+        Session session;
+        session.ToLoader(false, &FrmInputDataOptions::OptTelemetry);
+        FrmLoadTelemetry& loader = session.Telemetry();
+        session.Open(QString::fromStdString(dir.Write("unnamed.csv", text).string()));
+        QVERIFY(loader.ComboX->currentText().isEmpty());
+        loader.ComboX->setCurrentText(QStringLiteral("px"));
+        loader.ComboY->setCurrentText(QStringLiteral("py"));
+        QVERIFY(loader.TxtCRS->text().startsWith(QStringLiteral("Unknown: longitude/latitude or "
+                                                                "metres?")));
+        loader.CmdNext_Click();
+        QCOMPARE(session.dialogs.messages.size(), 1);
+        QVERIFY(session.dialogs.messages[0].contains(
+            QStringLiteral("Type in \"Coordinates are in\": EPSG:4326 for longitude/latitude, "
+                           "metres for coordinates already in metres")));
+        QVERIFY(loader.isVisible());
+        QCOMPARE(session.state.NumLocs, 0);
+
+        // A typed answer that is neither a code nor metres says so.
+        loader.TxtCRS->setText(QStringLiteral("WGS84"));
+        loader.CmdNext_Click();
+        QVERIFY(session.dialogs.messages.last().contains(QStringLiteral("\"WGS84\" in")));
+
+        loader.TxtCRS->setText(QStringLiteral("EPSG:4326"));
+        loader.Refresh();
+        QVERIFY(
+            loader.LblSkipped->text().contains(QStringLiteral("marked as outliers were left out")));
+        const int kept = loader.TxtNumOfLocs->text().toInt();
+        loader.ChkKeepOutliers->setChecked(true);
+        QVERIFY(loader.TxtNumOfLocs->text().toInt() > kept);
+        QCOMPARE(loader.TxtNumOfLocs->text().toInt(), 40);
+        loader.CmdNext_Click();
+        QCOMPARE(session.state.NumLocs, 40);
+        QCOMPARE(session.state.ProjectionEpsg, 32611);
+        QVERIFY(session.state.LocXY(0, 1) > 5e6); // northings in metres, not degrees
+        QCOMPARE(loader.TxtCRS->text(), QStringLiteral("EPSG:4326"));
     }
 
     void aGeoPackageInLongitudeLatitudeGivesTheTextFilesFixedKernel() {
