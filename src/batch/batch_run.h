@@ -72,7 +72,8 @@ public:
 // the same fixes loaded alone (independent locations in table order, Brownian bridge fixes in
 // time order), and writes its files into OUT/<animal>/: the files are written into a hidden
 // folder beside it that takes its place only once complete, so an animal's folder is either
-// whole or absent. A cancel (through `control`) leaves no files of the animal.
+// whole or absent. The last file written is the record of the run (batch_record.h), so a later
+// run can take the animal as done. A cancel (through `control`) leaves no files of the animal.
 [[nodiscard]] AnimalResult RunAnimal(const BatchInput& input, std::size_t index,
                                      const BatchOptions& options, const RunControl& control,
                                      Notifier& notifier, BatchProgress* progress = nullptr);

@@ -1,4 +1,5 @@
 #include "batch/batch_options.h"
+#include "batch/batch_record.h"
 #include "batch/batch_run.h"
 #include "batch/batch_scheduler.h"
 
@@ -12,6 +13,7 @@
 
 #include <gdal.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -243,6 +245,14 @@ TEST(BatchRun, ABrokenAnimalGetsItsSentenceWhileTheOthersComplete) {
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "one" / "B" / "BrownianBridge.txt"));
     // A and C hold the same fixes, so the same results.
     EXPECT_EQ(dir.Read("one/A/BrownianBridge.txt"), dir.Read("one/C/BrownianBridge.txt"));
+    // Each folder's record holds the run's fingerprints, the animal's lines and whether it failed.
+    for (const auto& [animal, lines] : one.lines) {
+        const auto record = ParseRecord(dir.Read("one/" + animal + "/" + std::string(kRecordName)));
+        ASSERT_TRUE(record) << animal;
+        EXPECT_EQ(record->options, OptionsFingerprint(options, input.value.fields));
+        EXPECT_EQ(record->lines, lines);
+        EXPECT_EQ(record->failed, animal == "B");
+    }
 
     // Two animals at once give what one at a time gave.
     BatchOptions two = options;
@@ -321,6 +331,112 @@ TEST(BatchRun, AStoppedAnimalLeavesNoFolderAndMcpAreasComeFromTheHull) {
     EXPECT_EQ(*done.rows[1].area_m2, RoundHalfEven(hull.value.area, 2));
     EXPECT_EQ(done.rows[1].n_locations, 40);
     EXPECT_LT(*done.rows[1].area_m2, *done.rows[0].area_m2);
+}
+
+TEST(BatchRecord, ReadsBackWhatItWroteAndRefusesAnythingElse) {
+    const RunRecord record{"0123456789abcdef", "fedcba9876543210", true,
+                           "A,bb,0,,,,,,\"No fixes,\nnone at all.\"\nA,mcp,40,,,95,12.5,,\n"};
+    const std::string text = RecordText(record);
+    EXPECT_EQ(text, "ranvik-run 1\noptions 0123456789abcdef\ninput fedcba9876543210\n"
+                    "failed yes\nlines 58\n" +
+                        record.lines);
+    EXPECT_EQ(ParseRecord(text), record);
+    const auto with = [&text](std::string_view from, std::string_view to) {
+        std::string changed = text;
+        changed.replace(changed.find(from), from.size(), to);
+        return changed;
+    };
+    const std::string damaged[] = {
+        "",
+        text.substr(0, text.size() - 1),
+        text + "\n",
+        with("ranvik-run 1", "ranvik-run 2"),
+        with("options 0123456789abcdef", "options 0123456789ABCDEF"),
+        with("input fedcba9876543210", "input fedcba987654321"),
+        with("failed yes", "failed maybe"),
+        with("lines 58", "lines 6x"),
+        with("lines 58", "lines "),
+        with("\ninput", "\nlines 0\ninput"),
+    };
+    for (const std::string& bad : damaged) {
+        EXPECT_FALSE(ParseRecord(bad)) << bad;
+    }
+}
+
+TEST(BatchRecord, FingerprintsFollowWhatShapesTheResultsAndNothingElse) {
+    testing::TempDir dir;
+    const auto table = dir.Write("three.csv", ThreeCollars());
+    const BatchOptions base = Options(table, dir.path());
+    const auto input = OpenBatchInput(base);
+    ASSERT_TRUE(input.Ok());
+    const TelemetryFields& fields = input.value.fields;
+    const std::string same = OptionsFingerprint(base, fields);
+    EXPECT_EQ(same.size(), 16U);
+
+    BatchOptions elsewhere = base;
+    elsewhere.input = dir.path() / "copy" / "three.csv";
+    elsewhere.out = "other";
+    elsewhere.jobs = 7;
+    elsewhere.quiet = !base.quiet;
+    elsewhere.resume = !base.resume;
+    EXPECT_EQ(OptionsFingerprint(elsewhere, fields), same);
+
+    const std::vector<void (*)(BatchOptions&)> changes = {
+        [](BatchOptions& o) { o.input = "four.csv"; },
+        [](BatchOptions& o) { o.id = "tag"; },
+        [](BatchOptions& o) { o.x = "e"; },
+        [](BatchOptions& o) { o.y = "n"; },
+        [](BatchOptions& o) { o.time = "when"; },
+        [](BatchOptions& o) { o.error = "err"; },
+        [](BatchOptions& o) { o.weight = "w"; },
+        [](BatchOptions& o) { o.error_m = 0.0; },
+        [](BatchOptions& o) { o.crs = "EPSG:32611"; },
+        [](BatchOptions& o) { o.source_crs = "metres"; },
+        [](BatchOptions& o) { o.keep_outliers = true; },
+        [](BatchOptions& o) { o.time_unit = "hours"; },
+        [](BatchOptions& o) {
+            o.estimators = {Estimator::Mcp, Estimator::FixedKernel};
+        },
+        [](BatchOptions& o) { o.compare = true; },
+        [](BatchOptions& o) {
+            o.h = {SmoothingChoice::Kind::PercentOfHref, 80.0};
+        },
+        [](BatchOptions& o) { o.bb_variance = 250.0; },
+        [](BatchOptions& o) { o.bb_max_time.reset(); },
+        [](BatchOptions& o) { o.bb_cell = 40.5; },
+        [](BatchOptions& o) {
+            o.levels = {50, 95, 99};
+        },
+        [](BatchOptions& o) { o.tif = true; },
+        [](BatchOptions& o) { o.gpkg = true; },
+    };
+    std::vector<std::string> seen{same};
+    for (std::size_t k = 0; k < changes.size(); ++k) {
+        BatchOptions changed = base;
+        changes[k](changed);
+        seen.push_back(OptionsFingerprint(changed, fields));
+        EXPECT_NE(seen.back(), same) << "change " << k;
+    }
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(std::unique(seen.begin(), seen.end()), seen.end());
+    TelemetryFields projected = fields;
+    projected.target_epsg = 32611;
+    EXPECT_NE(OptionsFingerprint(base, projected), same);
+
+    // A row's field or line changes its animal's input fingerprint, and only its animal's.
+    BatchInput edited = input.value;
+    edited.animals[0].table.rows[3][2] += "1";
+    EXPECT_NE(InputFingerprint(edited, 0), InputFingerprint(input.value, 0));
+    EXPECT_EQ(InputFingerprint(edited, 1), InputFingerprint(input.value, 1));
+    BatchInput moved = input.value;
+    moved.animals[0].table.lines[3] += 1;
+    EXPECT_NE(InputFingerprint(moved, 0), InputFingerprint(input.value, 0));
+    // Rows of equal text but differently split between fields read differently.
+    BatchInput resplit = input.value;
+    auto& row = resplit.animals[0].table.rows[3];
+    row[1] += row[2];
+    row[2].clear();
+    EXPECT_NE(InputFingerprint(resplit, 0), InputFingerprint(input.value, 0));
 }
 
 } // namespace
