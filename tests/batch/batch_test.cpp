@@ -16,6 +16,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <mutex>
+#include <sstream>
 #include <string>
 
 namespace ranvik {
@@ -437,6 +439,61 @@ TEST(BatchRecord, FingerprintsFollowWhatShapesTheResultsAndNothingElse) {
     row[1] += row[2];
     row[2].clear();
     EXPECT_NE(InputFingerprint(resplit, 0), InputFingerprint(input.value, 0));
+}
+
+// Progress that keeps which animals were computed, and sets `stop` once `stop_after` animals
+// have been.
+class KeptProgress final : public BatchProgress {
+public:
+    explicit KeptProgress(std::atomic<bool>& stop, std::size_t stop_after = 0)
+        : stop_(stop), stop_after_(stop_after) {}
+
+    void Step(const std::string&, std::string_view) override {}
+    void Done(const std::string& animal, bool) override {
+        const std::lock_guard lock(mutex_);
+        computed.push_back(animal);
+        if (computed.size() == stop_after_) {
+            stop_.store(true);
+        }
+    }
+
+    std::vector<std::string> computed;
+
+private:
+    std::mutex mutex_;
+    std::atomic<bool>& stop_;
+    std::size_t stop_after_;
+};
+
+TEST(BatchRun, AStoppedRunLeavesASummaryOfTheAnimalsItFinished) {
+    GDALAllRegister();
+    testing::TempDir dir;
+    const auto table = dir.Write("three.csv", ThreeCollars());
+    const BatchOptions whole = Options(table, dir.path() / "whole");
+    const auto input = OpenBatchInput(whole);
+    ASSERT_TRUE(input.Ok());
+    std::atomic<bool> stop{false};
+    KeptProgress all(stop);
+    (void)RunAnimals(input.value, LargestFirst(input.value), whole, 2, stop, all);
+
+    // Stopped once two animals are done (one at a time: A and C, then B), as a job killed then
+    // leaves it: their folders whole, and a summary that lists them and marks B not done.
+    const BatchOptions options = Options(table, dir.path() / "stopped");
+    KeptProgress stopping(stop, 2);
+    const BatchOutcome stopped =
+        RunAnimals(input.value, LargestFirst(input.value), options, 1, stop, stopping);
+    EXPECT_EQ(stopping.computed, (std::vector<std::string>{"A", "C"}));
+    EXPECT_EQ(stopped.undone, std::vector<std::string>{"B"});
+    EXPECT_FALSE(std::filesystem::exists(options.out / "B"));
+    std::string listed = SummaryHeader(false);
+    std::istringstream lines(dir.Read("whole/summary.csv"));
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with("A,") || line.starts_with("C,")) {
+            listed += line + "\n";
+        }
+    }
+    listed += "B,,0,,,,,,Not done: the run was stopped before this animal.\n";
+    EXPECT_EQ(dir.Read("stopped/summary.csv"), listed);
 }
 
 } // namespace
