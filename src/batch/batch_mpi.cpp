@@ -114,7 +114,8 @@ void SayUndone(const BatchInput& input, const std::vector<FinishedAnimal>& done)
         }
     }
     text += undone == 0 ? " none; the summary lists them all.\n"
-                        : ".\nThe summary marks them \"Not done\"; run again for them.\n";
+                        : ".\nThe summary marks them \"Not done\"; run again with --resume for "
+                          "them.\n";
     const std::lock_guard lock(g_message_mutex);
     g_messages.push_back(std::move(text));
     g_undone_message.store(&g_messages.back());
@@ -181,7 +182,8 @@ std::optional<BatchOutcome> RunAnimalsOnCluster(const Cluster& cluster, const Ba
     }
 
     std::signal(SIGTERM, OnEndedFromOutside);
-    RunSummary summary(input, options);
+    // Animals an earlier run finished are taken from their folders before any is handed out.
+    RunSummary summary(input, options, progress);
     const std::vector<std::size_t> undone = summary.Undone(order);
     std::mutex mutex; // guards next and summary between this thread and the local worker
     std::size_t next = 0;

@@ -57,12 +57,14 @@ struct AnimalResult {
     bool cancelled = false;       // the run was stopped before the animal was done
 };
 
-// Told which animal and which estimator is under way, and of every animal a run finishes.
+// Told which animal and which estimator is under way, and of every animal a run finishes or
+// takes from an earlier run's folder.
 class BatchProgress {
 public:
     virtual ~BatchProgress() = default;
     virtual void Step(const std::string& animal, std::string_view estimator) = 0;
     virtual void Done(const std::string& animal, bool failed) = 0;
+    virtual void Resumed(const std::string& animal, bool failed) = 0;
 };
 
 // The folder an animal's files go to, under the run's folder: its name with every character

@@ -1,5 +1,7 @@
 #include "batch/batch_scheduler.h"
 
+#include "batch/batch_record.h"
+
 #include <algorithm>
 #include <cmath>
 #include <thread>
@@ -51,15 +53,9 @@ void TerminalProgress::Step(const std::string& animal, std::string_view estimato
     }
     last_ = now;
     const double elapsed = std::chrono::duration<double>(now - start_).count();
-    std::string line = std::to_string(done_) + "/" + std::to_string(animals_) + " animals, " +
-                       animal + ": " + std::string(estimator) + ", " + Clock(elapsed) + " elapsed";
-    if (done_ > 0) {
-        line +=
-            ", about " +
-            Clock(elapsed / static_cast<double>(done_) * static_cast<double>(animals_ - done_)) +
-            " left";
-    }
-    Print(line, false);
+    Print(std::to_string(done_) + "/" + std::to_string(animals_) + " animals, " + animal + ": " +
+              std::string(estimator) + ", " + Clock(elapsed) + " elapsed" + Left(elapsed),
+          false);
 }
 
 void TerminalProgress::Done(const std::string& animal, bool failed) {
@@ -69,10 +65,28 @@ void TerminalProgress::Done(const std::string& animal, bool failed) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     Print(std::to_string(done_) + "/" + std::to_string(animals_) + " animals: " + animal +
               (failed ? " done, with errors (see the summary)" : " done") + ", " + Clock(elapsed) +
-              " elapsed, about " +
-              Clock(elapsed / static_cast<double>(done_) * static_cast<double>(animals_ - done_)) +
-              " left",
+              " elapsed" + Left(elapsed),
           true);
+}
+
+void TerminalProgress::Resumed(const std::string& animal, bool failed) {
+    const std::lock_guard lock(mutex_);
+    ++done_;
+    ++resumed_;
+    Print(std::to_string(done_) + "/" + std::to_string(animals_) + " animals: " + animal +
+              (failed ? " resumed, with errors (see the summary)" : " resumed") +
+              " from its folder",
+          true);
+}
+
+std::string TerminalProgress::Left(double elapsed) const {
+    const std::size_t computed = done_ - resumed_;
+    if (computed == 0) {
+        return {};
+    }
+    return ", about " +
+           Clock(elapsed / static_cast<double>(computed) * static_cast<double>(animals_ - done_)) +
+           " left";
 }
 
 void TerminalProgress::Finish() {
@@ -91,7 +105,8 @@ void TerminalNotifier::Inform(std::string_view message) {
     }
 }
 
-RunSummary::RunSummary(const BatchInput& input, const BatchOptions& options)
+RunSummary::RunSummary(const BatchInput& input, const BatchOptions& options,
+                       BatchProgress& progress)
     : input_(input), path_(options.out / "summary.csv"), compare_(options.compare),
       animals_(input.animals.size()), by_name_(input.animals.size()) {
     for (std::size_t k = 0; k < by_name_.size(); ++k) {
@@ -101,6 +116,15 @@ RunSummary::RunSummary(const BatchInput& input, const BatchOptions& options)
     std::stable_sort(by_name_.begin(), by_name_.end(), [&input](std::size_t a, std::size_t b) {
         return input.animals[a].id < input.animals[b].id;
     });
+    if (options.resume) {
+        const std::string fingerprint = OptionsFingerprint(options, input.fields);
+        for (std::size_t k = 0; k < animals_.size(); ++k) {
+            if (auto record = MatchingRecord(input, k, options, fingerprint)) {
+                animals_[k] = {true, record->failed, std::move(record->lines)};
+                progress.Resumed(input.animals[k].id, record->failed);
+            }
+        }
+    }
     Write();
 }
 
@@ -150,7 +174,7 @@ BatchOutcome RunSummary::Outcome() {
 BatchOutcome RunAnimals(const BatchInput& input, const std::vector<std::size_t>& order,
                         const BatchOptions& options, int jobs, const std::atomic<bool>& stop,
                         BatchProgress& progress) {
-    RunSummary summary(input, options);
+    RunSummary summary(input, options, progress);
     const std::vector<std::size_t> undone = summary.Undone(order);
     std::mutex mutex; // guards summary
     std::atomic<std::size_t> next{0};

@@ -44,8 +44,10 @@ struct FinishedAnimal {
 // thread-safe: the schedulers call it under their own lock.
 class RunSummary {
 public:
-    // No animal done yet.
-    RunSummary(const BatchInput& input, const BatchOptions& options);
+    // No animal done or, with options.resume, those whose folders hold a record of a run with
+    // the same options and input (MatchingRecord), with the record's lines; `progress` is told
+    // of each as resumed.
+    RunSummary(const BatchInput& input, const BatchOptions& options, BatchProgress& progress);
 
     [[nodiscard]] const std::vector<FinishedAnimal>& Animals() const { return animals_; }
     // The animals of `order` not done yet, in that order.
@@ -70,21 +72,26 @@ private:
 };
 
 // The progress of a run on the terminal: animals done, the step under way, time elapsed and an
-// estimate of the time left. Thread-safe; silent when quiet.
+// estimate of the time left (from the animals computed, not those resumed). Thread-safe;
+// silent when quiet.
 class TerminalProgress final : public BatchProgress {
 public:
     TerminalProgress(std::size_t animals, bool quiet, std::FILE* out = stderr);
 
     void Step(const std::string& animal, std::string_view estimator) override;
     void Done(const std::string& animal, bool failed) override;
+    void Resumed(const std::string& animal, bool failed) override;
     void Finish();
 
 private:
     void Print(const std::string& line, bool final);
+    // ", about H:MM:SS left" from the pace of the animals computed so far; empty before one.
+    [[nodiscard]] std::string Left(double elapsed) const;
 
     std::mutex mutex_;
     std::size_t animals_;
     std::size_t done_ = 0;
+    std::size_t resumed_ = 0; // of done_
     bool quiet_;
     bool terminal_;
     std::FILE* out_;
@@ -104,8 +111,9 @@ private:
 };
 
 // Runs the animals `order` names on `jobs` threads at once (each animal's own loops run on one
-// thread when there are several jobs); whichever thread finishes an animal rewrites the
-// summary. Stops handing out animals, and cancels those under way, once `stop` is set.
+// thread when there are several jobs), but for those a RunSummary takes from earlier runs'
+// folders; whichever thread finishes an animal rewrites the summary. Stops handing out
+// animals, and cancels those under way, once `stop` is set.
 [[nodiscard]] BatchOutcome RunAnimals(const BatchInput& input,
                                       const std::vector<std::size_t>& order,
                                       const BatchOptions& options, int jobs,
