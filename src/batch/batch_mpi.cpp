@@ -35,7 +35,7 @@ std::optional<BatchOutcome> RunAnimalsOnCluster(const Cluster&, const BatchInput
                                                 const std::vector<std::size_t>& order,
                                                 const BatchOptions& options,
                                                 const std::atomic<bool>& stop,
-                                                TerminalProgress& progress) {
+                                                BatchProgress& progress) {
     return RunAnimals(input, order, options, 1, stop, progress);
 }
 
@@ -113,8 +113,9 @@ void SayUndone(const BatchInput& input, const std::vector<FinishedAnimal>& done)
             text += (undone++ == 0 ? " " : ", ") + input.animals[k].id;
         }
     }
-    text += undone == 0 ? " none; only the summary was not written.\n"
-                        : ".\nTheir folders are absent; run again for them.\n";
+    text += undone == 0 ? " none; the summary lists them all.\n"
+                        : ".\nThe summary marks them \"Not done\"; run again with --resume for "
+                          "them.\n";
     const std::lock_guard lock(g_message_mutex);
     g_messages.push_back(std::move(text));
     g_undone_message.store(&g_messages.back());
@@ -158,7 +159,7 @@ std::optional<BatchOutcome> RunAnimalsOnCluster(const Cluster& cluster, const Ba
                                                 const std::vector<std::size_t>& order,
                                                 const BatchOptions& options,
                                                 const std::atomic<bool>& stop,
-                                                TerminalProgress& progress) {
+                                                BatchProgress& progress) {
     const RunControl control = ControlFor(cluster, stop);
     if (cluster.rank != 0) {
         // Ask, compute, answer with the result (which asks for the next), until told to stop.
@@ -181,22 +182,24 @@ std::optional<BatchOutcome> RunAnimalsOnCluster(const Cluster& cluster, const Ba
     }
 
     std::signal(SIGTERM, OnEndedFromOutside);
-    std::vector<FinishedAnimal> finished(input.animals.size());
-    std::mutex mutex; // guards next and finished between this thread and the local worker
+    // Animals an earlier run finished are taken from their folders before any is handed out.
+    RunSummary summary(input, options, progress);
+    const std::vector<std::size_t> undone = summary.Undone(order);
+    std::mutex mutex; // guards next and summary between this thread and the local worker
     std::size_t next = 0;
-    SayUndone(input, finished);
+    SayUndone(input, summary.Animals());
     const auto take = [&]() -> std::int64_t {
         const std::lock_guard lock(mutex);
-        if (stop.load() || next >= order.size()) {
+        if (stop.load() || next >= undone.size()) {
             return -1;
         }
-        return static_cast<std::int64_t>(order[next++]);
+        return static_cast<std::int64_t>(undone[next++]);
     };
     const auto finish = [&](std::size_t index, bool bad, std::string text, const std::string& id) {
         {
             const std::lock_guard lock(mutex);
-            finished[index] = {true, bad, std::move(text)};
-            SayUndone(input, finished);
+            summary.Finish(index, bad, std::move(text));
+            SayUndone(input, summary.Animals());
         }
         progress.Done(id, bad);
     };
@@ -243,7 +246,7 @@ std::optional<BatchOutcome> RunAnimalsOnCluster(const Cluster& cluster, const Ba
         }
     }
     local.join();
-    return GatherOutcome(input, std::move(finished));
+    return summary.Outcome();
 }
 
 #endif

@@ -24,14 +24,15 @@ struct Cluster {
 // Ends MPI when it was started.
 void EndCluster(const Cluster& cluster);
 
-// Runs the animals over the processes of the cluster: process 0 hands animals out in `order`,
-// one at a time to whichever process asks (itself included), and gathers their summary lines;
-// each process writes its animals' files. Returns the outcome on process 0 and nothing on the
-// others. When a process dies mpirun ends the others; process 0 then says which animals were
-// left undone before it goes.
+// Runs the animals over the processes of the cluster: process 0 takes those it may from earlier
+// runs' folders (RunSummary), hands the others out in `order`, one at a time to whichever
+// process asks (itself included), gathers their summary lines and rewrites the summary after
+// each; each process writes its animals' files. Returns the outcome on process 0 and nothing on
+// the others. When a process dies mpirun ends the others; process 0 then says which animals
+// were left undone before it goes.
 [[nodiscard]] std::optional<BatchOutcome>
 RunAnimalsOnCluster(const Cluster& cluster, const BatchInput& input,
                     const std::vector<std::size_t>& order, const BatchOptions& options,
-                    const std::atomic<bool>& stop, TerminalProgress& progress);
+                    const std::atomic<bool>& stop, BatchProgress& progress);
 
 } // namespace ranvik

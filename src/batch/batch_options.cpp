@@ -260,6 +260,9 @@ CommandLine ParseBatchCommandLine(const std::vector<std::string>& args) {
     app.add_option("--formats", formats, "Comma-separated: txt, tif, gpkg (default txt)");
     app.add_option("--jobs", o.jobs, "Animals computed at once (default: one per core)");
     app.add_flag("--quiet", o.quiet, "No progress on the terminal");
+    app.add_flag("--resume", o.resume,
+                 "Take the animals whose folders in --out a run with the same options and input "
+                 "finished as done, and compute only the others (after a run that was stopped)");
 
     std::vector<const char*> argv;
     for (const std::string& arg : args) {

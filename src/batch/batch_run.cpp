@@ -1,5 +1,6 @@
 #include "batch/batch_run.h"
 
+#include "batch/batch_record.h"
 #include "bridge/bridge_probability.h"
 #include "bridge/bridge_variance.h"
 #include "bridge/forms/bridge_results.h"
@@ -825,16 +826,27 @@ AnimalResult RunAnimal(const BatchInput& input, std::size_t index, const BatchOp
     if (control.progress && !control.Report(1.0)) {
         return cancelled();
     }
-    if (Status finished = folder.Finish(); !finished.Ok()) {
-        save_errors.push_back(finished.error);
-    }
-    for (const std::string& error : save_errors) {
+    const auto files_failed = [&result](const std::string& error) {
         SummaryRow row;
         row.animal = result.id;
         row.estimator = "files";
         row.error = error;
         result.rows.push_back(std::move(row));
         result.failed = true;
+    };
+    for (const std::string& error : save_errors) {
+        files_failed(error);
+    }
+    // The record goes in last, so a folder that holds one is whole, and with the lines as they
+    // stand: only a folder that could not be put in place adds a row, and then it has no record.
+    const RunRecord record{OptionsFingerprint(options, input.fields),
+                           InputFingerprint(input, index), result.failed,
+                           SummaryLines(result, options.compare)};
+    if (Status kept = WriteRecord(folder.Partial(), record); !kept.Ok()) {
+        files_failed(kept.error);
+    }
+    if (Status finished = folder.Finish(); !finished.Ok()) {
+        files_failed(finished.error);
     }
     return result;
 }

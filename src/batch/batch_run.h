@@ -60,11 +60,14 @@ struct AnimalResult {
     bool cancelled = false;       // the run was stopped before the animal was done
 };
 
-// Told which animal and which estimator is under way.
+// Told which animal and which estimator is under way, and of every animal a run finishes or
+// takes from an earlier run's folder.
 class BatchProgress {
 public:
     virtual ~BatchProgress() = default;
     virtual void Step(const std::string& animal, std::string_view estimator) = 0;
+    virtual void Done(const std::string& animal, bool failed) = 0;
+    virtual void Resumed(const std::string& animal, bool failed) = 0;
 };
 
 // The folder an animal's files go to, under the run's folder: its name with every character
@@ -75,8 +78,9 @@ public:
 // the same fixes loaded alone (independent locations in table order, Brownian bridge fixes in
 // time order), and writes its files into OUT/<animal>/: the files are written into a hidden
 // folder beside it that takes its place only once complete, so an animal's folder is either
-// whole or absent. A cancel (through `control`) leaves no files of the animal. What its loads
-// left out of the fixes is told to `notifier`, a sentence per reason.
+// whole or absent. The last file written is the record of the run (batch_record.h), so a later
+// run can take the animal as done. A cancel (through `control`) leaves no files of the animal.
+// What its loads left out of the fixes is told to `notifier`, a sentence per reason.
 [[nodiscard]] AnimalResult RunAnimal(const BatchInput& input, std::size_t index,
                                      const BatchOptions& options, const RunControl& control,
                                      Notifier& notifier, BatchProgress* progress = nullptr);

@@ -1,5 +1,7 @@
 #include "batch/batch_scheduler.h"
 
+#include "batch/batch_record.h"
+
 #include <algorithm>
 #include <cmath>
 #include <thread>
@@ -51,15 +53,9 @@ void TerminalProgress::Step(const std::string& animal, std::string_view estimato
     }
     last_ = now;
     const double elapsed = std::chrono::duration<double>(now - start_).count();
-    std::string line = std::to_string(done_) + "/" + std::to_string(animals_) + " animals, " +
-                       animal + ": " + std::string(estimator) + ", " + Clock(elapsed) + " elapsed";
-    if (done_ > 0) {
-        line +=
-            ", about " +
-            Clock(elapsed / static_cast<double>(done_) * static_cast<double>(animals_ - done_)) +
-            " left";
-    }
-    Print(line, false);
+    Print(std::to_string(done_) + "/" + std::to_string(animals_) + " animals, " + animal + ": " +
+              std::string(estimator) + ", " + Clock(elapsed) + " elapsed" + Left(elapsed),
+          false);
 }
 
 void TerminalProgress::Done(const std::string& animal, bool failed) {
@@ -69,10 +65,28 @@ void TerminalProgress::Done(const std::string& animal, bool failed) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     Print(std::to_string(done_) + "/" + std::to_string(animals_) + " animals: " + animal +
               (failed ? " done, with errors (see the summary)" : " done") + ", " + Clock(elapsed) +
-              " elapsed, about " +
-              Clock(elapsed / static_cast<double>(done_) * static_cast<double>(animals_ - done_)) +
-              " left",
+              " elapsed" + Left(elapsed),
           true);
+}
+
+void TerminalProgress::Resumed(const std::string& animal, bool failed) {
+    const std::lock_guard lock(mutex_);
+    ++done_;
+    ++resumed_;
+    Print(std::to_string(done_) + "/" + std::to_string(animals_) + " animals: " + animal +
+              (failed ? " resumed, with errors (see the summary)" : " resumed") +
+              " from its folder",
+          true);
+}
+
+std::string TerminalProgress::Left(double elapsed) const {
+    const std::size_t computed = done_ - resumed_;
+    if (computed == 0) {
+        return {};
+    }
+    return ", about " +
+           Clock(elapsed / static_cast<double>(computed) * static_cast<double>(animals_ - done_)) +
+           " left";
 }
 
 void TerminalProgress::Finish() {
@@ -91,10 +105,78 @@ void TerminalNotifier::Inform(std::string_view message) {
     }
 }
 
+RunSummary::RunSummary(const BatchInput& input, const BatchOptions& options,
+                       BatchProgress& progress)
+    : input_(input), path_(options.out / "summary.csv"), compare_(options.compare),
+      animals_(input.animals.size()), by_name_(input.animals.size()) {
+    for (std::size_t k = 0; k < by_name_.size(); ++k) {
+        by_name_[k] = k;
+        undone_lines_.push_back(UndoneLines({input.animals[k].id}, compare_));
+    }
+    std::stable_sort(by_name_.begin(), by_name_.end(), [&input](std::size_t a, std::size_t b) {
+        return input.animals[a].id < input.animals[b].id;
+    });
+    if (options.resume) {
+        const std::string fingerprint = OptionsFingerprint(options, input.fields);
+        for (std::size_t k = 0; k < animals_.size(); ++k) {
+            if (auto record = MatchingRecord(input, k, options, fingerprint)) {
+                animals_[k] = {true, record->failed, std::move(record->lines)};
+                progress.Resumed(input.animals[k].id, record->failed);
+            }
+        }
+    }
+    Write();
+}
+
+std::vector<std::size_t> RunSummary::Undone(const std::vector<std::size_t>& order) const {
+    std::vector<std::size_t> undone;
+    for (const std::size_t index : order) {
+        if (!animals_[index].done) {
+            undone.push_back(index);
+        }
+    }
+    return undone;
+}
+
+void RunSummary::Finish(std::size_t index, bool failed, std::string lines) {
+    animals_[index] = {true, failed, std::move(lines)};
+    Write();
+}
+
+std::string RunSummary::Text() const {
+    std::string text = SummaryHeader(compare_);
+    for (const std::size_t k : by_name_) {
+        if (animals_[k].done) {
+            text += animals_[k].lines;
+        }
+    }
+    for (std::size_t k = 0; k < animals_.size(); ++k) {
+        if (!animals_[k].done) {
+            text += undone_lines_[k];
+        }
+    }
+    return text;
+}
+
+void RunSummary::Write() {
+    const Status written = WriteWholeFile(path_, Text());
+    if (!written.Ok() && !said_unwritten_) {
+        // Said once: the next animal tries again, and the end of the run says it for good.
+        std::fprintf(stderr, "ranvik-batch: %s\n", written.error.c_str());
+        said_unwritten_ = true;
+    }
+}
+
+BatchOutcome RunSummary::Outcome() {
+    return GatherOutcome(input_, std::move(animals_));
+}
+
 BatchOutcome RunAnimals(const BatchInput& input, const std::vector<std::size_t>& order,
                         const BatchOptions& options, int jobs, const std::atomic<bool>& stop,
-                        TerminalProgress& progress) {
-    std::vector<FinishedAnimal> finished(input.animals.size());
+                        BatchProgress& progress) {
+    RunSummary summary(input, options, progress);
+    const std::vector<std::size_t> undone = summary.Undone(order);
+    std::mutex mutex; // guards summary
     std::atomic<std::size_t> next{0};
     const auto work = [&] {
         RunControl control;
@@ -102,20 +184,23 @@ BatchOutcome RunAnimals(const BatchInput& input, const std::vector<std::size_t>&
         control.progress = [&stop](double) { return !stop.load(); };
         while (!stop.load()) {
             const std::size_t k = next.fetch_add(1);
-            if (k >= order.size()) {
+            if (k >= undone.size()) {
                 return;
             }
-            const std::size_t index = order[k];
+            const std::size_t index = undone[k];
             TerminalNotifier notifier(input.animals[index].id, options.quiet);
             AnimalResult result = RunAnimal(input, index, options, control, notifier, &progress);
             if (result.cancelled) {
                 return;
             }
+            {
+                const std::lock_guard lock(mutex);
+                summary.Finish(index, result.failed, SummaryLines(result, options.compare));
+            }
             progress.Done(result.id, result.failed);
-            finished[index] = {true, result.failed, SummaryLines(result, options.compare)};
         }
     };
-    const int threads = std::max(1, std::min<int>(jobs, static_cast<int>(order.size())));
+    const int threads = std::max(1, std::min<int>(jobs, static_cast<int>(undone.size())));
     std::vector<std::thread> pool;
     for (int t = 1; t < threads; ++t) {
         pool.emplace_back(work);
@@ -124,7 +209,7 @@ BatchOutcome RunAnimals(const BatchInput& input, const std::vector<std::size_t>&
     for (std::thread& thread : pool) {
         thread.join();
     }
-    return GatherOutcome(input, std::move(finished));
+    return summary.Outcome();
 }
 
 BatchOutcome GatherOutcome(const BatchInput& input, std::vector<FinishedAnimal>&& animals) {

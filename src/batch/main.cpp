@@ -90,7 +90,8 @@ int main(int argc, char** argv) {
     if (!outcome->undone.empty()) {
         std::fprintf(stderr,
                      "ranvik-batch: stopped; %zu animals were not done (their rows in the "
-                     "summary say so); the others are complete.\n",
+                     "summary say so); the others are complete, and --resume computes only "
+                     "the rest.\n",
                      outcome->undone.size());
         return end(130);
     }

@@ -1,4 +1,5 @@
 #include "batch/batch_options.h"
+#include "batch/batch_record.h"
 #include "batch/batch_run.h"
 #include "batch/batch_scheduler.h"
 
@@ -12,8 +13,14 @@
 
 #include <gdal.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <map>
+#include <mutex>
+#include <sstream>
 #include <string>
 
 namespace ranvik {
@@ -22,6 +29,7 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
+using ::testing::UnorderedElementsAre;
 
 CommandLine Parse(std::vector<std::string> args) {
     args.insert(args.begin(), "ranvik-batch");
@@ -34,6 +42,7 @@ TEST(BatchCommandLine, DefaultsAndEveryOptionAsDocumented) {
     const BatchOptions& o = plain.options;
     EXPECT_EQ(o.input, "collars.csv");
     EXPECT_EQ(o.out, "results");
+    EXPECT_FALSE(o.resume);
     EXPECT_EQ(o.estimators, (std::vector<Estimator>{Estimator::FixedKernel, Estimator::Mcp}));
     EXPECT_EQ(o.h, (SmoothingChoice{SmoothingChoice::Kind::Href, 100.0}));
     EXPECT_FALSE(o.bb_variance);
@@ -77,6 +86,7 @@ TEST(BatchCommandLine, DefaultsAndEveryOptionAsDocumented) {
                                     "--jobs",
                                     "3",
                                     "--quiet",
+                                    "--resume",
                                     "--compare"});
     ASSERT_TRUE(full.run) << full.text;
     const BatchOptions& f = full.options;
@@ -90,7 +100,7 @@ TEST(BatchCommandLine, DefaultsAndEveryOptionAsDocumented) {
     EXPECT_TRUE(!f.txt && f.tif && f.gpkg);
     EXPECT_EQ(f.SecondsPerUnit(), 3600.0);
     EXPECT_EQ(f.error_m, 12.5);
-    EXPECT_TRUE(f.quiet && f.compare);
+    EXPECT_TRUE(f.quiet && f.compare && f.resume);
     EXPECT_EQ(f.jobs, 3);
 
     EXPECT_EQ(ParseSmoothingChoice("cv").value.kind, SmoothingChoice::Kind::CV);
@@ -102,6 +112,7 @@ TEST(BatchCommandLine, DefaultsAndEveryOptionAsDocumented) {
     EXPECT_FALSE(help.run);
     EXPECT_EQ(help.exit_code, 0);
     EXPECT_THAT(help.text, HasSubstr("--bb-max-time"));
+    EXPECT_THAT(help.text, HasSubstr("--resume"));
 }
 
 TEST(BatchCommandLine, RefusesWhatItCannotRunWithASentence) {
@@ -251,6 +262,14 @@ TEST(BatchRun, ABrokenAnimalGetsItsSentenceWhileTheOthersComplete) {
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "one" / "B" / "BrownianBridge.txt"));
     // A and C hold the same fixes, so the same results.
     EXPECT_EQ(dir.Read("one/A/BrownianBridge.txt"), dir.Read("one/C/BrownianBridge.txt"));
+    // Each folder's record holds the run's fingerprints, the animal's lines and whether it failed.
+    for (const auto& [animal, lines] : one.lines) {
+        const auto record = ParseRecord(dir.Read("one/" + animal + "/" + std::string(kRecordName)));
+        ASSERT_TRUE(record) << animal;
+        EXPECT_EQ(record->options, OptionsFingerprint(options, input.value.fields));
+        EXPECT_EQ(record->lines, lines);
+        EXPECT_EQ(record->failed, animal == "B");
+    }
 
     // Two animals at once give what one at a time gave.
     BatchOptions two = options;
@@ -507,6 +526,314 @@ TEST(BatchExports, AMetreGridThatFitsLongitudeLatitudeRunsAsMetresOnceAnswered) 
     EXPECT_THAT(RunAll(options), HasSubstr(",EPSG:32611,0,0,0,0,0,\n"));
     options.source_crs = "EPSG:2227";
     EXPECT_THAT(RunAll(options), HasSubstr("--source-crs: EPSG:2227 is in"));
+}
+
+TEST(BatchRecord, ReadsBackWhatItWroteAndRefusesAnythingElse) {
+    const RunRecord record{"0123456789abcdef", "fedcba9876543210", true,
+                           "A,bb,0,,,,,,\"No fixes,\nnone at all.\"\nA,mcp,40,,,95,12.5,,\n"};
+    const std::string text = RecordText(record);
+    EXPECT_EQ(text, "ranvik-run 1\noptions 0123456789abcdef\ninput fedcba9876543210\n"
+                    "failed yes\nlines 58\n" +
+                        record.lines);
+    EXPECT_EQ(ParseRecord(text), record);
+    const auto with = [&text](std::string_view from, std::string_view to) {
+        std::string changed = text;
+        changed.replace(changed.find(from), from.size(), to);
+        return changed;
+    };
+    const std::string damaged[] = {
+        "",
+        text.substr(0, text.size() - 1),
+        text + "\n",
+        with("ranvik-run 1", "ranvik-run 2"),
+        with("options 0123456789abcdef", "options 0123456789ABCDEF"),
+        with("input fedcba9876543210", "input fedcba987654321"),
+        with("failed yes", "failed maybe"),
+        with("lines 58", "lines 6x"),
+        with("lines 58", "lines "),
+        with("\ninput", "\nlines 0\ninput"),
+    };
+    for (const std::string& bad : damaged) {
+        EXPECT_FALSE(ParseRecord(bad)) << bad;
+    }
+}
+
+TEST(BatchRecord, FingerprintsFollowWhatShapesTheResultsAndNothingElse) {
+    testing::TempDir dir;
+    const auto table = dir.Write("three.csv", ThreeCollars());
+    const BatchOptions base = Options(table, dir.path());
+    const auto input = OpenBatchInput(base);
+    ASSERT_TRUE(input.Ok());
+    const TelemetryFields& fields = input.value.fields;
+    const std::string same = OptionsFingerprint(base, fields);
+    EXPECT_EQ(same.size(), 16U);
+
+    BatchOptions elsewhere = base;
+    elsewhere.input = dir.path() / "copy" / "three.csv";
+    elsewhere.out = "other";
+    elsewhere.jobs = 7;
+    elsewhere.quiet = !base.quiet;
+    elsewhere.resume = !base.resume;
+    EXPECT_EQ(OptionsFingerprint(elsewhere, fields), same);
+
+    // Texts are assigned as whole strings: GCC 12 at -O3 warns falsely (-Wrestrict) on a literal
+    // assigned inside these lambdas.
+    const std::vector<void (*)(BatchOptions&)> changes = {
+        [](BatchOptions& o) { o.input = "four.csv"; },
+        [](BatchOptions& o) { o.id = std::string("tag"); },
+        [](BatchOptions& o) { o.x = std::string("e"); },
+        [](BatchOptions& o) { o.y = std::string("n"); },
+        [](BatchOptions& o) { o.time = std::string("when"); },
+        [](BatchOptions& o) { o.error = std::string("err"); },
+        [](BatchOptions& o) { o.weight = std::string("w"); },
+        [](BatchOptions& o) { o.error_m = 0.0; },
+        [](BatchOptions& o) { o.crs = std::string("EPSG:32611"); },
+        [](BatchOptions& o) { o.source_crs = std::string("metres"); },
+        [](BatchOptions& o) { o.keep_outliers = true; },
+        [](BatchOptions& o) { o.time_unit = std::string("hours"); },
+        [](BatchOptions& o) {
+            o.estimators = {Estimator::Mcp, Estimator::FixedKernel};
+        },
+        [](BatchOptions& o) { o.compare = true; },
+        [](BatchOptions& o) {
+            o.h = {SmoothingChoice::Kind::PercentOfHref, 80.0};
+        },
+        [](BatchOptions& o) { o.bb_variance = 250.0; },
+        [](BatchOptions& o) { o.bb_max_time.reset(); },
+        [](BatchOptions& o) { o.bb_cell = 40.5; },
+        [](BatchOptions& o) {
+            o.levels = {50, 95, 99};
+        },
+        [](BatchOptions& o) { o.tif = true; },
+        [](BatchOptions& o) { o.gpkg = true; },
+    };
+    std::vector<std::string> seen{same};
+    for (std::size_t k = 0; k < changes.size(); ++k) {
+        BatchOptions changed = base;
+        changes[k](changed);
+        seen.push_back(OptionsFingerprint(changed, fields));
+        EXPECT_NE(seen.back(), same) << "change " << k;
+    }
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(std::unique(seen.begin(), seen.end()), seen.end());
+    TelemetryFields projected = fields;
+    projected.target_epsg = 32611;
+    EXPECT_NE(OptionsFingerprint(base, projected), same);
+
+    // A row's field or line changes its animal's input fingerprint, and only its animal's.
+    BatchInput edited = input.value;
+    edited.animals[0].table.rows[3][2] += "1";
+    EXPECT_NE(InputFingerprint(edited, 0), InputFingerprint(input.value, 0));
+    EXPECT_EQ(InputFingerprint(edited, 1), InputFingerprint(input.value, 1));
+    BatchInput moved = input.value;
+    moved.animals[0].table.lines[3] += 1;
+    EXPECT_NE(InputFingerprint(moved, 0), InputFingerprint(input.value, 0));
+    // Rows of equal text but differently split between fields read differently.
+    BatchInput resplit = input.value;
+    auto& row = resplit.animals[0].table.rows[3];
+    row[1] += row[2];
+    row[2].clear();
+    EXPECT_NE(InputFingerprint(resplit, 0), InputFingerprint(input.value, 0));
+}
+
+// Progress that keeps which animals were computed and which resumed, and sets `stop` once
+// `stop_after` animals have been computed.
+class KeptProgress final : public BatchProgress {
+public:
+    explicit KeptProgress(std::atomic<bool>& stop, std::size_t stop_after = 0)
+        : stop_(stop), stop_after_(stop_after) {}
+
+    void Step(const std::string&, std::string_view) override {}
+    void Done(const std::string& animal, bool) override {
+        const std::lock_guard lock(mutex_);
+        computed.push_back(animal);
+        if (computed.size() == stop_after_) {
+            stop_.store(true);
+        }
+    }
+    void Resumed(const std::string& animal, bool) override {
+        const std::lock_guard lock(mutex_);
+        resumed.push_back(animal);
+    }
+
+    std::vector<std::string> computed, resumed;
+
+private:
+    std::mutex mutex_;
+    std::atomic<bool>& stop_;
+    std::size_t stop_after_;
+};
+
+// What a run of every animal did with them.
+struct Ran {
+    std::vector<std::string> computed, resumed;
+    int failed = 0;
+};
+
+Ran RunEveryAnimal(const BatchOptions& options, int jobs) {
+    const auto input = OpenBatchInput(options);
+    EXPECT_TRUE(input.Ok()) << input.status.error;
+    std::atomic<bool> stop{false};
+    KeptProgress progress(stop);
+    const BatchOutcome outcome =
+        RunAnimals(input.value, LargestFirst(input.value), options, jobs, stop, progress);
+    EXPECT_TRUE(outcome.undone.empty());
+    return {progress.computed, progress.resumed, outcome.failed};
+}
+
+// Every file under `folder` (hidden ones too), by its path there, with its content.
+std::map<std::string, std::string> FilesUnder(const std::filesystem::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file()) {
+            std::ifstream in(entry.path(), std::ios::binary);
+            files[std::filesystem::relative(entry.path(), folder).string()] = {
+                std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        }
+    }
+    return files;
+}
+
+void ExpectSameFiles(const std::filesystem::path& one, const std::filesystem::path& other) {
+    const auto a = FilesUnder(one);
+    const auto b = FilesUnder(other);
+    std::vector<std::string> names_a, names_b;
+    for (const auto& [name, content] : a) {
+        names_a.push_back(name);
+    }
+    for (const auto& [name, content] : b) {
+        names_b.push_back(name);
+    }
+    ASSERT_EQ(names_a, names_b);
+    for (const auto& [name, content] : a) {
+        EXPECT_TRUE(content == b.at(name)) << name << " differs";
+    }
+}
+
+// The inode of a file: a folder put in place afresh holds new ones.
+ino_t Inode(const std::filesystem::path& file) {
+    struct stat info {};
+    return stat(file.c_str(), &info) == 0 ? info.st_ino : 0;
+}
+
+// Runs ranvik-batch with `args`, its messages into `log`; its exit code.
+int RunBatch(const std::string& args, const std::filesystem::path& log) {
+    const std::string command =
+        std::string(RANVIK_BATCH) + " " + args + " 2> " + log.string() + " > /dev/null";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Options() as the command line gives them.
+constexpr const char* kOptionsArgs =
+    " --estimators fixed-kernel,mcp,bb --error gps:error-m --bb-max-time 600 --bb-cell 40";
+
+TEST(BatchResume, AStoppedRunResumedGivesTheFilesAndSummaryOfOneUninterruptedRun) {
+    GDALAllRegister();
+    testing::TempDir dir;
+    const auto table = dir.Write("three.csv", ThreeCollars());
+    const auto whole = dir.path() / "whole";
+    const auto resumed = dir.path() / "resumed";
+    ASSERT_EQ(RunBatch(table.string() + " --out " + whole.string() + kOptionsArgs + " --quiet",
+                       dir.path() / "whole.log"),
+              1) // B's Brownian bridge fails
+        << dir.Read("whole.log");
+
+    // Stopped once two animals are done (one at a time: A and C, then B), as a job killed then
+    // leaves it: their folders whole, and a summary that lists them and marks B not done.
+    const BatchOptions options = Options(table, resumed);
+    const auto input = OpenBatchInput(options);
+    ASSERT_TRUE(input.Ok());
+    std::atomic<bool> stop{false};
+    KeptProgress stopping(stop, 2);
+    const BatchOutcome stopped =
+        RunAnimals(input.value, LargestFirst(input.value), options, 1, stop, stopping);
+    EXPECT_EQ(stopping.computed, (std::vector<std::string>{"A", "C"}));
+    EXPECT_EQ(stopped.undone, std::vector<std::string>{"B"});
+    EXPECT_FALSE(std::filesystem::exists(resumed / "B"));
+    std::string listed = SummaryHeader(false);
+    std::istringstream lines(dir.Read("whole/summary.csv"));
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with("A,") || line.starts_with("C,")) {
+            listed += line + "\n";
+        }
+    }
+    listed += UndoneLines({"B"}, false);
+    EXPECT_THAT(listed, HasSubstr("B,,0,,,,,,,,,,,Not done: the run was stopped"));
+    EXPECT_EQ(dir.Read("resumed/summary.csv"), listed);
+
+    // Resumed on the command line, only B is computed; A and C keep their files.
+    const ino_t a_kernel = Inode(resumed / "A" / "FixedKernel.txt");
+    const ino_t c_bridge = Inode(resumed / "C" / "BrownianBridge.txt");
+    ASSERT_NE(a_kernel, 0U);
+    EXPECT_EQ(RunBatch(table.string() + " --out " + resumed.string() + kOptionsArgs + " --resume",
+                       dir.path() / "resumed.log"),
+              1);
+    const std::string said = dir.Read("resumed.log");
+    EXPECT_THAT(said, HasSubstr("A resumed from its folder"));
+    EXPECT_THAT(said, HasSubstr("C resumed from its folder"));
+    EXPECT_THAT(said, HasSubstr("B done, with errors"));
+    EXPECT_EQ(Inode(resumed / "A" / "FixedKernel.txt"), a_kernel);
+    EXPECT_EQ(Inode(resumed / "C" / "BrownianBridge.txt"), c_bridge);
+    EXPECT_TRUE(std::filesystem::exists(resumed / "B" / kRecordName));
+    ExpectSameFiles(whole, resumed);
+}
+
+TEST(BatchResume, ChangedOptionsComputeEveryAnimalAgainAndAnEditedRowOnlyItsAnimal) {
+    GDALAllRegister();
+    testing::TempDir dir;
+    const auto table = dir.Write("three.csv", ThreeCollars());
+    BatchOptions options = Options(table, dir.path() / "out");
+    const Ran first = RunEveryAnimal(options, 2);
+    EXPECT_THAT(first.computed, UnorderedElementsAre("A", "B", "C"));
+    const std::string summary = dir.Read("out/summary.csv");
+
+    // Without --resume every animal is computed, finished folders or not.
+    EXPECT_THAT(RunEveryAnimal(options, 2).computed, UnorderedElementsAre("A", "B", "C"));
+    options.resume = true;
+    const Ran again = RunEveryAnimal(options, 2);
+    EXPECT_TRUE(again.computed.empty());
+    EXPECT_THAT(again.resumed, UnorderedElementsAre("A", "B", "C"));
+    EXPECT_EQ(again.failed, 1); // B's record says it failed
+    EXPECT_EQ(dir.Read("out/summary.csv"), summary);
+
+    options.levels = {50, 75, 95};
+    const Ran levels = RunEveryAnimal(options, 2);
+    EXPECT_THAT(levels.computed, UnorderedElementsAre("A", "B", "C"));
+    EXPECT_TRUE(levels.resumed.empty());
+    EXPECT_THAT(dir.Read("out/summary.csv"), HasSubstr("\nA,mcp,40,,,75,"));
+
+    // A and C held the same fixes; one of A's latitudes moves.
+    EXPECT_EQ(dir.Read("out/A/FixedKernel.txt"), dir.Read("out/C/FixedKernel.txt"));
+    std::string text = ThreeCollars();
+    const std::size_t row = text.find("\"A\"\r\n");
+    const std::size_t latitude = text.rfind(",49.", row) + 4;
+    text[latitude] = text[latitude] == '0' ? '1' : '0';
+    (void)dir.Write("three.csv", text);
+    const Ran edited = RunEveryAnimal(options, 1);
+    EXPECT_EQ(edited.computed, std::vector<std::string>{"A"});
+    EXPECT_THAT(edited.resumed, UnorderedElementsAre("B", "C"));
+    EXPECT_EQ(edited.failed, 1);
+    EXPECT_NE(dir.Read("out/A/FixedKernel.txt"), dir.Read("out/C/FixedKernel.txt"));
+}
+
+TEST(BatchResume, AFolderWithoutARecordOrWithAnUnreadableOneIsComputedAgain) {
+    GDALAllRegister();
+    testing::TempDir dir;
+    const auto table = dir.Write("three.csv", ThreeCollars());
+    BatchOptions options = Options(table, dir.path() / "out");
+    options.resume = true;
+    (void)RunEveryAnimal(options, 1);
+    const auto before = FilesUnder(options.out);
+
+    std::filesystem::remove(options.out / "A" / kRecordName);
+    const std::string record = dir.Read("out/C/.ranvik-run");
+    (void)dir.Write("out/C/.ranvik-run", record.substr(0, record.size() / 2));
+    (void)dir.Write("out/C/stray.txt", "left by hand");
+    const Ran after = RunEveryAnimal(options, 1);
+    EXPECT_EQ(after.computed, (std::vector<std::string>{"A", "C"}));
+    EXPECT_EQ(after.resumed, std::vector<std::string>{"B"});
+    EXPECT_TRUE(FilesUnder(options.out) == before); // the records written afresh, the stray gone
 }
 
 } // namespace
