@@ -274,6 +274,30 @@ private Q_SLOTS:
         QCOMPARE(loader.TxtCRS->text(), QStringLiteral("EPSG:4326"));
     }
 
+    void aTypedSystemLabelsProjectedCoordinatesAndMetresTakeThemAsTheyAre() {
+        testing::TempDir dir;
+        // A local grid of metres whose values also fit longitude/latitude.
+        std::string text = "X,Y\n";
+        for (int i = 0; i < 30; ++i) {
+            text += std::to_string((i * 37) % 60) + "," + std::to_string((i * 23) % 40) + "\n";
+        }
+        for (const auto& [typed, epsg] : {std::pair{"metres", 0}, std::pair{"EPSG:32611", 32611}}) {
+            Session session;
+            session.ToLoader(false, &FrmInputDataOptions::OptTelemetry);
+            FrmLoadTelemetry& loader = session.Telemetry();
+            session.Open(QString::fromStdString(dir.Write("grid.csv", text).string()));
+            QCOMPARE(loader.ComboX->currentText(), QStringLiteral("X"));
+            QVERIFY(loader.TxtCRS->text().startsWith(QStringLiteral("Unknown:")));
+            loader.TxtCRS->setText(QString::fromLatin1(typed));
+            loader.CmdNext_Click();
+            QVERIFY2(session.dialogs.messages.isEmpty(),
+                     qPrintable(session.dialogs.messages.join('|')));
+            QCOMPARE(session.state.NumLocs, 30);
+            QCOMPARE(session.state.LocXY(1, 0), 37.0); // as the table holds it
+            QCOMPARE(session.state.ProjectionEpsg, epsg);
+        }
+    }
+
     void aGeoPackageInLongitudeLatitudeGivesTheTextFilesFixedKernel() {
         // The sample GeoPackage and its table hold the same fixes.
         std::vector<TableRow> rows;
