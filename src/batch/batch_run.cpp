@@ -16,6 +16,7 @@
 #include "output/home_range_levels.h"
 #include "output/mcp.h"
 #include "output/raster_export.h"
+#include "output/result_files.h"
 #include "state/number_text.h"
 
 #include <ogr_spatialref.h>
@@ -25,6 +26,7 @@
 #include <fstream>
 #include <limits>
 #include <map>
+#include <span>
 #include <system_error>
 #include <unistd.h>
 
@@ -216,18 +218,23 @@ public:
         }
     }
 
-    void Mcps(std::int32_t n, const std::string& crs, const Matrix& xy) {
+    // A row per level for the MCP of locations 0..n-1 of `xy`, up to the first level that cannot
+    // be made; the MCPs of the rows.
+    std::vector<Mcp> Mcps(std::int32_t n, const std::string& crs, const Matrix& xy) {
+        std::vector<Mcp> made;
         for (const double level : options_.levels) {
-            const auto mcp = CalcMcp(xy, n, level);
+            auto mcp = CalcMcp(xy, n, level);
             if (!mcp.Ok()) {
                 Failed(Estimator::Mcp, n, crs, mcp.status.error);
-                return;
+                break;
             }
             SummaryRow row = Row(Estimator::Mcp, n, crs);
             row.level_percent = level;
             row.area_m2 = SummaryArea(mcp.value.area);
             result_.rows.push_back(std::move(row));
+            made.push_back(std::move(mcp.value));
         }
+        return made;
     }
 
     void Failed(Estimator e, std::int32_t n, const std::string& crs, const std::string& error) {
@@ -318,11 +325,13 @@ StatusOr<AnimalLoad> LoadAnimal(const BatchInput& input, const AnimalRows& anima
     return AnimalLoad{std::move(file.value), fixes.left_out};
 }
 
-// Writes the record's waiting results in every format asked for into `folder`; the sentences of
-// the files that could not be written.
+// Writes the record's waiting results in every format asked for into `folder`, with the minimum
+// convex polygons `mcps` of its locations in the GeoPackage format; the sentences of the files
+// that could not be written.
 std::vector<std::string> SaveFormats(const State& state, const std::filesystem::path& folder,
                                      const BatchOptions& options,
-                                     const std::vector<Estimator>& made) {
+                                     const std::vector<Estimator>& made,
+                                     std::span<const Mcp> mcps = {}) {
     std::vector<std::string> errors;
     const auto save = [&](FileType type) {
         State copy = state; // each format from the unrounded grids
@@ -351,6 +360,13 @@ std::vector<std::string> SaveFormats(const State& state, const std::filesystem::
             const Status written =
                 WriteContourShapefile(folder / (key + ".gpkg"), *grid,
                                       std::max(grid->Rows() - 1, 0), levels, state.ProjectionWkt);
+            if (!written.Ok()) {
+                errors.push_back(written.error);
+            }
+        }
+        if (!mcps.empty()) {
+            const Status written = WriteMcpPolygons(folder / (std::string(kMcpKeyWord) + ".gpkg"),
+                                                    mcps, state.ProjectionWkt);
             if (!written.Ok()) {
                 errors.push_back(written.error);
             }
@@ -714,11 +730,12 @@ AnimalResult RunAnimal(const BatchInput& input, std::size_t index, const BatchOp
                                 std::nullopt);
                 }
             }
+            std::vector<Mcp> mcps;
             if (options.Wants(Estimator::Mcp)) {
-                rows.Mcps(n, crs, state.LocXY);
+                mcps = rows.Mcps(n, crs, state.LocXY);
             }
             step("files");
-            for (std::string& error : SaveFormats(state, folder.Partial(), options, made)) {
+            for (std::string& error : SaveFormats(state, folder.Partial(), options, made, mcps)) {
                 save_errors.push_back(std::move(error));
             }
 

@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
 #include <string>
 
 namespace ranvik {
@@ -22,10 +21,6 @@ using Point = bg::model::d2::point_xy<double>;
 // its area is positive.
 using Polygon = bg::model::polygon<Point, false, true>;
 
-// Rounding of a share to a whole number of locations: a product such as 100/3 % of 15 comes
-// out a hair above 5 and must keep 5 locations, not 6.
-constexpr double kShareRounding = 1e-9;
-
 // A hull whose area is below this share of the square of its larger extent is a line that
 // rounding has given a sliver of area: a real polygon that thin (1 mm wide over 1000 km) does
 // not occur among telemetry locations.
@@ -36,9 +31,8 @@ std::string NotOnOneLine(double percent) {
            " % minimum convex polygon needs at least three locations that are not on one line.";
 }
 
-// Rows 0..n-1 ranked by squared distance to the mean of all n, nearest first; the stable
-// sort keeps equally distant rows in row order.
-std::vector<std::int32_t> NearestFirst(const Matrix& xy, std::int32_t n) {
+// The Euclidean distance of each of rows 0..n-1 to the mean of all n.
+std::vector<double> CentroidDistances(const Matrix& xy, std::int32_t n) {
     double cx = 0.0;
     double cy = 0.0;
     for (std::int32_t i = 0; i < n; ++i) {
@@ -47,18 +41,30 @@ std::vector<std::int32_t> NearestFirst(const Matrix& xy, std::int32_t n) {
     }
     cx /= n;
     cy /= n;
-    std::vector<double> d2(static_cast<std::size_t>(n));
+    std::vector<double> d(static_cast<std::size_t>(n));
     for (std::int32_t i = 0; i < n; ++i) {
         const double dx = xy(i, 0) - cx;
         const double dy = xy(i, 1) - cy;
-        d2[static_cast<std::size_t>(i)] = dx * dx + dy * dy;
+        d[static_cast<std::size_t>(i)] = std::sqrt(dx * dx + dy * dy);
     }
-    std::vector<std::int32_t> order(static_cast<std::size_t>(n));
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&d2](std::int32_t a, std::int32_t b) {
-        return d2[static_cast<std::size_t>(a)] < d2[static_cast<std::size_t>(b)];
-    });
-    return order;
+    return d;
+}
+
+// The `percent` quantile of the (non-empty) `d`, interpolated between order statistics as
+// CalcMcp states.
+double Quantile(std::vector<double> d, double percent) {
+    std::sort(d.begin(), d.end());
+    const std::size_t last = d.size() - 1;
+    // A count times a whole-number percent is exact, so h is a whole number whenever it should
+    // be; (n - 1) * (percent / 100) can fall short of one (50 * 0.58 is 28.999999999999996) and
+    // drop the location at the quantile.
+    const double h = static_cast<double>(last) * percent / 100;
+    const double j = std::floor(h);
+    const auto at = static_cast<std::size_t>(j);
+    if (at >= last) {
+        return d[last];
+    }
+    return d[at] + (h - j) * (d[at + 1] - d[at]);
 }
 
 } // namespace
@@ -82,18 +88,17 @@ StatusOr<Mcp> CalcMcp(const Matrix& xy, std::int32_t n, double percent) {
                                    " has a coordinate that is not a finite number.");
         }
     }
-    const double share = std::ceil(percent * n / 100 - kShareRounding);
-    const auto k = std::clamp(static_cast<std::int32_t>(share), std::int32_t{1}, n);
+    const std::vector<double> d = CentroidDistances(xy, n);
+    const double q = Quantile(d, percent);
+    bg::model::multi_point<Point> kept;
+    for (std::int32_t i = 0; i < n; ++i) {
+        if (d[static_cast<std::size_t>(i)] <= q) {
+            kept.emplace_back(xy(i, 0), xy(i, 1));
+        }
+    }
+    const auto k = static_cast<std::int32_t>(kept.size());
     if (k < 3) {
         return Status::Failure(NotOnOneLine(percent));
-    }
-
-    const std::vector<std::int32_t> order = NearestFirst(xy, n);
-    bg::model::multi_point<Point> kept;
-    kept.reserve(static_cast<std::size_t>(k));
-    for (std::int32_t r = 0; r < k; ++r) {
-        const std::int32_t i = order[static_cast<std::size_t>(r)];
-        kept.emplace_back(xy(i, 0), xy(i, 1));
     }
     Polygon hull;
     bg::convex_hull(kept, hull);

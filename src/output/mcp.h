@@ -10,15 +10,19 @@
 namespace ranvik {
 
 // The minimum convex polygon (MCP) home range at `percent` (0 < percent <= 100): the convex
-// hull of the share `percent` of the locations nearest their centroid.
+// hull of the locations no farther from their centroid than the `percent` quantile of all the
+// locations' distances to it.
 //
-// Selection: the centroid (cx, cy) is the arithmetic mean of all n locations; each location i
-// is ranked by its squared distance (x_i - cx)^2 + (y_i - cy)^2, nearest first, and locations
-// at equal distance keep their order in the file (the lower row first). The first
-//     k = max(1, ceil(percent * n / 100 - 1e-9))
-// are kept; the 1e-9 keeps a share that is a whole number of locations but for rounding
-// (100/3 % of 15 is 5.000000000000001 in floating point) from taking one more. At 100 % every
-// location is kept.
+// Selection: the centroid (cx, cy) is the arithmetic mean of all n locations, and location i
+// lies at the Euclidean distance d_i = sqrt((x_i - cx)^2 + (y_i - cy)^2) from it. With the
+// distances sorted ascending into d_(0) <= ... <= d_(n-1) and p = percent / 100, the quantile
+// interpolates linearly between neighbouring order statistics:
+//     h = (n - 1) p,   j = floor(h),   Q = d_(j) + (h - j) (d_(j+1) - d_(j))
+// (Q = d_(n-1) when j = n - 1). This is the definition most statistics packages use by default
+// ("type 7"). Every location with d_i <= Q is kept, so locations as far as Q are all kept
+// whatever their order in the file, and 100 % keeps every location. h is taken as
+// (n - 1) * percent / 100, which is exact for a whole-number percent, so a quantile that falls
+// on an order statistic keeps that location rather than stopping a rounding error short of it.
 //
 // The polygon is the convex hull of the kept locations, its ring closed (first vertex ==
 // last) and counter-clockwise, and its area (positive) is in squared map units.

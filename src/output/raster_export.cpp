@@ -52,6 +52,60 @@ Dataset MemoryRaster(const GridLattice& g, const Matrix& grid, const std::vector
     return raster;
 }
 
+// A home range file's polygon layer, open for writing.
+struct LevelLayer {
+    Dataset file;
+    OGRLayer* layer = nullptr;
+};
+
+// Creates the file of `path` with one layer of `geometry` named after the file and the fields
+// Level (percent) and Area (squared map units), in the coordinate system `wkt` when it reads:
+// a GeoPackage when the path ends in .gpkg (in any case), otherwise a shapefile, replacing an
+// earlier file of that name. Fails with a sentence naming the file.
+StatusOr<LevelLayer> CreateLevelLayer(const std::filesystem::path& path, const std::string& wkt,
+                                      OGRwkbGeometryType geometry) {
+    std::string extension = path.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    GDALDriver* driver =
+        GetGDALDriverManager()->GetDriverByName(extension == ".gpkg" ? "GPKG" : "ESRI Shapefile");
+    const std::string file = path.string();
+    // A GeoPackage records when it was written; a fixed date keeps two runs' files identical.
+    CPLSetThreadLocalConfigOption("OGR_CURRENT_DATE", "2000-01-01T00:00:00.000Z");
+    OGRSpatialReference srs;
+    const bool projected = !wkt.empty() && srs.importFromWkt(wkt.c_str()) == OGRERR_NONE;
+    OGRFieldDefn level_field("Level", OFTReal);
+    OGRFieldDefn area_field("Area", OFTReal);
+    area_field.SetWidth(24);
+    area_field.SetPrecision(6);
+    // GDAL's own messages are left out: the sentence below names the file.
+    CPLPushErrorHandler(CPLQuietErrorHandler);
+    driver->Delete(file.c_str());
+    LevelLayer out;
+    out.file.reset(driver->Create(file.c_str(), 0, 0, 0, GDT_Unknown, nullptr));
+    if (out.file) {
+        out.layer = out.file->CreateLayer(path.stem().string().c_str(), projected ? &srs : nullptr,
+                                          geometry, nullptr);
+    }
+    const bool made = out.layer != nullptr && out.layer->CreateField(&level_field) == OGRERR_NONE &&
+                      out.layer->CreateField(&area_field) == OGRERR_NONE;
+    CPLPopErrorHandler();
+    if (!made) {
+        return Status::Failure("Could not write " + file + ".");
+    }
+    return out;
+}
+
+// Adds `geometry` to a layer of CreateLevelLayer with its level (percent) and area; false when
+// the layer refuses it.
+bool AddLevelFeature(OGRLayer& layer, double percent, double area, const OGRGeometry* geometry) {
+    OGRFeature feature(layer.GetLayerDefn());
+    feature.SetField(0, percent);
+    feature.SetField(1, area);
+    feature.SetGeometry(geometry);
+    return layer.CreateFeature(&feature) == OGRERR_NONE;
+}
+
 } // namespace
 
 StatusOr<GridLattice> LatticeOf(const Matrix& grid, std::int32_t count) {
@@ -114,34 +168,12 @@ Status WriteContourShapefile(const std::filesystem::path& path, const Matrix& gr
         return Status::Failure("Could not prepare the contours of " + path.string() + ".");
     }
 
-    std::string extension = path.extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    GDALDriver* driver =
-        GetGDALDriverManager()->GetDriverByName(extension == ".gpkg" ? "GPKG" : "ESRI Shapefile");
+    auto created = CreateLevelLayer(path, projection_wkt, wkbMultiPolygon);
+    if (!created.Ok()) {
+        return created.status;
+    }
+    OGRLayer* layer = created.value.layer;
     const std::string file = path.string();
-    // A GeoPackage records when it was written; a fixed date keeps two runs' files identical.
-    CPLSetThreadLocalConfigOption("OGR_CURRENT_DATE", "2000-01-01T00:00:00.000Z");
-    CPLPushErrorHandler(CPLQuietErrorHandler);
-    driver->Delete(file.c_str());
-    Dataset out(driver->Create(file.c_str(), 0, 0, 0, GDT_Unknown, nullptr));
-    CPLPopErrorHandler();
-    if (!out) {
-        return Status::Failure("Could not write " + file + ".");
-    }
-    OGRSpatialReference srs;
-    const bool projected =
-        !projection_wkt.empty() && srs.importFromWkt(projection_wkt.c_str()) == OGRERR_NONE;
-    OGRLayer* layer = out->CreateLayer(path.stem().string().c_str(), projected ? &srs : nullptr,
-                                       wkbMultiPolygon, nullptr);
-    OGRFieldDefn level_field("Level", OFTReal);
-    OGRFieldDefn area_field("Area", OFTReal);
-    area_field.SetWidth(24);
-    area_field.SetPrecision(6);
-    if (layer == nullptr || layer->CreateField(&level_field) != OGRERR_NONE ||
-        layer->CreateField(&area_field) != OGRERR_NONE) {
-        return Status::Failure("Could not write " + file + ".");
-    }
     GDALDriver* memory = GetGDALDriverManager()->GetDriverByName("Memory");
     for (const double level : levels) {
         const auto home_range = CalcHomeRangeArea(grid, count, volume, g.dx, g.dy, level);
@@ -182,13 +214,32 @@ Status WriteContourShapefile(const std::filesystem::path& path, const Matrix& gr
             if (std::fabs(piece->GetFieldAsDouble(2) - 100 * level) > 1e-9) {
                 continue;
             }
-            OGRFeature feature(layer->GetLayerDefn());
-            feature.SetField(0, 100 * level);
-            feature.SetField(1, home_range.value.area);
-            feature.SetGeometry(piece->GetGeometryRef());
-            if (layer->CreateFeature(&feature) != OGRERR_NONE) {
+            if (!AddLevelFeature(*layer, 100 * level, home_range.value.area,
+                                 piece->GetGeometryRef())) {
                 return Status::Failure("Could not write the contours to " + file + ".");
             }
+        }
+    }
+    return {};
+}
+
+Status WriteMcpPolygons(const std::filesystem::path& path, std::span<const Mcp> mcps,
+                        const std::string& projection_wkt) {
+    GDALAllRegister();
+    auto created = CreateLevelLayer(path, projection_wkt, wkbPolygon);
+    if (!created.Ok()) {
+        return created.status;
+    }
+    for (const Mcp& mcp : mcps) {
+        OGRLinearRing ring;
+        for (const auto& [x, y] : mcp.ring) {
+            ring.addPoint(x, y);
+        }
+        OGRPolygon polygon;
+        polygon.addRing(&ring);
+        if (!AddLevelFeature(*created.value.layer, mcp.percent, mcp.area, &polygon)) {
+            return Status::Failure("Could not write the minimum convex polygons to " +
+                                   path.string() + ".");
         }
     }
     return {};

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "output/home_range_levels.h"
+#include "output/mcp.h"
 #include "state/matrix.h"
 #include "state/status.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -38,5 +40,12 @@ struct GridLattice {
                                            std::int32_t count, const std::vector<double>& levels,
                                            const std::string& projection_wkt = {},
                                            const VolumeLevels* volume = nullptr);
+
+// Writes each minimum convex polygon of `mcps` as one polygon (its ring) of a shapefile (a
+// GeoPackage when the path ends in .gpkg) with the fields Level (its percent) and Area (its area
+// in squared map units), in the coordinate system `projection_wkt` (may be empty). An earlier
+// file of that name is replaced. Fails with a sentence naming the file.
+[[nodiscard]] Status WriteMcpPolygons(const std::filesystem::path& path, std::span<const Mcp> mcps,
+                                      const std::string& projection_wkt = {});
 
 } // namespace ranvik

@@ -47,6 +47,9 @@ enum class ResultFile {
 // prefix in a bias-corrected run; the others never do.
 [[nodiscard]] std::string_view KeyWord(ResultFile file, bool bias_corrected);
 
+// The key word of the minimum convex polygons saved beside the home range contours.
+inline constexpr std::string_view kMcpKeyWord = "Mcp";
+
 // The grid file text: the line "X" S "Y" S "Probability", then one line x S y S p for each of
 // rows 0..rows-1 of `grid` (columns 0, 1, 2), every line ended by CR LF and no separator at a
 // line's end. Each value is rounded to 9 decimals (halves to even) and written in the shortest

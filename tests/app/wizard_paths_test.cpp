@@ -746,7 +746,9 @@ private Q_SLOTS:
         picture->ChkMetres->setChecked(true);
         QVERIFY(picture->TableAreas->item(0, 3)->text() != QStringLiteral("-"));
         mcp_rows({30, 60, 90}, true);
-        // 1 % of 150 locations is two, which span no polygon: the sentence joins the problems.
+        // At 1 % of 150 locations, h = 149 * 0.01 = 1.49 puts the quantile between the second
+        // and third nearest: two are kept, which span no polygon, and the sentence joins the
+        // problems.
         picture->TxtLevels->setText(QStringLiteral("1, 30, 60, 90"));
         Q_EMIT picture->TxtLevels->editingFinished();
         QCOMPARE(AreaRows(*picture->TableAreas, true), 3);

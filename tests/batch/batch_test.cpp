@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <gdal.h>
+#include <gdal_priv.h>
+#include <ogrsf_frmts.h>
 
 #include <sys/stat.h>
 
@@ -19,6 +21,7 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <string>
@@ -834,6 +837,63 @@ TEST(BatchResume, AFolderWithoutARecordOrWithAnUnreadableOneIsComputedAgain) {
     EXPECT_EQ(after.computed, (std::vector<std::string>{"A", "C"}));
     EXPECT_EQ(after.resumed, std::vector<std::string>{"B"});
     EXPECT_TRUE(FilesUnder(options.out) == before); // the records written afresh, the stray gone
+}
+
+TEST(BatchRun, TheGeoPackageOfMcpsHoldsAPolygonForEveryLevelTheSummaryGivesAnAreaFor) {
+    GDALAllRegister();
+    testing::TempDir dir;
+    const auto table = dir.Write("two.csv", testing::MovebankCsv(testing::TwoAnimals()));
+    BatchOptions options = Options(table, dir.path());
+    options.estimators = {Estimator::FixedKernel, Estimator::Mcp};
+    // At 1 % of A's 40 locations, h = 39 * 0.01 = 0.39 keeps the nearest alone: that level's row
+    // carries the sentence and the file leaves it out.
+    options.levels = {50, 95, 1};
+    options.txt = false;
+    options.gpkg = true;
+    const auto input = OpenBatchInput(options);
+    ASSERT_TRUE(input.Ok()) << input.status.error;
+    struct Quiet final : Notifier {
+        void Inform(std::string_view) override {}
+    } quiet;
+    const AnimalResult done = RunAnimal(input.value, 1, options, RunControl{}, quiet);
+    ASSERT_EQ(done.id, "A");
+    std::map<double, double> summary; // level -> area of the MCP rows
+    std::vector<std::string> refused;
+    for (const SummaryRow& row : done.rows) {
+        if (row.estimator == "mcp" && row.error.empty()) {
+            summary[*row.level_percent] = *row.area_m2;
+        } else if (row.estimator == "mcp") {
+            refused.push_back(row.error);
+        }
+    }
+    EXPECT_EQ(summary.size(), 2U);
+    EXPECT_EQ(refused, std::vector<std::string>{"The 1 % minimum convex polygon needs at least "
+                                                "three locations that are not on one line."});
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "A" / "FixedKernel.gpkg"));
+
+    const auto path = dir.path() / "A" / "Mcp.gpkg";
+    const std::unique_ptr<GDALDataset> file(
+        GDALDataset::Open(path.string().c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+    ASSERT_TRUE(file) << path;
+    ASSERT_EQ(file->GetLayerCount(), 1);
+    OGRLayer* layer = file->GetLayer(0);
+    EXPECT_STREQ(layer->GetName(), "Mcp");
+    const OGRSpatialReference* srs = layer->GetSpatialRef();
+    ASSERT_NE(srs, nullptr);
+    EXPECT_TRUE(srs->IsProjected()) << "the UTM zone the fixes were projected to";
+    // OGR's shoelace runs over UTM coordinates of millions of metres, where the products of
+    // coordinates carry absolute errors near 1e-3 m^2: about 1e-9 of these areas.
+    constexpr double kShoelaceFarOut = 1e-8;
+    std::map<double, double> written;
+    for (const auto& feature : *layer) {
+        const OGRGeometry* geometry = feature->GetGeometryRef();
+        ASSERT_NE(geometry, nullptr);
+        ASSERT_EQ(wkbFlatten(geometry->getGeometryType()), wkbPolygon);
+        const double area = feature->GetFieldAsDouble("Area");
+        EXPECT_NEAR(geometry->toPolygon()->get_Area(), area, kShoelaceFarOut * area);
+        written[feature->GetFieldAsDouble("Level")] = RoundHalfEven(area, 2);
+    }
+    EXPECT_EQ(written, summary);
 }
 
 } // namespace

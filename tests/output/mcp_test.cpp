@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
-#include <numeric>
 #include <random>
 #include <set>
 #include <utility>
@@ -92,16 +92,20 @@ TEST(CalcMcp, UnitSquareWithAnInteriorPointHasAreaOne) {
 }
 
 TEST(CalcMcp, FarthestLocationsAreDroppedFirst) {
-    // Centroid (3.4, 2); squared distances A 15.56, B 4.36, C 1.16, D 11.56, E 52.56.
+    // Centroid (3.4, 2); distances A 3.945, B 2.088, C 1.077, D 3.4, E 7.250, so d(0..4) is
+    // C B D A E and h = 4 p. 100 %: h = 4 keeps all, pentagon A B E C D, shoelace 41 / 2.
+    // 90 %: h = 3.6, Q = 3.945 + 0.6 (7.250 - 3.945) = 5.928 drops E (90 % of 5 rounded up
+    // would keep all five): quadrilateral A B C D, 18 / 2; 80 %: h = 3.2, Q = 4.606 the same.
+    // 60 %: h = 2.4, Q = 3.4 + 0.4 (3.945 - 3.4) = 3.618 drops A too: triangle B C D, 10 / 2;
+    // 50 %: h = 2, Q = d(2) = 3.4 keeps D, at the quantile itself: B C D again.
     const Matrix xy = Locations({{0, 0}, {4, 0}, {3, 3}, {0, 2}, {10, 5}});
     struct Case {
         double percent;
         std::int32_t kept;
         double area;
     };
-    // 100 %: pentagon A B E C D, shoelace 41 / 2. 80 % (4 of 5) drops E: quadrilateral A B C
-    // D, 18 / 2. 60 % (3) and 50 % (ceil 2.5 = 3) drop A too: triangle B C D, 10 / 2.
-    for (const Case c : {Case{100, 5, 20.5}, Case{80, 4, 9}, Case{60, 3, 5}, Case{50, 3, 5}}) {
+    for (const Case c :
+         {Case{100, 5, 20.5}, Case{90, 4, 9}, Case{80, 4, 9}, Case{60, 3, 5}, Case{50, 3, 5}}) {
         const auto mcp = CalcMcp(xy, 5, c.percent);
         ASSERT_TRUE(mcp.Ok()) << c.percent << ": " << mcp.status.error;
         EXPECT_EQ(mcp.value.locations, c.kept) << c.percent;
@@ -109,42 +113,60 @@ TEST(CalcMcp, FarthestLocationsAreDroppedFirst) {
     }
     EXPECT_EQ(Corners(CalcMcp(xy, 5, 80).value.ring),
               (std::set<XY>{{0, 0}, {4, 0}, {3, 3}, {0, 2}}));
-    // 40 % keeps two locations (C and B), which span no area.
+    // 40 %: h = 1.6, Q = 2.088 + 0.6 (3.4 - 2.088) = 2.875 keeps C and B, which span no area.
     const auto two = CalcMcp(xy, 5, 40);
     ASSERT_FALSE(two.Ok());
     EXPECT_EQ(two.status.error, NotOnOneLine("40"));
 }
 
-TEST(CalcMcp, AShareThatIsAWholeNumberOfLocationsButForRoundingTakesNoMore) {
-    // 100/3 % of 15 is 5.000000000000001 in floating point; a third of 15 is 5.
-    Matrix xy(16, 3);
-    for (std::int32_t i = 0; i < 15; ++i) {
-        xy(i, 0) = i % 5;
-        xy(i, 1) = (i * i) % 7;
-    }
-    const auto third = CalcMcp(xy, 15, 100.0 / 3);
-    ASSERT_TRUE(third.Ok()) << third.status.error;
-    EXPECT_EQ(third.value.locations, 5);
-    const auto more = CalcMcp(xy, 15, 34);
-    ASSERT_TRUE(more.Ok()) << more.status.error;
-    EXPECT_EQ(more.value.locations, 6) << "5.1 locations round up";
+TEST(CalcMcp, TenLocationsKeepThoseWithinTheInterpolatedQuantileOfTheirDistances) {
+    // On the axes around the centroid (0, 0), in no particular order. Distances sorted:
+    //     d(0..9) = 1 (1, 0), 2 (2, 0), 3 (-3, 0), 4 (4, 0), 5 (0, -5), 5 (0, 5),
+    //               10 (-10, 0), 10 (10, 0), 13 (13, 0), 17 (-17, 0).
+    // 95 %: h = 9 * 0.95 = 8.55, Q = d(8) + 0.55 (d(9) - d(8)) = 13 + 0.55 * 4 = 15.2 keeps nine,
+    // all but (-17, 0); rounding 95 % of ten up would have kept all ten (area 150). The hull is
+    // the kite (-10, 0) (0, -5) (13, 0) (0, 5), diagonals 23 and 10: area 23 * 10 / 2 = 115.
+    // 50 %: h = 9 * 0.5 = 4.5, Q = d(4) + 0.5 (d(5) - d(4)) = 5 keeps six, both locations at 5,
+    // where half of ten kept only the first of them (the triangle (-3, 0) (4, 0) (0, 5), 17.5).
+    // The hull is the kite (-3, 0) (0, -5) (4, 0) (0, 5), diagonals 7 and 10: area 35.
+    const Matrix xy = Locations(
+        {{10, 0}, {1, 0}, {0, 5}, {-17, 0}, {-3, 0}, {0, -5}, {13, 0}, {2, 0}, {-10, 0}, {4, 0}});
+    const auto most = CalcMcp(xy, 10, 95);
+    ASSERT_TRUE(most.Ok()) << most.status.error;
+    EXPECT_EQ(most.value.locations, 9);
+    EXPECT_EQ(most.value.area, 115.0);
+    EXPECT_EQ(Corners(most.value.ring), (std::set<XY>{{-10, 0}, {0, -5}, {13, 0}, {0, 5}}));
+
+    const auto half = CalcMcp(xy, 10, 50);
+    ASSERT_TRUE(half.Ok()) << half.status.error;
+    EXPECT_EQ(half.value.locations, 6);
+    EXPECT_EQ(half.value.area, 35.0);
+    EXPECT_EQ(Corners(half.value.ring), (std::set<XY>{{-3, 0}, {0, -5}, {4, 0}, {0, 5}}));
 }
 
-TEST(CalcMcp, EquallyDistantLocationsAreKeptInRowOrder) {
-    // The four corners lie 2 (squared) from the centre (1, 1); the centre and the first two
-    // corners make the 60 % polygon, whichever corners come first.
-    const auto first = CalcMcp(Locations({{0, 0}, {2, 0}, {2, 2}, {0, 2}, {1, 1}}), 5, 60);
-    ASSERT_TRUE(first.Ok()) << first.status.error;
-    EXPECT_EQ(Corners(first.value.ring), (std::set<XY>{{0, 0}, {2, 0}, {1, 1}}));
-    EXPECT_EQ(first.value.area, 1.0);
-    const auto turned = CalcMcp(Locations({{2, 2}, {0, 2}, {0, 0}, {2, 0}, {1, 1}}), 5, 60);
-    ASSERT_TRUE(turned.Ok()) << turned.status.error;
-    EXPECT_EQ(Corners(turned.value.ring), (std::set<XY>{{2, 2}, {0, 2}, {1, 1}}));
+TEST(CalcMcp, LocationsAsFarAsTheQuantileAreAllKeptWhateverTheirOrder) {
+    // The four corners lie sqrt(2) from the centre (1, 1): d(0..4) = 0, then sqrt(2) four times.
+    // 60 %: h = 2.4, Q = d(2) + 0.4 (d(3) - d(2)) = sqrt(2) keeps every corner, the square of
+    // area 4 (rounding 60 % of five would have kept three). 20 %: h = 0.8, Q = 0.8 sqrt(2)
+    // keeps the centre alone.
+    for (const Matrix& square : {Locations({{0, 0}, {2, 0}, {2, 2}, {0, 2}, {1, 1}}),
+                                 Locations({{1, 1}, {2, 2}, {0, 2}, {0, 0}, {2, 0}})}) {
+        const auto mcp = CalcMcp(square, 5, 60);
+        ASSERT_TRUE(mcp.Ok()) << mcp.status.error;
+        EXPECT_EQ(mcp.value.locations, 5);
+        EXPECT_EQ(mcp.value.area, 4.0);
+        EXPECT_EQ(Corners(mcp.value.ring), (std::set<XY>{{0, 0}, {2, 0}, {2, 2}, {0, 2}}));
+        const auto centre = CalcMcp(square, 5, 20);
+        ASSERT_FALSE(centre.Ok());
+        EXPECT_EQ(centre.status.error, NotOnOneLine("20"));
+    }
 
-    // Enough ties that a sort which does not keep equal rows in order would mix them: the
-    // twelve whole-number points at distance 5 from the origin, three times each in shuffled
-    // order, then two locations at the origin (the centroid), which come first. 25 % of 38 is
-    // 9.5: the two at the origin and the first eight rows.
+    // The twelve whole-number points 5 from the origin, three times each in shuffled order,
+    // then two at the origin (the centroid): d(0..37) = 0, 0, then 5 thirty-six times. 25 %:
+    // h = 37 * 0.25 = 9.25, Q = 5 keeps all 38. The hull is the twelve-sided polygon whose
+    // triangles from the origin give, in one quadrant, (5, 0) (4, 3): 15, (4, 3) (3, 4): 7,
+    // (3, 4) (0, 5): 15, twice 37 in all, so the area is 4 * 37 / 2 = 74. 5 %: h = 1.85,
+    // Q = 0.85 * 5 keeps the two at the origin.
     const std::vector<XY> circle = {{5, 0},  {0, 5},  {-5, 0}, {0, -5}, {3, 4},   {4, 3},
                                     {-3, 4}, {-4, 3}, {3, -4}, {4, -3}, {-3, -4}, {-4, -3}};
     std::vector<XY> rows;
@@ -159,16 +181,50 @@ TEST(CalcMcp, EquallyDistantLocationsAreKeptInRowOrder) {
         xy(static_cast<std::int32_t>(i), 0) = rows[i].first;
         xy(static_cast<std::int32_t>(i), 1) = rows[i].second;
     }
-    std::vector<XY> kept(rows.begin(), rows.begin() + 8);
-    kept.emplace_back(0, 0);
-    const std::vector<XY> expected = MonotoneChainHull(kept);
-    ASSERT_GT(SignedArea(expected), 0.0);
-
     const auto mcp = CalcMcp(xy, 38, 25);
     ASSERT_TRUE(mcp.Ok()) << mcp.status.error;
-    EXPECT_EQ(mcp.value.locations, 10);
-    EXPECT_EQ(Corners(mcp.value.ring), Corners(expected));
-    EXPECT_DOUBLE_EQ(mcp.value.area, SignedArea(expected));
+    EXPECT_EQ(mcp.value.locations, 38);
+    EXPECT_EQ(Corners(mcp.value.ring), std::set<XY>(circle.begin(), circle.end()));
+    EXPECT_DOUBLE_EQ(mcp.value.area, 74.0);
+    const auto origin = CalcMcp(xy, 38, 5);
+    ASSERT_FALSE(origin.Ok());
+    EXPECT_EQ(origin.status.error, NotOnOneLine("5"));
+}
+
+TEST(CalcMcp, AQuantileThatFallsOnALocationKeepsIt) {
+    // 51 locations 1, 2, ..., 51 from the centroid (0, 0), so d(i) = i + 1. At 58 %,
+    // h = 50 * 0.58 = 29 exactly and Q = d(29) = 30: thirty are kept. Taking p = 0.58 first
+    // gives h = 28.999999999999996, a Q a hair under 30, and only 29.
+    // The 3-4-5 triangle (3, 4) (-3, 0) (0, -4) sums to the origin; every other distance comes
+    // in fours a < b < c < d with a + d = b + c, laid on one axis as +a -b -c +d, which sum to
+    // 0 too: {1, 2, 6, 7} and 8..51 four at a time, the axes taking turns.
+    std::vector<XY> points = {{3, 4}, {-3, 0}, {0, -4}};
+    std::vector<std::array<double, 4>> fours = {{1, 2, 6, 7}};
+    for (double a = 8; a < 52; a += 4) {
+        fours.push_back({a, a + 1, a + 2, a + 3});
+    }
+    for (std::size_t f = 0; f < fours.size(); ++f) {
+        const double signs[] = {1, -1, -1, 1};
+        for (std::size_t k = 0; k < 4; ++k) {
+            const double v = signs[k] * fours[f][k];
+            points.push_back(f % 2 == 0 ? XY{v, 0} : XY{0, v});
+        }
+    }
+    ASSERT_EQ(points.size(), 51U);
+    Matrix xy(52, 3);
+    std::vector<XY> within; // the thirty within 30 of the origin
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        xy(static_cast<std::int32_t>(i), 0) = points[i].first;
+        xy(static_cast<std::int32_t>(i), 1) = points[i].second;
+        if (std::hypot(points[i].first, points[i].second) <= 30) {
+            within.push_back(points[i]);
+        }
+    }
+    ASSERT_EQ(within.size(), 30U);
+    const auto mcp = CalcMcp(xy, 51, 58);
+    ASSERT_TRUE(mcp.Ok()) << mcp.status.error;
+    EXPECT_EQ(mcp.value.locations, 30);
+    EXPECT_DOUBLE_EQ(mcp.value.area, SignedArea(MonotoneChainHull(within)));
 }
 
 TEST(CalcMcp, RingIsClosedCounterClockwiseAndHoldsEveryKeptLocation) {
@@ -201,7 +257,8 @@ TEST(CalcMcp, ManyLocationsMatchAnIndependentHull) {
     EXPECT_EQ(Corners(all.value.ring), Corners(hull));
     EXPECT_TRUE(testing::RelativelyNear(all.value.area, SignedArea(hull), kRounding));
 
-    // 95 %: the 4750 locations nearest the mean (random distances have no ties).
+    // 95 %: h = 4999 * 0.95 = 4749.05 puts Q between d(4749) and d(4750), so the 4750
+    // locations nearest the mean are kept (random distances have no ties).
     double cx = 0.0;
     double cy = 0.0;
     for (const XY& p : points) {

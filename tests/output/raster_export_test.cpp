@@ -1,5 +1,6 @@
 #include "output/raster_export.h"
 
+#include "input/forms/loaded_files.h"
 #include "input/shape_layer.h"
 #include "models/bivariate_normal.h"
 #include "output/forms/saved_results.h"
@@ -12,6 +13,8 @@
 
 #include <memory>
 #include <set>
+#include <utility>
+#include <vector>
 
 namespace ranvik {
 namespace {
@@ -118,6 +121,97 @@ TEST(SaveResults, RasterAndContourTypesWriteGridsAndKeepTheLikelihoodsText) {
     const SaveReport report = SaveResults(points, dir.path(), "R", FileType::GeoTiff);
     EXPECT_FALSE(report.Ok());
     EXPECT_TRUE(points.DoneBB);
+}
+
+// The ten locations of the hand-worked MCP test, taken in as a loader takes them: their 50 %
+// polygon is the kite (-3, 0) (0, -5) (4, 0) (0, 5) of area 35, their 95 % one the kite
+// (-10, 0) (0, -5) (13, 0) (0, 5) of area 115.
+void TakeTenLocations(State& state) {
+    const std::pair<double, double> points[] = {{10, 0}, {1, 0},  {0, 5}, {-17, 0}, {-3, 0},
+                                                {0, -5}, {13, 0}, {2, 0}, {-10, 0}, {4, 0}};
+    LoadedFile file;
+    file.values = Matrix(10, 2);
+    for (std::int32_t i = 0; i < 10; ++i) {
+        file.values(i, 0) = points[i].first;
+        file.values(i, 1) = points[i].second;
+    }
+    ASSERT_EQ(TakeLoadedFile(state, std::move(file)), 10);
+}
+
+TEST(SaveResults, ContoursOfIndependentLocationsComeWithTheirMinimumConvexPolygons) {
+    const auto grid = NormalGrid();
+    ASSERT_TRUE(grid.Ok());
+    State state;
+    TakeTenLocations(state);
+    state.GridBVN = grid.value;
+    state.NumGridPts = 40000;
+    state.DoneBVN = true;
+    testing::TempDir dir;
+    const SaveReport report = SaveResults(state, dir.path(), "R", FileType::ContourShapefile);
+    ASSERT_TRUE(report.Ok()) << report.errors.front();
+    EXPECT_EQ(report.written, (std::vector<std::filesystem::path>{dir.path() / "RBVN.shp",
+                                                                  dir.path() / "RMcp.shp"}));
+    const auto layer = OpenShapeLayer(dir.path() / "RMcp.shp");
+    ASSERT_TRUE(layer.Ok()) << layer.status.error;
+    EXPECT_EQ(layer.value.shape_type, kPolygonShape);
+    ASSERT_EQ(layer.value.records, 2);
+    const int level = layer.value.FieldIndex("Level");
+    const int area = layer.value.FieldIndex("Area");
+    ASSERT_GE(level, 0);
+    ASSERT_GE(area, 0);
+    using Corners = std::set<std::pair<double, double>>;
+    const struct {
+        double level, area;
+        Corners corners;
+    } expected[] = {{50, 35, {{-3, 0}, {0, -5}, {4, 0}, {0, 5}}},
+                    {95, 115, {{-10, 0}, {0, -5}, {13, 0}, {0, 5}}}};
+    const std::size_t width = layer.value.fields.size();
+    for (std::size_t r = 0; r < 2; ++r) {
+        EXPECT_EQ(layer.value.numbers[r * width + static_cast<std::size_t>(level)],
+                  expected[r].level);
+        EXPECT_EQ(layer.value.numbers[r * width + static_cast<std::size_t>(area)],
+                  expected[r].area);
+        const auto& parts = layer.value.geometries[r].parts;
+        ASSERT_EQ(parts.size(), 1U);
+        EXPECT_EQ(Corners(parts[0].begin(), parts[0].end()), expected[r].corners);
+    }
+
+    // Rasters come alone.
+    state.DoneBVN = true;
+    testing::TempDir rasters;
+    EXPECT_EQ(SaveResults(state, rasters.path(), "R", FileType::GeoTiff).written,
+              std::vector<std::filesystem::path>{rasters.path() / "RBVN.tif"});
+
+    // A file that cannot be written is one more error, and the contours stay written.
+    state.DoneBVN = true;
+    testing::TempDir blocked;
+    std::filesystem::create_directory(blocked.path() / "RMcp.dbf");
+    const SaveReport refused = SaveResults(state, blocked.path(), "R", FileType::ContourShapefile);
+    ASSERT_EQ(refused.errors.size(), 1U);
+    EXPECT_NE(refused.errors.front().find((blocked.path() / "RMcp.shp").string()),
+              std::string::npos)
+        << refused.errors.front();
+    EXPECT_EQ(refused.written, std::vector<std::filesystem::path>{blocked.path() / "RBVN.shp"});
+    EXPECT_FALSE(state.DoneBVN);
+
+    // A track loaded since: NumLocs counts its fixes, and a Brownian bridge's contours come alone.
+    LoadedFile track;
+    track.purpose = TextFilePurpose::BridgeLocations;
+    track.values = Matrix(4, 4);
+    for (std::int32_t i = 0; i < 4; ++i) {
+        track.values(i, 0) = 557000 + 100 * i;
+        track.values(i, 1) = 5424000 + 50 * (i % 2);
+        track.values(i, 2) = 60 * i;
+        track.values(i, 3) = 10;
+    }
+    ASSERT_EQ(TakeLoadedFile(state, std::move(track)), 4);
+    state.BBOutput = grid.value;
+    state.DoneBB = true;
+    testing::TempDir bridge;
+    const SaveReport alone = SaveResults(state, bridge.path(), "R", FileType::ContourShapefile);
+    ASSERT_TRUE(alone.Ok()) << alone.errors.front();
+    EXPECT_EQ(alone.written,
+              std::vector<std::filesystem::path>{bridge.path() / "RBrownianBridge.shp"});
 }
 
 } // namespace

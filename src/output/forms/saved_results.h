@@ -27,6 +27,9 @@ struct SaveReport {
 // text keeps the values its file shows (rounded to 9 decimals). A flag is cleared only after
 // its file has been written; a file that fails keeps its flag and its data, so it can be saved
 // again elsewhere.
+// Saved as contours, the grids of independent locations come with root + "Mcp.shp": the 50 %
+// and 95 % minimum convex polygons of the independent locations when they are the ones loaded
+// (a level whose polygon cannot be made is left out, and no file is written when neither can).
 [[nodiscard]] SaveReport SaveResults(State& state, const std::filesystem::path& folder,
                                      std::string_view root, FileType type);
 
