@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
             left_out += " " + sentence;
         }
         std::fprintf(stderr, "ranvik-batch:%s\n",
-                     left_out.empty() ? " every row of the table was a fix." : left_out.c_str());
+                     left_out.empty() ? " no rows were left out of the fixes." : left_out.c_str());
     }
     std::string text = SummaryText(outcome->lines, options.compare);
     text += UndoneLines(outcome->undone, options.compare);
