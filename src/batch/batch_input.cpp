@@ -51,7 +51,7 @@ StatusOr<BatchInput> OpenBatchInput(const BatchOptions& options) {
                                ": no field is known to hold the coordinates; name them with --x "
                                "and --y.");
     }
-    if (options.Wants(Estimator::BrownianBridge) && f.time.empty()) {
+    if (options.WantsData(EstimatorData::Track) && f.time.empty()) {
         return Status::Failure(table.name + ": no field is known to hold the fix times, which the "
                                             "Brownian bridge needs; name it with --time.");
     }
@@ -132,7 +132,7 @@ std::string CrsText(const LoadedFile& file) {
 }
 
 LeftOut LeftOutOfRun(const BatchInput& input, const BatchOptions& options) {
-    const TextFilePurpose purpose = options.Wants(Estimator::BrownianBridge)
+    const TextFilePurpose purpose = options.WantsData(EstimatorData::Track)
                                         ? TextFilePurpose::BridgeLocations
                                         : TextFilePurpose::IndependentLocations;
     const TelemetryFields fields = FieldsFor(input, purpose);

@@ -12,17 +12,6 @@
 namespace ranvik {
 namespace {
 
-constexpr std::pair<Estimator, std::string_view> kNames[] = {
-    {Estimator::FixedKernel, "fixed-kernel"},
-    {Estimator::AdaptiveKernel, "adaptive-kernel"},
-    {Estimator::BVN, "bvn"},
-    {Estimator::NormalMixture, "2bvn"},
-    {Estimator::CircleMixture, "2cn"},
-    {Estimator::ExpPower, "exp-power"},
-    {Estimator::BrownianBridge, "bb"},
-    {Estimator::Mcp, "mcp"},
-};
-
 std::vector<std::string> SplitList(std::string_view text) {
     std::vector<std::string> parts;
     std::string part;
@@ -52,14 +41,12 @@ std::string Convert(BatchOptions& options, const std::string& estimators, const 
     if (!estimators.empty()) {
         options.estimators.clear();
         for (const std::string& name : SplitList(estimators)) {
-            const auto estimator = EstimatorNamed(name);
-            if (!estimator) {
-                return "--estimators: \"" + name +
-                       "\" is not one of fixed-kernel, "
-                       "adaptive-kernel, bvn, 2bvn, 2cn, exp-power, bb, mcp.";
+            if (FindEstimator(*options.table, name) == nullptr) {
+                return "--estimators: \"" + name + "\" is not one of " +
+                       EstimatorNames(*options.table) + ".";
             }
-            if (!options.Wants(*estimator)) {
-                options.estimators.push_back(*estimator);
+            if (!options.Wants(name)) {
+                options.estimators.push_back(name);
             }
         }
         if (options.estimators.empty()) {
@@ -147,28 +134,6 @@ std::string Convert(BatchOptions& options, const std::string& estimators, const 
 
 } // namespace
 
-std::string_view EstimatorName(Estimator estimator) {
-    for (const auto& [e, name] : kNames) {
-        if (e == estimator) {
-            return name;
-        }
-    }
-    return {};
-}
-
-std::optional<Estimator> EstimatorNamed(std::string_view name) {
-    for (const auto& [e, known] : kNames) {
-        if (known == name) {
-            return e;
-        }
-    }
-    return std::nullopt;
-}
-
-bool IsComparable(Estimator estimator) {
-    return estimator != Estimator::BrownianBridge && estimator != Estimator::Mcp;
-}
-
 StatusOr<SmoothingChoice> ParseSmoothingChoice(std::string_view text) {
     if (text == "href") {
         return SmoothingChoice{SmoothingChoice::Kind::Href, 100.0};
@@ -200,13 +165,31 @@ double BatchOptions::SecondsPerUnit() const {
     return 60.0;
 }
 
-bool BatchOptions::Wants(Estimator estimator) const {
-    return std::find(estimators.begin(), estimators.end(), estimator) != estimators.end();
+bool BatchOptions::Wants(std::string_view name) const {
+    return std::find(estimators.begin(), estimators.end(), name) != estimators.end();
 }
 
-CommandLine ParseBatchCommandLine(const std::vector<std::string>& args) {
+std::vector<const EstimatorRow*> BatchOptions::Requested() const {
+    std::vector<const EstimatorRow*> rows;
+    for (const EstimatorRow& row : *table) {
+        if (Wants(row.name)) {
+            rows.push_back(&row);
+        }
+    }
+    return rows;
+}
+
+bool BatchOptions::WantsData(EstimatorData data) const {
+    const auto rows = Requested();
+    return std::any_of(rows.begin(), rows.end(),
+                       [data](const EstimatorRow* row) { return row->data == data; });
+}
+
+CommandLine ParseBatchCommandLine(const std::vector<std::string>& args,
+                                  const std::vector<EstimatorRow>& table) {
     CommandLine line;
     BatchOptions& o = line.options;
+    o.table = &table;
     CLI::App app{"Estimates the home ranges and movements of every animal of a telemetry table.",
                  "ranvik-batch"};
     app.add_option("INPUT", o.input,
@@ -243,8 +226,7 @@ CommandLine ParseBatchCommandLine(const std::vector<std::string>& args) {
                  "(left out by default)");
     std::string estimators, h, variance, max_time, levels, formats;
     app.add_option("--estimators", estimators,
-                   "Comma-separated: fixed-kernel, adaptive-kernel, bvn, 2bvn, 2cn, exp-power, bb, "
-                   "mcp (default fixed-kernel,mcp)");
+                   "Comma-separated: " + EstimatorNames(table) + " (default fixed-kernel,mcp)");
     app.add_flag("--compare", o.compare,
                  "Compare the models (-2 ln L, AICc, leave-one-out CVC) for each animal");
     app.add_option("--h", h,

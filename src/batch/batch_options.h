@@ -1,5 +1,6 @@
 #pragma once
 
+#include "output/estimator_table.h"
 #include "state/status.h"
 
 #include <filesystem>
@@ -9,27 +10,6 @@
 #include <vector>
 
 namespace ranvik {
-
-// The estimators a batch run can make for each animal, by their names on the command line and
-// in the summary.
-enum class Estimator {
-    FixedKernel,
-    AdaptiveKernel,
-    BVN,
-    NormalMixture,
-    CircleMixture,
-    ExpPower,
-    BrownianBridge,
-    Mcp,
-};
-
-// "fixed-kernel", "adaptive-kernel", "bvn", "2bvn", "2cn", "exp-power", "bb", "mcp".
-[[nodiscard]] std::string_view EstimatorName(Estimator estimator);
-[[nodiscard]] std::optional<Estimator> EstimatorNamed(std::string_view name);
-
-// True for the estimators fitted to independent locations whose grids the model comparison
-// scores (all but the Brownian bridge and the MCP).
-[[nodiscard]] bool IsComparable(Estimator estimator);
 
 // How the kernels' smoothing parameter is chosen: h_ref, h_CV, h_LSCV, a number, or a percent
 // of h_ref.
@@ -58,7 +38,10 @@ struct BatchOptions {
     bool keep_outliers = false; // keep rows Movebank marks invisible or as outliers
     bool resume = false;        // skip animals whose folder a run with the same options finished
     std::string time_unit = "minutes";
-    std::vector<Estimator> estimators{Estimator::FixedKernel, Estimator::Mcp};
+    // The table of estimators the run chooses from (every estimator there is, unless a caller
+    // hands its own), and the names of those asked for.
+    const std::vector<EstimatorRow>* table = &Estimators();
+    std::vector<std::string> estimators{"fixed-kernel", "mcp"};
     bool compare = false;
     SmoothingChoice h;
     std::optional<double> bb_variance; // empty: estimated for each animal
@@ -71,8 +54,12 @@ struct BatchOptions {
 
     // The seconds in one unit of the Brownian bridge's time.
     [[nodiscard]] double SecondsPerUnit() const;
-    // True when `estimator` was asked for.
-    [[nodiscard]] bool Wants(Estimator estimator) const;
+    // True when the estimator named `name` was asked for.
+    [[nodiscard]] bool Wants(std::string_view name) const;
+    // The rows asked for, in table order.
+    [[nodiscard]] std::vector<const EstimatorRow*> Requested() const;
+    // True when an estimator asked for is made from `data`.
+    [[nodiscard]] bool WantsData(EstimatorData data) const;
 };
 
 // The outcome of reading a command line: the options, or the text to print (help, or an
@@ -84,7 +71,9 @@ struct CommandLine {
     int exit_code = 0;
 };
 
-// Reads the arguments of ranvik-batch (argv[0] included).
-[[nodiscard]] CommandLine ParseBatchCommandLine(const std::vector<std::string>& args);
+// Reads the arguments of ranvik-batch (argv[0] included); the estimators are those of `table`.
+[[nodiscard]] CommandLine
+ParseBatchCommandLine(const std::vector<std::string>& args,
+                      const std::vector<EstimatorRow>& table = Estimators());
 
 } // namespace ranvik

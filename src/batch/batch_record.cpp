@@ -73,11 +73,11 @@ private:
 void AddOptions(Fingerprint& f, const BatchOptions& options) {
     // Naming every member here stops the build when one is added to BatchOptions: a new member
     // must be added below, unless it changes no file and no summary line (as the output
-    // folder, the jobs, quiet and resume do not).
+    // folder, the jobs, quiet and resume do not; the table's rows are named by the estimators).
     [[maybe_unused]] const auto& [input, out, id, x, y, time, error, weight, error_m, crs,
-                                  source_crs, keep_outliers, resume, time_unit, estimators, compare,
-                                  h, bb_variance, bb_max_time, bb_cell, levels, txt, tif, gpkg,
-                                  jobs, quiet] = options;
+                                  source_crs, keep_outliers, resume, time_unit, table, estimators,
+                                  compare, h, bb_variance, bb_max_time, bb_cell, levels, txt, tif,
+                                  gpkg, jobs, quiet] = options;
     f.Add(input.filename().string()); // its rows are the input's fingerprint
     f.Add(id).Add(x).Add(y).Add(time).Add(error).Add(weight);
     f.Add(error_m);
@@ -86,8 +86,8 @@ void AddOptions(Fingerprint& f, const BatchOptions& options) {
     f.Add(keep_outliers);
     f.Add(time_unit);
     f.Add(estimators.size());
-    for (const Estimator e : estimators) {
-        f.Add(EstimatorName(e));
+    for (const std::string& name : estimators) {
+        f.Add(name);
     }
     f.Add(compare);
     f.Add(static_cast<int>(h.kind)).Add(h.value);

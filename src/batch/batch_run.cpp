@@ -12,6 +12,7 @@
 #include "models/forms/home_range_results.h"
 #include "models/home_ranges.h"
 #include "output/comparison.h"
+#include "output/estimator_table.h"
 #include "output/forms/comparison_results.h"
 #include "output/forms/saved_results.h"
 #include "output/home_range_levels.h"
@@ -27,115 +28,33 @@
 namespace ranvik {
 namespace {
 
-// The independent estimators in the order the wizard's model choice lists its requests.
-constexpr Estimator kIndependent[] = {Estimator::FixedKernel,   Estimator::AdaptiveKernel,
-                                      Estimator::BVN,           Estimator::NormalMixture,
-                                      Estimator::CircleMixture, Estimator::ExpPower};
-
-bool IsKernel(Estimator e) {
-    return e == Estimator::FixedKernel || e == Estimator::AdaptiveKernel;
-}
-
-// The home range models in the driver's order.
-std::optional<HomeRangeModel> ModelOf(Estimator e) {
-    switch (e) {
-    case Estimator::BVN:
-        return HomeRangeModel::BVN;
-    case Estimator::NormalMixture:
-        return HomeRangeModel::NormalMixture;
-    case Estimator::CircleMixture:
-        return HomeRangeModel::CircleMixture;
-    case Estimator::ExpPower:
-        return HomeRangeModel::ExpPower;
-    default:
-        return std::nullopt;
-    }
-}
-
-const Matrix* GridOf(const State& state, Estimator e) {
-    switch (e) {
-    case Estimator::FixedKernel:
-        return state.DoneFixedKernel ? &state.GridFixedKernel : nullptr;
-    case Estimator::AdaptiveKernel:
-        return state.DoneAdKernel ? &state.GridAdKernel : nullptr;
-    case Estimator::BVN:
-        return state.DoneBVN ? &state.GridBVN : nullptr;
-    case Estimator::NormalMixture:
-        return state.Done2BVN ? &state.Grid2BVN : nullptr;
-    case Estimator::CircleMixture:
-        return state.Done2CN ? &state.Grid2CN : nullptr;
-    case Estimator::ExpPower:
-        return state.DoneExpPower ? &state.GridExpPower : nullptr;
-    case Estimator::BrownianBridge:
-        return state.DoneBB ? &state.BBOutput : nullptr;
-    case Estimator::Mcp:
-        return nullptr;
-    }
-    return nullptr;
-}
-
-ResultFile FileOf(Estimator e) {
-    switch (e) {
-    case Estimator::FixedKernel:
-        return ResultFile::FixedKernel;
-    case Estimator::AdaptiveKernel:
-        return ResultFile::AdaptiveKernel;
-    case Estimator::BVN:
-        return ResultFile::BVN;
-    case Estimator::NormalMixture:
-        return ResultFile::TwoModeBVNMix;
-    case Estimator::CircleMixture:
-        return ResultFile::TwoModeCNMix;
-    case Estimator::ExpPower:
-        return ResultFile::ExpPower;
-    default:
-        return ResultFile::BrownianBridge;
-    }
-}
-
-// The criteria a comparison left in the record for `e`, and the sentence when it could not be
-// scored. Table order: exponential power, 1-mode normal, circle mixture, normal mixture, fixed
-// kernel, adaptive kernel.
+// The criteria a comparison gave an estimator, and the sentence when it could not be scored.
 struct Criteria {
     std::optional<double> neg2lnl, aicc, cvc;
     std::string error;
 };
 
-Criteria CriteriaOf(const State& s, Estimator e) {
-    const auto scored = [&s](int row, double neg2lnl, double aicc, double cvc) {
-        Criteria c;
-        c.error = s.ComparisonErrors[static_cast<std::size_t>(row)];
-        if (c.error.empty()) {
-            c.neg2lnl = neg2lnl;
-            c.aicc = aicc;
-            c.cvc = cvc;
-        }
+Criteria CriteriaOf(const ComparisonResults& results, const EstimatorRow& row) {
+    Criteria c;
+    if (row.compared == nullptr) {
         return c;
-    };
-    const auto kernel = [&s](int row, double cvc) {
-        Criteria c;
-        c.error = s.ComparisonErrors[static_cast<std::size_t>(row)];
-        if (c.error.empty()) {
-            c.cvc = cvc;
-        }
-        return c;
-    };
-    switch (e) {
-    case Estimator::ExpPower:
-        return scored(0, s.Neg2LnLExpPower, s.AICcExpPower, s.CVCExpPower);
-    case Estimator::BVN:
-        return scored(1, s.Neg2LnLBVN, s.AICcBVN, s.CVCBVN);
-    case Estimator::CircleMixture:
-        return scored(2, s.Neg2LnL2CN, s.AICc2CN, s.CVC2CN);
-    case Estimator::NormalMixture:
-        return scored(3, s.Neg2LnL2BVN, s.AICc2BVN, s.CVC2BVN);
-    case Estimator::FixedKernel:
-        return kernel(4, s.CVCFixedKernel);
-    case Estimator::AdaptiveKernel:
-        return kernel(5, s.CVCAdKernel);
-    default:
-        return {};
     }
+    const auto k = static_cast<std::size_t>(row.comparison_row);
+    if (k < results.models.size()) {
+        if (const auto& scored = results.models[k]; !scored || !scored->Ok()) {
+            c.error = scored ? scored->status.error : std::string();
+        } else {
+            c.neg2lnl = scored->value.scores.neg2lnl;
+            c.aicc = scored->value.scores.aicc;
+            c.cvc = scored->value.scores.cvc;
+        }
+    } else if (const auto& scored = results.kernels.at(k - results.models.size());
+               !scored || !scored->Ok()) {
+        c.error = scored ? scored->status.error : std::string();
+    } else {
+        c.cvc = scored->value.cvc;
+    }
+    return c;
 }
 
 // The areas of a grid at the run's levels, as the home range picture computes them.
@@ -164,20 +83,19 @@ class Rows {
 public:
     Rows(AnimalResult& result, const BatchOptions& options) : result_(result), options_(options) {}
 
-    // The rows left out of the fixes the next rows are made from.
-    // Nothing when the load failed.
+    // The rows left out of the fixes the next rows are made from; nothing when the load failed.
     void LeftOutOfLoad(const std::optional<LeftOut>& left_out) { left_out_ = left_out; }
 
-    // A row per level for `e`, with the areas of `grid`.
-    void Levels(Estimator e, std::int32_t n, const std::string& crs, const Matrix& grid,
-                std::optional<double> h, std::optional<double> variance) {
+    // A row per level for `estimator`, with the areas of `grid`.
+    void Levels(std::string_view estimator, std::int32_t n, const std::string& crs,
+                const Matrix& grid, std::optional<double> h, std::optional<double> variance) {
         const auto areas = GridAreas(grid, options_.levels);
         if (!areas.Ok()) {
-            Failed(e, n, crs, areas.status.error);
+            Failed(estimator, n, crs, areas.status.error);
             return;
         }
         for (const HomeRangeArea& area : areas.value) {
-            SummaryRow row = Row(e, n, crs);
+            SummaryRow row = Row(estimator, n, crs);
             row.smoothing_h = h;
             row.bb_variance = variance;
             row.level_percent = area.percent * 100;
@@ -186,17 +104,18 @@ public:
         }
     }
 
-    // A row per level for the MCP of locations 0..n-1 of `xy`, up to the first level that cannot
-    // be made; the MCPs of the rows.
-    std::vector<Mcp> Mcps(std::int32_t n, const std::string& crs, const Matrix& xy) {
+    // A row per level for the polygons of `estimator` (the MCP) of locations 0..n-1 of `xy`, up
+    // to the first level that cannot be made; the polygons of the rows.
+    std::vector<Mcp> Polygons(std::string_view estimator, std::int32_t n, const std::string& crs,
+                              const Matrix& xy) {
         std::vector<Mcp> made;
         for (const double level : options_.levels) {
             auto mcp = CalcMcp(xy, n, level);
             if (!mcp.Ok()) {
-                Failed(Estimator::Mcp, n, crs, mcp.status.error);
+                Failed(estimator, n, crs, mcp.status.error);
                 break;
             }
-            SummaryRow row = Row(Estimator::Mcp, n, crs);
+            SummaryRow row = Row(estimator, n, crs);
             row.level_percent = level;
             row.area_m2 = SummaryArea(mcp.value.area);
             result_.rows.push_back(std::move(row));
@@ -205,17 +124,18 @@ public:
         return made;
     }
 
-    void Failed(Estimator e, std::int32_t n, const std::string& crs, const std::string& error) {
-        SummaryRow row = Row(e, n, crs);
+    void Failed(std::string_view estimator, std::int32_t n, const std::string& crs,
+                const std::string& error) {
+        SummaryRow row = Row(estimator, n, crs);
         row.error = error;
         result_.rows.push_back(std::move(row));
         result_.failed = true;
     }
 
-    // Puts a comparison's criteria on every row of `e`.
-    void Compared(Estimator e, const Criteria& criteria) {
+    // Puts a comparison's criteria on every row of `estimator`.
+    void Compared(std::string_view estimator, const Criteria& criteria) {
         for (SummaryRow& row : result_.rows) {
-            if (row.estimator != EstimatorName(e)) {
+            if (row.estimator != estimator) {
                 continue;
             }
             row.neg2lnl = criteria.neg2lnl;
@@ -229,10 +149,10 @@ public:
     }
 
 private:
-    SummaryRow Row(Estimator e, std::int32_t n, const std::string& crs) const {
+    SummaryRow Row(std::string_view estimator, std::int32_t n, const std::string& crs) const {
         SummaryRow row;
         row.animal = result_.id;
-        row.estimator = EstimatorName(e);
+        row.estimator = estimator;
         row.n_locations = n;
         row.crs = crs;
         row.left_out = left_out_;
@@ -251,51 +171,72 @@ State FreshRecord() {
     return state;
 }
 
-// Writes the record's waiting results in every format asked for into `folder`, with the minimum
-// convex polygons `mcps` of its locations in the GeoPackage format; the sentences of the files
-// that could not be written.
-std::vector<std::string> SaveFormats(const State& state, const std::filesystem::path& folder,
-                                     const BatchOptions& options,
-                                     const std::vector<Estimator>& made,
-                                     std::span<const Mcp> mcps = {}) {
+// A grid an estimator made, to be given its levels and saved.
+struct MadeGrid {
+    const EstimatorRow* row = nullptr;
+    EstimatorOutput output;
+};
+
+// Writes `grid` as `key` in `type` into `folder` as the wizard's save writes it; the sentence,
+// naming the file, when it cannot be written.
+std::optional<std::string> SaveGrid(const std::filesystem::path& folder, std::string_view key,
+                                    const Matrix& grid, FileType type, const std::string& wkt) {
+    const std::int32_t rows = std::max(grid.Rows() - 1, 0);
+    const std::filesystem::path path =
+        folder / (std::string(key) + (type == FileType::GeoTiff ? ".tif" : ".txt"));
+    std::string error = type == FileType::GeoTiff ? WriteGeoTiff(path, grid, rows, wkt).error
+                                                  : WriteGridFile(path, grid, rows, ",").error;
+    if (error.empty()) {
+        return std::nullopt;
+    }
+    if (error.find(path.filename().string()) == std::string::npos) {
+        error = path.filename().string() + ": " + error;
+    }
+    return error;
+}
+
+// Writes the grids made, in every format asked for, into `folder` (named by their key words, or
+// weighted ones for weighted locations), with the polygons `mcps` in the GeoPackage format; the
+// sentences of the files that could not be written.
+std::vector<std::string> SaveFormats(const std::vector<MadeGrid>& made, bool weighted,
+                                     const std::string& wkt, const std::filesystem::path& folder,
+                                     const BatchOptions& options, std::span<const Mcp> mcps = {}) {
     std::vector<std::string> errors;
-    const auto save = [&](FileType type) {
-        State copy = state; // each format from the unrounded grids
-        copy.OutputLocLiks = false;
-        for (const std::string& error : SaveResults(copy, folder, "", type).errors) {
-            errors.push_back(error);
-        }
+    const auto key = [weighted](const MadeGrid& grid) {
+        return weighted ? grid.row->weighted_key : grid.row->key;
     };
-    if (options.txt) {
-        save(FileType::CommaDelimited);
-    }
-    if (options.tif) {
-        save(FileType::GeoTiff);
-    }
-    if (options.gpkg) {
-        std::vector<double> levels;
-        for (const double level : options.levels) {
-            levels.push_back(level / 100);
-        }
-        for (const Estimator e : made) {
-            const Matrix* grid = GridOf(state, e);
-            if (grid == nullptr) {
-                continue;
+    for (const auto& [wanted, type] : {std::pair{options.txt, FileType::CommaDelimited},
+                                       std::pair{options.tif, FileType::GeoTiff}}) {
+        for (const MadeGrid& grid : made) {
+            if (!wanted) {
+                break;
             }
-            const std::string key(KeyWord(FileOf(e), state.BiasCorrected == 1));
-            const Status written =
-                WriteContourShapefile(folder / (key + ".gpkg"), *grid,
-                                      std::max(grid->Rows() - 1, 0), levels, state.ProjectionWkt);
-            if (!written.Ok()) {
-                errors.push_back(written.error);
+            if (auto error = SaveGrid(folder, key(grid), grid.output.grid, type, wkt)) {
+                errors.push_back(std::move(*error));
             }
         }
-        if (!mcps.empty()) {
-            const Status written = WriteMcpPolygons(folder / (std::string(kMcpKeyWord) + ".gpkg"),
-                                                    mcps, state.ProjectionWkt);
-            if (!written.Ok()) {
-                errors.push_back(written.error);
-            }
+    }
+    if (!options.gpkg) {
+        return errors;
+    }
+    std::vector<double> levels;
+    for (const double level : options.levels) {
+        levels.push_back(level / 100);
+    }
+    for (const MadeGrid& grid : made) {
+        const Matrix& values = grid.output.grid;
+        const Status written =
+            WriteContourShapefile(folder / (std::string(key(grid)) + ".gpkg"), values,
+                                  std::max(values.Rows() - 1, 0), levels, wkt);
+        if (!written.Ok()) {
+            errors.push_back(written.error);
+        }
+    }
+    if (!mcps.empty()) {
+        const Status written =
+            WriteMcpPolygons(folder / (std::string(kMcpKeyWord) + ".gpkg"), mcps, wkt);
+        if (!written.Ok()) {
+            errors.push_back(written.error);
         }
     }
     return errors;
@@ -341,13 +282,14 @@ StatusOr<double> ChosenH(const SmoothingChoice& choice, const State& state, doub
     return h;
 }
 
-// The locations of one animal as its independent estimators run on them.
+// The locations of one animal as its estimators run on them.
 struct Independents {
     State state;
     std::int32_t n = 0;
     std::string crs;
     bool weighted = false;
-    std::vector<Estimator> made; // asked for and offered for these locations, in request order
+    std::vector<const EstimatorRow*> offered; // asked for and offered for these locations
+    std::vector<MadeGrid> made;
     std::optional<double> kernel_h;
 };
 
@@ -369,13 +311,11 @@ private:
     void Step(std::string_view what);
     void TellLeftOut(const LeftOut& left_out);
     bool IndependentLocations();
-    void Offer(Independents& run, const std::vector<Estimator>& asked);
+    void Offer(Independents& run, const std::vector<const EstimatorRow*>& asked);
     StatusOr<double> SearchH(Independents& run);
-    bool Kernels(Independents& run);
-    bool Models(Independents& run);
-    bool Compare(const LoadedFile& loaded, const std::vector<Estimator>& made);
-    bool BrownianBridge();
-    Status BridgeGrid(State& state, std::int32_t n);
+    bool Grids(Independents& run);
+    bool Compare(const LoadedFile& loaded, const std::vector<MadeGrid>& made);
+    bool Track();
     AnimalResult Finish();
     AnimalResult Cancelled();
 
@@ -395,18 +335,15 @@ private:
 
 AnimalResult AnimalRun::Run() {
     if (const std::string error = folder_.Error(); !error.empty()) {
-        for (const Estimator e : options_.estimators) {
-            rows_.Failed(e, 0, {}, error);
+        for (const std::string& name : options_.estimators) {
+            rows_.Failed(name, 0, {}, error);
         }
         return std::move(result_);
     }
-    const bool independent = options_.Wants(Estimator::Mcp) ||
-                             std::any_of(std::begin(kIndependent), std::end(kIndependent),
-                                         [this](Estimator e) { return options_.Wants(e); });
-    if (independent && !IndependentLocations()) {
+    if (options_.WantsData(EstimatorData::Locations) && !IndependentLocations()) {
         return Cancelled();
     }
-    if (options_.Wants(Estimator::BrownianBridge) && !BrownianBridge()) {
+    if (options_.WantsData(EstimatorData::Track) && !Track()) {
         return Cancelled();
     }
     return Finish();
@@ -430,20 +367,17 @@ void AnimalRun::TellLeftOut(const LeftOut& left_out) {
 }
 
 bool AnimalRun::IndependentLocations() {
-    std::vector<Estimator> asked;
-    for (const Estimator e : kIndependent) {
-        if (options_.Wants(e)) {
-            asked.push_back(e);
+    std::vector<const EstimatorRow*> asked;
+    for (const EstimatorRow* row : options_.Requested()) {
+        if (row->data == EstimatorData::Locations) {
+            asked.push_back(row);
         }
     }
     Step("locations");
     auto file = LoadAnimal(input_, animal_, TextFilePurpose::IndependentLocations, options_);
     if (!file.Ok()) {
-        for (const Estimator e : asked) {
-            rows_.Failed(e, 0, {}, file.status.error);
-        }
-        if (options_.Wants(Estimator::Mcp)) {
-            rows_.Failed(Estimator::Mcp, 0, {}, file.status.error);
+        for (const EstimatorRow* row : asked) {
+            rows_.Failed(row->name, 0, {}, file.status.error);
         }
         return true;
     }
@@ -456,24 +390,22 @@ bool AnimalRun::IndependentLocations() {
     const LoadedFile loaded = file.value.file;
     run.n = TakeLoadedFile(run.state, std::move(file.value.file));
     Offer(run, asked);
-    if (std::any_of(run.made.begin(), run.made.end(), IsKernel) && !Kernels(run)) {
+    if (!Grids(run)) {
         return false;
     }
-    if (!Models(run)) {
-        return false;
-    }
-    for (const Estimator e : run.made) {
-        if (const Matrix* grid = GridOf(run.state, e)) {
-            rows_.Levels(e, run.n, run.crs, *grid, IsKernel(e) ? run.kernel_h : std::nullopt,
-                         std::nullopt);
-        }
+    for (const MadeGrid& grid : run.made) {
+        rows_.Levels(grid.row->name, run.n, run.crs, grid.output.grid,
+                     grid.row->smoothed ? run.kernel_h : std::nullopt, std::nullopt);
     }
     std::vector<Mcp> mcps;
-    if (options_.Wants(Estimator::Mcp)) {
-        mcps = rows_.Mcps(run.n, run.crs, run.state.LocXY);
+    for (const EstimatorRow* row : run.offered) {
+        if (row->kind == EstimatorKind::Polygons) {
+            mcps = rows_.Polygons(row->name, run.n, run.crs, run.state.LocXY);
+        }
     }
     Step("files");
-    for (std::string& error : SaveFormats(run.state, folder_.Partial(), options_, run.made, mcps)) {
+    for (std::string& error : SaveFormats(run.made, run.weighted, run.state.ProjectionWkt,
+                                          folder_.Partial(), options_, mcps)) {
         save_errors_.push_back(std::move(error));
     }
     // The comparison runs on the locations loaded afresh, as the wizard's comparison path does.
@@ -483,17 +415,16 @@ bool AnimalRun::IndependentLocations() {
     return true;
 }
 
-// The estimators asked for that the locations allow: weighted locations offer neither the
-// adaptive kernel, nor the exponential power model, nor the circle mixture.
-void AnimalRun::Offer(Independents& run, const std::vector<Estimator>& asked) {
-    for (const Estimator e : asked) {
-        if (run.weighted && (e == Estimator::AdaptiveKernel || e == Estimator::ExpPower ||
-                             e == Estimator::CircleMixture)) {
-            rows_.Failed(e, run.n, run.crs,
-                         "The " + std::string(EstimatorName(e)) +
+// The estimators asked for that the locations allow: weighted locations offer only the rows
+// that take weights.
+void AnimalRun::Offer(Independents& run, const std::vector<const EstimatorRow*>& asked) {
+    for (const EstimatorRow* row : asked) {
+        if (run.weighted && !row->weighted) {
+            rows_.Failed(row->name, run.n, run.crs,
+                         "The " + std::string(row->name) +
                              " estimator is not available for weighted locations.");
         } else {
-            run.made.push_back(e);
+            run.offered.push_back(row);
         }
     }
 }
@@ -536,95 +467,54 @@ StatusOr<double> AnimalRun::SearchH(Independents& run) {
     return ChosenH(options_.h, state, h_ref, cv, lscv);
 }
 
-bool AnimalRun::Kernels(Independents& run) {
-    Step("smoothing parameter");
-    const StatusOr<double> h = SearchH(run);
-    if (h.status.cancelled) {
-        return false;
-    }
-    const std::span<const double> weights =
-        run.weighted ? std::span<const double>(run.state.LocWeights) : std::span<const double>();
-    for (const Estimator e : {Estimator::FixedKernel, Estimator::AdaptiveKernel}) {
-        if (std::find(run.made.begin(), run.made.end(), e) == run.made.end()) {
+// Each grid offered, in table order: the smoothed ones once the smoothing parameter is found,
+// the simplex fits each from the workspace the one before left.
+bool AnimalRun::Grids(Independents& run) {
+    std::optional<StatusOr<double>> h;
+    EstimatorChain chain;
+    for (const EstimatorRow* row : run.offered) {
+        if (row->kind != EstimatorKind::Grid) {
             continue;
         }
-        if (!h.Ok()) {
-            rows_.Failed(e, run.n, run.crs, h.status.error);
+        if (row->smoothed && !h) {
+            Step("smoothing parameter");
+            h = SearchH(run);
+            if (h->status.cancelled) {
+                return false;
+            }
+        }
+        if (row->smoothed && !h->Ok()) {
+            rows_.Failed(row->name, run.n, run.crs, h->status.error);
             continue;
         }
-        run.kernel_h = h.value;
-        Step(EstimatorName(e));
-        Status made;
-        if (e == Estimator::FixedKernel) {
-            auto grid = CalcFixedKernel(run.state.LocXY, run.n, h.value, weights, control_);
-            made = grid.status;
-            if (grid.Ok()) {
-                CommitFixedKernel(run.state, std::move(grid.value));
-            }
-        } else {
-            auto grid = CalcAdKernel(run.state.LocXY, run.n, h.value, control_);
-            made = grid.status;
-            if (grid.Ok()) {
-                CommitAdKernel(run.state, std::move(grid.value));
-            }
-        }
-        if (made.cancelled) {
+        EstimatorInput input{run.state.LocXY, run.n};
+        input.weights = run.weighted ? &run.state.LocWeights : nullptr;
+        input.h = row->smoothed ? h->value : 0.0;
+        Step(row->name);
+        auto made = row->compute(input, chain, notifier_, control_);
+        if (made.status.cancelled) {
             return false;
         }
         if (!made.Ok()) {
-            rows_.Failed(e, run.n, run.crs, made.error);
-        }
-    }
-    return true;
-}
-
-bool AnimalRun::Models(Independents& run) {
-    HomeRangeInput models = HomeRangeInputOf(run.state);
-    bool any_model = false;
-    for (const Estimator e : run.made) {
-        if (const auto model = ModelOf(e)) {
-            models.requested[static_cast<std::size_t>(*model)] = true;
-            any_model = true;
-        }
-    }
-    if (!any_model) {
-        return true;
-    }
-    Step("models");
-    auto fitted = CalcHomeRanges(models, notifier_, control_);
-    if (fitted.status.cancelled) {
-        return false;
-    }
-    for (const Estimator e : run.made) {
-        const auto model = ModelOf(e);
-        if (!model) {
+            rows_.Failed(row->name, run.n, run.crs, made.status.error);
             continue;
         }
-        if (!fitted.Ok()) {
-            rows_.Failed(e, run.n, run.crs, fitted.status.error);
-        } else if (const auto& made = fitted.value.models[static_cast<std::size_t>(*model)];
-                   made && !made->Ok()) {
-            rows_.Failed(e, run.n, run.crs, made->status.error);
+        if (row->smoothed) {
+            run.kernel_h = h->value;
         }
-    }
-    if (fitted.Ok()) {
-        (void)CommitHomeRanges(run.state, std::move(fitted.value));
+        run.made.push_back({row, std::move(made.value)});
     }
     return true;
 }
 
-bool AnimalRun::Compare(const LoadedFile& loaded, const std::vector<Estimator>& made) {
+bool AnimalRun::Compare(const LoadedFile& loaded, const std::vector<MadeGrid>& made) {
     Step("comparison");
-    const auto has = [&made](Estimator e) {
-        return std::find(made.begin(), made.end(), e) != made.end();
-    };
     ComparisonChoice choice;
-    choice.exp_power = has(Estimator::ExpPower);
-    choice.bvn = has(Estimator::BVN);
-    choice.circle_mixture = has(Estimator::CircleMixture);
-    choice.normal_mixture = has(Estimator::NormalMixture);
-    choice.fixed_kernel = has(Estimator::FixedKernel);
-    choice.adaptive_kernel = has(Estimator::AdaptiveKernel);
+    for (const MadeGrid& grid : made) {
+        if (grid.row->compared != nullptr) {
+            choice.*grid.row->compared = true;
+        }
+    }
     State fresh = FreshRecord();
     TakeLoadedFile(fresh, LoadedFile(loaded));
     auto compared = RunComparison(fresh.LocXY, fresh.NumLocs, choice,
@@ -632,73 +522,60 @@ bool AnimalRun::Compare(const LoadedFile& loaded, const std::vector<Estimator>& 
     if (compared.status.cancelled) {
         return false;
     }
-    if (compared.Ok()) {
-        (void)CommitComparison(fresh, std::move(compared.value));
-    }
-    for (const Estimator e : made) {
-        rows_.Compared(e, compared.Ok() ? CriteriaOf(fresh, e)
-                                        : Criteria{{}, {}, {}, compared.status.error});
+    for (const MadeGrid& grid : made) {
+        rows_.Compared(grid.row->name, compared.Ok() ? CriteriaOf(compared.value, *grid.row)
+                                                     : Criteria{{}, {}, {}, compared.status.error});
     }
     return true;
 }
 
-bool AnimalRun::BrownianBridge() {
-    const Estimator bb = Estimator::BrownianBridge;
+// The estimators made from the track: its fixes in time order, each row's grid and levels, and
+// their files.
+bool AnimalRun::Track() {
+    std::vector<const EstimatorRow*> asked;
+    for (const EstimatorRow* row : options_.Requested()) {
+        if (row->data == EstimatorData::Track) {
+            asked.push_back(row);
+        }
+    }
     Step("fixes");
     auto file = LoadAnimal(input_, animal_, TextFilePurpose::BridgeLocations, options_);
     rows_.LeftOutOfLoad(std::nullopt);
     if (!file.Ok()) {
-        rows_.Failed(bb, 0, {}, file.status.error);
+        for (const EstimatorRow* row : asked) {
+            rows_.Failed(row->name, 0, {}, file.status.error);
+        }
         return true;
     }
     TellLeftOut(file.value.left_out);
     const std::string crs = CrsText(file.value.file);
     State state = FreshRecord();
     const std::int32_t n = TakeLoadedFile(state, std::move(file.value.file));
-    const Status made = BridgeGrid(state, n);
-    if (made.cancelled) {
-        return false;
+    EstimatorInput input{state.BBSortedLocs, n};
+    input.variance = options_.bb_variance;
+    input.max_time = options_.bb_max_time.value_or(std::numeric_limits<double>::max());
+    input.cell = options_.bb_cell;
+    EstimatorChain chain;
+    std::vector<MadeGrid> made;
+    for (const EstimatorRow* row : asked) {
+        Step(row->name);
+        auto grid = row->compute(input, chain, notifier_, control_);
+        if (grid.status.cancelled) {
+            return false;
+        }
+        if (!grid.Ok()) {
+            rows_.Failed(row->name, n, crs, grid.status.error);
+            continue;
+        }
+        rows_.Levels(row->name, n, crs, grid.value.grid, std::nullopt, grid.value.variance);
+        made.push_back({row, std::move(grid.value)});
     }
-    if (!made.Ok()) {
-        rows_.Failed(bb, n, crs, made.error);
-        return true;
-    }
-    rows_.Levels(bb, n, crs, state.BBOutput, std::nullopt, state.BBVariance);
     Step("files");
-    for (std::string& error : SaveFormats(state, folder_.Partial(), options_, {bb})) {
+    for (std::string& error :
+         SaveFormats(made, false, state.ProjectionWkt, folder_.Partial(), options_)) {
         save_errors_.push_back(std::move(error));
     }
     return true;
-}
-
-// The variance (given, or estimated as the bridge form does) and the grid over the automatic
-// extent at the run's cell size, put into `state`.
-Status AnimalRun::BridgeGrid(State& state, std::int32_t n) {
-    if (options_.bb_variance) {
-        state.BBVariance = *options_.bb_variance;
-    } else {
-        Step("bb variance");
-        const auto estimate =
-            EstimateBBVariance(state.BBSortedLocs, n, state.Minimiser, notifier_, control_);
-        if (!estimate.Ok()) {
-            return estimate.status;
-        }
-        CommitBBVariance(state, estimate.value);
-    }
-    state.BBMaxTime = options_.bb_max_time.value_or(std::numeric_limits<double>::max());
-    BridgeGridSpec spec = AutoBridgeGridExtent(state.BBSortedLocs, n);
-    spec.resolution = options_.bb_cell;
-    if (Status valid = CheckBridgeGridSpec(spec); !valid.Ok()) {
-        return valid;
-    }
-    Step("bb");
-    auto grid =
-        CalcBBGrid(state.BBSortedLocs, n, state.BBVariance, state.BBMaxTime, spec, control_);
-    if (!grid.Ok()) {
-        return grid.status;
-    }
-    CommitBridgeOutput(state, std::move(grid.value));
-    return {};
 }
 
 AnimalResult AnimalRun::Finish() {

@@ -53,8 +53,8 @@ std::string SummaryLines(const AnimalResult& result, bool compare) {
         text += CsvField(row.animal);
         field(CsvField(row.estimator));
         field(std::to_string(row.n_locations));
-        for (const auto* value : {&row.smoothing_h, &row.bb_variance, &row.level_percent,
-                                  &row.area_m2}) {
+        for (const auto* value :
+             {&row.smoothing_h, &row.bb_variance, &row.level_percent, &row.area_m2}) {
             field(NumberField(*value));
         }
         field(CsvField(row.crs));

@@ -18,6 +18,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -46,7 +47,7 @@ TEST(BatchCommandLine, DefaultsAndEveryOptionAsDocumented) {
     EXPECT_EQ(o.input, "collars.csv");
     EXPECT_EQ(o.out, "results");
     EXPECT_FALSE(o.resume);
-    EXPECT_EQ(o.estimators, (std::vector<Estimator>{Estimator::FixedKernel, Estimator::Mcp}));
+    EXPECT_EQ(o.estimators, (std::vector<std::string>{"fixed-kernel", "mcp"}));
     EXPECT_EQ(o.h, (SmoothingChoice{SmoothingChoice::Kind::Href, 100.0}));
     EXPECT_FALSE(o.bb_variance);
     EXPECT_FALSE(o.bb_max_time);
@@ -94,8 +95,8 @@ TEST(BatchCommandLine, DefaultsAndEveryOptionAsDocumented) {
     ASSERT_TRUE(full.run) << full.text;
     const BatchOptions& f = full.options;
     EXPECT_EQ(f.estimators,
-              (std::vector<Estimator>{Estimator::BrownianBridge, Estimator::CircleMixture,
-                                      Estimator::ExpPower}));
+              (std::vector<std::string>{"bb", "2cn",
+                                      "exp-power"}));
     EXPECT_EQ(f.h, (SmoothingChoice{SmoothingChoice::Kind::PercentOfHref, 80.0}));
     EXPECT_EQ(f.bb_variance, 250.0);
     EXPECT_EQ(f.bb_max_time, 3.0);
@@ -200,7 +201,7 @@ BatchOptions Options(const std::filesystem::path& input, const std::filesystem::
     BatchOptions options;
     options.input = input;
     options.out = out;
-    options.estimators = {Estimator::FixedKernel, Estimator::Mcp, Estimator::BrownianBridge};
+    options.estimators = {"fixed-kernel", "mcp", "bb"};
     options.error = "gps:error-m";
     options.bb_max_time = 600;
     options.bb_cell = 40;
@@ -234,7 +235,7 @@ TEST(BatchInput, GroupsRowsByAnimalAndExplainsMissingFields) {
     bridge.x = "e";
     bridge.y = "n";
     EXPECT_THAT(OpenBatchInput(bridge).status.error, HasSubstr("name it with --time"));
-    bridge.estimators = {Estimator::Mcp};
+    bridge.estimators = {"mcp"};
     const auto one = OpenBatchInput(bridge);
     ASSERT_TRUE(one.Ok()) << one.status.error;
     EXPECT_EQ(one.value.animals.at(0).id, "bare"); // no identifier: one animal named after the file
@@ -299,7 +300,7 @@ TEST(BatchRun, AStoppedAnimalLeavesNoFolderAndMcpAreasComeFromTheHull) {
     testing::TempDir dir;
     const auto table = dir.Write("two.csv", testing::MovebankCsv(testing::TwoAnimals()));
     BatchOptions options = Options(table, dir.path());
-    options.estimators = {Estimator::FixedKernel, Estimator::Mcp};
+    options.estimators = {"fixed-kernel", "mcp"};
     options.levels = {100};
     const auto input = OpenBatchInput(options);
     ASSERT_TRUE(input.Ok());
@@ -373,7 +374,7 @@ BatchOptions ExportOptions(const std::filesystem::path& input, const std::filesy
     BatchOptions options = Options(input, out);
     options.error.clear();
     options.error_m = 10.0;
-    options.estimators = {Estimator::Mcp, Estimator::BrownianBridge};
+    options.estimators = {"mcp", "bb"};
     return options;
 }
 
@@ -458,7 +459,7 @@ TEST(BatchExports, CoordinatesThatMayBeDegreesAreRefusedUntilTheUserSaysWhich) {
     const auto rows = testing::TwoAnimals();
     const auto degrees = dir.Write("unnamed.csv", UnnamedDegrees(rows));
     BatchOptions options = ExportOptions(degrees, dir.path() / "asked");
-    options.estimators = {Estimator::FixedKernel, Estimator::Mcp};
+    options.estimators = {"fixed-kernel", "mcp"};
     options.x = "px";
     options.y = "py";
     options.id = "tag";
@@ -514,7 +515,7 @@ TEST(BatchExports, AMetreGridThatFitsLongitudeLatitudeRunsAsMetresOnceAnswered) 
     }
     const auto path = dir.Write("grid.csv", table);
     BatchOptions options = ExportOptions(path, dir.path() / "asked");
-    options.estimators = {Estimator::Mcp};
+    options.estimators = {"mcp"};
     options.levels = {100};
     EXPECT_THAT(RunAll(options), HasSubstr("Say which: --source-crs EPSG:4326"));
     options.source_crs = "metres";
@@ -595,7 +596,7 @@ TEST(BatchRecord, FingerprintsFollowWhatShapesTheResultsAndNothingElse) {
         [](BatchOptions& o) { o.keep_outliers = true; },
         [](BatchOptions& o) { o.time_unit = std::string("hours"); },
         [](BatchOptions& o) {
-            o.estimators = {Estimator::Mcp, Estimator::FixedKernel};
+            o.estimators = {"mcp", "fixed-kernel"};
         },
         [](BatchOptions& o) { o.compare = true; },
         [](BatchOptions& o) {
@@ -844,7 +845,7 @@ TEST(BatchRun, TheGeoPackageOfMcpsHoldsAPolygonForEveryLevelTheSummaryGivesAnAre
     testing::TempDir dir;
     const auto table = dir.Write("two.csv", testing::MovebankCsv(testing::TwoAnimals()));
     BatchOptions options = Options(table, dir.path());
-    options.estimators = {Estimator::FixedKernel, Estimator::Mcp};
+    options.estimators = {"fixed-kernel", "mcp"};
     // At 1 % of A's 40 locations, h = 39 * 0.01 = 0.39 keeps the nearest alone: that level's row
     // carries the sentence and the file leaves it out.
     options.levels = {50, 95, 1};
@@ -894,6 +895,62 @@ TEST(BatchRun, TheGeoPackageOfMcpsHoldsAPolygonForEveryLevelTheSummaryGivesAnAre
         written[feature->GetFieldAsDouble("Level")] = RoundHalfEven(area, 2);
     }
     EXPECT_EQ(written, summary);
+}
+
+// A made-up estimator: ten by ten cells of 100 m from the first location, the first column of
+// ten cells holding 40 % of the probability and the other ninety cells the rest evenly.
+EstimatorRow FlatEstimator() {
+    EstimatorRow flat;
+    flat.name = "flat";
+    flat.display_name = "Flat";
+    flat.key = "Flat";
+    flat.weighted_key = "WeightedFlat";
+    flat.weighted = true;
+    flat.compute = [](const EstimatorInput& in, EstimatorChain&, Notifier&,
+                      const RunControl&) -> StatusOr<EstimatorOutput> {
+        Matrix grid(101, 4);
+        for (std::int32_t i = 0; i < 10; ++i) {
+            for (std::int32_t j = 0; j < 10; ++j) {
+                grid(10 * i + j, 0) = std::round(in.xy(0, 0)) + 100.0 * i;
+                grid(10 * i + j, 1) = std::round(in.xy(0, 1)) + 100.0 * j;
+                grid(10 * i + j, 2) = i == 0 ? 0.04 : 0.6 / 90;
+            }
+        }
+        return EstimatorOutput{std::move(grid), std::nullopt};
+    };
+    return flat;
+}
+
+TEST(EstimatorTable, AMadeUpRowIsOfferedRunSummarisedAndSavedByTheBatch) {
+    GDALAllRegister();
+    testing::TempDir dir;
+    std::vector<EstimatorRow> table = Estimators();
+    table.push_back(FlatEstimator());
+    const auto path = dir.Write("two.csv", testing::MovebankCsv(testing::TwoAnimals()));
+
+    // The command line offers it and lists it in its help.
+    EXPECT_THAT(ParseBatchCommandLine({"ranvik-batch", "--help"}, table).text, HasSubstr("flat"));
+    EXPECT_THAT(Parse({"t.csv", "--out", "r", "--estimators", "flat"}).text,
+                HasSubstr("\"flat\" is not one of"));
+    const CommandLine line = ParseBatchCommandLine(
+        {"ranvik-batch", path.string(), "--out", (dir.path() / "out").string(), "--estimators",
+         "flat,mcp", "--formats", "txt,tif", "--quiet"},
+        table);
+    ASSERT_TRUE(line.run) << line.text;
+    EXPECT_EQ(line.options.estimators, (std::vector<std::string>{"flat", "mcp"}));
+
+    // The run makes it, summarises it at every level and saves it under its key word.
+    const std::string summary = RunAll(line.options);
+    // The first column's cells are at the 40 % level and all others at 100 %, so both the 50 %
+    // and the 95 % home range are those ten cells of 1 ha.
+    EXPECT_THAT(summary, HasSubstr("A,flat,40,,,50,100000,EPSG:32611,0,0,0,0,0,\n"));
+    EXPECT_THAT(summary, HasSubstr("B,flat,25,,,95,100000,EPSG:32611,5,0,0,0,0,\n"));
+    EXPECT_THAT(summary, HasSubstr("A,mcp,40,"));
+    const std::string saved = dir.Read("out/A/Flat.txt");
+    EXPECT_THAT(saved, StartsWith("X,Y,Probability\r\n"));
+    EXPECT_THAT(saved, HasSubstr(",0.04\r\n"));
+    EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 101);
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "out" / "B" / "Flat.tif"));
 }
 
 } // namespace

@@ -1,0 +1,163 @@
+#include "output/estimator_table.h"
+
+#include "bridge/bridge_probability.h"
+#include "bridge/bridge_variance.h"
+#include "kernel/kernel_grid.h"
+#include "models/bivariate_normal.h"
+#include "models/circle_mixture.h"
+#include "models/exp_power.h"
+#include "models/normal_mixture.h"
+#include "state/loaded_locations.h"
+
+#include <algorithm>
+#include <string>
+
+namespace ranvik {
+namespace {
+
+StatusOr<EstimatorOutput> GridOf(StatusOr<Matrix>&& made) {
+    if (!made.Ok()) {
+        return made.status;
+    }
+    return EstimatorOutput{std::move(made.value), std::nullopt};
+}
+
+// A parametric model's grid; its fit's workspace is where the next fit starts.
+StatusOr<EstimatorOutput> ModelGrid(StatusOr<ModelHomeRange>&& made, EstimatorChain& chain) {
+    if (!made.Ok()) {
+        return made.status;
+    }
+    if (made.value.fit) {
+        chain.fit = std::move(*made.value.fit);
+    }
+    return EstimatorOutput{std::move(made.value.grid), std::nullopt};
+}
+
+StatusOr<EstimatorOutput> FixedKernel(const EstimatorInput& in, EstimatorChain&, Notifier&,
+                                      const RunControl& control) {
+    const std::span<const double> weights =
+        in.weights != nullptr ? std::span<const double>(*in.weights) : std::span<const double>();
+    auto made = CalcFixedKernel(in.xy, in.n, in.h, weights, control);
+    if (!made.Ok()) {
+        return made.status;
+    }
+    return EstimatorOutput{std::move(made.value.grid), std::nullopt};
+}
+
+StatusOr<EstimatorOutput> AdaptiveKernel(const EstimatorInput& in, EstimatorChain&, Notifier&,
+                                         const RunControl& control) {
+    return GridOf(CalcAdKernel(in.xy, in.n, in.h, control));
+}
+
+// The parametric models check the count of their locations first, as the home range run does.
+StatusOr<EstimatorOutput> BVN(const EstimatorInput& in, EstimatorChain& chain, Notifier&,
+                              const RunControl& control) {
+    if (Status held = CheckCount(in.xy, in.n, "locations"); !held.Ok()) {
+        return held;
+    }
+    return ModelGrid(CalcBVNHomeRange(in.xy, in.n, in.weights, control), chain);
+}
+
+StatusOr<EstimatorOutput> NormalMixture(const EstimatorInput& in, EstimatorChain& chain,
+                                        Notifier& notifier, const RunControl& control) {
+    if (Status held = CheckCount(in.xy, in.n, "locations"); !held.Ok()) {
+        return held;
+    }
+    return ModelGrid(NormalMixtureHomeRange(in.xy, in.n, chain.fit, notifier, in.weights, control),
+                     chain);
+}
+
+StatusOr<EstimatorOutput> CircleMixture(const EstimatorInput& in, EstimatorChain& chain,
+                                        Notifier& notifier, const RunControl& control) {
+    if (Status held = CheckCount(in.xy, in.n, "locations"); !held.Ok()) {
+        return held;
+    }
+    return ModelGrid(CircleMixtureHomeRange(in.xy, in.n, chain.fit, notifier, control), chain);
+}
+
+StatusOr<EstimatorOutput> ExpPower(const EstimatorInput& in, EstimatorChain& chain,
+                                   Notifier& notifier, const RunControl& control) {
+    if (Status held = CheckCount(in.xy, in.n, "locations"); !held.Ok()) {
+        return held;
+    }
+    return ModelGrid(ExpPowerHomeRange(in.xy, in.n, chain.fit, notifier, control), chain);
+}
+
+// The variance (given, or estimated as the bridge form estimates it) and the grid over the
+// automatic extent at the input's cell size.
+StatusOr<EstimatorOutput> BrownianBridge(const EstimatorInput& in, EstimatorChain& chain,
+                                         Notifier& notifier, const RunControl& control) {
+    double variance = 0.0;
+    if (in.variance) {
+        variance = *in.variance;
+    } else {
+        const auto estimate = EstimateBBVariance(in.xy, in.n, chain.minimiser, notifier, control);
+        if (!estimate.Ok()) {
+            return estimate.status;
+        }
+        chain.minimiser = estimate.value.minimiser;
+        variance = estimate.value.variance;
+    }
+    BridgeGridSpec spec = AutoBridgeGridExtent(in.xy, in.n);
+    spec.resolution = in.cell;
+    if (Status valid = CheckBridgeGridSpec(spec); !valid.Ok()) {
+        return valid;
+    }
+    auto grid = CalcBBGrid(in.xy, in.n, variance, in.max_time, spec, control);
+    if (!grid.Ok()) {
+        return grid.status;
+    }
+    return EstimatorOutput{std::move(grid.value.output), variance};
+}
+
+} // namespace
+
+const std::vector<EstimatorRow>& Estimators() {
+    using D = EstimatorData;
+    using K = EstimatorKind;
+    using C = ComparisonChoice;
+    static const std::vector<EstimatorRow> table{
+        {"fixed-kernel", "Fixed Kernel", "FixedKernel", "WeightedFixedKernel", D::Locations,
+         K::Grid, true, true, &C::fixed_kernel, 4, FixedKernel},
+        {"adaptive-kernel", "Adaptive Kernel", "AdaptiveKernel", "AdaptiveKernel", D::Locations,
+         K::Grid, false, true, &C::adaptive_kernel, 5, AdaptiveKernel},
+        {"bvn", "1 Mode Bivariate Normal", "BVN", "WeightedBVN", D::Locations, K::Grid, true, false,
+         &C::bvn, 1, BVN},
+        {"2bvn", "2 Mode Bivariate Normal Mix", "2ModeBVNMix", "Weighted2ModeBVNMix", D::Locations,
+         K::Grid, true, false, &C::normal_mixture, 3, NormalMixture},
+        {"2cn", "2 Mode Bivariate Circle Mix", "2ModeCNMix", "Weighted2ModeCNMix", D::Locations,
+         K::Grid, false, false, &C::circle_mixture, 2, CircleMixture},
+        {"exp-power", "Exponential Power", "ExpPower", "ExpPower", D::Locations, K::Grid, false,
+         false, &C::exp_power, 0, ExpPower},
+        {"bb", "Brownian Bridge", "BrownianBridge", "BrownianBridge", D::Track, K::Grid, false,
+         false, nullptr, -1, BrownianBridge},
+        {"mcp",
+         "Minimum Convex Polygon",
+         "Mcp",
+         "Mcp",
+         D::Locations,
+         K::Polygons,
+         true,
+         false,
+         nullptr,
+         -1,
+         {}},
+    };
+    return table;
+}
+
+const EstimatorRow* FindEstimator(std::span<const EstimatorRow> table, std::string_view name) {
+    const auto at = std::find_if(table.begin(), table.end(),
+                                 [name](const EstimatorRow& row) { return row.name == name; });
+    return at != table.end() ? &*at : nullptr;
+}
+
+std::string EstimatorNames(std::span<const EstimatorRow> table) {
+    std::string names;
+    for (const EstimatorRow& row : table) {
+        names += (names.empty() ? "" : ", ") + std::string(row.name);
+    }
+    return names;
+}
+
+} // namespace ranvik

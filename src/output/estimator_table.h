@@ -1,0 +1,90 @@
+#pragma once
+
+#include "models/fit_context.h"
+#include "output/comparison.h"
+#include "state/matrix.h"
+#include "state/notifier.h"
+#include "state/run_control.h"
+#include "state/state.h"
+#include "state/status.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace ranvik {
+
+// What an estimator is made from: independent locations (weighted in a bias-corrected run) or
+// the time-sorted fixes of a track.
+enum class EstimatorData { Locations, Track };
+
+// What an estimator gives: a grid of the utilization distribution, or polygons made from the
+// locations themselves (the minimum convex polygon, which a run makes at its levels).
+enum class EstimatorKind { Grid, Polygons };
+
+// What a row's computation reads.
+struct EstimatorInput {
+    EstimatorInput(const Matrix& locations, std::int32_t count) : xy(locations), n(count) {}
+
+    const Matrix& xy; // locations (x, y) or fixes (x, y, time, error), rows 0..n-1, a spare row
+    std::int32_t n = 0;
+    const std::vector<double>* weights = nullptr; // a bias-corrected run's location weights
+    double h = 0.0;                               // the kernels' smoothing parameter
+    std::optional<double> variance; // the Brownian bridge variance; nothing: estimated
+    double max_time = 0.0;          // the longest time between fixes that is bridged
+    double cell = 0.0;              // the Brownian bridge grid's spacing
+};
+
+// What the computations on one set of locations hand on to each other, in table order: each
+// simplex fit starts from the workspace the fit before left (as in the wizard's home range
+// run), and the variance search from the minimiser's workspace.
+struct EstimatorChain {
+    SimplexFit fit;
+    MinimiserWorkspace minimiser;
+};
+
+// What a row's computation gives: its grid (one row per node, columns x, y, probability, and a
+// spare row), and for the Brownian bridge the variance it used.
+struct EstimatorOutput {
+    Matrix grid;
+    std::optional<double> variance;
+};
+
+using EstimatorCompute = std::function<StatusOr<EstimatorOutput>(
+    const EstimatorInput&, EstimatorChain&, Notifier&, const RunControl&)>;
+
+// One estimator: its names, the files its result is saved as, the data it needs, whether the
+// model comparison scores it, and how it is computed.
+struct EstimatorRow {
+    std::string_view name;         // on the command line and in the summary: "fixed-kernel"
+    std::string_view display_name; // as the model choice lists it: "Fixed Kernel"
+    std::string_view key;          // the result file's key word: "FixedKernel"
+    std::string_view weighted_key; // the key word in a bias-corrected run
+    EstimatorData data = EstimatorData::Locations;
+    EstimatorKind kind = EstimatorKind::Grid;
+    bool weighted = false; // offered for weighted locations
+    bool smoothed = false; // reads the kernels' smoothing parameter
+    // Where the model comparison holds it: its tick, and its row of the comparison table
+    // (exponential power 0, 1-mode normal 1, circle mixture 2, normal mixture 3, fixed kernel
+    // 4, adaptive kernel 5). Not scored when the tick is empty.
+    bool ComparisonChoice::*compared = nullptr;
+    int comparison_row = -1;
+    EstimatorCompute compute; // empty for polygons
+};
+
+// Every estimator, in the order a run makes them: the fixed and adaptive kernels, the 1-mode
+// bivariate normal, the 2-mode bivariate normal mixture, the 2-mode circle mixture, the
+// exponential power model, the Brownian bridge and the minimum convex polygon.
+[[nodiscard]] const std::vector<EstimatorRow>& Estimators();
+
+// The row of `table` named `name`, or none.
+[[nodiscard]] const EstimatorRow* FindEstimator(std::span<const EstimatorRow> table,
+                                                std::string_view name);
+
+// Every name of `table`, separated by ", ".
+[[nodiscard]] std::string EstimatorNames(std::span<const EstimatorRow> table);
+
+} // namespace ranvik
