@@ -23,6 +23,26 @@ constexpr double kMostCellsPerReach = 16.0;
 constexpr double kLocationsPerRun = 48.0;
 constexpr double kMostCells = 1073741824.0; // 2^30
 
+// What the far pairs may add to |4 n + S|, relative: the plain sum's rounding (n ulps) at n = 500.
+constexpr double kLSCVTail = 1e-13;
+// ln(1 / kLSCVTail), formed as 13 ln 10: A = this + ln(n (n - 1) / |4 n + S|) meets the bound.
+const double kLogInverseLSCVTail = 13 * std::log(10.0);
+// The first A holds for |4 n + S| down to half its guess (to half of n when there is none).
+constexpr double kNumeratorShare = 2.0;
+// The least A: a far term w - 4 w^2 lies in [0, w] for w <= 1/4; w <= 1 / (8 e) is well inside.
+const double kLeastLSCVReach = std::log(8.0) + 1;
+// A raised A asks e times more than needed: the new pairs may lower |4 n + S| by 1 - 1/e (63 %).
+constexpr double kRaiseMargin = 1.0;
+
+// What the far terms may add to a CV row sum, relative: under half an ulp (2^-53 = 1.1e-16).
+constexpr double kRowTail = 1e-16;
+// ln(1 / kRowTail), formed as 16 ln 10: B = ln n + this puts n - 1 far terms under kRowTail c_max.
+const double kLogInverseRowTail = 16 * std::log(10.0);
+// B's spare e^4: a row passes at once if it holds e^-4 c_max (weight c_max within 2 sqrt(2) h).
+constexpr double kRowHeadroom = 4.0;
+// A far row tries again at 4 B, twice the reach (B grows as R^2): tries grow as log2 of its gap.
+constexpr double kWiderReach = 4.0;
+
 using Block = std::array<double, kBlock>;
 
 // A thread's arguments and exponentials of one block.
@@ -193,6 +213,12 @@ struct Box {
     [[nodiscard]] double Span() const { return std::max(x1 - x0, y1 - y0); }
 };
 
+// B = R^2 / two_h2 = ln n + 16 ln 10 + 4, the reach of the CV row sums and the pilot densities
+// for n locations: each of the n - 1 terms beyond it is at most exp(-B) c_max (see kRowHeadroom).
+double RowReachB(std::size_t n) {
+    return std::log(static_cast<double>(n)) + kLogInverseRowTail + kRowHeadroom;
+}
+
 // Cells per reach for n locations in `box`: the most (up to kMostCellsPerReach, a power of 2)
 // whose runs, a cell wide and twice the reach long, hold kLocationsPerRun locations at the mean
 // density of the box.
@@ -252,8 +278,9 @@ PairCells::PairCells(const Points& points, double reach) {
     // Two cells dix columns and diy rows apart hold locations at least
     // max(|dix| - 1, 0) and max(|diy| - 1, 0) cells apart along each axis; the ratio is widened
     // a little so that the rounding of the cell indices can only add pairs.
-    const double ratio =
-        cell == std::numeric_limits<double>::max() ? 0.0 : reach / cell * (1 + 1e-9) + 1e-9;
+    const double ratio = cell == std::numeric_limits<double>::max()
+                             ? 0.0
+                             : reach / cell * (1 + kRatioSlack) + kRatioSlack;
     for (std::int64_t dix = 0;; ++dix) {
         const double across = static_cast<double>(std::max<std::int64_t>(dix - 1, 0));
         if (across > ratio) {
@@ -328,9 +355,10 @@ std::optional<double> NearLSCVSum(const Points& points, double four_h2, bool par
     const double count = static_cast<double>(n);
     const double all_pairs = count * (count - 1) / 2;
     // With a guess of |4 n + S|, A is what half of it asks for; without, what n asks for.
-    double a = numerator_guess > 0 ? std::log(2 * all_pairs / (1e-13 * numerator_guess / 2))
-                                   : std::log(count) + 13 * std::log(10.0) + std::log(2.0);
-    a = std::max(a, std::log(8.0) + 1);
+    double a = numerator_guess > 0
+                   ? std::log(2 * all_pairs / (kLSCVTail * numerator_guess / kNumeratorShare))
+                   : std::log(count) + kLogInverseLSCVTail + std::log(kNumeratorShare);
+    a = std::max(a, kLeastLSCVReach);
     for (int attempt = 0; attempt < 2; ++attempt) {
         const double reach = std::sqrt(four_h2 * a);
         const PairCells cells(points, reach);
@@ -363,10 +391,10 @@ std::optional<double> NearLSCVSum(const Points& points, double four_h2, bool par
         const double s = -3.0 * count + 2.0 * off_diagonal;
         const double numerator = std::fabs(4 * count + s);
         const double left_out = 2 * std::max(all_pairs - counted, 0.0) * std::exp(-a);
-        if (left_out <= 1e-13 * numerator) {
+        if (left_out <= kLSCVTail * numerator) {
             return s;
         }
-        const double wanted = std::log(2 * all_pairs / (1e-13 * numerator)) + 1;
+        const double wanted = std::log(2 * all_pairs / (kLSCVTail * numerator)) + kRaiseMargin;
         if (!(wanted > a) || !std::isfinite(wanted)) {
             return std::nullopt;
         }
@@ -388,7 +416,7 @@ std::optional<std::vector<double>> NearCVRowSums(const Points& points, const std
         }
         c_max = std::max(c_max, c[j]);
     }
-    const double b = std::log(static_cast<double>(n)) + 16 * std::log(10.0) + 4;
+    const double b = RowReachB(n);
     const PairCells cells(points, std::sqrt(two_h2 * b));
     std::vector<double> sorted_c(n);
     for (std::size_t p = 0; p < n; ++p) {
@@ -403,7 +431,7 @@ std::optional<std::vector<double>> NearCVRowSums(const Points& points, const std
     std::vector<std::size_t> wider;
     for (std::size_t p = 0; p < n; ++p) {
         sums[cells.Index()[p]] = near[p];
-        if (!(left_out(b) <= 1e-16 * near[p])) {
+        if (!(left_out(b) <= kRowTail * near[p])) {
             wider.push_back(p);
         }
     }
@@ -412,7 +440,7 @@ std::optional<std::vector<double>> NearCVRowSums(const Points& points, const std
         const std::size_t p = wider[r];
         const std::size_t i = cells.Index()[p];
         Scratch scratch;
-        for (double b_wide = 4 * b;; b_wide *= 4) {
+        for (double b_wide = kWiderReach * b;; b_wide *= kWiderReach) {
             double row = 0.0;
             cells.RunsAround(
                 p, std::sqrt(two_h2 * b_wide), [&](std::size_t begin, std::size_t end) {
@@ -427,7 +455,7 @@ std::optional<std::vector<double>> NearCVRowSums(const Points& points, const std
                         }
                     }
                 });
-            if (left_out(b_wide) <= 1e-16 * row) {
+            if (left_out(b_wide) <= kRowTail * row) {
                 sums[i] = row;
                 break;
             }
@@ -446,8 +474,7 @@ std::optional<std::vector<double>> NearKernelRowSums(const Points& points, doubl
     if (n < kFewLocations || !(two_h2 > 0) || !std::isfinite(two_h2) || !(factor > 0)) {
         return std::nullopt;
     }
-    const double b = std::log(static_cast<double>(n)) + 16 * std::log(10.0) + 4;
-    const PairCells cells(points, std::sqrt(two_h2 * b));
+    const PairCells cells(points, std::sqrt(two_h2 * RowReachB(n)));
     const std::vector<double> near =
         SymmetricRowSums(cells, std::vector<double>(n, factor), two_h2, parallel);
     std::vector<double> sums(n);

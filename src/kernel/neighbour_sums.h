@@ -50,7 +50,7 @@ public:
     // Calls visit(begin, end) for runs of positions that hold, each once, every location within
     // `reach` of the location at position p (itself included), and possibly farther ones.
     template <class Visit> void RunsAround(std::size_t p, double reach, Visit&& visit) const {
-        const double ratio = reach / cell_ * (1 + 1e-9) + 1e-9;
+        const double ratio = reach / cell_ * (1 + kRatioSlack) + kRatioSlack;
         if (!(ratio < static_cast<double>(std::int64_t{1} << 40))) {
             visit(std::size_t{0}, x_.size());
             return;
@@ -78,6 +78,10 @@ public:
     }
 
 private:
+    // Slack, relative and absolute, on a reach in cells: some 10^7 times the ratio's rounding,
+    // and above the rounding of any cell index below 10^6, so a pair at the edge stays in a run.
+    static constexpr double kRatioSlack = 1e-9;
+
     [[nodiscard]] std::size_t CellOf(std::size_t p) const;
     [[nodiscard]] std::size_t ColumnOf(std::size_t cell) const;
 

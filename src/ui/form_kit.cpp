@@ -111,4 +111,19 @@ Status WizardForm::RunLong(const QString& what,
     return status;
 }
 
+bool WizardForm::RunLong(const QString& what,
+                         const std::function<Status(const RunControl&, Notifier&)>& work,
+                         const std::function<void()>& commit) {
+    const Status status = RunLong(what, work);
+    if (status.cancelled) {
+        return false;
+    }
+    if (!status.Ok()) {
+        Message(QString::fromStdString(status.error));
+        return false;
+    }
+    commit();
+    return true;
+}
+
 } // namespace ranvik

@@ -71,6 +71,16 @@ protected:
     Status RunLong(const QString& what,
                    const std::function<Status(const RunControl&, Notifier&)>& work);
 
+    // Runs long work as above and settles its outcome: after a cancel only the status line
+    // speaks; after a failure its sentence is shown with Message and nothing is committed; once
+    // the work has returned Ok, `commit` runs on the GUI thread to put the work's results into
+    // the record and carry on from them. Returns true when `commit` ran. A form that keeps part
+    // of a failed run's results, or does more after a cancel, takes the status from the form
+    // above and settles it itself.
+    bool RunLong(const QString& what,
+                 const std::function<Status(const RunControl&, Notifier&)>& work,
+                 const std::function<void()>& commit);
+
     Navigator& wizard_;
 
 private:

@@ -1,14 +1,18 @@
 #include "ui/progress_runner.h"
 
+#include "app/forms/wizard.h"
 #include "input/forms/loaded_files.h"
 #include "output/comparison.h"
 #include "output/forms/comparison_results.h"
 #include "support/fake_dialogs.h"
+#include "ui/form_kit.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include <chrono>
@@ -63,6 +67,21 @@ RunControl ActAt(const RunControl& control, double at, QWidget& parent,
             control.parallel, control.describe};
 }
 
+// A form whose long work the tests start themselves.
+class LongWorkForm final : public WizardForm {
+public:
+    explicit LongWorkForm(Navigator& wizard) : WizardForm(wizard, "FrmLongWork") {}
+
+    using WizardForm::RunLong;
+};
+
+// Presses Cancel on `form`'s progress window from the work, waiting until it is pressed.
+void PressCancel(QWidget& form) {
+    QMetaObject::invokeMethod(
+        &form, [&form] { form.findChild<FrmProgress*>()->CmdCancel->click(); },
+        Qt::BlockingQueuedConnection);
+}
+
 } // namespace
 
 class ProgressRunnerTest : public QObject {
@@ -70,6 +89,8 @@ class ProgressRunnerTest : public QObject {
 
     testing::FakeDialogs dialogs;
     QWidget parent;
+    State record;
+    Wizard wizard{record, dialogs};
 
 private Q_SLOTS:
     void progressRisesAndTheResultIsTheDirectRunsResult() {
@@ -211,6 +232,90 @@ private Q_SLOTS:
                                       .status;
                               });
         QVERIFY(QFileInfo(file).size() > 0);
+    }
+
+    void workThatSucceedsIsCommittedOnTheGuiThread() {
+        LongWorkForm form(wizard);
+        const qsizetype messages = dialogs.messages.size();
+        int result = 0;
+        int committed = 0;
+        QThread* committed_on = nullptr;
+        const bool done = form.RunLong(
+            QStringLiteral("Counting"),
+            [&](const RunControl&, Notifier&) {
+                result = 42;
+                return Status{};
+            },
+            [&] {
+                committed = result;
+                committed_on = QThread::currentThread();
+            });
+        QVERIFY(done);
+        QCOMPARE(committed, 42);
+        QCOMPARE(committed_on, form.thread());
+        QCOMPARE(dialogs.messages.size(), messages);
+    }
+
+    void workThatFailsShowsItsSentenceAndCommitsNothing() {
+        LongWorkForm form(wizard);
+        const qsizetype messages = dialogs.messages.size();
+        bool committed = false;
+        const bool done = form.RunLong(
+            QStringLiteral("Gridding"),
+            [](const RunControl&, Notifier&) {
+                return Status::Failure("The grid would have more than 2^31 cells.");
+            },
+            [&] { committed = true; });
+        QVERIFY(!done);
+        QVERIFY(!committed);
+        QCOMPARE(dialogs.messages.size(), messages + 1);
+        QCOMPARE(dialogs.messages.last(),
+                 QStringLiteral("The grid would have more than 2^31 cells."));
+        QCOMPARE(dialogs.titles.last(), QString());
+        QCOMPARE(dialogs.last_icon, Dialogs::Icon::None);
+
+        // Work that runs out of memory fails the same way, with the runner's sentence.
+        const bool out_of_memory = form.RunLong(
+            QStringLiteral("Gridding"),
+            [](const RunControl&, Notifier&) -> Status { throw std::bad_alloc(); },
+            [&] { committed = true; });
+        QVERIFY(!out_of_memory);
+        QVERIFY(!committed);
+        QCOMPARE(dialogs.messages.last(),
+                 QStringLiteral("There is not enough memory to finish: Gridding. Nothing was "
+                                "changed."));
+    }
+
+    void workThatIsCancelledShowsNothingAndCommitsNothing() {
+        LongWorkForm form(wizard);
+        const qsizetype messages = dialogs.messages.size();
+        bool committed = false;
+        bool told_to_stop = false;
+        const bool stopped = form.RunLong(
+            QStringLiteral("Busy"),
+            [&](const RunControl& control, Notifier&) {
+                PressCancel(form);
+                told_to_stop = !control.Report(0.5);
+                return Status::Cancelled();
+            },
+            [&] { committed = true; });
+        QVERIFY(!stopped);
+        QVERIFY(told_to_stop);
+
+        // Work that finishes as Cancel is pressed is not committed either: the user has been
+        // told that nothing changed.
+        const bool finished = form.RunLong(
+            QStringLiteral("Busy"),
+            [&](const RunControl&, Notifier&) {
+                PressCancel(form);
+                return Status{};
+            },
+            [&] { committed = true; });
+        QVERIFY(!finished);
+        QVERIFY(!committed);
+        QCOMPARE(dialogs.messages.size(), messages);
+        QCOMPARE(form.findChild<QLabel*>(QStringLiteral("LblStatus"))->text(),
+                 QStringLiteral("Cancelled: nothing was changed."));
     }
 };
 

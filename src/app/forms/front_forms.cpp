@@ -341,24 +341,20 @@ void FrmCompareHROption::EstimateRequest() {
             input.requested[static_cast<std::size_t>(k)] || ticked[k]->isChecked();
     }
     StatusOr<HomeRangeResults> results;
-    const Status status = RunLong(QStringLiteral("Fitting the home range models"),
-                                  [&](const RunControl& control, Notifier& notifier) {
-                                      results = CalcHomeRanges(input, notifier, control);
-                                      return results.status;
-                                  });
-    if (status.cancelled) {
-        return;
-    }
-    if (!status.Ok()) {
-        Message(QString::fromStdString(status.error));
-        return;
-    }
-    set_requests();
-    if (const Status made = CommitHomeRanges(state, std::move(results.value)); !made.Ok()) {
-        Message(QString::fromStdString(made.error));
-    }
-    wizard_.Show(FormId::SaveAs);
-    wizard_.Unload(FormId::Compare);
+    RunLong(
+        QStringLiteral("Fitting the home range models"),
+        [&](const RunControl& control, Notifier& notifier) {
+            results = CalcHomeRanges(input, notifier, control);
+            return results.status;
+        },
+        [&] {
+            set_requests();
+            if (const Status made = CommitHomeRanges(state, std::move(results.value)); !made.Ok()) {
+                Message(QString::fromStdString(made.error));
+            }
+            wizard_.Show(FormId::SaveAs);
+            wizard_.Unload(FormId::Compare);
+        });
 }
 
 void FrmCompareHROption::Compare() {
@@ -372,25 +368,20 @@ void FrmCompareHROption::Compare() {
     State& state = wizard_.state();
     const SimplexFit start{state.Simplex, state.Starts};
     StatusOr<ComparisonResults> results;
-    const Status status =
-        RunLong(QStringLiteral("Comparing the models and their leave-one-out criteria"),
-                [&](const RunControl& control, Notifier& notifier) {
-                    results =
-                        RunComparison(state.LocXY, state.NumLocs, choice, start, notifier, control);
-                    return results.status;
-                });
-    if (status.cancelled) {
-        return;
-    }
-    if (!status.Ok()) {
-        Message(QString::fromStdString(status.error));
-        return;
-    }
-    if (const Status scored = CommitComparison(state, std::move(results.value)); !scored.Ok()) {
-        Message(QString::fromStdString(scored.error));
-    }
-    wizard_.Show(FormId::Comparison);
-    wizard_.Unload(FormId::Compare);
+    RunLong(
+        QStringLiteral("Comparing the models and their leave-one-out criteria"),
+        [&](const RunControl& control, Notifier& notifier) {
+            results = RunComparison(state.LocXY, state.NumLocs, choice, start, notifier, control);
+            return results.status;
+        },
+        [&] {
+            if (const Status scored = CommitComparison(state, std::move(results.value));
+                !scored.Ok()) {
+                Message(QString::fromStdString(scored.error));
+            }
+            wizard_.Show(FormId::Comparison);
+            wizard_.Unload(FormId::Compare);
+        });
 }
 
 void FrmCompareHROption::Command3_Click() {

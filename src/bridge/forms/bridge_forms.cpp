@@ -114,22 +114,17 @@ void FrmBBAnalysis::CmdEstimateVar_Click() {
     }
     State& state = wizard_.state();
     BBVarianceEstimate estimate;
-    const Status status = RunLong(
+    RunLong(
         QStringLiteral("Estimating the Brownian bridge variance"),
         [&record = std::as_const(state), &estimate](const RunControl& control, Notifier& notifier) {
             return Take(EstimateBBVariance(record.BBSortedLocs, record.NumLocs, record.Minimiser,
                                            notifier, control),
                         estimate);
+        },
+        [&] {
+            CommitBBVariance(state, estimate);
+            TxtBBVar->setText(Shown(state.BBVariance));
         });
-    if (status.cancelled) {
-        return;
-    }
-    if (!status.Ok()) {
-        Message(QString::fromStdString(status.error));
-        return;
-    }
-    CommitBBVariance(state, estimate);
-    TxtBBVar->setText(Shown(state.BBVariance));
 }
 
 bool FrmBBAnalysis::ReadBoxes() {
@@ -182,24 +177,19 @@ void FrmBBAnalysis::CalcBBAtUserPts() {
     }
     State& state = wizard_.state();
     BridgeOutput result;
-    const Status status =
-        RunLong(QStringLiteral("Brownian bridge probability at the user-specified points"),
-                [&record = std::as_const(state), &result](const RunControl& control, Notifier&) {
-                    return Take(ranvik::CalcBBAtUserPts(record.BBSortedLocs, record.NumLocs,
-                                                        record.BBVariance, record.BBMaxTime,
-                                                        record.UserPts, record.NumUserPts, control),
-                                result);
-                });
-    if (status.cancelled) {
-        return;
-    }
-    if (!status.Ok()) {
-        Message(QString::fromStdString(status.error));
-        return;
-    }
-    CommitBridgeOutput(state, std::move(result));
-    hide(); // saving brings this form back
-    wizard_.Show(FormId::SaveAs);
+    RunLong(
+        QStringLiteral("Brownian bridge probability at the user-specified points"),
+        [&record = std::as_const(state), &result](const RunControl& control, Notifier&) {
+            return Take(ranvik::CalcBBAtUserPts(record.BBSortedLocs, record.NumLocs,
+                                                record.BBVariance, record.BBMaxTime, record.UserPts,
+                                                record.NumUserPts, control),
+                        result);
+        },
+        [&] {
+            CommitBridgeOutput(state, std::move(result));
+            hide(); // saving brings this form back
+            wizard_.Show(FormId::SaveAs);
+        });
 }
 
 void FrmBBAnalysis::Command3_Click() {
@@ -291,23 +281,18 @@ void FrmBBGridExtent::CmdCalcBB_Click() {
     State& state = wizard_.state();
     const BridgeGridSpec grid = spec.value;
     BridgeOutput result;
-    const Status status = RunLong(
+    RunLong(
         QStringLiteral("Brownian bridge probability over the grid"),
         [&record = std::as_const(state), &result, grid](const RunControl& control, Notifier&) {
             return Take(CalcBBGrid(record.BBSortedLocs, record.NumLocs, record.BBVariance,
                                    record.BBMaxTime, grid, control),
                         result);
+        },
+        [&] {
+            CommitBridgeOutput(state, std::move(result));
+            wizard_.Show(FormId::SaveAs);
+            wizard_.Unload(FormId::GridExtent);
         });
-    if (status.cancelled) {
-        return;
-    }
-    if (!status.Ok()) {
-        Message(QString::fromStdString(status.error));
-        return;
-    }
-    CommitBridgeOutput(state, std::move(result));
-    wizard_.Show(FormId::SaveAs);
-    wizard_.Unload(FormId::GridExtent);
 }
 
 void FrmBBGridExtent::Command3_Click() {

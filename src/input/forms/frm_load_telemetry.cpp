@@ -220,25 +220,22 @@ void FrmLoadTelemetry::CmdOpen_Click() {
     if (path.isEmpty()) {
         return;
     }
+    // A table that cannot be read leaves the table open before open.
     StatusOr<TelemetrySource> opened;
-    const Status status = RunLong(QStringLiteral("Reading the telemetry table"),
-                                  [&opened, &path](const RunControl&, Notifier&) {
-                                      opened = OpenTelemetry(path.toStdString());
-                                      return opened.status;
-                                  });
-    if (status.cancelled) {
-        return;
-    }
-    if (!status.Ok()) {
-        Message(QString::fromStdString(status.error)); // the table open before stays open
-        return;
-    }
-    source_ = std::move(opened.value);
-    TxtFileName->setText(path);
-    TxtCRS->clear(); // the new table's own system until the user says otherwise
-    crs_shown_.clear();
-    FillFieldLists();
-    Refresh();
+    RunLong(
+        QStringLiteral("Reading the telemetry table"),
+        [&opened, &path](const RunControl&, Notifier&) {
+            opened = OpenTelemetry(path.toStdString());
+            return opened.status;
+        },
+        [&] {
+            source_ = std::move(opened.value);
+            TxtFileName->setText(path);
+            TxtCRS->clear(); // the new table's own system until the user says otherwise
+            crs_shown_.clear();
+            FillFieldLists();
+            Refresh();
+        });
 }
 
 void FrmLoadTelemetry::FillFieldLists() {

@@ -146,38 +146,34 @@ void FrmCVhLSCVhGraph::CmdRefresh_Click() {
     StatusOr<CriterionCurves> curves;
     const double from = *low;
     const double to = *high;
-    (void)RunLong(QStringLiteral("Scores for the graph"),
-                  [&](const RunControl& control, Notifier&) {
-                      curves = CalcCriterionCurves(xy, n, from, to, kCount, control);
-                      return curves.status;
-                  });
-    if (curves.status.cancelled) {
-        return;
-    }
-    if (!curves.Ok()) {
-        Message(QString::fromStdString(curves.status.error));
-        return;
-    }
-    LabelHMin->setText(TxthLow->text());
-    LabelHHalf->setText(Shown(*low + (*high - *low) / 2));
-    LabelHMax->setText(TxthHigh->text());
-    const auto s = Standardize(curves.value.cv, kCount);
-    const auto t = Standardize(curves.value.neg_lscv, kCount);
-    for (const Status& status : {s.status, t.status}) {
-        if (!status.Ok()) {
-            Message(QString::fromStdString(status.error));
-            return;
-        }
-    }
-    QVector<QPointF> cv_line;
-    QVector<QPointF> lscv_circles;
-    for (int i = 0; i < kCount; ++i) {
-        const auto k = static_cast<std::size_t>(i);
-        const double x = ((curves.value.h[k] - *low) / (*high - *low)) * 5920 + 880;
-        cv_line.append(QPointF(x, 3480 - s.value[k] * 3120));
-        lscv_circles.append(QPointF(x, 3480 - (1 - t.value[k]) * 3120));
-    }
-    PicGraph->SetCurves(std::move(cv_line), std::move(lscv_circles));
+    RunLong(
+        QStringLiteral("Scores for the graph"),
+        [&](const RunControl& control, Notifier&) {
+            curves = CalcCriterionCurves(xy, n, from, to, kCount, control);
+            return curves.status;
+        },
+        [&] {
+            LabelHMin->setText(TxthLow->text());
+            LabelHHalf->setText(Shown(*low + (*high - *low) / 2));
+            LabelHMax->setText(TxthHigh->text());
+            const auto s = Standardize(curves.value.cv, kCount);
+            const auto t = Standardize(curves.value.neg_lscv, kCount);
+            for (const Status& status : {s.status, t.status}) {
+                if (!status.Ok()) {
+                    Message(QString::fromStdString(status.error));
+                    return;
+                }
+            }
+            QVector<QPointF> cv_line;
+            QVector<QPointF> lscv_circles;
+            for (int i = 0; i < kCount; ++i) {
+                const auto k = static_cast<std::size_t>(i);
+                const double x = ((curves.value.h[k] - *low) / (*high - *low)) * 5920 + 880;
+                cv_line.append(QPointF(x, 3480 - s.value[k] * 3120));
+                lscv_circles.append(QPointF(x, 3480 - (1 - t.value[k]) * 3120));
+            }
+            PicGraph->SetCurves(std::move(cv_line), std::move(lscv_circles));
+        });
 }
 
 void FrmCVhLSCVhGraph::Command1_Click() {
