@@ -340,7 +340,11 @@ void Save(Session& s, std::string_view file_type, const fs::path& folder) {
 // after the result.
 void SavePictures(Session& s, const fs::path& folder) {
     FrmSaveAs& save = Showing(s.wizard->save_as.Get(), "The save form");
-    save.findChild<QPushButton*>(QStringLiteral("CmdViewHomeRange"))->click();
+    auto* view = save.findChild<QPushButton*>(QStringLiteral("CmdViewHomeRange"));
+    if (view == nullptr) {
+        throw WayFailed("The save form has no \"View Home Range...\" button");
+    }
+    view->click();
     FrmHomeRangePicture& picture = Showing(s.wizard->picture.Get(), "The home range picture");
     for (int i = 0; i < picture.CmboResult->count(); ++i) {
         picture.CmboResult->setCurrentIndex(i);
