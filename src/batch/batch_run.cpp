@@ -166,9 +166,7 @@ private:
 
 // A record as the wizard starts it.
 State FreshRecord() {
-    State state;
-    state.Pi = 4.0 * std::atan(1.0);
-    return state;
+    return State{};
 }
 
 // A grid an estimator made, to be given its levels and saved.

@@ -64,16 +64,13 @@ struct SimplexStarts {
 //
 // The application owns one record and hands it by reference to the forms and to the
 // procedures that read or write it. Fields are read and written directly. At start-up every
-// string is empty, every count zero, every flag cleared and every array unallocated; Pi is set
-// when the welcome form loads.
+// string is empty, every count zero, every flag cleared and every array unallocated (pi is the
+// constant kPi, not a field).
 //
 // Per-location arrays of a set of n locations have rows 0..n: rows 0..n-1 hold the locations
 // and row n is a spare row that stays zero. Location arrays hold x (easting) in column 0 and
 // y (northing) in column 1.
 struct State {
-    // Constant.
-    double Pi = 0.0; // 4 * atan(1)
-
     // Wizard choices.
     bool IsBBData = false;     // serially correlated data, Brownian bridge
     bool IsIndData = false;    // temporally independent locations
@@ -96,7 +93,6 @@ struct State {
     LocationSet LoadedLocations = LocationSet::None; // whose locations NumLocs counts
     Matrix LocXY;                                    // rows 0..n, columns 0..2 (x, y, unused)
     std::vector<double> LocWeights; // rows 0..n: probability of obtaining each location
-    double SumWeights = 0.0;
 
     // Brownian bridge data.
     Matrix BBLocArray;   // rows 0..n, columns 0..4: x, y, time, location error, unused
@@ -150,11 +146,6 @@ struct State {
     std::vector<double> LocLik2CN;
     std::vector<double> LocLikExpPower;
     bool OutputLocLiks = false; // the per-location log-likelihoods wait to be written
-
-    // Parameters of the last 1-mode bivariate normal home range.
-    double BVNMeanX = 0.0, BVNMeanY = 0.0;
-    double BVNSigmaX = 0.0, BVNSigmaY = 0.0;
-    double BVNRho = 0.0;
 
     // Workspaces of the two optimisers and the simplex start vertices.
     MinimiserWorkspace Minimiser;

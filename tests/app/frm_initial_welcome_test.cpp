@@ -37,16 +37,6 @@ private Q_SLOTS:
                  QStringLiteral("Next >>"));
     }
 
-    void loadingTheWelcomeFormSetsPi() {
-        State state;
-        testing::FakeDialogs dialogs;
-        Wizard wizard(state, dialogs);
-        QCOMPARE(state.Pi, 0.0);
-        wizard.Start();
-        QCOMPARE(state.Pi, 4.0 * std::atan(1.0));
-        QCOMPARE(state.Pi, 3.141592653589793);
-    }
-
     void unloadedFormsStartAfreshWhenShownAgain() {
         State state;
         testing::FakeDialogs dialogs;

@@ -12,7 +12,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include <cmath>
 
 namespace ranvik {
 namespace {
@@ -86,9 +85,6 @@ FrmInitialWelcome::FrmInitialWelcome(Navigator& wizard) : wizard_(wizard) {
     layout->addLayout(top);
     layout->addLayout(buttons);
     setFixedSize(520, 220);
-
-    // Form load.
-    wizard_.state().Pi = 4.0 * std::atan(1.0);
 }
 
 void FrmInitialWelcome::CmdNext_Click() {

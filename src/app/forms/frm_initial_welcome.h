@@ -9,7 +9,7 @@ class QPushButton;
 
 namespace ranvik {
 
-// The first form of every run: a picture, a greeting and "Next >>". Loading it sets Pi.
+// The first form of every run: a picture, a greeting and "Next >>".
 class FrmInitialWelcome : public QWidget {
     Q_OBJECT
 

@@ -13,7 +13,6 @@ void CommitSmoothingSearch(State& state, const SmoothingSearch& search) {
 void CommitFixedKernel(State& state, KernelGrid&& kernel) {
     state.NumGridPts = kGridNodes;
     state.GridFixedKernel = std::move(kernel.grid);
-    state.SumWeights = kernel.sum_weights;
     state.DoneFixedKernel = true;
 }
 

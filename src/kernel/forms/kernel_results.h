@@ -12,8 +12,8 @@ namespace ranvik {
 // search left, so after both searches it holds the last one's.
 void CommitSmoothingSearch(State& state, const SmoothingSearch& search);
 
-// Puts a fixed kernel grid into the record: GridFixedKernel, NumGridPts = 40000, SumWeights
-// (the divisor of its densities) and DoneFixedKernel. The request flag is the caller's.
+// Puts a fixed kernel grid into the record: GridFixedKernel, NumGridPts = 40000 and
+// DoneFixedKernel. The request flag is the caller's.
 void CommitFixedKernel(State& state, KernelGrid&& kernel);
 
 // Puts an adaptive kernel grid into the record: GridAdKernel, NumGridPts = 40000 and

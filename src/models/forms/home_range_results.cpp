@@ -43,13 +43,6 @@ Status CommitHomeRanges(State& state, HomeRangeResults&& results) {
         if (slot.loc_lik != nullptr) {
             *slot.loc_lik = std::move(range.loc_lik);
         }
-        if (range.bvn) {
-            state.BVNMeanX = range.bvn->mean_x;
-            state.BVNMeanY = range.bvn->mean_y;
-            state.BVNSigmaX = range.bvn->sigma_x;
-            state.BVNSigmaY = range.bvn->sigma_y;
-            state.BVNRho = range.bvn->rho;
-        }
         slot.grid = std::move(range.grid);
         state.NumGridPts = kGridNodes;
         slot.done = true;
