@@ -1,8 +1,8 @@
 #pragma once
 
 #include "state/run_control.h"
-#include "state/state.h"
 #include "state/status.h"
+#include "state/workspaces.h"
 
 #include <functional>
 #include <string_view>

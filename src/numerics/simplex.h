@@ -2,7 +2,7 @@
 
 #include "state/matrix.h"
 #include "state/notifier.h"
-#include "state/state.h"
+#include "state/workspaces.h"
 
 #include <functional>
 #include <string_view>
