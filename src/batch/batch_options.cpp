@@ -169,10 +169,10 @@ bool BatchOptions::Wants(std::string_view name) const {
     return std::find(estimators.begin(), estimators.end(), name) != estimators.end();
 }
 
-std::vector<const EstimatorRow*> BatchOptions::Requested() const {
+std::vector<const EstimatorRow*> BatchOptions::Requested(std::optional<EstimatorData> data) const {
     std::vector<const EstimatorRow*> rows;
     for (const EstimatorRow& row : *table) {
-        if (Wants(row.name)) {
+        if (Wants(row.name) && (!data || row.data == *data)) {
             rows.push_back(&row);
         }
     }
@@ -180,9 +180,7 @@ std::vector<const EstimatorRow*> BatchOptions::Requested() const {
 }
 
 bool BatchOptions::WantsData(EstimatorData data) const {
-    const auto rows = Requested();
-    return std::any_of(rows.begin(), rows.end(),
-                       [data](const EstimatorRow* row) { return row->data == data; });
+    return !Requested(data).empty();
 }
 
 CommandLine ParseBatchCommandLine(const std::vector<std::string>& args,

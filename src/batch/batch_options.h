@@ -56,8 +56,9 @@ struct BatchOptions {
     [[nodiscard]] double SecondsPerUnit() const;
     // True when the estimator named `name` was asked for.
     [[nodiscard]] bool Wants(std::string_view name) const;
-    // The rows asked for, in table order.
-    [[nodiscard]] std::vector<const EstimatorRow*> Requested() const;
+    // The rows asked for, in table order; with `data`, only those made from it.
+    [[nodiscard]] std::vector<const EstimatorRow*>
+    Requested(std::optional<EstimatorData> data = std::nullopt) const;
     // True when an estimator asked for is made from `data`.
     [[nodiscard]] bool WantsData(EstimatorData data) const;
 };

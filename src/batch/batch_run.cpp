@@ -175,24 +175,6 @@ struct MadeGrid {
     EstimatorOutput output;
 };
 
-// Writes `grid` as `key` in `type` into `folder` as the wizard's save writes it; the sentence,
-// naming the file, when it cannot be written.
-std::optional<std::string> SaveGrid(const std::filesystem::path& folder, std::string_view key,
-                                    const Matrix& grid, FileType type, const std::string& wkt) {
-    const std::int32_t rows = std::max(grid.Rows() - 1, 0);
-    const std::filesystem::path path =
-        folder / (std::string(key) + (type == FileType::GeoTiff ? ".tif" : ".txt"));
-    std::string error = type == FileType::GeoTiff ? WriteGeoTiff(path, grid, rows, wkt).error
-                                                  : WriteGridFile(path, grid, rows, ",").error;
-    if (error.empty()) {
-        return std::nullopt;
-    }
-    if (error.find(path.filename().string()) == std::string::npos) {
-        error = path.filename().string() + ": " + error;
-    }
-    return error;
-}
-
 // Writes the grids made, in every format asked for, into `folder` (named by their key words, or
 // weighted ones for weighted locations), with the polygons `mcps` in the GeoPackage format; the
 // sentences of the files that could not be written.
@@ -209,8 +191,11 @@ std::vector<std::string> SaveFormats(const std::vector<MadeGrid>& made, bool wei
             if (!wanted) {
                 break;
             }
-            if (auto error = SaveGrid(folder, key(grid), grid.output.grid, type, wkt)) {
-                errors.push_back(std::move(*error));
+            const auto path =
+                folder / (std::string(key(grid)) + (type == FileType::GeoTiff ? ".tif" : ".txt"));
+            if (WriteOutcome written = WriteResultGrid(path, grid.output.grid, type, wkt);
+                !written.Ok()) {
+                errors.push_back(std::move(written.error));
             }
         }
     }
@@ -365,12 +350,7 @@ void AnimalRun::TellLeftOut(const LeftOut& left_out) {
 }
 
 bool AnimalRun::IndependentLocations() {
-    std::vector<const EstimatorRow*> asked;
-    for (const EstimatorRow* row : options_.Requested()) {
-        if (row->data == EstimatorData::Locations) {
-            asked.push_back(row);
-        }
-    }
+    const std::vector<const EstimatorRow*> asked = options_.Requested(EstimatorData::Locations);
     Step("locations");
     auto file = LoadAnimal(input_, animal_, TextFilePurpose::IndependentLocations, options_);
     if (!file.Ok()) {
@@ -530,12 +510,7 @@ bool AnimalRun::Compare(const LoadedFile& loaded, const std::vector<MadeGrid>& m
 // The estimators made from the track: its fixes in time order, each row's grid and levels, and
 // their files.
 bool AnimalRun::Track() {
-    std::vector<const EstimatorRow*> asked;
-    for (const EstimatorRow* row : options_.Requested()) {
-        if (row->data == EstimatorData::Track) {
-            asked.push_back(row);
-        }
-    }
+    const std::vector<const EstimatorRow*> asked = options_.Requested(EstimatorData::Track);
     Step("fixes");
     auto file = LoadAnimal(input_, animal_, TextFilePurpose::BridgeLocations, options_);
     rows_.LeftOutOfLoad(std::nullopt);

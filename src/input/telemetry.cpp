@@ -454,43 +454,25 @@ const std::string& Cell(const std::vector<std::string>& row, int column) {
     return row[static_cast<std::size_t>(column)];
 }
 
-// Why a row is not a fix, or nothing when it is one (its values still to be read).
-enum class Gap { None, Outlier, NoCoordinates, NoTime, NoError };
+// The count of LeftOut a row goes to when it is not a fix, or null when it is one (its values
+// still to be read).
+using Reason = std::int64_t LeftOut::*;
 
-Gap GapOf(const std::vector<std::string>& row, const Columns& c, const TelemetryFields& fields) {
+Reason GapOf(const std::vector<std::string>& row, const Columns& c, const TelemetryFields& fields) {
     if ((c.visible >= 0 && IsFalseFlag(Cell(row, c.visible))) ||
         (c.outlier >= 0 && IsTrueFlag(Cell(row, c.outlier)))) {
-        return Gap::Outlier;
+        return &LeftOut::outliers;
     }
     if (IsMissingValue(Cell(row, c.x)) || IsMissingValue(Cell(row, c.y))) {
-        return Gap::NoCoordinates;
+        return &LeftOut::no_coordinates;
     }
     if (c.time >= 0 && IsMissingValue(Cell(row, c.time))) {
-        return Gap::NoTime;
+        return &LeftOut::no_time;
     }
     if (c.error >= 0 && !fields.constant_error && IsMissingValue(Cell(row, c.error))) {
-        return Gap::NoError;
+        return &LeftOut::no_error;
     }
-    return Gap::None;
-}
-
-void Count(Gap gap, LeftOut& left_out) {
-    switch (gap) {
-    case Gap::None:
-        return;
-    case Gap::Outlier:
-        ++left_out.outliers;
-        return;
-    case Gap::NoCoordinates:
-        ++left_out.no_coordinates;
-        return;
-    case Gap::NoTime:
-        ++left_out.no_time;
-        return;
-    case Gap::NoError:
-        ++left_out.no_error;
-        return;
-    }
+    return nullptr;
 }
 
 // Reads the values of a row that is a fix.
@@ -581,7 +563,7 @@ bool NeedsSourceSystem(const TelemetryTable& table, const TelemetryFields& field
     const Columns& c = columns.value;
     std::map<std::string, bool> fit; // by animal: every fix so far fits longitude/latitude
     for (const auto& row : table.rows) {
-        if (GapOf(row, c, fields) != Gap::None) {
+        if (GapOf(row, c, fields) != nullptr) {
             continue;
         }
         const auto x = ParseNumber(Cell(row, c.x));
@@ -623,8 +605,8 @@ StatusOr<TelemetrySplit> SplitTelemetry(const TelemetryTable& table,
             split.animals.back().id = id;
         }
         AnimalFixes& animal = split.animals[at->second];
-        if (const Gap gap = GapOf(row, c, fields); gap != Gap::None) {
-            Count(gap, animal.left_out);
+        if (const Reason gap = GapOf(row, c, fields); gap != nullptr) {
+            ++(animal.left_out.*gap);
             continue;
         }
         bool filled = false;

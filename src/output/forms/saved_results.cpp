@@ -28,10 +28,10 @@ std::vector<Mcp> ContourMcps(const Matrix& xy, std::int32_t n) {
     return made;
 }
 
-// Writes a result grid to `path` as `type`; a grid saved as text keeps the values its file
-// shows.
-WriteOutcome WriteGrid(const std::filesystem::path& path, Matrix& grid, FileType type,
-                       const std::string& projection_wkt) {
+} // namespace
+
+WriteOutcome WriteResultGrid(const std::filesystem::path& path, const Matrix& grid, FileType type,
+                             const std::string& projection_wkt) {
     // Each grid holds its points and one spare row. NumGridPts counts only the grid computed
     // last, so a grid still waiting from an earlier run is written with its own count.
     const std::int32_t rows = std::max(grid.Rows() - 1, 0);
@@ -40,9 +40,6 @@ WriteOutcome WriteGrid(const std::filesystem::path& path, Matrix& grid, FileType
     case FileType::CommaDelimited:
     case FileType::TabDelimited:
         outcome = WriteGridFile(path, grid, rows, Separator(type));
-        if (outcome.Ok()) {
-            RoundGridValues(grid, rows);
-        }
         break;
     case FileType::GeoTiff:
         outcome.error = WriteGeoTiff(path, grid, rows, projection_wkt).error;
@@ -56,10 +53,11 @@ WriteOutcome WriteGrid(const std::filesystem::path& path, Matrix& grid, FileType
         break;
     }
     }
+    if (!outcome.Ok() && outcome.error.find(path.filename().string()) == std::string::npos) {
+        outcome.error = path.filename().string() + ": " + outcome.error;
+    }
     return outcome;
 }
-
-} // namespace
 
 SaveReport SaveResults(State& state, const std::filesystem::path& folder, std::string_view root,
                        FileType type) {
@@ -103,9 +101,10 @@ SaveReport SaveResults(State& state, const std::filesystem::path& folder, std::s
             report.brownian_bridge = true;
         }
         const auto path = ResultFilePath(folder, root, waiting.file, weighted, type);
-        WriteOutcome outcome = WriteGrid(path, waiting.grid, type, state.ProjectionWkt);
-        if (!outcome.Ok() && outcome.error.find(path.filename().string()) == std::string::npos) {
-            outcome.error = path.filename().string() + ": " + outcome.error;
+        const WriteOutcome outcome = WriteResultGrid(path, waiting.grid, type, state.ProjectionWkt);
+        if (outcome.Ok() && (type == FileType::CommaDelimited || type == FileType::TabDelimited)) {
+            // The grid keeps the values its file shows.
+            RoundGridValues(waiting.grid, std::max(waiting.grid.Rows() - 1, 0));
         }
         located_grid = located_grid || (outcome.Ok() && waiting.file != ResultFile::BrownianBridge);
         record(waiting.file, outcome, waiting.done);

@@ -19,6 +19,11 @@ struct SaveReport {
     [[nodiscard]] bool Ok() const { return errors.empty(); }
 };
 
+// Writes a result grid (its rows but the spare one) to `path` as `type`: text, a GeoTIFF, or its
+// 50 % and 95 % contours. The error names the file.
+[[nodiscard]] WriteOutcome WriteResultGrid(const std::filesystem::path& path, const Matrix& grid,
+                                           FileType type, const std::string& projection_wkt);
+
 // Writes every result that waits to be saved into `folder`, named after `root`:
 // the likelihood file when OutputLocLiks is set, then the grids of the fixed kernel, adaptive
 // kernel, 2-mode bivariate normal mixture, 2-mode circle mixture, 1-mode bivariate normal and
