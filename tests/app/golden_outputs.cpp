@@ -82,14 +82,14 @@ void OpenAndGoOn(Session& s, Loader* loader, const char* what, std::string_view 
 
 // From the welcome form through the text loader with the sample `file`.
 void LoadTextFile(Session& s, bool bridge, std::string_view file, bool weighted = false) {
-    s.ToLoader(bridge, &FrmInputDataOptions::OptTextFile, weighted);
+    s.ToLoader(bridge, &FrmInputDataOptions::text_file_option, weighted);
     OpenAndGoOn(s, s.wizard->load_text.Get(), "The text loader", file);
 }
 
 // From the welcome form through the shapefile loader with the sample `file`; a track takes its
 // times and location errors from the fields Time and LocError.
 void LoadShapefile(Session& s, bool bridge, std::string_view file) {
-    s.ToLoader(bridge, &FrmInputDataOptions::OptShapeFile);
+    s.ToLoader(bridge, &FrmInputDataOptions::shapefile_option);
     FrmLoadShapefile& loader = Showing(s.wizard->load_shapefile.Get(), "The shapefile loader");
     s.dialogs.open_answers << s.Example(file);
     loader.Command1_Click();
@@ -103,7 +103,7 @@ void LoadShapefile(Session& s, bool bridge, std::string_view file) {
 // From the welcome form through the telemetry loader with elk-A of the Movebank sample; the
 // table gives no location errors, so a track takes 15 m for every fix.
 void LoadTelemetry(Session& s, bool bridge) {
-    s.ToLoader(bridge, &FrmInputDataOptions::OptTelemetry);
+    s.ToLoader(bridge, &FrmInputDataOptions::telemetry_option);
     FrmLoadTelemetry& loader = Showing(s.wizard->load_telemetry.Get(), "The telemetry loader");
     s.Open(s.Example("telemetry/movebank_elk.csv"));
     loader.ComboAnimal->setCurrentIndex(loader.ComboAnimal->findData(QStringLiteral("elk-A")));
@@ -128,9 +128,10 @@ void Estimate(Session& s, const std::vector<ModelBox>& models) {
 // Ticks all six models on the model choice to compare them and presses Next.
 void CompareAll(Session& s) {
     FrmCompareHROption& choice = Showing(s.wizard->compare.Get(), "The model choice");
-    choice.OptCompareHRModels->setChecked(true);
-    for (QCheckBox* box : {choice.ChkExpPower, choice.ChkBVN, choice.Chk2CN, choice.Chk2BVN,
-                           choice.ChkFixedKernel, choice.ChkAdKernel}) {
+    choice.compare_option->setChecked(true);
+    for (QCheckBox* box :
+         {choice.exp_power_check, choice.bvn_check, choice.circle_mixture_check,
+          choice.normal_mixture_check, choice.fixed_kernel_check, choice.adaptive_kernel_check}) {
         box->setChecked(true);
     }
     choice.CmdNext_Click();
@@ -284,21 +285,22 @@ std::vector<Way> AllWays() {
     const Load elk_a_track = [](Session& s) { LoadTelemetry(s, true); };
     const QString minutes = QStringLiteral("400"); // the longest gap bridged, as the tests take
     return {
-        Estimated("deer_independent/fixed_kernel_href", deer, {&F::ChkFixedKernel},
+        Estimated("deer_independent/fixed_kernel_href", deer, {&F::fixed_kernel_check},
                   Smoothing::Href),
-        Estimated("deer_independent/fixed_kernel_cvh", deer, {&F::ChkFixedKernel}, Smoothing::CVh),
-        Estimated("deer_independent/fixed_kernel_lscvh", deer, {&F::ChkFixedKernel},
+        Estimated("deer_independent/fixed_kernel_cvh", deer, {&F::fixed_kernel_check},
+                  Smoothing::CVh),
+        Estimated("deer_independent/fixed_kernel_lscvh", deer, {&F::fixed_kernel_check},
                   Smoothing::LSCVh),
-        Estimated("deer_independent/fixed_kernel_user_h", deer, {&F::ChkFixedKernel},
+        Estimated("deer_independent/fixed_kernel_user_h", deer, {&F::fixed_kernel_check},
                   Smoothing::User),
-        Estimated("deer_independent/fixed_kernel_50_percent_href", deer, {&F::ChkFixedKernel},
+        Estimated("deer_independent/fixed_kernel_50_percent_href", deer, {&F::fixed_kernel_check},
                   Smoothing::PercentHref),
-        Estimated("deer_independent/adaptive_kernel_href", deer, {&F::ChkAdKernel},
+        Estimated("deer_independent/adaptive_kernel_href", deer, {&F::adaptive_kernel_check},
                   Smoothing::Href),
-        Estimated("deer_independent/bvn", deer, {&F::ChkBVN}),
-        Estimated("deer_independent/circle_mixture_2cn", deer, {&F::Chk2CN}),
-        Estimated("deer_independent/normal_mixture_2bvn", deer, {&F::Chk2BVN}),
-        Estimated("deer_independent/exp_power", deer, {&F::ChkExpPower}),
+        Estimated("deer_independent/bvn", deer, {&F::bvn_check}),
+        Estimated("deer_independent/circle_mixture_2cn", deer, {&F::circle_mixture_check}),
+        Estimated("deer_independent/normal_mixture_2bvn", deer, {&F::normal_mixture_check}),
+        Estimated("deer_independent/exp_power", deer, {&F::exp_power_check}),
         {"deer_independent/comparison",
          [deer](Session& s, const fs::path& folder) {
              deer(s);
@@ -308,15 +310,16 @@ std::vector<Way> AllWays() {
         // Every estimator a bias-corrected run offers, in one run: CV is the only search for
         // weighted locations.
         Estimated("deer_weighted/fixed_kernel_cvh_bvn_2bvn", weighted,
-                  {&F::ChkFixedKernel, &F::ChkBVN, &F::Chk2BVN}, Smoothing::CVh),
+                  {&F::fixed_kernel_check, &F::bvn_check, &F::normal_mixture_check},
+                  Smoothing::CVh),
         Bridged("elk_gps_bridge/grid", elk, minutes),
         Bridged("elk_gps_bridge/road_points", elk, minutes, BridgeTo::TextPoints),
-        Estimated("shapefile_deer_points/fixed_kernel_cvh", deer_shp, {&F::ChkFixedKernel},
+        Estimated("shapefile_deer_points/fixed_kernel_cvh", deer_shp, {&F::fixed_kernel_check},
                   Smoothing::CVh),
-        Estimated("shapefile_deer_points/bvn", deer_shp, {&F::ChkBVN}),
+        Estimated("shapefile_deer_points/bvn", deer_shp, {&F::bvn_check}),
         Bridged("shapefile_elk_track/grid", elk_shp, minutes),
         Bridged("shapefile_elk_track/road_points", elk_shp, minutes, BridgeTo::ShapefilePoints),
-        Estimated("telemetry_movebank_elk_A/fixed_kernel_href", elk_a, {&F::ChkFixedKernel},
+        Estimated("telemetry_movebank_elk_A/fixed_kernel_href", elk_a, {&F::fixed_kernel_check},
                   Smoothing::Href),
         // Times in minutes, the loader's default; gaps of up to two hours are bridged.
         Bridged("telemetry_movebank_elk_A/grid", elk_a_track, QStringLiteral("120")),

@@ -350,7 +350,7 @@ public:
             if (!filter.isEmpty()) {
                 return 4;
             }
-            const bool bridge = wizard_->data_type.Load(*wizard_).OptBBData->isChecked();
+            const bool bridge = wizard_->data_type.Load(*wizard_).bridge_data_option->isChecked();
             switch (TextPurposeFor(bridge, state_.DataMode)) {
             case TextFilePurpose::IndependentLocations:
                 return state_.BiasCorrected == 1 ? 1 : 0;

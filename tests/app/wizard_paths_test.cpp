@@ -71,7 +71,8 @@ class WizardPathsTest : public QObject {
 
     // Welcome -> data type (independent) -> analysis -> input type (text) -> text loader.
     FrmLoadTextFile& ToTextLoader(bool bias_corrected) {
-        testing::WalkToLoader(*wizard, false, &FrmInputDataOptions::OptTextFile, bias_corrected);
+        testing::WalkToLoader(*wizard, false, &FrmInputDataOptions::text_file_option,
+                              bias_corrected);
         return *wizard->load_text.Get();
     }
 
@@ -95,7 +96,7 @@ class WizardPathsTest : public QObject {
     // Welcome -> data type (Brownian bridge) -> input type (text) -> the track loaded -> the
     // Brownian bridge analysis form.
     FrmBBAnalysis& ToBridgeAnalysis() {
-        testing::WalkToLoader(*wizard, true, &FrmInputDataOptions::OptTextFile);
+        testing::WalkToLoader(*wizard, true, &FrmInputDataOptions::text_file_option);
         FrmLoadTextFile* loader = wizard->load_text.Get();
         instructions = loader->LabelInstructions->text();
         dialogs.open_answers << kExamples + QStringLiteral("/elk_gps_bridge.txt");
@@ -107,7 +108,7 @@ class WizardPathsTest : public QObject {
     // Welcome -> data type -> analysis (plain) -> input type (shapefile, the default) ->
     // shapefile loader.
     FrmLoadShapefile& ToShapefileLoader(bool bridge) {
-        testing::WalkToLoader(*wizard, bridge, &FrmInputDataOptions::OptShapeFile);
+        testing::WalkToLoader(*wizard, bridge, &FrmInputDataOptions::shapefile_option);
         return *wizard->load_shapefile.Get();
     }
 
@@ -131,8 +132,8 @@ private Q_SLOTS:
                                 "columns in this order: x-coordinate, y-coordinate"));
         FrmCompareHROption& choice = LoadAndGoOn(loader, QStringLiteral("deer_independent.txt"));
         QCOMPARE(state.NumLocs, 150);
-        QVERIFY(choice.Text1->text().endsWith(QStringLiteral("deer_independent.txt")));
-        choice.ChkFixedKernel->setChecked(true);
+        QVERIFY(choice.location_file_box->text().endsWith(QStringLiteral("deer_independent.txt")));
+        choice.fixed_kernel_check->setChecked(true);
         choice.CmdNext_Click();
 
         FrmKernelOptions* kernel = wizard->kernel_options.Get();
@@ -160,15 +161,15 @@ private Q_SLOTS:
         FrmLoadTextFile& loader = ToTextLoader(true);
         QVERIFY(loader.LabelInstructions->text().contains(QStringLiteral("3 columns")));
         FrmCompareHROption& choice = LoadAndGoOn(loader, QStringLiteral("deer_weighted.txt"));
-        QCOMPARE(choice.Frame1->title(),
+        QCOMPARE(choice.models_frame->title(),
                  QStringLiteral("Estimate Bias-Corrected Home Range Using:"));
-        QVERIFY(choice.OptCompareHRModels->isHidden());
-        QVERIFY(!choice.ChkAdKernel->isEnabled());
-        QVERIFY(!choice.ChkExpPower->isEnabled());
-        QVERIFY(!choice.Chk2CN->isEnabled());
-        choice.ChkFixedKernel->setChecked(true);
-        choice.ChkBVN->setChecked(true);
-        choice.Chk2BVN->setChecked(true);
+        QVERIFY(choice.compare_option->isHidden());
+        QVERIFY(!choice.adaptive_kernel_check->isEnabled());
+        QVERIFY(!choice.exp_power_check->isEnabled());
+        QVERIFY(!choice.circle_mixture_check->isEnabled());
+        choice.fixed_kernel_check->setChecked(true);
+        choice.bvn_check->setChecked(true);
+        choice.normal_mixture_check->setChecked(true);
         choice.CmdNext_Click();
 
         FrmKernelOptions* kernel = wizard->kernel_options.Get();
@@ -190,10 +191,11 @@ private Q_SLOTS:
     void comparingAllSixModelsLeadsToTheLikelihoodFile() {
         FrmCompareHROption& choice =
             LoadAndGoOn(ToTextLoader(false), QStringLiteral("deer_independent.txt"));
-        choice.OptCompareHRModels->setChecked(true);
-        QCOMPARE(choice.Frame1->title(), QStringLiteral("Compare Models:"));
-        for (QCheckBox* box : {choice.ChkExpPower, choice.ChkBVN, choice.Chk2CN, choice.Chk2BVN,
-                               choice.ChkFixedKernel, choice.ChkAdKernel}) {
+        choice.compare_option->setChecked(true);
+        QCOMPARE(choice.models_frame->title(), QStringLiteral("Compare Models:"));
+        for (QCheckBox* box : {choice.exp_power_check, choice.bvn_check,
+                               choice.circle_mixture_check, choice.normal_mixture_check,
+                               choice.fixed_kernel_check, choice.adaptive_kernel_check}) {
             box->setChecked(true);
         }
         choice.CmdNext_Click();
@@ -219,26 +221,26 @@ private Q_SLOTS:
         wizard->welcome.Get()->CmdNext_Click();
         wizard->data_type.Get()->CmdNext_Click();
         FrmHomeRangeOptions* analysis = wizard->home_range.Get();
-        analysis->OptSynoptic->setChecked(true);
+        analysis->synoptic_option->setChecked(true);
         analysis->CmdNext_Click();
         QCOMPARE(dialogs.messages,
                  QStringList{QStringLiteral("Option not available at this time")});
         QVERIFY(analysis->isVisible());
 
-        analysis->OptBiasHomeRange->setChecked(true);
+        analysis->bias_corrected_option->setChecked(true);
         analysis->CmdNext_Click();
         QCOMPARE(state.BiasCorrected, IntFlag{1});
         wizard->input_data.Get()->Command1_Click(); // back to the analysis form
         QVERIFY(analysis->isVisible());
-        QVERIFY(analysis->OptBiasHomeRange->isChecked());
-        analysis->OptHomeRange->setChecked(true);
+        QVERIFY(analysis->bias_corrected_option->isChecked());
+        analysis->home_range_option->setChecked(true);
         analysis->CmdNext_Click();
         QCOMPARE(state.BiasCorrected, IntFlag{0});
 
         // Brownian bridge data goes straight to the input type form, and back to the data type.
         analysis->Command1_Click();
         FrmDataTypeOptions* data_type = wizard->data_type.Get();
-        data_type->OptBBData->setChecked(true);
+        data_type->bridge_data_option->setChecked(true);
         data_type->CmdNext_Click();
         QCOMPARE(state.DataMode, std::string("location"));
         wizard->input_data.Get()->Command1_Click();
@@ -313,7 +315,7 @@ private Q_SLOTS:
     void graphOfTheCriteriaStartsAroundTheTwoMinima() {
         FrmCompareHROption& choice =
             LoadAndGoOn(ToTextLoader(false), QStringLiteral("deer_independent.txt"));
-        choice.ChkAdKernel->setChecked(true);
+        choice.adaptive_kernel_check->setChecked(true);
         choice.CmdNext_Click();
         FrmKernelOptions* kernel = wizard->kernel_options.Get();
         QCOMPARE(kernel->Frame1->title(), QStringLiteral("Estimate Adaptive Kernel Using:"));
@@ -362,7 +364,7 @@ private Q_SLOTS:
     void kernelAndSaveChecksKeepTheUserOnTheForm() {
         FrmCompareHROption& choice =
             LoadAndGoOn(ToTextLoader(false), QStringLiteral("deer_independent.txt"));
-        choice.ChkFixedKernel->setChecked(true);
+        choice.fixed_kernel_check->setChecked(true);
         choice.CmdNext_Click();
         FrmKernelOptions* kernel = wizard->kernel_options.Get();
         kernel->ChkUserH->setChecked(true);
@@ -399,16 +401,17 @@ private Q_SLOTS:
         wizard->load_text.Get()->Command3_Click();  // input type
         wizard->input_data.Get()->Command1_Click(); // data type
         FrmDataTypeOptions* data_type = wizard->data_type.Get();
-        data_type->OptIndData->setChecked(true);
+        data_type->independent_data_option->setChecked(true);
         data_type->CmdNext_Click();
         wizard->home_range.Get()->CmdNext_Click();
         wizard->input_data.Get()->CmdNext_Click(); // text file, as chosen before
         wizard->load_text.Get()->CmdNext_Click();  // nothing loaded
         FrmCompareHROption* choice = wizard->compare.Get();
         const State before = state;
-        for (QCheckBox* box : {choice->ChkExpPower, choice->ChkBVN, choice->ChkFixedKernel}) {
+        for (QCheckBox* box :
+             {choice->exp_power_check, choice->bvn_check, choice->fixed_kernel_check}) {
             box->setChecked(true);
-            for (QRadioButton* mode : {choice->OptEstimateHRs, choice->OptCompareHRModels}) {
+            for (QRadioButton* mode : {choice->estimate_option, choice->compare_option}) {
                 mode->setChecked(true);
                 choice->CmdNext_Click();
                 QVERIFY(dialogs.messages.last().startsWith(
@@ -430,7 +433,7 @@ private Q_SLOTS:
         wizard->input_data.Get()->Command1_Click();
         wizard->home_range.Get()->Command1_Click();
         FrmDataTypeOptions* data_type = wizard->data_type.Get();
-        data_type->OptBBData->setChecked(true);
+        data_type->bridge_data_option->setChecked(true);
         data_type->CmdNext_Click();
         wizard->input_data.Get()->CmdNext_Click();
         wizard->load_text.Get()->CmdNext_Click();
@@ -459,9 +462,9 @@ private Q_SLOTS:
     void kernelOptionsWithNoWayOfChoosingHRunTheOtherEstimators() {
         FrmCompareHROption& choice =
             LoadAndGoOn(ToTextLoader(false), QStringLiteral("deer_independent.txt"));
-        choice.ChkFixedKernel->setChecked(true);
-        choice.ChkAdKernel->setChecked(true);
-        choice.ChkBVN->setChecked(true);
+        choice.fixed_kernel_check->setChecked(true);
+        choice.adaptive_kernel_check->setChecked(true);
+        choice.bvn_check->setChecked(true);
         choice.CmdNext_Click();
         const qsizetype messages = dialogs.messages.size();
         wizard->kernel_options.Get()->CmdNext_Click();
@@ -542,9 +545,9 @@ private Q_SLOTS:
         const auto path = dir.Write("outlier_track.txt", track);
         wizard->Start();
         wizard->welcome.Get()->CmdNext_Click();
-        wizard->data_type.Get()->OptBBData->setChecked(true);
+        wizard->data_type.Get()->bridge_data_option->setChecked(true);
         wizard->data_type.Get()->CmdNext_Click();
-        wizard->input_data.Get()->OptTextFile->setChecked(true);
+        wizard->input_data.Get()->text_file_option->setChecked(true);
         wizard->input_data.Get()->CmdNext_Click();
         dialogs.open_answers << QString::fromStdString(path.string());
         wizard->load_text.Get()->Command1_Click();
@@ -574,7 +577,7 @@ private Q_SLOTS:
         QVERIFY(state.LocXY == from_text.LocXY);
         QCOMPARE(state.InFileRoot, std::string("deer_points"));
         FrmCompareHROption* choice = wizard->compare.Get();
-        choice->ChkFixedKernel->setChecked(true);
+        choice->fixed_kernel_check->setChecked(true);
         choice->CmdNext_Click();
         wizard->kernel_options.Get()->ChkCVh->setChecked(true);
         wizard->kernel_options.Get()->CmdNext_Click();
@@ -702,8 +705,8 @@ private Q_SLOTS:
     void homeRangePictureFromTheSaveForm() {
         FrmCompareHROption& choice =
             LoadAndGoOn(ToTextLoader(false), QStringLiteral("deer_independent.txt"));
-        choice.ChkFixedKernel->setChecked(true);
-        choice.ChkBVN->setChecked(true);
+        choice.fixed_kernel_check->setChecked(true);
+        choice.bvn_check->setChecked(true);
         choice.CmdNext_Click();
         wizard->kernel_options.Get()->ChkCVh->setChecked(true);
         wizard->kernel_options.Get()->CmdNext_Click();
@@ -800,7 +803,7 @@ private Q_SLOTS:
 
         loader.CmdNext_Click();
         FrmCompareHROption* choice = wizard->compare.Get();
-        choice->ChkBVN->setChecked(true);
+        choice->bvn_check->setChecked(true);
         choice->CmdNext_Click();
         SaveTo(dir, QStringLiteral("deer"), 0);
         QCOMPARE(LineCount(dir.path() / "deerBVN.txt"), std::size_t{40001});
@@ -816,7 +819,7 @@ private Q_SLOTS:
         FrmCompareHROption* choice = wizard->compare.Get();
         choice->CmdNext_Click();
         QCOMPARE(dialogs.messages.last(), QStringLiteral("Tick at least one model."));
-        choice->ChkBVN->setChecked(true);
+        choice->bvn_check->setChecked(true);
         choice->CmdNext_Click();
         QVERIFY(dialogs.messages.last().contains(QStringLiteral("No locations are loaded")));
         QVERIFY(choice->isVisible());

@@ -48,7 +48,7 @@ SummaryAreas(const std::filesystem::path& path) {
 // A wizard driven by a user through the telemetry loader.
 struct Session : testing::WizardSession {
     FrmLoadTelemetry& Loader(bool bridge, const QString& table, const QString& animal) {
-        ToLoader(bridge, &FrmInputDataOptions::OptTelemetry);
+        ToLoader(bridge, &FrmInputDataOptions::telemetry_option);
         Open(table);
         FrmLoadTelemetry& loader = Telemetry();
         loader.ComboAnimal->setCurrentIndex(loader.ComboAnimal->findData(animal));
@@ -163,8 +163,8 @@ private Q_SLOTS:
                 Session session;
                 session.Loader(false, path, animal).CmdNext_Click();
                 FrmCompareHROption* choice = session.wizard->compare.Get();
-                choice->ChkFixedKernel->setChecked(true);
-                choice->ChkBVN->setChecked(true);
+                choice->fixed_kernel_check->setChecked(true);
+                choice->bvn_check->setChecked(true);
                 choice->CmdNext_Click();
                 // The batch takes h_ref at full precision: typed so into the box.
                 FrmKernelOptions* options = session.wizard->kernel_options.Get();

@@ -208,7 +208,7 @@ private Q_SLOTS:
         wizard.data_type.Get()->CmdNext_Click();
         wizard.home_range.Get()->CmdNext_Click();
         FrmInputDataOptions* input = wizard.input_data.Get();
-        input->OptShapeFile->setChecked(true);
+        input->shapefile_option->setChecked(true);
         input->CmdNext_Click();
         FrmLoadShapefile& loader = *wizard.load_shapefile.Get();
 

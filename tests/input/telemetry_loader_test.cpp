@@ -121,7 +121,7 @@ struct Session : testing::WizardSession {
     void FixedKernelHref() {
         FrmCompareHROption* choice = wizard->compare.Get();
         QVERIFY(choice != nullptr && choice->isVisible());
-        choice->ChkFixedKernel->setChecked(true);
+        choice->fixed_kernel_check->setChecked(true);
         choice->CmdNext_Click();
         FrmKernelOptions* options = wizard->kernel_options.Get();
         options->ChkHRef->setChecked(true);
@@ -146,7 +146,7 @@ private Q_SLOTS:
         const auto csv = dir.Write("collars.csv", MovebankCsv(rows));
         for (const char* animal : {"A", "B"}) {
             Session table;
-            table.ToLoader(true, &FrmInputDataOptions::OptTelemetry);
+            table.ToLoader(true, &FrmInputDataOptions::telemetry_option);
             FrmLoadTelemetry& loader = table.Telemetry();
             QVERIFY(loader.isVisible());
             table.Open(QString::fromStdString(csv.string()));
@@ -183,7 +183,7 @@ private Q_SLOTS:
             table.BridgeGrid();
 
             Session text;
-            text.ToLoader(true, &FrmInputDataOptions::OptTextFile);
+            text.ToLoader(true, &FrmInputDataOptions::text_file_option);
             const auto path =
                 dir.Write(std::string(animal) + ".txt", ProjectedText(rows, animal, true));
             text.dialogs.open_answers << QString::fromStdString(path.string());
@@ -206,7 +206,7 @@ private Q_SLOTS:
         for (const auto& [name, text] : {std::pair{"movebank.csv", MovebankCsv(rows)},
                                          std::pair{"r.csv", testing::RCsv(rows)}}) {
             Session session;
-            session.ToLoader(true, &FrmInputDataOptions::OptTelemetry);
+            session.ToLoader(true, &FrmInputDataOptions::telemetry_option);
             FrmLoadTelemetry& loader = session.Telemetry();
             session.Open(QString::fromStdString(dir.Write(name, text).string()));
             QCOMPARE(QString::fromStdString(
@@ -238,7 +238,7 @@ private Q_SLOTS:
             }
         }
         Session session;
-        session.ToLoader(false, &FrmInputDataOptions::OptTelemetry);
+        session.ToLoader(false, &FrmInputDataOptions::telemetry_option);
         FrmLoadTelemetry& loader = session.Telemetry();
         session.Open(QString::fromStdString(dir.Write("unnamed.csv", text).string()));
         QVERIFY(loader.ComboX->currentText().isEmpty());
@@ -283,7 +283,7 @@ private Q_SLOTS:
         }
         for (const auto& [typed, epsg] : {std::pair{"metres", 0}, std::pair{"EPSG:32611", 32611}}) {
             Session session;
-            session.ToLoader(false, &FrmInputDataOptions::OptTelemetry);
+            session.ToLoader(false, &FrmInputDataOptions::telemetry_option);
             FrmLoadTelemetry& loader = session.Telemetry();
             session.Open(QString::fromStdString(dir.Write("grid.csv", text).string()));
             QCOMPARE(loader.ComboX->currentText(), QStringLiteral("X"));
@@ -314,7 +314,7 @@ private Q_SLOTS:
         const auto path = dir.Write("elk-A.txt", ProjectedText(rows, "elk-A", false));
 
         Session layer;
-        layer.ToLoader(false, &FrmInputDataOptions::OptTelemetry);
+        layer.ToLoader(false, &FrmInputDataOptions::telemetry_option);
         FrmLoadTelemetry& loader = layer.Telemetry();
         QVERIFY(loader.ComboTime->isHidden());
         layer.Open(kExamples + QStringLiteral("/telemetry/movebank_elk.gpkg"));
@@ -332,7 +332,7 @@ private Q_SLOTS:
         layer.FixedKernelHref();
 
         Session text;
-        text.ToLoader(false, &FrmInputDataOptions::OptTextFile);
+        text.ToLoader(false, &FrmInputDataOptions::text_file_option);
         text.dialogs.open_answers << QString::fromStdString(path.string());
         text.wizard->load_text.Get()->Command1_Click();
         text.wizard->load_text.Get()->CmdNext_Click();
@@ -394,7 +394,7 @@ private Q_SLOTS:
         };
         for (const Case& refused : cases) {
             Session session;
-            session.ToLoader(true, &FrmInputDataOptions::OptTelemetry);
+            session.ToLoader(true, &FrmInputDataOptions::telemetry_option);
             FrmLoadTelemetry& loader = session.Telemetry();
             if (!refused.file.isEmpty()) {
                 session.Open(refused.file);
@@ -412,7 +412,7 @@ private Q_SLOTS:
 
         // Two fixes at one time load when the first is kept, and the line says so.
         Session kept;
-        kept.ToLoader(true, &FrmInputDataOptions::OptTelemetry);
+        kept.ToLoader(true, &FrmInputDataOptions::telemetry_option);
         kept.Open(cases[2].file);
         kept.Telemetry().ChkKeepFirst->setChecked(true);
         QCOMPARE(kept.Telemetry().LblSkipped->text(),
@@ -425,7 +425,7 @@ private Q_SLOTS:
 
         // A table that cannot be read is explained and the one open before stays.
         Session broken;
-        broken.ToLoader(false, &FrmInputDataOptions::OptTelemetry);
+        broken.ToLoader(false, &FrmInputDataOptions::telemetry_option);
         broken.Open(good);
         broken.Open(table("open.csv", "\"2021-06-01 00:00:00,-115.5,49.0,A\n"));
         QVERIFY(broken.dialogs.messages.last().contains(QStringLiteral("open.csv")));
@@ -435,7 +435,7 @@ private Q_SLOTS:
 
         // Bias-corrected locations need their weights.
         Session weighted;
-        weighted.ToLoader(false, &FrmInputDataOptions::OptTelemetry, true);
+        weighted.ToLoader(false, &FrmInputDataOptions::telemetry_option, true);
         QVERIFY(!weighted.Telemetry().ComboWeight->isHidden());
         weighted.Open(table("weights.csv", "2021-06-01 00:00:00,-115.5,49.0,A\n"));
         weighted.Telemetry().CmdNext_Click();
@@ -454,7 +454,7 @@ private Q_SLOTS:
         const auto points = dir.Write("points.csv", "name;lon;lat\np1;-115.51;49.02\n"
                                                     "p2;-115.50;49.03\np3;-115.49;49.015\n");
         Session session;
-        session.ToLoader(true, &FrmInputDataOptions::OptTelemetry);
+        session.ToLoader(true, &FrmInputDataOptions::telemetry_option);
         session.Open(QString::fromStdString(csv.string()));
         session.Telemetry().ComboAnimal->setCurrentIndex(
             IndexOfAnimal(session.Telemetry().ComboAnimal, "A"));
@@ -491,11 +491,11 @@ private Q_SLOTS:
 
         // Points in longitude/latitude need fixes whose system is known.
         Session text;
-        text.ToLoader(true, &FrmInputDataOptions::OptTextFile);
+        text.ToLoader(true, &FrmInputDataOptions::text_file_option);
         text.dialogs.open_answers << kExamples + QStringLiteral("/elk_gps_bridge.txt");
         text.wizard->load_text.Get()->Command1_Click();
         text.wizard->load_text.Get()->CmdNext_Click();
-        text.wizard->input_data.Get()->OptTelemetry->setChecked(true);
+        text.wizard->input_data.Get()->telemetry_option->setChecked(true);
         FrmBBAnalysis* bridge = text.wizard->bb_analysis.Get();
         bridge->CmdEstimateVar_Click();
         bridge->TxtTotalTimeTooLong->setText(QStringLiteral("400"));

@@ -14,11 +14,12 @@ inline void WalkToLoader(Wizard& wizard, bool bridge, QRadioButton* FrmInputData
     wizard.Start();
     wizard.welcome.Get()->CmdNext_Click();
     FrmDataTypeOptions* data_type = wizard.data_type.Get();
-    (bridge ? data_type->OptBBData : data_type->OptIndData)->setChecked(true);
+    (bridge ? data_type->bridge_data_option : data_type->independent_data_option)->setChecked(true);
     data_type->CmdNext_Click();
     if (!bridge) {
         FrmHomeRangeOptions* analysis = wizard.home_range.Get();
-        (weighted ? analysis->OptBiasHomeRange : analysis->OptHomeRange)->setChecked(true);
+        (weighted ? analysis->bias_corrected_option : analysis->home_range_option)
+            ->setChecked(true);
         analysis->CmdNext_Click();
     }
     FrmInputDataOptions* options = wizard.input_data.Get();

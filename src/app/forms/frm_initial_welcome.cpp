@@ -12,7 +12,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-
 namespace ranvik {
 namespace {
 
@@ -47,40 +46,40 @@ FrmInitialWelcome::FrmInitialWelcome(Navigator& wizard) : wizard_(wizard) {
     setObjectName(QStringLiteral("FrmInitialWelcome"));
     setWindowTitle(QString::fromLatin1(kFormCaption));
 
-    picture1_ = new QLabel(this);
-    picture1_->setObjectName(QStringLiteral("Picture1"));
-    picture1_->setPixmap(Emblem());
+    emblem_picture_ = new QLabel(this);
+    emblem_picture_->setObjectName(QStringLiteral("Picture1"));
+    emblem_picture_->setPixmap(Emblem());
 
-    label1_ = new QLabel(QStringLiteral("Welcome to Ranvik"), this);
-    label1_->setObjectName(QStringLiteral("Label1"));
-    QFont title_font = label1_->font();
+    title_label_ = new QLabel(QStringLiteral("Welcome to Ranvik"), this);
+    title_label_->setObjectName(QStringLiteral("Label1"));
+    QFont title_font = title_label_->font();
     title_font.setPointSizeF(title_font.pointSizeF() * 1.8);
     title_font.setBold(true);
-    label1_->setFont(title_font);
+    title_label_->setFont(title_font);
 
-    label2_ = new QLabel(
+    summary_label_ = new QLabel(
         QStringLiteral(
             "Ranvik is stand-alone software for estimating animal movements and home ranges"),
         this);
-    label2_->setObjectName(QStringLiteral("Label2"));
-    label2_->setWordWrap(true);
+    summary_label_->setObjectName(QStringLiteral("Label2"));
+    summary_label_->setWordWrap(true);
 
-    cmd_next_ = new QPushButton(QStringLiteral("Next >>"), this);
-    cmd_next_->setObjectName(QStringLiteral("CmdNext"));
-    cmd_next_->setDefault(true);
-    connect(cmd_next_, &QPushButton::clicked, this, [this] { CmdNext_Click(); });
+    next_button_ = new QPushButton(QStringLiteral("Next >>"), this);
+    next_button_->setObjectName(QStringLiteral("CmdNext"));
+    next_button_->setDefault(true);
+    connect(next_button_, &QPushButton::clicked, this, [this] { CmdNext_Click(); });
 
     auto* texts = new QVBoxLayout;
-    texts->addWidget(label1_);
-    texts->addWidget(label2_);
+    texts->addWidget(title_label_);
+    texts->addWidget(summary_label_);
     texts->addStretch();
     auto* top = new QHBoxLayout;
-    top->addWidget(picture1_, 0, Qt::AlignTop);
+    top->addWidget(emblem_picture_, 0, Qt::AlignTop);
     top->addSpacing(16);
     top->addLayout(texts, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(cmd_next_);
+    buttons->addWidget(next_button_);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(buttons);

@@ -21,10 +21,10 @@ public:
 
 private:
     Navigator& wizard_;
-    QLabel* picture1_ = nullptr;
-    QLabel* label1_ = nullptr;
-    QLabel* label2_ = nullptr;
-    QPushButton* cmd_next_ = nullptr;
+    QLabel* emblem_picture_ = nullptr;
+    QLabel* title_label_ = nullptr;
+    QLabel* summary_label_ = nullptr;
+    QPushButton* next_button_ = nullptr;
 };
 
 } // namespace ranvik

@@ -19,21 +19,23 @@ namespace ranvik {
 FrmDataTypeOptions::FrmDataTypeOptions(Navigator& wizard)
     : WizardForm(wizard, "FrmDataTypeOptions") {
     auto* frame = Frame("Frame1", QStringLiteral("Select the type of data you have"));
-    OptBBData = Option("OptBBData",
-                       QStringLiteral("I have serially correlated data and want to use the "
-                                      "Brownian bridge movement model"),
-                       frame);
-    OptIndData = Option("OptIndData",
-                        QStringLiteral("My data are assumed to be temporally independent "
-                                       "observations"),
-                        frame);
-    for (QRadioButton* option : {OptBBData, OptIndData}) {
+    bridge_data_option =
+        Option("OptBBData",
+               QStringLiteral("I have serially correlated data and want to use the "
+                              "Brownian bridge movement model"),
+               frame);
+    independent_data_option =
+        Option("OptIndData",
+               QStringLiteral("My data are assumed to be temporally independent "
+                              "observations"),
+               frame);
+    for (QRadioButton* option : {bridge_data_option, independent_data_option}) {
         option->setFont(QFont(QStringLiteral("Times New Roman")));
     }
-    OptIndData->setChecked(true);
+    independent_data_option->setChecked(true);
     auto* options = new QVBoxLayout(frame);
-    options->addWidget(OptBBData);
-    options->addWidget(OptIndData);
+    options->addWidget(bridge_data_option);
+    options->addWidget(independent_data_option);
     auto* label1 = Label(
         "Label1",
         QStringLiteral(
@@ -54,8 +56,8 @@ FrmDataTypeOptions::FrmDataTypeOptions(Navigator& wizard)
 
 void FrmDataTypeOptions::CmdNext_Click() {
     State& state = wizard_.state();
-    state.IsBBData = OptBBData->isChecked();
-    state.IsIndData = OptIndData->isChecked();
+    state.IsBBData = bridge_data_option->isChecked();
+    state.IsIndData = independent_data_option->isChecked();
     if (state.IsIndData) {
         state.DataMode.clear();
         wizard_.Show(FormId::HomeRange);
@@ -86,15 +88,15 @@ FrmHomeRangeOptions::FrmHomeRangeOptions(Navigator& wizard)
                        "information."),
         true);
     auto* frame = Frame("Frame1", QStringLiteral("Select the type of home range analysis:"));
-    OptHomeRange = Option("OptHomeRange", QStringLiteral("Estimate Home Range "), frame);
-    OptBiasHomeRange =
+    home_range_option = Option("OptHomeRange", QStringLiteral("Estimate Home Range "), frame);
+    bias_corrected_option =
         Option("OptBiasHomeRange",
                QStringLiteral("Estimate Home Range Corrected for Observation Bias"), frame);
-    OptSynoptic =
+    synoptic_option =
         Option("OptSynoptic", QStringLiteral("Estimate Home Range Using a Synoptic Model"), frame);
-    OptHomeRange->setChecked(true);
+    home_range_option->setChecked(true);
     auto* options = new QVBoxLayout(frame);
-    for (QRadioButton* option : {OptHomeRange, OptBiasHomeRange, OptSynoptic}) {
+    for (QRadioButton* option : {home_range_option, bias_corrected_option, synoptic_option}) {
         options->addWidget(option);
     }
     auto* image1 = Label("Image1", {});
@@ -115,9 +117,9 @@ FrmHomeRangeOptions::FrmHomeRangeOptions(Navigator& wizard)
 
 void FrmHomeRangeOptions::CmdNext_Click() {
     State& state = wizard_.state();
-    state.IsHomeRange = OptHomeRange->isChecked();
-    state.IsSynoptic = OptSynoptic->isChecked();
-    state.BiasCorrected = OptBiasHomeRange->isChecked() ? 1 : 0;
+    state.IsHomeRange = home_range_option->isChecked();
+    state.IsSynoptic = synoptic_option->isChecked();
+    state.BiasCorrected = bias_corrected_option->isChecked() ? 1 : 0;
     if (state.IsHomeRange || state.BiasCorrected == 1) {
         wizard_.Show(FormId::InputData);
         hide();
@@ -135,16 +137,16 @@ void FrmHomeRangeOptions::Command1_Click() {
 FrmInputDataOptions::FrmInputDataOptions(Navigator& wizard)
     : WizardForm(wizard, "FrmInputDataOptions") {
     auto* frame = Frame("Frame1", QStringLiteral("Input Data Type"));
-    OptTextFile = Option("OptTextFile", QStringLiteral("Text File"), frame);
-    OptShapeFile = Option("OptShapeFile", QStringLiteral("ESRI layer (shapefile)"), frame);
-    OptTelemetry =
+    text_file_option = Option("OptTextFile", QStringLiteral("Text File"), frame);
+    shapefile_option = Option("OptShapeFile", QStringLiteral("ESRI layer (shapefile)"), frame);
+    telemetry_option =
         Option("OptTelemetry", QStringLiteral("Telemetry table (CSV, GeoPackage, Movebank export)"),
                frame);
-    OptShapeFile->setChecked(true);
+    shapefile_option->setChecked(true);
     auto* options = new QVBoxLayout(frame);
-    options->addWidget(OptTextFile);
-    options->addWidget(OptShapeFile);
-    options->addWidget(OptTelemetry);
+    options->addWidget(text_file_option);
+    options->addWidget(shapefile_option);
+    options->addWidget(telemetry_option);
     auto* label1 = Label("Label1",
                          QStringLiteral("Ranvik accepts 2 input data formats including ESRI "
                                         "shapefiles and tab-delimited text files.  "),
@@ -160,19 +162,19 @@ FrmInputDataOptions::FrmInputDataOptions(Navigator& wizard)
 }
 
 void FrmInputDataOptions::CmdNext_Click() {
-    if (OptShapeFile->isChecked()) {
+    if (shapefile_option->isChecked()) {
         wizard_.Show(FormId::LoadShapefile);
         SetShapefileLayout(wizard_);
         hide();
         return;
     }
-    if (OptTextFile->isChecked()) {
+    if (text_file_option->isChecked()) {
         SetTextFileInstructions(wizard_);
         wizard_.Show(FormId::LoadText);
         hide();
         return;
     }
-    if (OptTelemetry->isChecked()) {
+    if (telemetry_option->isChecked()) {
         SetTelemetryLayout(wizard_);
         wizard_.Show(FormId::LoadTelemetry);
         hide();
@@ -209,26 +211,26 @@ FrmCompareHROption::FrmCompareHROption(Navigator& wizard)
     : WizardForm(wizard, "FrmCompareHROption") {
     const State& state = wizard_.state();
     auto* label10 = Label("Label10", QStringLiteral("Locations File:"));
-    Text1 = Text("Text1");
-    Text1->setReadOnly(true);
+    location_file_box = Text("Text1");
+    location_file_box->setReadOnly(true);
     auto* frame3 = Frame("Frame3", {});
-    OptEstimateHRs = Option("OptEstimateHRs",
-                            QStringLiteral("Estimate Home Range Using Selected Models"), frame3);
-    OptCompareHRModels = Option(
+    estimate_option = Option("OptEstimateHRs",
+                             QStringLiteral("Estimate Home Range Using Selected Models"), frame3);
+    compare_option = Option(
         "OptCompareHRModels",
         QStringLiteral("Compare Selected Models Using Information Theoretic Criteria"), frame3);
-    OptEstimateHRs->setChecked(true);
+    estimate_option->setChecked(true);
     auto* modes = new QVBoxLayout(frame3);
-    modes->addWidget(OptEstimateHRs);
-    modes->addWidget(OptCompareHRModels);
-    connect(OptCompareHRModels, &QRadioButton::toggled, this, [this](bool on) {
+    modes->addWidget(estimate_option);
+    modes->addWidget(compare_option);
+    connect(compare_option, &QRadioButton::toggled, this, [this](bool on) {
         if (on) {
-            Frame1->setTitle(QStringLiteral("Compare Models:"));
+            models_frame->setTitle(QStringLiteral("Compare Models:"));
         }
     });
-    connect(OptEstimateHRs, &QRadioButton::toggled, this, [this](bool on) {
+    connect(estimate_option, &QRadioButton::toggled, this, [this](bool on) {
         if (on) {
-            Frame1->setTitle(QStringLiteral("Estimate Home Range Using:"));
+            models_frame->setTitle(QStringLiteral("Estimate Home Range Using:"));
         }
     });
     auto* label9 = Label(
@@ -237,11 +239,11 @@ FrmCompareHROption::FrmCompareHROption(Navigator& wizard)
                        "correspond to the x-coordinate, y-coordinate, and estimated probability "
                        "of occurrence in that grid cell (i.e., utilization distribution)."),
         true);
-    Frame1 = Frame("Frame1", QStringLiteral("Estimate Home Range Using:"));
-    auto* list = new QGridLayout(Frame1);
-    auto* label1 = new QLabel(QStringLiteral("Model"), Frame1);
+    models_frame = Frame("Frame1", QStringLiteral("Estimate Home Range Using:"));
+    auto* list = new QGridLayout(models_frame);
+    auto* label1 = new QLabel(QStringLiteral("Model"), models_frame);
     label1->setObjectName(QStringLiteral("Label1"));
-    auto* label2 = new QLabel(QStringLiteral("Number of Parameters"), Frame1);
+    auto* label2 = new QLabel(QStringLiteral("Number of Parameters"), models_frame);
     label2->setObjectName(QStringLiteral("Label2"));
     list->addWidget(label1, 0, 0);
     list->addWidget(label2, 0, 1);
@@ -251,18 +253,18 @@ FrmCompareHROption::FrmCompareHROption(Navigator& wizard)
         const char* caption;
         const char* parameters;
     } rows[] = {
-        {&ChkExpPower, "ChkExpPower", "Exponential Power", "4"},
-        {&ChkBVN, "ChkBVN", "1 Mode Bivariate Normal", "5"},
-        {&Chk2CN, "Chk2CN", "2 Mode Bivariate Circle Mix", "7"},
-        {&Chk2BVN, "Chk2BVN", "2 Mode Bivariate Normal Mix", "11"},
-        {&ChkFixedKernel, "ChkFixedKernel", "Fixed Kernel", "nonparametric"},
-        {&ChkAdKernel, "ChkAdKernel", "Adaptive Kernel", "nonparametric"},
+        {&exp_power_check, "ChkExpPower", "Exponential Power", "4"},
+        {&bvn_check, "ChkBVN", "1 Mode Bivariate Normal", "5"},
+        {&circle_mixture_check, "Chk2CN", "2 Mode Bivariate Circle Mix", "7"},
+        {&normal_mixture_check, "Chk2BVN", "2 Mode Bivariate Normal Mix", "11"},
+        {&fixed_kernel_check, "ChkFixedKernel", "Fixed Kernel", "nonparametric"},
+        {&adaptive_kernel_check, "ChkAdKernel", "Adaptive Kernel", "nonparametric"},
     };
     int row = 1;
     for (const auto& r : rows) {
-        *r.box = Check(r.name, QString::fromLatin1(r.caption), Frame1);
+        *r.box = Check(r.name, QString::fromLatin1(r.caption), models_frame);
         list->addWidget(*r.box, row, 0);
-        list->addWidget(new QLabel(QString::fromLatin1(r.parameters), Frame1), row, 1);
+        list->addWidget(new QLabel(QString::fromLatin1(r.parameters), models_frame), row, 1);
         ++row;
     }
     auto* previous =
@@ -270,30 +272,30 @@ FrmCompareHROption::FrmCompareHROption(Navigator& wizard)
     auto* next = Button("CmdNext", QStringLiteral("Next >>"), [this] { CmdNext_Click(); });
     auto* file_row = new QHBoxLayout;
     file_row->addWidget(label10);
-    file_row->addWidget(Text1, 1);
+    file_row->addWidget(location_file_box, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(file_row);
     layout->addWidget(frame3);
     layout->addWidget(label9);
-    layout->addWidget(Frame1);
+    layout->addWidget(models_frame);
     layout->addLayout(ButtonRow({previous, next}));
     setFixedWidth(520);
 
     // Form load.
     if (state.BiasCorrected == 1) {
-        Frame1->setTitle(QStringLiteral("Estimate Bias-Corrected Home Range Using:"));
-        OptCompareHRModels->setVisible(false);
-        ChkAdKernel->setEnabled(false);
-        ChkExpPower->setEnabled(false);
-        Chk2CN->setEnabled(false);
+        models_frame->setTitle(QStringLiteral("Estimate Bias-Corrected Home Range Using:"));
+        compare_option->setVisible(false);
+        adaptive_kernel_check->setEnabled(false);
+        exp_power_check->setEnabled(false);
+        circle_mixture_check->setEnabled(false);
     }
-    Text1->setText(QString::fromStdString(state.LocFileName));
+    location_file_box->setText(QString::fromStdString(state.LocFileName));
 }
 
 void FrmCompareHROption::CmdNext_Click() {
-    const bool any = ChkExpPower->isChecked() || ChkBVN->isChecked() || Chk2CN->isChecked() ||
-                     Chk2BVN->isChecked() || ChkFixedKernel->isChecked() ||
-                     ChkAdKernel->isChecked();
+    const bool any = exp_power_check->isChecked() || bvn_check->isChecked() ||
+                     circle_mixture_check->isChecked() || normal_mixture_check->isChecked() ||
+                     fixed_kernel_check->isChecked() || adaptive_kernel_check->isChecked();
     if (!any) {
         Message(QStringLiteral("Tick at least one model."));
         return;
@@ -301,7 +303,7 @@ void FrmCompareHROption::CmdNext_Click() {
     if (!HasLocations(LocationSet::Independent)) {
         return;
     }
-    if (OptEstimateHRs->isChecked()) {
+    if (estimate_option->isChecked()) {
         EstimateRequest();
     } else {
         Compare();
@@ -313,12 +315,12 @@ void FrmCompareHROption::EstimateRequest() {
     const struct {
         QCheckBox* box;
         IntFlag& request;
-    } requests[] = {{ChkFixedKernel, state.DoFixedKernel},
-                    {ChkAdKernel, state.DoAdKernel},
-                    {ChkBVN, state.DoBVN},
-                    {Chk2CN, state.Do2CN},
-                    {Chk2BVN, state.Do2BVN},
-                    {ChkExpPower, state.DoExpPower}};
+    } requests[] = {{fixed_kernel_check, state.DoFixedKernel},
+                    {adaptive_kernel_check, state.DoAdKernel},
+                    {bvn_check, state.DoBVN},
+                    {circle_mixture_check, state.Do2CN},
+                    {normal_mixture_check, state.Do2BVN},
+                    {exp_power_check, state.DoExpPower}};
     const auto set_requests = [&requests] {
         for (const auto& r : requests) {
             if (r.box->isChecked()) {
@@ -326,7 +328,7 @@ void FrmCompareHROption::EstimateRequest() {
             }
         }
     };
-    if (ChkFixedKernel->isChecked() || ChkAdKernel->isChecked()) {
+    if (fixed_kernel_check->isChecked() || adaptive_kernel_check->isChecked()) {
         set_requests();
         wizard_.Show(FormId::KernelOptions);
         wizard_.Unload(FormId::Compare);
@@ -335,7 +337,8 @@ void FrmCompareHROption::EstimateRequest() {
     // The requests go into the record with the results, so a cancelled run leaves them as
     // they were.
     HomeRangeInput input = HomeRangeInputOf(state);
-    const QCheckBox* ticked[kHomeRangeModels] = {ChkBVN, Chk2BVN, Chk2CN, ChkExpPower};
+    const QCheckBox* ticked[kHomeRangeModels] = {bvn_check, normal_mixture_check,
+                                                 circle_mixture_check, exp_power_check};
     for (int k = 0; k < kHomeRangeModels; ++k) {
         input.requested[static_cast<std::size_t>(k)] =
             input.requested[static_cast<std::size_t>(k)] || ticked[k]->isChecked();
@@ -359,12 +362,12 @@ void FrmCompareHROption::EstimateRequest() {
 
 void FrmCompareHROption::Compare() {
     ComparisonChoice choice;
-    choice.exp_power = ChkExpPower->isChecked();
-    choice.bvn = ChkBVN->isChecked();
-    choice.circle_mixture = Chk2CN->isChecked();
-    choice.normal_mixture = Chk2BVN->isChecked();
-    choice.fixed_kernel = ChkFixedKernel->isChecked();
-    choice.adaptive_kernel = ChkAdKernel->isChecked();
+    choice.exp_power = exp_power_check->isChecked();
+    choice.bvn = bvn_check->isChecked();
+    choice.circle_mixture = circle_mixture_check->isChecked();
+    choice.normal_mixture = normal_mixture_check->isChecked();
+    choice.fixed_kernel = fixed_kernel_check->isChecked();
+    choice.adaptive_kernel = adaptive_kernel_check->isChecked();
     State& state = wizard_.state();
     const SimplexFit start{state.Simplex, state.Starts};
     StatusOr<ComparisonResults> results;

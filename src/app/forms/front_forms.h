@@ -13,8 +13,8 @@ public:
     explicit FrmDataTypeOptions(Navigator& wizard);
     void CmdNext_Click();
 
-    QRadioButton* OptBBData = nullptr;
-    QRadioButton* OptIndData = nullptr;
+    QRadioButton* bridge_data_option = nullptr;
+    QRadioButton* independent_data_option = nullptr;
 };
 
 // The kind of home range analysis: plain, bias-corrected, or the synoptic model (not offered).
@@ -26,9 +26,9 @@ public:
     void CmdNext_Click();
     void Command1_Click();
 
-    QRadioButton* OptHomeRange = nullptr;
-    QRadioButton* OptBiasHomeRange = nullptr;
-    QRadioButton* OptSynoptic = nullptr;
+    QRadioButton* home_range_option = nullptr;
+    QRadioButton* bias_corrected_option = nullptr;
+    QRadioButton* synoptic_option = nullptr;
 };
 
 // Text file or shapefile.
@@ -40,9 +40,9 @@ public:
     void CmdNext_Click();
     void Command1_Click();
 
-    QRadioButton* OptTextFile = nullptr;
-    QRadioButton* OptShapeFile = nullptr;
-    QRadioButton* OptTelemetry = nullptr;
+    QRadioButton* text_file_option = nullptr;
+    QRadioButton* shapefile_option = nullptr;
+    QRadioButton* telemetry_option = nullptr;
 };
 
 // The estimators to run or compare.
@@ -54,16 +54,16 @@ public:
     void CmdNext_Click();
     void Command3_Click();
 
-    QLineEdit* Text1 = nullptr;
-    QGroupBox* Frame1 = nullptr;
-    QRadioButton* OptEstimateHRs = nullptr;
-    QRadioButton* OptCompareHRModels = nullptr;
-    QCheckBox* ChkExpPower = nullptr;
-    QCheckBox* ChkBVN = nullptr;
-    QCheckBox* Chk2CN = nullptr;
-    QCheckBox* Chk2BVN = nullptr;
-    QCheckBox* ChkFixedKernel = nullptr;
-    QCheckBox* ChkAdKernel = nullptr;
+    QLineEdit* location_file_box = nullptr;
+    QGroupBox* models_frame = nullptr;
+    QRadioButton* estimate_option = nullptr;
+    QRadioButton* compare_option = nullptr;
+    QCheckBox* exp_power_check = nullptr;
+    QCheckBox* bvn_check = nullptr;
+    QCheckBox* circle_mixture_check = nullptr;
+    QCheckBox* normal_mixture_check = nullptr;
+    QCheckBox* fixed_kernel_check = nullptr;
+    QCheckBox* adaptive_kernel_check = nullptr;
 
 private:
     void EstimateRequest();

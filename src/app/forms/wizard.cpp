@@ -93,23 +93,23 @@ void Wizard::Unload(FormId form) {
 }
 
 bool Wizard::BridgeDataChosen() {
-    return data_type.Load(*this).OptBBData->isChecked();
+    return data_type.Load(*this).bridge_data_option->isChecked();
 }
 
 bool Wizard::IndependentDataChosen() {
-    return data_type.Load(*this).OptIndData->isChecked();
+    return data_type.Load(*this).independent_data_option->isChecked();
 }
 
 bool Wizard::PlainHomeRangeChosen() {
-    return home_range.Load(*this).OptHomeRange->isChecked();
+    return home_range.Load(*this).home_range_option->isChecked();
 }
 
 FormId Wizard::ChosenLoader() {
     const FrmInputDataOptions& options = input_data.Load(*this);
-    if (options.OptShapeFile->isChecked()) {
+    if (options.shapefile_option->isChecked()) {
         return FormId::LoadShapefile;
     }
-    return options.OptTelemetry->isChecked() ? FormId::LoadTelemetry : FormId::LoadText;
+    return options.telemetry_option->isChecked() ? FormId::LoadTelemetry : FormId::LoadText;
 }
 
 void Wizard::ShowBridgeAnalysis() {
