@@ -94,8 +94,8 @@ void LoadShapefile(Session& s, bool bridge, std::string_view file) {
     s.dialogs.open_answers << s.Example(file);
     loader.Command1_Click();
     if (bridge) {
-        loader.Combo3->setCurrentText(QStringLiteral("Time"));
-        loader.Combo4->setCurrentText(QStringLiteral("LocError"));
+        loader.weight_or_time_combo->setCurrentText(QStringLiteral("Time"));
+        loader.error_combo->setCurrentText(QStringLiteral("LocError"));
     }
     loader.CmdNext_Click();
 }
@@ -106,10 +106,10 @@ void LoadTelemetry(Session& s, bool bridge) {
     s.ToLoader(bridge, &FrmInputDataOptions::telemetry_option);
     FrmLoadTelemetry& loader = Showing(s.wizard->load_telemetry.Get(), "The telemetry loader");
     s.Open(s.Example("telemetry/movebank_elk.csv"));
-    loader.ComboAnimal->setCurrentIndex(loader.ComboAnimal->findData(QStringLiteral("elk-A")));
+    loader.animal_combo->setCurrentIndex(loader.animal_combo->findData(QStringLiteral("elk-A")));
     if (bridge) {
-        loader.TxtErrorM->setText(QStringLiteral("15"));
-        Q_EMIT loader.TxtErrorM->editingFinished();
+        loader.error_metres_box->setText(QStringLiteral("15"));
+        Q_EMIT loader.error_metres_box->editingFinished();
     }
     loader.CmdNext_Click();
 }

@@ -98,7 +98,7 @@ class WizardPathsTest : public QObject {
     FrmBBAnalysis& ToBridgeAnalysis() {
         testing::WalkToLoader(*wizard, true, &FrmInputDataOptions::text_file_option);
         FrmLoadTextFile* loader = wizard->load_text.Get();
-        instructions = loader->LabelInstructions->text();
+        instructions = loader->instructions_label->text();
         dialogs.open_answers << kExamples + QStringLiteral("/elk_gps_bridge.txt");
         loader->Command1_Click();
         loader->CmdNext_Click();
@@ -127,7 +127,7 @@ private Q_SLOTS:
 
     void twoColumnFileToAnLSCVFixedKernelFile() {
         FrmLoadTextFile& loader = ToTextLoader(false);
-        QCOMPARE(loader.LabelInstructions->text(),
+        QCOMPARE(loader.instructions_label->text(),
                  QStringLiteral("Note: Input file should be a tab delimited text file with 2 "
                                 "columns in this order: x-coordinate, y-coordinate"));
         FrmCompareHROption& choice = LoadAndGoOn(loader, QStringLiteral("deer_independent.txt"));
@@ -159,7 +159,7 @@ private Q_SLOTS:
 
     void biasCorrectedRunWritesTheThreeWeightedFiles() {
         FrmLoadTextFile& loader = ToTextLoader(true);
-        QVERIFY(loader.LabelInstructions->text().contains(QStringLiteral("3 columns")));
+        QVERIFY(loader.instructions_label->text().contains(QStringLiteral("3 columns")));
         FrmCompareHROption& choice = LoadAndGoOn(loader, QStringLiteral("deer_weighted.txt"));
         QCOMPARE(choice.models_frame->title(),
                  QStringLiteral("Estimate Bias-Corrected Home Range Using:"));
@@ -291,13 +291,13 @@ private Q_SLOTS:
         QCOMPARE(state.DataMode, std::string("Road"));
         FrmLoadTextFile* loader = wizard->load_text.Get();
         QVERIFY(loader->isVisible());
-        QCOMPARE(loader->Command1->text(), QStringLiteral("Load user-specified points file"));
-        QCOMPARE(loader->Label2->text(), QStringLiteral("File name"));
-        QCOMPARE(loader->Label7->text(), QStringLiteral("Number of points"));
-        QVERIFY(loader->Text1->text().isEmpty());
+        QCOMPARE(loader->load_button->text(), QStringLiteral("Load user-specified points file"));
+        QCOMPARE(loader->file_caption_label->text(), QStringLiteral("File name"));
+        QCOMPARE(loader->count_caption_label->text(), QStringLiteral("Number of points"));
+        QVERIFY(loader->file_name_box->text().isEmpty());
         dialogs.open_answers << kExamples + QStringLiteral("/road_points.txt");
         loader->Command1_Click();
-        QCOMPARE(loader->TxtNumOfLocs->text(), QStringLiteral("60"));
+        QCOMPARE(loader->count_box->text(), QStringLiteral("60"));
         QCOMPARE(state.NumLocs, 300);
         QCOMPARE(state.InFileRoot, std::string("elk_gps_bridge"));
         loader->CmdNext_Click();
@@ -560,16 +560,16 @@ private Q_SLOTS:
 
     void pointShapefileToAFixedKernelFile() {
         FrmLoadShapefile& loader = ToShapefileLoader(false);
-        QCOMPARE(loader.Frame1->title(),
+        QCOMPARE(loader.fields_frame->title(),
                  QStringLiteral("Select Data Fields for Easting and Northing"));
-        QVERIFY(loader.Combo3->isHidden());
+        QVERIFY(loader.weight_or_time_combo->isHidden());
         OpenShapefile(loader, kExamples + QStringLiteral("/shapefiles/deer_points.shp"));
-        QCOMPARE(loader.Text2->text(), QStringLiteral("Point"));
-        QCOMPARE(loader.Text3->text(), QStringLiteral("150"));
-        QCOMPARE(loader.ComboEasting->currentText(), QStringLiteral("Easting"));
-        QCOMPARE(loader.ComboNorthing->currentText(), QStringLiteral("Northing"));
-        QCOMPARE(loader.ListView1->topLevelItemCount(), 3);
-        QCOMPARE(loader.ListView1->topLevelItem(2)->text(1), QStringLiteral("Double"));
+        QCOMPARE(loader.shape_type_box->text(), QStringLiteral("Point"));
+        QCOMPARE(loader.record_count_box->text(), QStringLiteral("150"));
+        QCOMPARE(loader.easting_combo->currentText(), QStringLiteral("Easting"));
+        QCOMPARE(loader.northing_combo->currentText(), QStringLiteral("Northing"));
+        QCOMPARE(loader.field_list->topLevelItemCount(), 3);
+        QCOMPARE(loader.field_list->topLevelItem(2)->text(1), QStringLiteral("Double"));
         loader.CmdNext_Click();
 
         State from_text;
@@ -591,19 +591,19 @@ private Q_SLOTS:
 
     void trackShapefileToABridgeFileAndRoadPoints() {
         FrmLoadShapefile& loader = ToShapefileLoader(true);
-        QCOMPARE(loader.Frame1->title(),
+        QCOMPARE(loader.fields_frame->title(),
                  QStringLiteral("Select Data Fields for Easting, Northing, Time and Location "
                                 "error"));
-        QCOMPARE(loader.Label8->text(), QStringLiteral("Time"));
+        QCOMPARE(loader.weight_or_time_label->text(), QStringLiteral("Time"));
         OpenShapefile(loader, kExamples + QStringLiteral("/shapefiles/elk_track.shp"));
-        QCOMPARE(loader.ComboEasting->currentText(), QStringLiteral("EASTING"));
+        QCOMPARE(loader.easting_combo->currentText(), QStringLiteral("EASTING"));
         loader.CmdNext_Click();
         QCOMPARE(dialogs.messages.last(), QStringLiteral("You need to select a field for Time"));
-        loader.Combo3->setCurrentText(QStringLiteral("Time"));
+        loader.weight_or_time_combo->setCurrentText(QStringLiteral("Time"));
         loader.CmdNext_Click();
         QCOMPARE(dialogs.messages.last(),
                  QStringLiteral("You need to select a field for Location error"));
-        loader.Combo4->setCurrentText(QStringLiteral("LocError"));
+        loader.error_combo->setCurrentText(QStringLiteral("LocError"));
         loader.CmdNext_Click();
         QCOMPARE(state.NumLocs, 300);
         QCOMPARE(state.BBSortedLocs(0, 2), 30.0);
@@ -614,7 +614,7 @@ private Q_SLOTS:
         analysis->OptUserSpecified->setChecked(true);
         analysis->CmdNext_Click();
         FrmLoadShapefile* points = wizard->load_shapefile.Get();
-        QCOMPARE(points->LabelInstructions->text(),
+        QCOMPARE(points->instructions_label->text(),
                  QStringLiteral("Load an ESRI shapefile containing points where BBMM "
                                 "probabilities will be calculated"));
         OpenShapefile(*points, kExamples + QStringLiteral("/shapefiles/road_points.shp"));
@@ -652,9 +652,9 @@ private Q_SLOTS:
         QVERIFY(!x_first.isEmpty() && !e_first.isEmpty() && !words.isEmpty());
         FrmLoadShapefile& loader = ToShapefileLoader(false);
         OpenShapefile(loader, x_first);
-        QCOMPARE(loader.ComboEasting->currentText(), QStringLiteral("EASTING"));
+        QCOMPARE(loader.easting_combo->currentText(), QStringLiteral("EASTING"));
         OpenShapefile(loader, e_first);
-        QCOMPARE(loader.ComboEasting->currentText(), QStringLiteral("X"));
+        QCOMPARE(loader.easting_combo->currentText(), QStringLiteral("X"));
 
         const State before = state;
         OpenShapefile(loader, words);
@@ -665,12 +665,12 @@ private Q_SLOTS:
         QCOMPARE(static_cast<int>(dialogs.messages.size()), shown + 1);
         QCOMPARE(dialogs.messages.last(),
                  QStringLiteral("You need to select a field for the Northing"));
-        loader.ComboNorthing->setCurrentText(QStringLiteral("Kind"));
+        loader.northing_combo->setCurrentText(QStringLiteral("Kind"));
         loader.CmdNext_Click();
         QCOMPARE(dialogs.messages.last(),
                  QStringLiteral("You need to select a field for the Easting"));
         state.BiasCorrected = 1; // a bias-corrected analysis also needs the weights
-        loader.ComboEasting->setCurrentText(QStringLiteral("Name"));
+        loader.easting_combo->setCurrentText(QStringLiteral("Name"));
         loader.CmdNext_Click();
         QCOMPARE(dialogs.messages.last(),
                  QStringLiteral("You need to select a field for the Location weights"));
@@ -690,7 +690,7 @@ private Q_SLOTS:
     void polygonLayerLoadsAndIsShownOnTheMap() {
         FrmLoadShapefile& loader = ToShapefileLoader(false);
         OpenShapefile(loader, kExamples + QStringLiteral("/shapefiles/study_area.shp"));
-        QCOMPARE(loader.Text2->text(), QStringLiteral("Polygon"));
+        QCOMPARE(loader.shape_type_box->text(), QStringLiteral("Polygon"));
         loader.Command2_Click();
         QPointer<frmViewShapeFile> viewer = loader.Viewer();
         QVERIFY(viewer != nullptr && viewer->isVisible());
@@ -699,7 +699,7 @@ private Q_SLOTS:
         QCOMPARE(loader.Viewer(), viewer.data());
         OpenShapefile(loader, kExamples + QStringLiteral("/shapefiles/streams.shp"));
         QVERIFY(viewer.isNull()); // opening another file closes the map
-        QCOMPARE(loader.Text2->text(), QStringLiteral("Line"));
+        QCOMPARE(loader.shape_type_box->text(), QStringLiteral("Line"));
     }
 
     void homeRangePictureFromTheSaveForm() {
@@ -798,8 +798,8 @@ private Q_SLOTS:
         QCOMPARE(dialogs.messages.last(),
                  QStringLiteral("collar_export.txt, line 3: \"N/A\" is not a number."));
         QVERIFY(state == loaded);
-        QVERIFY(loader.Text1->text().endsWith(QStringLiteral("deer_independent.txt")));
-        QCOMPARE(loader.TxtNumOfLocs->text(), QStringLiteral("150"));
+        QVERIFY(loader.file_name_box->text().endsWith(QStringLiteral("deer_independent.txt")));
+        QCOMPARE(loader.count_box->text(), QStringLiteral("150"));
 
         loader.CmdNext_Click();
         FrmCompareHROption* choice = wizard->compare.Get();
@@ -814,7 +814,7 @@ private Q_SLOTS:
         dialogs.open_answers << kExamples + QStringLiteral("/no_such_file.txt");
         loader.Command1_Click();
         QVERIFY(dialogs.messages.last().contains(QStringLiteral("no_such_file.txt")));
-        QCOMPARE(loader.TxtNumOfLocs->text(), QString());
+        QCOMPARE(loader.count_box->text(), QString());
         loader.CmdNext_Click();
         FrmCompareHROption* choice = wizard->compare.Get();
         choice->CmdNext_Click();

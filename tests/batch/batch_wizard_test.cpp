@@ -51,7 +51,7 @@ struct Session : testing::WizardSession {
         ToLoader(bridge, &FrmInputDataOptions::telemetry_option);
         Open(table);
         FrmLoadTelemetry& loader = Telemetry();
-        loader.ComboAnimal->setCurrentIndex(loader.ComboAnimal->findData(animal));
+        loader.animal_combo->setCurrentIndex(loader.animal_combo->findData(animal));
         return loader;
     }
 
@@ -178,7 +178,7 @@ private Q_SLOTS:
             {
                 Session session;
                 FrmLoadTelemetry& loader = session.Loader(true, path, animal);
-                loader.ComboError->setCurrentText(QStringLiteral("gps:error-m"));
+                loader.error_combo->setCurrentText(QStringLiteral("gps:error-m"));
                 loader.CmdNext_Click();
                 FrmBBAnalysis* analysis = session.wizard->bb_analysis.Get();
                 analysis->CmdEstimateVar_Click();

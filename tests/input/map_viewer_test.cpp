@@ -32,15 +32,15 @@ ShapeLayer Sample(const char* name) {
 // A map view of a sample layer at its full extent, shown, as the loader opens it.
 std::unique_ptr<frmViewShapeFile> View(const char* name) {
     auto view = std::make_unique<frmViewShapeFile>();
-    const Status added = view->mapMain->AddLayer(Sample(name));
+    const Status added = view->map_canvas->AddLayer(Sample(name));
     Q_ASSERT(added.Ok());
-    view->mapMain->ShowFullExtent();
+    view->map_canvas->ShowFullExtent();
     view->show();
     return view;
 }
 
 QAction* Tool(frmViewShapeFile& view, const char* key) {
-    return view.tbrTools->findChild<QAction*>(QString::fromLatin1(key));
+    return view.tool_bar->findChild<QAction*>(QString::fromLatin1(key));
 }
 
 void Drag(QWidget* canvas, QPoint from, QPoint to) {
@@ -68,7 +68,7 @@ private Q_SLOTS:
     void zoomPanAndFullExtent() {
         std::unique_ptr<frmViewShapeFile> view = View("study_area.shp");
         QVERIFY(QTest::qWaitForWindowExposed(view.get()));
-        MapCanvas* map = view->mapMain;
+        MapCanvas* map = view->map_canvas;
         const QRectF full = map->Extent();
         QVERIFY(full.contains(QPointF(557000, 5424000)) && full.contains(QPointF(559400, 5426200)));
 
@@ -101,12 +101,12 @@ private Q_SLOTS:
     void identifyListsTheFieldsOfThePolygonClicked() {
         std::unique_ptr<frmViewShapeFile> polygons = View("study_area.shp");
         Tool(*polygons, "Identify")->trigger();
-        MapCanvas* map = polygons->mapMain;
+        MapCanvas* map = polygons->map_canvas;
         QTest::mouseClick(map, Qt::LeftButton, {},
                           map->ToPixel(QPointF(557500, 5425000)).toPoint());
         QVERIFY(polygons->Identify() != nullptr);
         QCOMPARE(polygons->Identify()->windowTitle(), QStringLiteral("Identification"));
-        QTreeWidget* list = polygons->Identify()->lvwIdentifyResults;
+        QTreeWidget* list = polygons->Identify()->results_list;
         QCOMPARE(list->topLevelItemCount(), 2);
         QCOMPARE(list->topLevelItem(0)->text(1), QStringLiteral("West meadow"));
         QCOMPARE(list->topLevelItem(1)->text(1), QStringLiteral("1"));
@@ -119,7 +119,7 @@ private Q_SLOTS:
     void identifyFindsPointsWithinOneHundredTwipsOfTheClick() {
         std::unique_ptr<frmViewShapeFile> points = View("road_points.shp");
         Tool(*points, "Identify")->trigger();
-        MapCanvas* map = points->mapMain;
+        MapCanvas* map = points->map_canvas;
         const double tolerance = 100.0 * map->logicalDpiX() / 1440.0; // in pixels
         QVERIFY(tolerance > 2.0);
 
@@ -140,7 +140,7 @@ private Q_SLOTS:
 
         QTest::mouseClick(map, Qt::LeftButton, {}, base + QPoint(0, inside));
         QVERIFY(points->Identify() != nullptr);
-        QTreeWidget* list = points->Identify()->lvwIdentifyResults;
+        QTreeWidget* list = points->Identify()->results_list;
         QCOMPARE(list->topLevelItem(0)->text(1), QStringLiteral("557400"));
 
         list->clear();

@@ -151,19 +151,19 @@ private Q_SLOTS:
             QVERIFY(loader.isVisible());
             table.Open(QString::fromStdString(csv.string()));
             // Movebank's fields are chosen; the error field is the user's choice.
-            QCOMPARE(loader.ComboX->currentText(), QStringLiteral("location-long"));
-            QCOMPARE(loader.ComboY->currentText(), QStringLiteral("location-lat"));
-            QCOMPARE(loader.ComboTime->currentText(), QStringLiteral("timestamp"));
-            QCOMPARE(loader.ComboIdField->currentText(),
+            QCOMPARE(loader.x_combo->currentText(), QStringLiteral("location-long"));
+            QCOMPARE(loader.y_combo->currentText(), QStringLiteral("location-lat"));
+            QCOMPARE(loader.time_combo->currentText(), QStringLiteral("timestamp"));
+            QCOMPARE(loader.id_field_combo->currentText(),
                      QStringLiteral("individual-local-identifier"));
-            QCOMPARE(loader.ComboTimeUnit->currentText(), QStringLiteral("minutes"));
-            QVERIFY(loader.TxtCRS->text().contains(QStringLiteral("EPSG:4326")));
-            loader.ComboError->setCurrentText(QStringLiteral("gps:error-m"));
-            QCOMPARE(loader.ComboAnimal->count(), 2);
-            loader.ComboAnimal->setCurrentIndex(IndexOfAnimal(loader.ComboAnimal, animal));
+            QCOMPARE(loader.time_unit_combo->currentText(), QStringLiteral("minutes"));
+            QVERIFY(loader.crs_box->text().contains(QStringLiteral("EPSG:4326")));
+            loader.error_combo->setCurrentText(QStringLiteral("gps:error-m"));
+            QCOMPARE(loader.animal_combo->count(), 2);
+            loader.animal_combo->setCurrentIndex(IndexOfAnimal(loader.animal_combo, animal));
             const bool b = std::string(animal) == "B";
-            QCOMPARE(loader.TxtNumOfLocs->text(), b ? QStringLiteral("25") : QStringLiteral("40"));
-            QCOMPARE(loader.LblSkipped->text(),
+            QCOMPARE(loader.count_box->text(), b ? QStringLiteral("25") : QStringLiteral("40"));
+            QCOMPARE(loader.skipped_label->text(),
                      QStringLiteral("5 rows without coordinates (failed fixes) were left out, %1 "
                                     "of them this animal's.")
                          .arg(b ? 5 : 0));
@@ -210,16 +210,16 @@ private Q_SLOTS:
             FrmLoadTelemetry& loader = session.Telemetry();
             session.Open(QString::fromStdString(dir.Write(name, text).string()));
             QCOMPARE(QString::fromStdString(
-                         NormalizedFieldName(loader.ComboIdField->currentText().toStdString())),
+                         NormalizedFieldName(loader.id_field_combo->currentText().toStdString())),
                      QStringLiteral("individual-local-identifier"));
             QCOMPARE(QString::fromStdString(
-                         NormalizedFieldName(loader.ComboX->currentText().toStdString())),
+                         NormalizedFieldName(loader.x_combo->currentText().toStdString())),
                      QStringLiteral("location-long"));
             // R's row numbers, under an empty name, are never offered as the animal.
-            QCOMPARE(loader.ComboIdField->findText(QString()), -1);
-            QVERIFY(loader.TxtCRS->text().contains(QStringLiteral("EPSG:4326")));
-            loader.ComboAnimal->setCurrentIndex(IndexOfAnimal(loader.ComboAnimal, "B"));
-            QCOMPARE(loader.TxtNumOfLocs->text(), QStringLiteral("25"));
+            QCOMPARE(loader.id_field_combo->findText(QString()), -1);
+            QVERIFY(loader.crs_box->text().contains(QStringLiteral("EPSG:4326")));
+            loader.animal_combo->setCurrentIndex(IndexOfAnimal(loader.animal_combo, "B"));
+            QCOMPARE(loader.count_box->text(), QStringLiteral("25"));
             loader.CmdNext_Click();
             QVERIFY2(session.dialogs.messages.isEmpty(),
                      qPrintable(session.dialogs.messages.join('|')));
@@ -241,11 +241,11 @@ private Q_SLOTS:
         session.ToLoader(false, &FrmInputDataOptions::telemetry_option);
         FrmLoadTelemetry& loader = session.Telemetry();
         session.Open(QString::fromStdString(dir.Write("unnamed.csv", text).string()));
-        QVERIFY(loader.ComboX->currentText().isEmpty());
-        loader.ComboX->setCurrentText(QStringLiteral("px"));
-        loader.ComboY->setCurrentText(QStringLiteral("py"));
-        QVERIFY(loader.TxtCRS->text().startsWith(QStringLiteral("Unknown: longitude/latitude or "
-                                                                "metres?")));
+        QVERIFY(loader.x_combo->currentText().isEmpty());
+        loader.x_combo->setCurrentText(QStringLiteral("px"));
+        loader.y_combo->setCurrentText(QStringLiteral("py"));
+        QVERIFY(loader.crs_box->text().startsWith(QStringLiteral("Unknown: longitude/latitude or "
+                                                                 "metres?")));
         loader.CmdNext_Click();
         QCOMPARE(session.dialogs.messages.size(), 1);
         QVERIFY(session.dialogs.messages[0].contains(
@@ -255,23 +255,23 @@ private Q_SLOTS:
         QCOMPARE(session.state.NumLocs, 0);
 
         // A typed answer that is neither a code nor metres says so.
-        loader.TxtCRS->setText(QStringLiteral("WGS84"));
+        loader.crs_box->setText(QStringLiteral("WGS84"));
         loader.CmdNext_Click();
         QVERIFY(session.dialogs.messages.last().contains(QStringLiteral("\"WGS84\" in")));
 
-        loader.TxtCRS->setText(QStringLiteral("EPSG:4326"));
+        loader.crs_box->setText(QStringLiteral("EPSG:4326"));
         loader.Refresh();
-        QVERIFY(
-            loader.LblSkipped->text().contains(QStringLiteral("marked as outliers were left out")));
-        const int kept = loader.TxtNumOfLocs->text().toInt();
-        loader.ChkKeepOutliers->setChecked(true);
-        QVERIFY(loader.TxtNumOfLocs->text().toInt() > kept);
-        QCOMPARE(loader.TxtNumOfLocs->text().toInt(), 40);
+        QVERIFY(loader.skipped_label->text().contains(
+            QStringLiteral("marked as outliers were left out")));
+        const int kept = loader.count_box->text().toInt();
+        loader.keep_outliers_check->setChecked(true);
+        QVERIFY(loader.count_box->text().toInt() > kept);
+        QCOMPARE(loader.count_box->text().toInt(), 40);
         loader.CmdNext_Click();
         QCOMPARE(session.state.NumLocs, 40);
         QCOMPARE(session.state.ProjectionEpsg, 32611);
         QVERIFY(session.state.LocXY(0, 1) > 5e6); // northings in metres, not degrees
-        QCOMPARE(loader.TxtCRS->text(), QStringLiteral("EPSG:4326"));
+        QCOMPARE(loader.crs_box->text(), QStringLiteral("EPSG:4326"));
     }
 
     void aTypedSystemLabelsProjectedCoordinatesAndMetresTakeThemAsTheyAre() {
@@ -286,9 +286,9 @@ private Q_SLOTS:
             session.ToLoader(false, &FrmInputDataOptions::telemetry_option);
             FrmLoadTelemetry& loader = session.Telemetry();
             session.Open(QString::fromStdString(dir.Write("grid.csv", text).string()));
-            QCOMPARE(loader.ComboX->currentText(), QStringLiteral("X"));
-            QVERIFY(loader.TxtCRS->text().startsWith(QStringLiteral("Unknown:")));
-            loader.TxtCRS->setText(QString::fromLatin1(typed));
+            QCOMPARE(loader.x_combo->currentText(), QStringLiteral("X"));
+            QVERIFY(loader.crs_box->text().startsWith(QStringLiteral("Unknown:")));
+            loader.crs_box->setText(QString::fromLatin1(typed));
             loader.CmdNext_Click();
             QVERIFY2(session.dialogs.messages.isEmpty(),
                      qPrintable(session.dialogs.messages.join('|')));
@@ -316,18 +316,18 @@ private Q_SLOTS:
         Session layer;
         layer.ToLoader(false, &FrmInputDataOptions::telemetry_option);
         FrmLoadTelemetry& loader = layer.Telemetry();
-        QVERIFY(loader.ComboTime->isHidden());
+        QVERIFY(loader.time_combo->isHidden());
         layer.Open(kExamples + QStringLiteral("/telemetry/movebank_elk.gpkg"));
-        QCOMPARE(loader.ComboX->currentText(), QStringLiteral("(point x)"));
-        QVERIFY(loader.TxtCRS->text().contains(QStringLiteral("longitude/latitude")));
-        loader.ComboAnimal->setCurrentIndex(IndexOfAnimal(loader.ComboAnimal, "elk-A"));
+        QCOMPARE(loader.x_combo->currentText(), QStringLiteral("(point x)"));
+        QVERIFY(loader.crs_box->text().contains(QStringLiteral("longitude/latitude")));
+        loader.animal_combo->setCurrentIndex(IndexOfAnimal(loader.animal_combo, "elk-A"));
         loader.CmdNext_Click();
         QVERIFY2(layer.dialogs.messages.isEmpty(), qPrintable(layer.dialogs.messages.join('|')));
         QCOMPARE(layer.state.InFileRoot, std::string("movebank_elk_elk-A"));
         // Back from the model choice goes to the telemetry loader, as it was left.
         layer.wizard->compare.Get()->Command3_Click();
         QVERIFY(loader.isVisible());
-        QCOMPARE(loader.ComboAnimal->currentData().toString(), QStringLiteral("elk-A"));
+        QCOMPARE(loader.animal_combo->currentData().toString(), QStringLiteral("elk-A"));
         loader.CmdNext_Click();
         layer.FixedKernelHref();
 
@@ -375,21 +375,22 @@ private Q_SLOTS:
              {},
              QStringLiteral("pole.csv, line 3: longitude -115.5 and latitude 91 are not on the "
                             "globe (latitudes lie within -90..90).")},
-            {good, [](FrmLoadTelemetry& form) { form.ComboTargetCRS->setEditText("EPSG:999999"); },
+            {good,
+             [](FrmLoadTelemetry& form) { form.target_crs_combo->setEditText("EPSG:999999"); },
              QStringLiteral("The coordinate system EPSG:999999 is not known.")},
-            {good, [](FrmLoadTelemetry& form) { form.ComboTargetCRS->setEditText("UTM 11"); },
+            {good, [](FrmLoadTelemetry& form) { form.target_crs_combo->setEditText("UTM 11"); },
              QStringLiteral("\"UTM 11\" is not an EPSG code such as EPSG:32611, nor \"UTM zone "
                             "(automatic)\".")},
             {good,
              [](FrmLoadTelemetry& form) {
-                 form.ComboAnimal->setCurrentIndex(IndexOfAnimal(form.ComboAnimal, "C"));
+                 form.animal_combo->setCurrentIndex(IndexOfAnimal(form.animal_combo, "C"));
              },
              QStringLiteral("Animal \"C\" has no fixes with coordinates; choose another animal.")},
-            {good, [](FrmLoadTelemetry& form) { form.TxtErrorM->setText("-2"); },
+            {good, [](FrmLoadTelemetry& form) { form.error_metres_box->setText("-2"); },
              QStringLiteral("The location error must be a number of metres, 0 or more.")},
-            {good, [](FrmLoadTelemetry& form) { form.ComboTime->setCurrentIndex(0); },
+            {good, [](FrmLoadTelemetry& form) { form.time_combo->setCurrentIndex(0); },
              QStringLiteral("Choose the field of the fix times.")},
-            {good, [](FrmLoadTelemetry& form) { form.ComboX->setCurrentIndex(-1); },
+            {good, [](FrmLoadTelemetry& form) { form.x_combo->setCurrentIndex(-1); },
              QStringLiteral("Choose the fields of the coordinates.")},
         };
         for (const Case& refused : cases) {
@@ -414,8 +415,8 @@ private Q_SLOTS:
         Session kept;
         kept.ToLoader(true, &FrmInputDataOptions::telemetry_option);
         kept.Open(cases[2].file);
-        kept.Telemetry().ChkKeepFirst->setChecked(true);
-        QCOMPARE(kept.Telemetry().LblSkipped->text(),
+        kept.Telemetry().keep_first_check->setChecked(true);
+        QCOMPARE(kept.Telemetry().skipped_label->text(),
                  QStringLiteral("1 fix at a time its animal already had was left out, 1 of "
                                 "them this animal's."));
         kept.Telemetry().CmdNext_Click();
@@ -429,19 +430,19 @@ private Q_SLOTS:
         broken.Open(good);
         broken.Open(table("open.csv", "\"2021-06-01 00:00:00,-115.5,49.0,A\n"));
         QVERIFY(broken.dialogs.messages.last().contains(QStringLiteral("open.csv")));
-        QVERIFY(broken.Telemetry().TxtFileName->text().endsWith(QStringLiteral("good.csv")));
+        QVERIFY(broken.Telemetry().file_name_box->text().endsWith(QStringLiteral("good.csv")));
         broken.Telemetry().CmdNext_Click();
         QCOMPARE(broken.state.NumLocs, 2);
 
         // Bias-corrected locations need their weights.
         Session weighted;
         weighted.ToLoader(false, &FrmInputDataOptions::telemetry_option, true);
-        QVERIFY(!weighted.Telemetry().ComboWeight->isHidden());
+        QVERIFY(!weighted.Telemetry().weight_combo->isHidden());
         weighted.Open(table("weights.csv", "2021-06-01 00:00:00,-115.5,49.0,A\n"));
         weighted.Telemetry().CmdNext_Click();
         QCOMPARE(weighted.dialogs.messages.last(),
                  QStringLiteral("Choose the field of the location weights."));
-        weighted.Telemetry().ComboWeight->setCurrentText(QStringLiteral("location-lat"));
+        weighted.Telemetry().weight_combo->setCurrentText(QStringLiteral("location-lat"));
         weighted.Telemetry().CmdNext_Click();
         QCOMPARE(weighted.state.NumLocs, 1);
         QCOMPARE(weighted.state.LocWeights[0], 49.0);
@@ -456,10 +457,10 @@ private Q_SLOTS:
         Session session;
         session.ToLoader(true, &FrmInputDataOptions::telemetry_option);
         session.Open(QString::fromStdString(csv.string()));
-        session.Telemetry().ComboAnimal->setCurrentIndex(
-            IndexOfAnimal(session.Telemetry().ComboAnimal, "A"));
-        session.Telemetry().ComboTimeUnit->setCurrentText(QStringLiteral("hours"));
-        session.Telemetry().ComboError->setCurrentText(QStringLiteral("gps:error-m"));
+        session.Telemetry().animal_combo->setCurrentIndex(
+            IndexOfAnimal(session.Telemetry().animal_combo, "A"));
+        session.Telemetry().time_unit_combo->setCurrentText(QStringLiteral("hours"));
+        session.Telemetry().error_combo->setCurrentText(QStringLiteral("gps:error-m"));
         session.Telemetry().CmdNext_Click();
         QCOMPARE(session.state.TimeUnit, std::string("hours"));
         QVERIFY(session.wizard->bb_analysis.Get()->LblTimeUnit->text().contains(
@@ -472,11 +473,11 @@ private Q_SLOTS:
         analysis->CmdNext_Click();
         FrmLoadTelemetry& loader = session.Telemetry();
         QVERIFY(loader.isVisible());
-        QVERIFY(!loader.ComboTargetCRS->isEnabled());
-        QVERIFY(loader.ComboTime->isHidden());
+        QVERIFY(!loader.target_crs_combo->isEnabled());
+        QVERIFY(loader.time_combo->isHidden());
         session.Open(QString::fromStdString(points.string()));
-        QCOMPARE(loader.ComboX->currentText(), QStringLiteral("lon"));
-        QCOMPARE(loader.TxtNumOfLocs->text(), QStringLiteral("3"));
+        QCOMPARE(loader.x_combo->currentText(), QStringLiteral("lon"));
+        QCOMPARE(loader.count_box->text(), QStringLiteral("3"));
         loader.CmdNext_Click();
         QCOMPARE(session.state.NumUserPts, 3);
         const auto [x, y] = Project(-115.50, 49.03, 32611);

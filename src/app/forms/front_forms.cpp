@@ -204,7 +204,7 @@ void SetTextFileInstructions(Navigator& wizard) {
                               "columns in this order: x-coordinate, y-coordinate, probability of "
                               "obtaining location");
     }
-    wizard.LoadAs<FrmLoadTextFile>(FormId::LoadText).LabelInstructions->setText(text);
+    wizard.LoadAs<FrmLoadTextFile>(FormId::LoadText).instructions_label->setText(text);
 }
 
 FrmCompareHROption::FrmCompareHROption(Navigator& wizard)

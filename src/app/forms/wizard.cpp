@@ -131,19 +131,19 @@ void Wizard::OpenUserPointsLoader() {
     if (ChosenLoader() == FormId::LoadShapefile) {
         load_shapefile.Unload();
         FrmLoadShapefile& loader = load_shapefile.Show(*this);
-        loader.ListView1->setHeaderLabels({QStringLiteral("Field"), QStringLiteral("Type")});
-        loader.LabelInstructions->setText(
+        loader.field_list->setHeaderLabels({QStringLiteral("Field"), QStringLiteral("Type")});
+        loader.instructions_label->setText(
             QStringLiteral("Load an ESRI shapefile containing points where BBMM probabilities "
                            "will be calculated"));
         return;
     }
     FrmLoadTextFile& loader = load_text.Load(*this);
-    loader.Text1->clear();
-    loader.TxtNumOfLocs->clear();
-    loader.Command1->setText(QStringLiteral("Load user-specified points file"));
-    loader.Label2->setText(QStringLiteral("File name"));
-    loader.Label7->setText(QStringLiteral("Number of points"));
-    loader.LabelInstructions->setText(
+    loader.file_name_box->clear();
+    loader.count_box->clear();
+    loader.load_button->setText(QStringLiteral("Load user-specified points file"));
+    loader.file_caption_label->setText(QStringLiteral("File name"));
+    loader.count_caption_label->setText(QStringLiteral("Number of points"));
+    loader.instructions_label->setText(
         QStringLiteral("Note: input file should be a tab delimited text file with 2 columns in "
                        "this order: x-coordinate, y-coordinate"));
     load_text.Show(*this);

@@ -44,67 +44,68 @@ QString ShapeTypeName(int shape_type) {
 } // namespace
 
 FrmLoadShapefile::FrmLoadShapefile(Navigator& wizard) : WizardForm(wizard, "FrmLoadShapefile") {
-    LabelInstructions =
+    instructions_label =
         Label("LabelInstructions", QStringLiteral("Load the location data from an ESRI shapefile"));
     auto* open =
         Button("Command1", QStringLiteral("Load Shapefile..."), [this] { Command1_Click(); });
-    Text1 = Text("Text1");
-    Text2 = Text("Text2");
-    Text3 = Text("Text3");
-    for (QLineEdit* box : {Text1, Text2, Text3}) {
+    file_name_box = Text("Text1");
+    shape_type_box = Text("Text2");
+    record_count_box = Text("Text3");
+    for (QLineEdit* box : {file_name_box, shape_type_box, record_count_box}) {
         box->setReadOnly(true);
     }
-    Frame1 = Frame("Frame1", QStringLiteral("Select data fields for Easting and Northing"));
-    ComboEasting = new QComboBox(Frame1);
-    ComboEasting->setObjectName(QStringLiteral("ComboEasting"));
-    ComboNorthing = new QComboBox(Frame1);
-    ComboNorthing->setObjectName(QStringLiteral("ComboNorthing"));
-    Combo3 = new QComboBox(Frame1);
-    Combo3->setObjectName(QStringLiteral("Combo3"));
-    Combo4 = new QComboBox(Frame1);
-    Combo4->setObjectName(QStringLiteral("Combo4"));
-    Label8 = new QLabel(QStringLiteral("Location weights:"), Frame1);
-    Label8->setObjectName(QStringLiteral("Label8"));
-    Label9 = new QLabel(QStringLiteral("Location error:"), Frame1);
-    Label9->setObjectName(QStringLiteral("Label9"));
-    auto* fields = new QGridLayout(Frame1);
-    fields->addWidget(new QLabel(QStringLiteral("Easting:"), Frame1), 0, 0);
-    fields->addWidget(ComboEasting, 0, 1);
-    fields->addWidget(new QLabel(QStringLiteral("Northing:"), Frame1), 1, 0);
-    fields->addWidget(ComboNorthing, 1, 1);
-    fields->addWidget(Label8, 2, 0);
-    fields->addWidget(Combo3, 2, 1);
-    fields->addWidget(Label9, 3, 0);
-    fields->addWidget(Combo4, 3, 1);
-    ListView1 = new QTreeWidget(this);
-    ListView1->setObjectName(QStringLiteral("ListView1"));
-    ListView1->setRootIsDecorated(false);
-    ListView1->setColumnCount(2);
-    ListView1->setHeaderLabels({QStringLiteral("Field"), QStringLiteral("Type")});
-    Command2 = Button("Command2", QStringLiteral("View Shapefile"), [this] { Command2_Click(); });
+    fields_frame = Frame("Frame1", QStringLiteral("Select data fields for Easting and Northing"));
+    easting_combo = new QComboBox(fields_frame);
+    easting_combo->setObjectName(QStringLiteral("ComboEasting"));
+    northing_combo = new QComboBox(fields_frame);
+    northing_combo->setObjectName(QStringLiteral("ComboNorthing"));
+    weight_or_time_combo = new QComboBox(fields_frame);
+    weight_or_time_combo->setObjectName(QStringLiteral("Combo3"));
+    error_combo = new QComboBox(fields_frame);
+    error_combo->setObjectName(QStringLiteral("Combo4"));
+    weight_or_time_label = new QLabel(QStringLiteral("Location weights:"), fields_frame);
+    weight_or_time_label->setObjectName(QStringLiteral("Label8"));
+    error_label = new QLabel(QStringLiteral("Location error:"), fields_frame);
+    error_label->setObjectName(QStringLiteral("Label9"));
+    auto* fields = new QGridLayout(fields_frame);
+    fields->addWidget(new QLabel(QStringLiteral("Easting:"), fields_frame), 0, 0);
+    fields->addWidget(easting_combo, 0, 1);
+    fields->addWidget(new QLabel(QStringLiteral("Northing:"), fields_frame), 1, 0);
+    fields->addWidget(northing_combo, 1, 1);
+    fields->addWidget(weight_or_time_label, 2, 0);
+    fields->addWidget(weight_or_time_combo, 2, 1);
+    fields->addWidget(error_label, 3, 0);
+    fields->addWidget(error_combo, 3, 1);
+    field_list = new QTreeWidget(this);
+    field_list->setObjectName(QStringLiteral("ListView1"));
+    field_list->setRootIsDecorated(false);
+    field_list->setColumnCount(2);
+    field_list->setHeaderLabels({QStringLiteral("Field"), QStringLiteral("Type")});
+    view_map_button =
+        Button("Command2", QStringLiteral("View Shapefile"), [this] { Command2_Click(); });
     auto* previous =
         Button("Command3", QStringLiteral("<< Previous"), [this] { Command3_Click(); });
     auto* next = Button("CmdNext", QStringLiteral("Next >>"), [this] { CmdNext_Click(); });
 
     auto* top = new QGridLayout;
     top->addWidget(new QLabel(QStringLiteral("Shapefile:"), this), 0, 0);
-    top->addWidget(Text1, 0, 1);
+    top->addWidget(file_name_box, 0, 1);
     top->addWidget(open, 0, 2);
     top->addWidget(new QLabel(QStringLiteral("Shape type:"), this), 1, 0);
-    top->addWidget(Text2, 1, 1);
+    top->addWidget(shape_type_box, 1, 1);
     top->addWidget(new QLabel(QStringLiteral("Number of records:"), this), 2, 0);
-    top->addWidget(Text3, 2, 1);
+    top->addWidget(record_count_box, 2, 1);
     auto* middle = new QHBoxLayout;
     auto* list = new QVBoxLayout;
     list->addWidget(new QLabel(QStringLiteral("Fields:"), this));
-    list->addWidget(ListView1);
+    list->addWidget(field_list);
     middle->addLayout(list, 1);
-    middle->addWidget(Frame1, 1);
+    middle->addWidget(fields_frame, 1);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(LabelInstructions);
+    layout->addWidget(instructions_label);
     layout->addLayout(top);
     layout->addLayout(middle);
-    layout->addWidget(Command2, 0, Qt::AlignLeft);
+    layout->addWidget(view_map_button, 0, Qt::AlignLeft);
     layout->addLayout(ButtonRow({previous, next}));
     setFixedWidth(640);
 }
@@ -126,8 +127,8 @@ void FrmLoadShapefile::Command1_Click() {
     layer_ = std::move(opened.value);
     const State& state = wizard_.state();
     const bool bridge = wizard_.BridgeDataChosen();
-    Text1->setText(path);
-    Text2->setText(ShapeTypeName(layer_->shape_type));
+    file_name_box->setText(path);
+    shape_type_box->setText(ShapeTypeName(layer_->shape_type));
     bool numeric = false;
     for (const ShapeField& field : layer_->fields) {
         numeric = numeric || field.type == kLongField || field.type == kDoubleField;
@@ -137,21 +138,21 @@ void FrmLoadShapefile::Command1_Click() {
                                   QStringLiteral("Error Calculating Statistics"),
                                   Dialogs::Icon::Critical);
     } else if (layer_->records > 0) {
-        Text3->setText(QString::number(layer_->records));
+        record_count_box->setText(QString::number(layer_->records));
     }
-    ComboEasting->clear();
-    ComboNorthing->clear();
-    Combo3->clear();
-    Combo4->clear();
+    easting_combo->clear();
+    northing_combo->clear();
+    weight_or_time_combo->clear();
+    error_combo->clear();
     int easting = -1;
     int northing = -1;
     for (std::size_t i = 0; i < layer_->fields.size(); ++i) {
         const QString name = QString::fromStdString(layer_->fields[i].name);
-        ComboEasting->addItem(name);
-        ComboNorthing->addItem(name);
+        easting_combo->addItem(name);
+        northing_combo->addItem(name);
         if (state.BiasCorrected == 1 || bridge) {
-            Combo3->addItem(name);
-            Combo4->addItem(name);
+            weight_or_time_combo->addItem(name);
+            error_combo->addItem(name);
         }
         static const QStringList kNorthing = {QStringLiteral("Northing"),
                                               QStringLiteral("NORTHING"), QStringLiteral("North"),
@@ -167,13 +168,13 @@ void FrmLoadShapefile::Command1_Click() {
         }
     }
     // Nothing is chosen unless a field's name says what it holds; the last such field wins.
-    ComboEasting->setCurrentIndex(easting);
-    ComboNorthing->setCurrentIndex(northing);
-    Combo3->setCurrentIndex(-1);
-    Combo4->setCurrentIndex(-1);
-    ListView1->clear();
+    easting_combo->setCurrentIndex(easting);
+    northing_combo->setCurrentIndex(northing);
+    weight_or_time_combo->setCurrentIndex(-1);
+    error_combo->setCurrentIndex(-1);
+    field_list->clear();
     for (const ShapeField& field : layer_->fields) {
-        ListView1->addTopLevelItem(new QTreeWidgetItem(
+        field_list->addTopLevelItem(new QTreeWidgetItem(
             {QString::fromStdString(field.name),
              QString::fromLatin1(FieldTypeName(field.type).data(),
                                  static_cast<qsizetype>(FieldTypeName(field.type).size()))}));
@@ -196,13 +197,13 @@ void FrmLoadShapefile::Command2_Click() {
     delete viewer_.data();
     auto viewer = std::make_unique<frmViewShapeFile>();
     const QString name = QString::fromStdString(layer_->name);
-    const Status added = viewer->mapMain->AddLayer(*layer_);
+    const Status added = viewer->map_canvas->AddLayer(*layer_);
     if (!added.Ok()) {
         wizard_.dialogs().Message(this, QStringLiteral("Error adding MapLayer ") + name, {},
                                   Dialogs::Icon::None, QString::fromStdString(added.error));
         return;
     }
-    viewer->mapMain->ShowFullExtent();
+    viewer->map_canvas->ShowFullExtent();
     viewer->setWindowTitle(name);
     viewer->setAttribute(Qt::WA_DeleteOnClose);
     viewer_ = viewer.release();
@@ -218,24 +219,24 @@ void FrmLoadShapefile::CmdNext_Click() {
     State& state = wizard_.state();
     const bool bridge = wizard_.BridgeDataChosen();
     const bool road = state.DataMode == "Road";
-    if (ComboNorthing->currentText().isEmpty()) {
+    if (northing_combo->currentText().isEmpty()) {
         Message(QStringLiteral("You need to select a field for the Northing"));
         return;
     }
-    if (ComboEasting->currentText().isEmpty()) {
+    if (easting_combo->currentText().isEmpty()) {
         Message(QStringLiteral("You need to select a field for the Easting"));
         return;
     }
-    if (state.BiasCorrected == 1 && Combo3->currentText().isEmpty()) {
+    if (state.BiasCorrected == 1 && weight_or_time_combo->currentText().isEmpty()) {
         Message(QStringLiteral("You need to select a field for the Location weights"));
         return;
     }
     if (bridge && !road) {
-        if (Combo3->currentText().isEmpty()) {
+        if (weight_or_time_combo->currentText().isEmpty()) {
             Message(QStringLiteral("You need to select a field for Time"));
             return;
         }
-        if (Combo4->currentText().isEmpty()) {
+        if (error_combo->currentText().isEmpty()) {
             Message(QStringLiteral("You need to select a field for Location error"));
             return;
         }
@@ -244,17 +245,17 @@ void FrmLoadShapefile::CmdNext_Click() {
         Message(QStringLiteral("Load a shapefile first."));
         return;
     }
-    std::vector<std::string> fields = {ComboEasting->currentText().toStdString(),
-                                       ComboNorthing->currentText().toStdString()};
+    std::vector<std::string> fields = {easting_combo->currentText().toStdString(),
+                                       northing_combo->currentText().toStdString()};
     TextFilePurpose purpose = TextFilePurpose::IndependentLocations;
     if (road) {
         purpose = TextFilePurpose::UserPoints;
     } else if (bridge) {
         purpose = TextFilePurpose::BridgeLocations;
-        fields.push_back(Combo3->currentText().toStdString());
-        fields.push_back(Combo4->currentText().toStdString());
+        fields.push_back(weight_or_time_combo->currentText().toStdString());
+        fields.push_back(error_combo->currentText().toStdString());
     } else if (state.BiasCorrected == 1) {
-        fields.push_back(Combo3->currentText().toStdString());
+        fields.push_back(weight_or_time_combo->currentText().toStdString());
     }
     const LoadOutcome outcome = LoadShapeLayer(state, *layer_, purpose, fields);
     if (!outcome.Ok()) {
@@ -262,7 +263,7 @@ void FrmLoadShapefile::CmdNext_Click() {
         return;
     }
     if (road) {
-        state.InFileRoot = FileRoot(QFileInfo(Text1->text()).fileName().toStdString());
+        state.InFileRoot = FileRoot(QFileInfo(file_name_box->text()).fileName().toStdString());
         wizard_.ShowUserPointsFile();
     }
     hide();
@@ -276,32 +277,33 @@ void FrmLoadShapefile::CmdNext_Click() {
 void SetShapefileLayout(Navigator& wizard) {
     FrmLoadShapefile& form = wizard.LoadAs<FrmLoadShapefile>(FormId::LoadShapefile);
     if (wizard.PlainHomeRangeChosen()) {
-        form.Frame1->setTitle(QStringLiteral("Select Data Fields for Easting and Northing"));
+        form.fields_frame->setTitle(QStringLiteral("Select Data Fields for Easting and Northing"));
         for (QWidget* widget :
-             {static_cast<QWidget*>(form.Label8), static_cast<QWidget*>(form.Combo3),
-              static_cast<QWidget*>(form.Combo4), static_cast<QWidget*>(form.Label9)}) {
+             {static_cast<QWidget*>(form.weight_or_time_label),
+              static_cast<QWidget*>(form.weight_or_time_combo),
+              static_cast<QWidget*>(form.error_combo), static_cast<QWidget*>(form.error_label)}) {
             widget->setVisible(false);
         }
     }
     if (wizard.state().BiasCorrected == 1) {
-        form.Frame1->setTitle(
+        form.fields_frame->setTitle(
             QStringLiteral("Select Data Fields for Easting, Northing, and Location weights"));
-        form.Label8->setVisible(true);
-        form.Combo3->setVisible(true);
-        form.Combo4->setVisible(false);
-        form.Label9->setVisible(false);
+        form.weight_or_time_label->setVisible(true);
+        form.weight_or_time_combo->setVisible(true);
+        form.error_combo->setVisible(false);
+        form.error_label->setVisible(false);
     }
     if (wizard.BridgeDataChosen()) {
-        form.Frame1->setTitle(
+        form.fields_frame->setTitle(
             QStringLiteral("Select Data Fields for Easting, Northing, Time and Location error"));
-        form.Label8->setVisible(true);
-        form.Label8->setText(QStringLiteral("Time"));
-        form.Combo3->setVisible(true);
-        form.Combo4->setVisible(true);
-        form.Label9->setVisible(true);
+        form.weight_or_time_label->setVisible(true);
+        form.weight_or_time_label->setText(QStringLiteral("Time"));
+        form.weight_or_time_combo->setVisible(true);
+        form.error_combo->setVisible(true);
+        form.error_label->setVisible(true);
     }
     // The two column headers, set rather than added so that a second visit shows two.
-    form.ListView1->setHeaderLabels({QStringLiteral("Field"), QStringLiteral("Type")});
+    form.field_list->setHeaderLabels({QStringLiteral("Field"), QStringLiteral("Type")});
 }
 
 } // namespace ranvik

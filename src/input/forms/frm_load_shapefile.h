@@ -28,19 +28,20 @@ public:
     // The layer opened last, if any.
     [[nodiscard]] const std::optional<ShapeLayer>& Layer() const { return layer_; }
 
-    QLabel* LabelInstructions = nullptr;
-    QLineEdit* Text1 = nullptr;
-    QLineEdit* Text2 = nullptr;
-    QLineEdit* Text3 = nullptr;
-    QGroupBox* Frame1 = nullptr;
-    QComboBox* ComboEasting = nullptr;
-    QComboBox* ComboNorthing = nullptr;
-    QLabel* Label8 = nullptr;
-    QComboBox* Combo3 = nullptr;
-    QLabel* Label9 = nullptr;
-    QComboBox* Combo4 = nullptr;
-    QTreeWidget* ListView1 = nullptr;
-    QPushButton* Command2 = nullptr;
+    QLabel* instructions_label = nullptr;
+    QLineEdit* file_name_box = nullptr;
+    QLineEdit* shape_type_box = nullptr;
+    QLineEdit* record_count_box = nullptr;
+    QGroupBox* fields_frame = nullptr;
+    QComboBox* easting_combo = nullptr;
+    QComboBox* northing_combo = nullptr;
+    // The field of the location weights, or of the times for Brownian bridge fixes.
+    QLabel* weight_or_time_label = nullptr;
+    QComboBox* weight_or_time_combo = nullptr;
+    QLabel* error_label = nullptr;
+    QComboBox* error_combo = nullptr;
+    QTreeWidget* field_list = nullptr;
+    QPushButton* view_map_button = nullptr;
 
     // The map view of the layer, while it is open.
     [[nodiscard]] class frmViewShapeFile* Viewer() const;

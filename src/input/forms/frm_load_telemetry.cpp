@@ -57,10 +57,10 @@ QString AnimalName(const AnimalFixes& animal, bool id_field) {
 } // namespace
 
 FrmLoadTelemetry::FrmLoadTelemetry(Navigator& wizard) : WizardForm(wizard, "FrmLoadTelemetry") {
-    LabelInstructions = Label("LabelInstructions", {}, true);
-    TxtFileName = Text("TxtFileName");
-    TxtFileName->setReadOnly(true);
-    CmdOpen = Button("CmdOpen", QStringLiteral("Open Table..."), [this] { CmdOpen_Click(); });
+    instructions_label = Label("LabelInstructions", {}, true);
+    file_name_box = Text("TxtFileName");
+    file_name_box->setReadOnly(true);
+    open_button = Button("CmdOpen", QStringLiteral("Open Table..."), [this] { CmdOpen_Click(); });
 
     auto* fields = Frame("FrameFields", QStringLiteral("Fields"));
     const auto combo = [this](const char* name, QWidget* parent) {
@@ -69,31 +69,31 @@ FrmLoadTelemetry::FrmLoadTelemetry(Navigator& wizard) : WizardForm(wizard, "FrmL
         connect(box, &QComboBox::currentIndexChanged, this, [this] { Refresh(); });
         return box;
     };
-    ComboIdField = combo("ComboIdField", fields);
-    ComboX = combo("ComboX", fields);
-    ComboY = combo("ComboY", fields);
-    ComboTime = combo("ComboTime", fields);
-    ComboTimeUnit = combo("ComboTimeUnit", fields);
+    id_field_combo = combo("ComboIdField", fields);
+    x_combo = combo("ComboX", fields);
+    y_combo = combo("ComboY", fields);
+    time_combo = combo("ComboTime", fields);
+    time_unit_combo = combo("ComboTimeUnit", fields);
     {
-        const QSignalBlocker quiet(ComboTimeUnit);
+        const QSignalBlocker quiet(time_unit_combo);
         for (const TimeUnit& unit : kTimeUnits) {
-            ComboTimeUnit->addItem(FromStd(unit.name));
+            time_unit_combo->addItem(FromStd(unit.name));
         }
-        ComboTimeUnit->setCurrentText(QStringLiteral("minutes"));
+        time_unit_combo->setCurrentText(QStringLiteral("minutes"));
     }
-    ComboError = combo("ComboError", fields);
-    TxtErrorM = Text("TxtErrorM", QStringLiteral("0"));
-    connect(TxtErrorM, &QLineEdit::editingFinished, this, [this] { Refresh(); });
-    ComboWeight = combo("ComboWeight", fields);
-    ChkKeepFirst =
+    error_combo = combo("ComboError", fields);
+    error_metres_box = Text("TxtErrorM", QStringLiteral("0"));
+    connect(error_metres_box, &QLineEdit::editingFinished, this, [this] { Refresh(); });
+    weight_combo = combo("ComboWeight", fields);
+    keep_first_check =
         Check("ChkKeepFirst",
               QStringLiteral("Keep the first of two fixes of an animal at the same time"), fields);
-    connect(ChkKeepFirst, &QCheckBox::toggled, this, [this] { Refresh(); });
-    ChkKeepOutliers = Check(
+    connect(keep_first_check, &QCheckBox::toggled, this, [this] { Refresh(); });
+    keep_outliers_check = Check(
         "ChkKeepOutliers",
         QStringLiteral("Keep the fixes marked as outliers or as not visible (Movebank's flags)"),
         fields);
-    connect(ChkKeepOutliers, &QCheckBox::toggled, this, [this] { Refresh(); });
+    connect(keep_outliers_check, &QCheckBox::toggled, this, [this] { Refresh(); });
     auto* grid = new QGridLayout(fields);
     int row = 0;
     const auto add = [&](const char* name, const QString& caption, QWidget* control) {
@@ -104,66 +104,66 @@ FrmLoadTelemetry::FrmLoadTelemetry(Navigator& wizard) : WizardForm(wizard, "FrmL
         grid->addWidget(control, row++, 1);
         return label;
     };
-    add("LblIdField", QStringLiteral("Animal identifier:"), ComboIdField);
-    add("LblX", QStringLiteral("X (easting or longitude):"), ComboX);
-    add("LblY", QStringLiteral("Y (northing or latitude):"), ComboY);
+    add("LblIdField", QStringLiteral("Animal identifier:"), id_field_combo);
+    add("LblX", QStringLiteral("X (easting or longitude):"), x_combo);
+    add("LblY", QStringLiteral("Y (northing or latitude):"), y_combo);
     time_labels_ = {
-        add("LblTime", QStringLiteral("Time:"), ComboTime),
-        add("LblTimeUnit", QStringLiteral("Time unit:"), ComboTimeUnit),
-        add("LblError", QStringLiteral("Location error field:"), ComboError),
-        add("LblErrorM", QStringLiteral("Location error without a field (m):"), TxtErrorM)};
-    weight_label_ = add("LblWeight", QStringLiteral("Location weights:"), ComboWeight);
-    grid->addWidget(ChkKeepFirst, row++, 0, 1, 2);
-    grid->addWidget(ChkKeepOutliers, row++, 0, 1, 2);
+        add("LblTime", QStringLiteral("Time:"), time_combo),
+        add("LblTimeUnit", QStringLiteral("Time unit:"), time_unit_combo),
+        add("LblError", QStringLiteral("Location error field:"), error_combo),
+        add("LblErrorM", QStringLiteral("Location error without a field (m):"), error_metres_box)};
+    weight_label_ = add("LblWeight", QStringLiteral("Location weights:"), weight_combo);
+    grid->addWidget(keep_first_check, row++, 0, 1, 2);
+    grid->addWidget(keep_outliers_check, row++, 0, 1, 2);
 
     auto* crs = Frame("FrameCRS", QStringLiteral("Coordinate system"));
-    TxtCRS = Text("TxtCRS");
-    TxtCRS->setToolTip(QStringLiteral("Or type what the coordinates are in: EPSG:4326 for "
-                                      "longitude/latitude, metres, or any EPSG code"));
-    connect(TxtCRS, &QLineEdit::editingFinished, this, [this] { Refresh(); });
-    ComboTargetCRS = new QComboBox(crs);
-    ComboTargetCRS->setObjectName(QStringLiteral("ComboTargetCRS"));
-    ComboTargetCRS->setEditable(true);
-    ComboTargetCRS->lineEdit()->setObjectName(QStringLiteral("ComboTargetCRSText"));
-    ComboTargetCRS->addItem(FromStd(kAutomaticUtm));
-    ComboTargetCRS->setToolTip(QStringLiteral("Or type an EPSG code, such as EPSG:32611"));
-    connect(ComboTargetCRS, &QComboBox::activated, this, [this] { Refresh(); });
-    connect(ComboTargetCRS->lineEdit(), &QLineEdit::editingFinished, this, [this] { Refresh(); });
+    crs_box = Text("TxtCRS");
+    crs_box->setToolTip(QStringLiteral("Or type what the coordinates are in: EPSG:4326 for "
+                                       "longitude/latitude, metres, or any EPSG code"));
+    connect(crs_box, &QLineEdit::editingFinished, this, [this] { Refresh(); });
+    target_crs_combo = new QComboBox(crs);
+    target_crs_combo->setObjectName(QStringLiteral("ComboTargetCRS"));
+    target_crs_combo->setEditable(true);
+    target_crs_combo->lineEdit()->setObjectName(QStringLiteral("ComboTargetCRSText"));
+    target_crs_combo->addItem(FromStd(kAutomaticUtm));
+    target_crs_combo->setToolTip(QStringLiteral("Or type an EPSG code, such as EPSG:32611"));
+    connect(target_crs_combo, &QComboBox::activated, this, [this] { Refresh(); });
+    connect(target_crs_combo->lineEdit(), &QLineEdit::editingFinished, this, [this] { Refresh(); });
     auto* crs_grid = new QGridLayout(crs);
     crs_grid->addWidget(new QLabel(QStringLiteral("Coordinates are in:"), crs), 0, 0);
-    crs_grid->addWidget(TxtCRS, 0, 1);
+    crs_grid->addWidget(crs_box, 0, 1);
     crs_grid->addWidget(new QLabel(QStringLiteral("Project longitude/latitude to:"), crs), 1, 0);
-    crs_grid->addWidget(ComboTargetCRS, 1, 1);
+    crs_grid->addWidget(target_crs_combo, 1, 1);
 
     auto* animal = Frame("FrameAnimal", QStringLiteral("Animal to analyse"));
-    ComboAnimal = new QComboBox(animal);
-    ComboAnimal->setObjectName(QStringLiteral("ComboAnimal"));
-    connect(ComboAnimal, &QComboBox::currentIndexChanged, this, [this] { ShowAnimal(); });
-    TxtNumOfLocs = Text("TxtNumOfLocs");
-    TxtNumOfLocs->setReadOnly(true);
-    LblSkipped = Label("LblSkipped", {}, true);
+    animal_combo = new QComboBox(animal);
+    animal_combo->setObjectName(QStringLiteral("ComboAnimal"));
+    connect(animal_combo, &QComboBox::currentIndexChanged, this, [this] { ShowAnimal(); });
+    count_box = Text("TxtNumOfLocs");
+    count_box->setReadOnly(true);
+    skipped_label = Label("LblSkipped", {}, true);
     auto* animal_grid = new QGridLayout(animal);
     animal_grid->addWidget(new QLabel(QStringLiteral("Animal:"), animal), 0, 0);
-    animal_grid->addWidget(ComboAnimal, 0, 1);
+    animal_grid->addWidget(animal_combo, 0, 1);
     animal_grid->addWidget(new QLabel(QStringLiteral("Number of fixes used:"), animal), 1, 0);
-    animal_grid->addWidget(TxtNumOfLocs, 1, 1, Qt::AlignLeft);
-    animal_grid->addWidget(LblSkipped, 2, 0, 1, 2);
-    LblTimeUnits = Label("LblTimeUnits", {}, true);
+    animal_grid->addWidget(count_box, 1, 1, Qt::AlignLeft);
+    animal_grid->addWidget(skipped_label, 2, 0, 1, 2);
+    time_units_label = Label("LblTimeUnits", {}, true);
 
     auto* previous =
         Button("Command3", QStringLiteral("<< Previous"), [this] { Command3_Click(); });
     auto* next = Button("CmdNext", QStringLiteral("Next >>"), [this] { CmdNext_Click(); });
     auto* file = new QHBoxLayout;
     file->addWidget(new QLabel(QStringLiteral("Telemetry table:"), this));
-    file->addWidget(TxtFileName, 1);
-    file->addWidget(CmdOpen);
+    file->addWidget(file_name_box, 1);
+    file->addWidget(open_button);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(LabelInstructions);
+    layout->addWidget(instructions_label);
     layout->addLayout(file);
     layout->addWidget(fields);
     layout->addWidget(crs);
     layout->addWidget(animal);
-    layout->addWidget(LblTimeUnits);
+    layout->addWidget(time_units_label);
     layout->addLayout(ButtonRow({previous, next}));
     setFixedWidth(620);
     ArrangeForData();
@@ -179,30 +179,30 @@ void FrmLoadTelemetry::ArrangeForData() {
     const bool weighted =
         purpose == TextFilePurpose::IndependentLocations && wizard_.state().BiasCorrected == 1;
     for (QWidget* widget :
-         {static_cast<QWidget*>(ComboTime), static_cast<QWidget*>(ComboTimeUnit),
-          static_cast<QWidget*>(ComboError), static_cast<QWidget*>(TxtErrorM),
-          static_cast<QWidget*>(ChkKeepFirst), static_cast<QWidget*>(LblTimeUnits)}) {
+         {static_cast<QWidget*>(time_combo), static_cast<QWidget*>(time_unit_combo),
+          static_cast<QWidget*>(error_combo), static_cast<QWidget*>(error_metres_box),
+          static_cast<QWidget*>(keep_first_check), static_cast<QWidget*>(time_units_label)}) {
         widget->setVisible(bridge);
     }
     for (QLabel* label : time_labels_) {
         label->setVisible(bridge);
     }
-    ComboWeight->setVisible(weighted);
+    weight_combo->setVisible(weighted);
     weight_label_->setVisible(weighted);
     switch (purpose) {
     case TextFilePurpose::BridgeLocations:
-        LabelInstructions->setText(QStringLiteral(
+        instructions_label->setText(QStringLiteral(
             "Load the fixes of one animal from a telemetry table (a Movebank export or any "
             "delimited table, a GeoPackage, shapefile or GeoJSON layer): choose the fields of "
             "the coordinates, the time and the location error, and the animal."));
         break;
     case TextFilePurpose::UserPoints:
-        LabelInstructions->setText(
+        instructions_label->setText(
             QStringLiteral("Load a table of points where BBMM probabilities will be calculated; "
                            "longitude/latitude is projected to the system of the fixes."));
         break;
     case TextFilePurpose::IndependentLocations:
-        LabelInstructions->setText(QStringLiteral(
+        instructions_label->setText(QStringLiteral(
             "Load the locations of one animal from a telemetry table (a Movebank export or any "
             "delimited table, a GeoPackage, shapefile or GeoJSON layer): choose the fields of "
             "the coordinates and the animal."));
@@ -230,8 +230,8 @@ void FrmLoadTelemetry::CmdOpen_Click() {
         },
         [&] {
             source_ = std::move(opened.value);
-            TxtFileName->setText(path);
-            TxtCRS->clear(); // the new table's own system until the user says otherwise
+            file_name_box->setText(path);
+            crs_box->clear(); // the new table's own system until the user says otherwise
             crs_shown_.clear();
             FillFieldLists();
             Refresh();
@@ -244,31 +244,32 @@ void FrmLoadTelemetry::FillFieldLists() {
         names.append(QString::fromStdString(field));
     }
     const TelemetryFields suggested = SuggestedFields(*source_);
-    for (QComboBox* box : {ComboIdField, ComboX, ComboY, ComboTime, ComboError, ComboWeight}) {
+    for (QComboBox* box :
+         {id_field_combo, x_combo, y_combo, time_combo, error_combo, weight_combo}) {
         const QSignalBlocker quiet(box);
         box->clear();
-        if (box == ComboIdField || box == ComboTime || box == ComboError) {
+        if (box == id_field_combo || box == time_combo || box == error_combo) {
             box->addItem(kNone);
         }
         for (const QString& name : names) {
             // A field without a name (the row numbers R writes first) never names the animal.
-            if (!(box == ComboIdField && name.isEmpty())) {
+            if (!(box == id_field_combo && name.isEmpty())) {
                 box->addItem(name);
             }
         }
     }
-    const QSignalBlocker quiet_id(ComboIdField);
-    const QSignalBlocker quiet_x(ComboX);
-    const QSignalBlocker quiet_y(ComboY);
-    const QSignalBlocker quiet_time(ComboTime);
-    const QSignalBlocker quiet_error(ComboError);
-    const QSignalBlocker quiet_weight(ComboWeight);
-    Choose(ComboIdField, suggested.animal, 0);
-    Choose(ComboX, suggested.x, -1);
-    Choose(ComboY, suggested.y, -1);
-    Choose(ComboTime, suggested.time, 0);
-    Choose(ComboError, suggested.error, 0);
-    ComboWeight->setCurrentIndex(-1);
+    const QSignalBlocker quiet_id(id_field_combo);
+    const QSignalBlocker quiet_x(x_combo);
+    const QSignalBlocker quiet_y(y_combo);
+    const QSignalBlocker quiet_time(time_combo);
+    const QSignalBlocker quiet_error(error_combo);
+    const QSignalBlocker quiet_weight(weight_combo);
+    Choose(id_field_combo, suggested.animal, 0);
+    Choose(x_combo, suggested.x, -1);
+    Choose(y_combo, suggested.y, -1);
+    Choose(time_combo, suggested.time, 0);
+    Choose(error_combo, suggested.error, 0);
+    weight_combo->setCurrentIndex(-1);
 }
 
 StatusOr<TelemetryFields> FrmLoadTelemetry::ChosenFields() {
@@ -276,15 +277,15 @@ StatusOr<TelemetryFields> FrmLoadTelemetry::ChosenFields() {
     const TextFilePurpose purpose = Purpose();
     const bool bridge = purpose == TextFilePurpose::BridgeLocations;
     TelemetryFields fields;
-    fields.x = ComboX->currentText().toStdString();
-    fields.y = ComboY->currentText().toStdString();
-    fields.animal = Chosen(ComboIdField);
+    fields.x = x_combo->currentText().toStdString();
+    fields.y = y_combo->currentText().toStdString();
+    fields.animal = Chosen(id_field_combo);
     if (bridge) {
-        fields.time = Chosen(ComboTime);
-        fields.error = Chosen(ComboError);
+        fields.time = Chosen(time_combo);
+        fields.error = Chosen(error_combo);
         // The box gives every fix's error without a field, and with one the error of the fixes
         // whose field is empty (left empty, those fixes are left out).
-        const QString text = TxtErrorM->text().trimmed();
+        const QString text = error_metres_box->text().trimmed();
         if (!text.isEmpty() || fields.error.empty()) {
             const auto error =
                 text.isEmpty() ? std::optional<double>(0.0) : ParseNumber(text.toStdString());
@@ -294,13 +295,13 @@ StatusOr<TelemetryFields> FrmLoadTelemetry::ChosenFields() {
             fields.constant_error = *error;
         }
         fields.seconds_per_unit =
-            kTimeUnits[static_cast<std::size_t>(std::max(0, ComboTimeUnit->currentIndex()))]
+            kTimeUnits[static_cast<std::size_t>(std::max(0, time_unit_combo->currentIndex()))]
                 .seconds;
-        fields.keep_first_duplicate = ChkKeepFirst->isChecked();
+        fields.keep_first_duplicate = keep_first_check->isChecked();
     }
-    fields.keep_outliers = ChkKeepOutliers->isChecked();
+    fields.keep_outliers = keep_outliers_check->isChecked();
     if (purpose == TextFilePurpose::IndependentLocations && state.BiasCorrected == 1) {
-        fields.weight = ComboWeight->currentText().toStdString();
+        fields.weight = weight_combo->currentText().toStdString();
     }
     const QString answer_text = SourceAnswer();
     const auto answer = ParseSourceSystem(answer_text.toStdString());
@@ -314,7 +315,7 @@ StatusOr<TelemetryFields> FrmLoadTelemetry::ChosenFields() {
     if (purpose == TextFilePurpose::UserPoints) {
         target = state.ProjectionEpsg;
     } else {
-        const QString typed = ComboTargetCRS->currentText();
+        const QString typed = target_crs_combo->currentText();
         const auto epsg = ParseEpsgChoice(typed.toStdString());
         if (!epsg) {
             return Status::Failure(
@@ -340,7 +341,7 @@ StatusOr<TelemetryFields> FrmLoadTelemetry::ChosenFields() {
 }
 
 QString FrmLoadTelemetry::SourceAnswer() const {
-    const QString text = TxtCRS->text().trimmed();
+    const QString text = crs_box->text().trimmed();
     return text == crs_shown_ ? QString() : text;
 }
 
@@ -349,26 +350,27 @@ void FrmLoadTelemetry::Refresh() {
     last_fields_.reset();
     split_error_.clear();
     time_unit_.clear();
-    const QString unit = ComboTimeUnit->currentText();
-    LblTimeUnits->setText(QStringLiteral("Brownian bridge times are in %1 since the animal's first "
-                                         "fix: the variance is in square metres per %2 and the "
-                                         "maximum time in %1.")
-                              .arg(unit, SingularUnit(unit)));
+    const QString unit = time_unit_combo->currentText();
+    time_units_label->setText(
+        QStringLiteral("Brownian bridge times are in %1 since the animal's first "
+                       "fix: the variance is in square metres per %2 and the "
+                       "maximum time in %1.")
+            .arg(unit, SingularUnit(unit)));
     // A layer in a projected system keeps it; only longitude/latitude is projected, and user
     // points go to the system of the fixes.
-    ComboTargetCRS->setEnabled(
+    target_crs_combo->setEnabled(
         Purpose() != TextFilePurpose::UserPoints &&
         !(source_ && source_->layer && !source_->crs_wkt.empty() && !source_->geographic));
     if (!source_) {
-        const QSignalBlocker quiet(ComboAnimal);
-        ComboAnimal->clear();
-        TxtNumOfLocs->clear();
-        LblSkipped->clear();
-        TxtCRS->clear();
+        const QSignalBlocker quiet(animal_combo);
+        animal_combo->clear();
+        count_box->clear();
+        skipped_label->clear();
+        crs_box->clear();
         return;
     }
-    const std::string x = ComboX->currentText().toStdString();
-    const std::string y = ComboY->currentText().toStdString();
+    const std::string x = x_combo->currentText().toStdString();
+    const std::string y = y_combo->currentText().toStdString();
     const bool answered = !SourceAnswer().isEmpty();
     auto fields = ChosenFields();
     const bool ask =
@@ -378,7 +380,7 @@ void FrmLoadTelemetry::Refresh() {
         crs_shown_ = ask ? QStringLiteral("Unknown: longitude/latitude or metres? Type "
                                           "EPSG:4326, metres or an EPSG code here")
                          : QString::fromStdString(DescribeSourceCrs(*source_, x, y));
-        TxtCRS->setText(crs_shown_);
+        crs_box->setText(crs_shown_);
     }
     if (!fields.Ok()) {
         split_error_ = QString::fromStdString(fields.status.error);
@@ -399,12 +401,12 @@ void FrmLoadTelemetry::Refresh() {
             last_fields_ = fields.value;
         }
     }
-    const QString previous = ComboAnimal->currentData().toString();
+    const QString previous = animal_combo->currentData().toString();
     {
-        const QSignalBlocker quiet(ComboAnimal);
-        ComboAnimal->clear();
+        const QSignalBlocker quiet(animal_combo);
+        animal_combo->clear();
         if (split_) {
-            const bool id_field = ComboIdField->currentText() != kNone;
+            const bool id_field = id_field_combo->currentText() != kNone;
             for (const AnimalFixes& animal : split_->animals) {
                 QString entry =
                     AnimalName(animal, id_field) + QStringLiteral(": %1 fixes").arg(animal.Count());
@@ -416,10 +418,10 @@ void FrmLoadTelemetry::Refresh() {
                     entry += QStringLiteral(" over %1 time units")
                                  .arg(QString::fromStdString(FormatNumber(animal.time_span)));
                 }
-                ComboAnimal->addItem(entry, QString::fromStdString(animal.id));
+                animal_combo->addItem(entry, QString::fromStdString(animal.id));
             }
-            const int keep = ComboAnimal->findData(previous);
-            ComboAnimal->setCurrentIndex(keep >= 0 ? keep : 0);
+            const int keep = animal_combo->findData(previous);
+            animal_combo->setCurrentIndex(keep >= 0 ? keep : 0);
         }
     }
     ShowAnimal();
@@ -427,18 +429,18 @@ void FrmLoadTelemetry::Refresh() {
 
 void FrmLoadTelemetry::ShowAnimal() {
     if (!split_) {
-        TxtNumOfLocs->clear();
-        LblSkipped->setText(split_error_);
+        count_box->clear();
+        skipped_label->setText(split_error_);
         return;
     }
-    const int index = ComboAnimal->currentIndex();
+    const int index = animal_combo->currentIndex();
     if (index < 0 || static_cast<std::size_t>(index) >= split_->animals.size()) {
-        TxtNumOfLocs->clear();
-        LblSkipped->clear();
+        count_box->clear();
+        skipped_label->clear();
         return;
     }
     const AnimalFixes& animal = split_->animals[static_cast<std::size_t>(index)];
-    TxtNumOfLocs->setText(QString::number(animal.Count()));
+    count_box->setText(QString::number(animal.Count()));
     QStringList lines;
     for (const std::string& sentence : LeftOutSentences(split_->left_out, &animal.left_out)) {
         lines.append(QString::fromStdString(sentence));
@@ -447,14 +449,14 @@ void FrmLoadTelemetry::ShowAnimal() {
         lines.append(QStringLiteral("%1 fixes without a location error took the %2 m typed, %3 "
                                     "of them this animal's.")
                          .arg(split_->error_filled)
-                         .arg(TxtErrorM->text().trimmed())
+                         .arg(error_metres_box->text().trimmed())
                          .arg(animal.error_filled));
     }
     if (animal.Count() == 0) {
         lines.append(QStringLiteral("This animal has no fixes with coordinates."));
     }
-    LblSkipped->setText(lines.isEmpty() ? QStringLiteral("Nothing was left out.")
-                                        : lines.join(QLatin1Char(' ')));
+    skipped_label->setText(lines.isEmpty() ? QStringLiteral("Nothing was left out.")
+                                           : lines.join(QLatin1Char(' ')));
 }
 
 void FrmLoadTelemetry::Command3_Click() {
@@ -487,7 +489,7 @@ void FrmLoadTelemetry::CmdNext_Click() {
         Message(QStringLiteral("Choose the field of the location weights."));
         return;
     }
-    const int index = ComboAnimal->currentIndex();
+    const int index = animal_combo->currentIndex();
     if (index < 0 || static_cast<std::size_t>(index) >= split_->animals.size()) {
         Message(QStringLiteral("Choose an animal."));
         return;

@@ -31,32 +31,32 @@ public:
     // skipped line follow, or the line says why it cannot be split.
     void Refresh();
 
-    QLabel* LabelInstructions = nullptr;
-    QLineEdit* TxtFileName = nullptr;
-    QPushButton* CmdOpen = nullptr;
-    QComboBox* ComboIdField = nullptr;
-    QComboBox* ComboX = nullptr;
-    QComboBox* ComboY = nullptr;
-    QComboBox* ComboTime = nullptr;
-    QComboBox* ComboTimeUnit = nullptr;
-    QComboBox* ComboError = nullptr;
-    QLineEdit* TxtErrorM = nullptr;
-    QComboBox* ComboWeight = nullptr;
-    QCheckBox* ChkKeepFirst = nullptr;
-    QCheckBox* ChkKeepOutliers = nullptr;
-    QLineEdit* TxtCRS = nullptr;
-    QComboBox* ComboTargetCRS = nullptr;
-    QComboBox* ComboAnimal = nullptr;
-    QLineEdit* TxtNumOfLocs = nullptr;
-    QLabel* LblSkipped = nullptr;
-    QLabel* LblTimeUnits = nullptr;
+    QLabel* instructions_label = nullptr;
+    QLineEdit* file_name_box = nullptr;
+    QPushButton* open_button = nullptr;
+    QComboBox* id_field_combo = nullptr;
+    QComboBox* x_combo = nullptr;
+    QComboBox* y_combo = nullptr;
+    QComboBox* time_combo = nullptr;
+    QComboBox* time_unit_combo = nullptr;
+    QComboBox* error_combo = nullptr;
+    QLineEdit* error_metres_box = nullptr;
+    QComboBox* weight_combo = nullptr;
+    QCheckBox* keep_first_check = nullptr;
+    QCheckBox* keep_outliers_check = nullptr;
+    QLineEdit* crs_box = nullptr;
+    QComboBox* target_crs_combo = nullptr;
+    QComboBox* animal_combo = nullptr;
+    QLineEdit* count_box = nullptr;
+    QLabel* skipped_label = nullptr;
+    QLabel* time_units_label = nullptr;
 
 private:
     // What the loader is reading now.
     [[nodiscard]] TextFilePurpose Purpose();
     // The fields as chosen; a sentence when a typed value cannot be read.
     [[nodiscard]] StatusOr<TelemetryFields> ChosenFields();
-    // What the user typed in TxtCRS: empty while it shows what the table says.
+    // What the user typed in crs_box: empty while it shows what the table says.
     [[nodiscard]] QString SourceAnswer() const;
     // Fills the field lists from the open table and chooses the fields its names suggest.
     void FillFieldLists();
@@ -67,7 +67,7 @@ private:
     std::optional<TelemetrySplit> split_;
     std::optional<TelemetryFields> last_fields_; // the fields split_ was made with
     QString split_error_;              // why the table cannot be split with the fields chosen
-    QString crs_shown_;                // what TxtCRS shows of the table's own system
+    QString crs_shown_;                // what crs_box shows of the table's own system
     std::string time_unit_;            // the unit of the split's times when they were timestamps
     std::vector<QLabel*> time_labels_; // captions of the time and error controls
     QLabel* weight_label_ = nullptr;

@@ -9,26 +9,26 @@
 namespace ranvik {
 
 FrmLoadTextFile::FrmLoadTextFile(Navigator& wizard) : WizardForm(wizard, "FrmLoadTextFile") {
-    Label2 = Label("Label2", QStringLiteral("Locations File:"));
-    Text1 = Text("Text1");
-    Text1->setReadOnly(true);
-    Command1 = Button("Command1", QStringLiteral("Load Input Locations File..."),
-                      [this] { Command1_Click(); });
-    Label7 = Label("Label7", QStringLiteral("Number of locations:"));
-    TxtNumOfLocs = Text("TxtNumOfLocs");
-    TxtNumOfLocs->setReadOnly(true);
-    LabelInstructions = Label("LabelInstructions", {}, true);
+    file_caption_label = Label("Label2", QStringLiteral("Locations File:"));
+    file_name_box = Text("Text1");
+    file_name_box->setReadOnly(true);
+    load_button = Button("Command1", QStringLiteral("Load Input Locations File..."),
+                         [this] { Command1_Click(); });
+    count_caption_label = Label("Label7", QStringLiteral("Number of locations:"));
+    count_box = Text("TxtNumOfLocs");
+    count_box->setReadOnly(true);
+    instructions_label = Label("LabelInstructions", {}, true);
     auto* previous =
         Button("Command3", QStringLiteral("<< Previous"), [this] { Command3_Click(); });
     auto* next = Button("CmdNext", QStringLiteral("Next >>"), [this] { CmdNext_Click(); });
     auto* grid = new QGridLayout;
-    grid->addWidget(Label2, 0, 0);
-    grid->addWidget(Text1, 0, 1);
-    grid->addWidget(Command1, 1, 1, Qt::AlignLeft);
-    grid->addWidget(Label7, 2, 0);
-    grid->addWidget(TxtNumOfLocs, 2, 1, Qt::AlignLeft);
+    grid->addWidget(file_caption_label, 0, 0);
+    grid->addWidget(file_name_box, 0, 1);
+    grid->addWidget(load_button, 1, 1, Qt::AlignLeft);
+    grid->addWidget(count_caption_label, 2, 0);
+    grid->addWidget(count_box, 2, 1, Qt::AlignLeft);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(LabelInstructions);
+    layout->addWidget(instructions_label);
     layout->addLayout(grid);
     layout->addLayout(ButtonRow({previous, next}));
     setFixedWidth(560);
@@ -47,8 +47,8 @@ void FrmLoadTextFile::Command1_Click() {
         Message(QString::fromStdString(outcome.error));
         return;
     }
-    Text1->setText(path);
-    TxtNumOfLocs->setText(QString::number(outcome.count));
+    file_name_box->setText(path);
+    count_box->setText(QString::number(outcome.count));
     if (purpose == TextFilePurpose::UserPoints) {
         wizard_.ShowUserPointsFile();
     }

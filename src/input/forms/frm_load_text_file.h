@@ -14,12 +14,12 @@ public:
     void Command3_Click();
     void CmdNext_Click();
 
-    QLabel* Label2 = nullptr;
-    QLineEdit* Text1 = nullptr;
-    QPushButton* Command1 = nullptr;
-    QLabel* Label7 = nullptr;
-    QLineEdit* TxtNumOfLocs = nullptr;
-    QLabel* LabelInstructions = nullptr;
+    QLabel* file_caption_label = nullptr;
+    QLineEdit* file_name_box = nullptr;
+    QPushButton* load_button = nullptr;
+    QLabel* count_caption_label = nullptr;
+    QLineEdit* count_box = nullptr;
+    QLabel* instructions_label = nullptr;
 };
 
 } // namespace ranvik

@@ -210,23 +210,23 @@ void MapCanvas::mouseReleaseEvent(QMouseEvent* event) {
 frmIdentify::frmIdentify() {
     setObjectName(QStringLiteral("frmIdentify"));
     setWindowTitle(QStringLiteral("Identification"));
-    lvwIdentifyResults = new QTreeWidget(this);
-    lvwIdentifyResults->setObjectName(QStringLiteral("lvwIdentifyResults"));
-    lvwIdentifyResults->setRootIsDecorated(false);
-    lvwIdentifyResults->setHeaderLabels({QStringLiteral("Field"), QStringLiteral("Value")});
+    results_list = new QTreeWidget(this);
+    results_list->setObjectName(QStringLiteral("lvwIdentifyResults"));
+    results_list->setRootIsDecorated(false);
+    results_list->setHeaderLabels({QStringLiteral("Field"), QStringLiteral("Value")});
     const int column = static_cast<int>(std::lround(TwipsToPixels(kIdentifyColumnTwips, *this)));
-    lvwIdentifyResults->setColumnWidth(0, column);
-    lvwIdentifyResults->setColumnWidth(1, column);
+    results_list->setColumnWidth(0, column);
+    results_list->setColumnWidth(1, column);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(lvwIdentifyResults);
+    layout->addWidget(results_list);
     resize(2 * column + 40, 240);
 }
 
 void frmIdentify::ShowRecord(const ShapeLayer& layer, int record) {
-    lvwIdentifyResults->clear();
+    results_list->clear();
     const std::size_t width = layer.fields.size();
     for (std::size_t f = 0; f < width; ++f) {
-        lvwIdentifyResults->addTopLevelItem(new QTreeWidgetItem(
+        results_list->addTopLevelItem(new QTreeWidgetItem(
             {QString::fromStdString(layer.fields[f].name),
              QString::fromStdString(layer.texts[static_cast<std::size_t>(record) * width + f])}));
     }
@@ -235,31 +235,31 @@ void frmIdentify::ShowRecord(const ShapeLayer& layer, int record) {
 frmViewShapeFile::frmViewShapeFile() {
     setObjectName(QStringLiteral("frmViewShapeFile"));
     setWindowTitle(QStringLiteral("Map View"));
-    tbrTools = new QToolBar(this);
-    tbrTools->setObjectName(QStringLiteral("tbrTools"));
-    mapMain = new MapCanvas(this);
-    mapMain->setObjectName(QStringLiteral("mapMain"));
+    tool_bar = new QToolBar(this);
+    tool_bar->setObjectName(QStringLiteral("tbrTools"));
+    map_canvas = new MapCanvas(this);
+    map_canvas->setObjectName(QStringLiteral("mapMain"));
     auto* modes = new QActionGroup(this);
     modes->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     modes->addAction(AddTool("ZoomIn", QStringLiteral("Zoom In"), MapCanvas::Tool::ZoomIn));
     modes->addAction(AddTool("Pan", QStringLiteral("Pan"), MapCanvas::Tool::Pan));
     modes->addAction(AddTool("Identify", QStringLiteral("Identify"), MapCanvas::Tool::Identify));
-    QAction* full = tbrTools->addAction(QStringLiteral("Full Extent"));
+    QAction* full = tool_bar->addAction(QStringLiteral("Full Extent"));
     full->setObjectName(QStringLiteral("FullExt"));
     full->setToolTip(QStringLiteral("Full Extent"));
-    connect(full, &QAction::triggered, mapMain, &MapCanvas::ShowFullExtent);
-    connect(mapMain, &MapCanvas::Identified, this, [this](int record) {
+    connect(full, &QAction::triggered, map_canvas, &MapCanvas::ShowFullExtent);
+    connect(map_canvas, &MapCanvas::Identified, this, [this](int record) {
         if (identify_ == nullptr) {
             identify_ = new frmIdentify;
         }
-        identify_->ShowRecord(*mapMain->Layer(), record);
+        identify_->ShowRecord(*map_canvas->Layer(), record);
         identify_->show();
     });
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(tbrTools);
-    layout->addWidget(mapMain, 1);
+    layout->addWidget(tool_bar);
+    layout->addWidget(map_canvas, 1);
     resize(640, 480);
 }
 
@@ -268,15 +268,15 @@ frmViewShapeFile::~frmViewShapeFile() {
 }
 
 QAction* frmViewShapeFile::AddTool(const char* key, const QString& tip, MapCanvas::Tool tool) {
-    QAction* action = tbrTools->addAction(tip);
+    QAction* action = tool_bar->addAction(tip);
     action->setObjectName(QString::fromLatin1(key));
     action->setToolTip(tip);
     action->setCheckable(true);
     connect(action, &QAction::toggled, this, [this, tool](bool on) {
         if (on) {
-            mapMain->SetTool(tool);
-        } else if (mapMain->CurrentTool() == tool) {
-            mapMain->SetTool(MapCanvas::Tool::None);
+            map_canvas->SetTool(tool);
+        } else if (map_canvas->CurrentTool() == tool) {
+            map_canvas->SetTool(MapCanvas::Tool::None);
         }
     });
     return action;

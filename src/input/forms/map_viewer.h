@@ -72,11 +72,11 @@ public:
     frmIdentify();
     void ShowRecord(const ShapeLayer& layer, int record);
 
-    QTreeWidget* lvwIdentifyResults = nullptr;
+    QTreeWidget* results_list = nullptr;
 };
 
 // The map view of the loaded shapefile, with its toolbar. It opens with an empty map; the
-// caller adds the layer to mapMain, sets the extent and the caption, and shows it.
+// caller adds the layer to map_canvas, sets the extent and the caption, and shows it.
 class frmViewShapeFile : public QWidget {
     Q_OBJECT
 
@@ -85,11 +85,11 @@ public:
     ~frmViewShapeFile() override;
 
     // The layer on the map, or null while the map is empty.
-    [[nodiscard]] const ShapeLayer* Layer() const { return mapMain->Layer(); }
+    [[nodiscard]] const ShapeLayer* Layer() const { return map_canvas->Layer(); }
     [[nodiscard]] frmIdentify* Identify() const { return identify_; }
 
-    QToolBar* tbrTools = nullptr;
-    MapCanvas* mapMain = nullptr;
+    QToolBar* tool_bar = nullptr;
+    MapCanvas* map_canvas = nullptr;
 
 private:
     QAction* AddTool(const char* key, const QString& tip, MapCanvas::Tool tool);
