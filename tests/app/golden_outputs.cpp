@@ -145,21 +145,21 @@ void ChooseH(Session& s, Smoothing h) {
     FrmKernelOptions& kernel = Showing(s.wizard->kernel_options.Get(), "The kernel options");
     switch (h) {
     case Smoothing::Href:
-        kernel.ChkHRef->setChecked(true);
+        kernel.href_percent_check->setChecked(true);
         break;
     case Smoothing::PercentHref:
-        kernel.ChkHRef->setChecked(true);
-        kernel.TxtPercentHref->setText(QStringLiteral("50"));
+        kernel.href_percent_check->setChecked(true);
+        kernel.href_percent_box->setText(QStringLiteral("50"));
         break;
     case Smoothing::CVh:
-        kernel.ChkCVh->setChecked(true);
+        kernel.cv_h_check->setChecked(true);
         break;
     case Smoothing::LSCVh:
-        kernel.ChkLSCVh->setChecked(true);
+        kernel.lscv_h_check->setChecked(true);
         break;
     case Smoothing::User:
-        kernel.ChkUserH->setChecked(true);
-        kernel.TxtHUser->setText(QStringLiteral("200"));
+        kernel.user_h_check->setChecked(true);
+        kernel.user_h_box->setText(QStringLiteral("200"));
         break;
     }
     kernel.CmdNext_Click();

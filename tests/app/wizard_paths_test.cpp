@@ -138,10 +138,10 @@ private Q_SLOTS:
 
         FrmKernelOptions* kernel = wizard->kernel_options.Get();
         QVERIFY(kernel != nullptr && kernel->isVisible());
-        QVERIFY(!kernel->TxtCVh->text().isEmpty());
-        QVERIFY(!kernel->TxtLSCVh->text().isEmpty());
-        QVERIFY(!kernel->Txthref->text().isEmpty());
-        kernel->ChkLSCVh->setChecked(true);
+        QVERIFY(!kernel->cv_h_box->text().isEmpty());
+        QVERIFY(!kernel->lscv_h_box->text().isEmpty());
+        QVERIFY(!kernel->href_box->text().isEmpty());
+        kernel->lscv_h_check->setChecked(true);
         kernel->CmdNext_Click();
         QCOMPARE(state.DoFixedKernel, IntFlag{0});
         QVERIFY(state.DoneFixedKernel);
@@ -173,10 +173,10 @@ private Q_SLOTS:
         choice.CmdNext_Click();
 
         FrmKernelOptions* kernel = wizard->kernel_options.Get();
-        QVERIFY(kernel->Txthref->text().isEmpty());
-        QVERIFY(kernel->TxtLSCVh->text().isEmpty());
-        QVERIFY(!kernel->TxtCVh->text().isEmpty());
-        kernel->ChkCVh->setChecked(true);
+        QVERIFY(kernel->href_box->text().isEmpty());
+        QVERIFY(kernel->lscv_h_box->text().isEmpty());
+        QVERIFY(!kernel->cv_h_box->text().isEmpty());
+        kernel->cv_h_check->setChecked(true);
         kernel->CmdNext_Click();
 
         testing::TempDir dir;
@@ -318,7 +318,8 @@ private Q_SLOTS:
         choice.adaptive_kernel_check->setChecked(true);
         choice.CmdNext_Click();
         FrmKernelOptions* kernel = wizard->kernel_options.Get();
-        QCOMPARE(kernel->Frame1->title(), QStringLiteral("Estimate Adaptive Kernel Using:"));
+        QCOMPARE(kernel->smoothing_frame->title(),
+                 QStringLiteral("Estimate Adaptive Kernel Using:"));
         kernel->Command1_Click();
 
         FrmCVhLSCVhGraph* graph = wizard->cv_graph.Get();
@@ -327,13 +328,13 @@ private Q_SLOTS:
         graph->PassVar(10);
         graph->PassVar(20);
         graph->LoadValues();
-        QCOMPARE(graph->TxthLow->text(), QStringLiteral("5"));
-        QCOMPARE(graph->TxthHigh->text(), QStringLiteral("36"));
-        QCOMPARE(graph->LabelHHalf->text(), QStringLiteral("20.5"));
+        QCOMPARE(graph->h_low_box->text(), QStringLiteral("5"));
+        QCOMPARE(graph->h_high_box->text(), QStringLiteral("36"));
+        QCOMPARE(graph->h_middle_label->text(), QStringLiteral("20.5"));
         graph->CmdRefresh_Click();
         QCOMPARE(dialogs.messages.size(), 0);
 
-        graph->TxthHigh->setText(QStringLiteral("4"));
+        graph->h_high_box->setText(QStringLiteral("4"));
         graph->CmdRefresh_Click();
         QVERIFY(dialogs.messages.last().contains(QStringLiteral("greater than the low")));
         graph->Command1_Click();
@@ -367,17 +368,17 @@ private Q_SLOTS:
         choice.fixed_kernel_check->setChecked(true);
         choice.CmdNext_Click();
         FrmKernelOptions* kernel = wizard->kernel_options.Get();
-        kernel->ChkUserH->setChecked(true);
+        kernel->user_h_check->setChecked(true);
         for (const char* bad : {"", "ten", "0", "-3"}) {
-            kernel->TxtHUser->setText(QString::fromLatin1(bad));
+            kernel->user_h_box->setText(QString::fromLatin1(bad));
             kernel->CmdNext_Click();
             QVERIFY(dialogs.messages.last().contains(QStringLiteral("User specified value")));
             QVERIFY(kernel->isVisible());
         }
         // Percent of h_ref: 50% of h_ref is the h the kernel gets.
-        kernel->ChkUserH->setChecked(false);
-        kernel->ChkHRef->setChecked(true);
-        kernel->TxtPercentHref->setText(QStringLiteral("50"));
+        kernel->user_h_check->setChecked(false);
+        kernel->href_percent_check->setChecked(true);
+        kernel->href_percent_box->setText(QStringLiteral("50"));
         kernel->CmdNext_Click();
         QVERIFY(state.DoneFixedKernel);
 
@@ -579,7 +580,7 @@ private Q_SLOTS:
         FrmCompareHROption* choice = wizard->compare.Get();
         choice->fixed_kernel_check->setChecked(true);
         choice->CmdNext_Click();
-        wizard->kernel_options.Get()->ChkCVh->setChecked(true);
+        wizard->kernel_options.Get()->cv_h_check->setChecked(true);
         wizard->kernel_options.Get()->CmdNext_Click();
         testing::TempDir dir;
         SaveTo(dir, QStringLiteral("R"), 0);
@@ -708,7 +709,7 @@ private Q_SLOTS:
         choice.fixed_kernel_check->setChecked(true);
         choice.bvn_check->setChecked(true);
         choice.CmdNext_Click();
-        wizard->kernel_options.Get()->ChkCVh->setChecked(true);
+        wizard->kernel_options.Get()->cv_h_check->setChecked(true);
         wizard->kernel_options.Get()->CmdNext_Click();
         FrmSaveAs* save = wizard->save_as.Get();
         save->findChild<QPushButton*>(QStringLiteral("CmdViewHomeRange"))->click();

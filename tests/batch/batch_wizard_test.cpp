@@ -168,9 +168,9 @@ private Q_SLOTS:
                 choice->CmdNext_Click();
                 // The batch takes h_ref at full precision: typed so into the box.
                 FrmKernelOptions* options = session.wizard->kernel_options.Get();
-                options->Txthref->setText(
+                options->href_box->setText(
                     Exact(CalcHref(session.state.LocXY, session.state.NumLocs)));
-                options->ChkHRef->setChecked(true);
+                options->href_percent_check->setChecked(true);
                 session.wizard->kernel_options.Get()->CmdNext_Click();
                 QCOMPARE(PictureAreasAgree(session, summary.at(animal)), 8);
                 session.Save(wizard_out);

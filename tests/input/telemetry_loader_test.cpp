@@ -124,7 +124,7 @@ struct Session : testing::WizardSession {
         choice->fixed_kernel_check->setChecked(true);
         choice->CmdNext_Click();
         FrmKernelOptions* options = wizard->kernel_options.Get();
-        options->ChkHRef->setChecked(true);
+        options->href_percent_check->setChecked(true);
         options->CmdNext_Click();
         QVERIFY(state.DoneFixedKernel);
     }

@@ -60,43 +60,43 @@ void GraphPicture::paintEvent(QPaintEvent*) {
 FrmCVhLSCVhGraph::FrmCVhLSCVhGraph(Navigator& wizard) : WizardForm(wizard, "FrmCVhLSCVhGraph") {
     setWindowTitle(QStringLiteral("Graph of CVh and LSCVh Functions"));
     auto* frame = Frame("Frame1", QStringLiteral("Smoothing Parameter (h) Range:"));
-    TxthLow = Text("TxthLow");
-    TxthHigh = Text("TxthHigh");
+    h_low_box = Text("TxthLow");
+    h_high_box = Text("TxthHigh");
     auto* range = new QGridLayout(frame);
     range->addWidget(new QLabel(QStringLiteral("Low:"), frame), 0, 0);
-    range->addWidget(TxthLow, 0, 1);
+    range->addWidget(h_low_box, 0, 1);
     range->addWidget(new QLabel(QStringLiteral("High:"), frame), 1, 0);
-    range->addWidget(TxthHigh, 1, 1);
+    range->addWidget(h_high_box, 1, 1);
     auto* draw = Button("CmdRefresh", QStringLiteral("Draw Graph"), [this] { CmdRefresh_Click(); });
     range->addWidget(draw, 2, 1);
-    PicGraph = new GraphPicture(this);
-    PicGraph->setObjectName(QStringLiteral("PicGraph"));
-    LabelHMin = Label("LabelHMin", QStringLiteral("Min"));
-    LabelHHalf = Label("LabelHHalf", {});
-    LabelHMax = Label("LabelHMax", QStringLiteral("Max"));
+    graph_picture = new GraphPicture(this);
+    graph_picture->setObjectName(QStringLiteral("PicGraph"));
+    h_min_label = Label("LabelHMin", QStringLiteral("Min"));
+    h_middle_label = Label("LabelHHalf", {});
+    h_max_label = Label("LabelHMax", QStringLiteral("Max"));
     auto* axis = Label("Label3", QStringLiteral("h Value"));
-    LabelCVh = Label("LabelCVh", {});
-    LabelLSCVh = Label("LabelLSCVh", {});
+    cv_h_label = Label("LabelCVh", {});
+    lscv_h_label = Label("LabelLSCVh", {});
     auto* back = Button("Command1", QStringLiteral("<< Return to Kernel Options"),
                         [this] { Command1_Click(); });
 
     auto* ticks = new QHBoxLayout;
-    ticks->addWidget(LabelHMin);
+    ticks->addWidget(h_min_label);
     ticks->addStretch();
-    ticks->addWidget(LabelHHalf);
+    ticks->addWidget(h_middle_label);
     ticks->addStretch();
-    ticks->addWidget(LabelHMax);
+    ticks->addWidget(h_max_label);
     auto* values = new QGridLayout;
     values->addWidget(new QLabel(QStringLiteral("Calculated CVh;"), this), 0, 0);
-    values->addWidget(LabelCVh, 0, 1);
+    values->addWidget(cv_h_label, 0, 1);
     values->addWidget(new QLabel(QStringLiteral("Calculated LSCVh:"), this), 1, 0);
-    values->addWidget(LabelLSCVh, 1, 1);
+    values->addWidget(lscv_h_label, 1, 1);
     auto* side = new QVBoxLayout;
     side->addWidget(frame);
     side->addLayout(values);
     side->addStretch();
     auto* plot = new QVBoxLayout;
-    plot->addWidget(PicGraph, 1);
+    plot->addWidget(graph_picture, 1);
     plot->addLayout(ticks);
     plot->addWidget(axis, 0, Qt::AlignHCenter);
     auto* body = new QHBoxLayout;
@@ -116,22 +116,22 @@ void FrmCVhLSCVhGraph::PassVar(double value) {
 }
 
 void FrmCVhLSCVhGraph::LoadValues() {
-    LabelCVh->setText(Shown(h_cv_));
-    LabelLSCVh->setText(Shown(h_lscv_));
+    cv_h_label->setText(Shown(h_cv_));
+    lscv_h_label->setText(Shown(h_lscv_));
     const GraphRange range = DefaultGraphRange(h_cv_, h_lscv_);
-    TxthLow->setText(Shown(range.low));
-    TxthHigh->setText(Shown(range.high));
-    const auto low = ParseNumber(TxthLow->text().toStdString()).value_or(range.low);
-    const auto high = ParseNumber(TxthHigh->text().toStdString()).value_or(range.high);
-    LabelHMin->setText(Shown(RoundHalfEven(low, 2)));
-    LabelHHalf->setText(Shown(RoundHalfEven(low + (high - low) / 2, 2)));
-    LabelHMax->setText(Shown(RoundHalfEven(high, 2)));
+    h_low_box->setText(Shown(range.low));
+    h_high_box->setText(Shown(range.high));
+    const auto low = ParseNumber(h_low_box->text().toStdString()).value_or(range.low);
+    const auto high = ParseNumber(h_high_box->text().toStdString()).value_or(range.high);
+    h_min_label->setText(Shown(RoundHalfEven(low, 2)));
+    h_middle_label->setText(Shown(RoundHalfEven(low + (high - low) / 2, 2)));
+    h_max_label->setText(Shown(RoundHalfEven(high, 2)));
 }
 
 void FrmCVhLSCVhGraph::CmdRefresh_Click() {
-    PicGraph->Clear();
-    const auto low = ParseNumber(TxthLow->text().toStdString());
-    const auto high = ParseNumber(TxthHigh->text().toStdString());
+    graph_picture->Clear();
+    const auto low = ParseNumber(h_low_box->text().toStdString());
+    const auto high = ParseNumber(h_high_box->text().toStdString());
     if (!low || !high) {
         Message(QStringLiteral("The low and high values of h must be numbers."));
         return;
@@ -153,9 +153,9 @@ void FrmCVhLSCVhGraph::CmdRefresh_Click() {
             return curves.status;
         },
         [&] {
-            LabelHMin->setText(TxthLow->text());
-            LabelHHalf->setText(Shown(*low + (*high - *low) / 2));
-            LabelHMax->setText(TxthHigh->text());
+            h_min_label->setText(h_low_box->text());
+            h_middle_label->setText(Shown(*low + (*high - *low) / 2));
+            h_max_label->setText(h_high_box->text());
             const auto s = Standardize(curves.value.cv, kCount);
             const auto t = Standardize(curves.value.neg_lscv, kCount);
             for (const Status& status : {s.status, t.status}) {
@@ -172,7 +172,7 @@ void FrmCVhLSCVhGraph::CmdRefresh_Click() {
                 cv_line.append(QPointF(x, 3480 - s.value[k] * 3120));
                 lscv_circles.append(QPointF(x, 3480 - (1 - t.value[k]) * 3120));
             }
-            PicGraph->SetCurves(std::move(cv_line), std::move(lscv_circles));
+            graph_picture->SetCurves(std::move(cv_line), std::move(lscv_circles));
         });
 }
 

@@ -40,14 +40,14 @@ public:
     void CmdRefresh_Click();
     void Command1_Click();
 
-    QLineEdit* TxthLow = nullptr;
-    QLineEdit* TxthHigh = nullptr;
-    QLabel* LabelHMin = nullptr;
-    QLabel* LabelHHalf = nullptr;
-    QLabel* LabelHMax = nullptr;
-    QLabel* LabelCVh = nullptr;
-    QLabel* LabelLSCVh = nullptr;
-    GraphPicture* PicGraph = nullptr;
+    QLineEdit* h_low_box = nullptr;
+    QLineEdit* h_high_box = nullptr;
+    QLabel* h_min_label = nullptr;
+    QLabel* h_middle_label = nullptr;
+    QLabel* h_max_label = nullptr;
+    QLabel* cv_h_label = nullptr;
+    QLabel* lscv_h_label = nullptr;
+    GraphPicture* graph_picture = nullptr;
 
 private:
     double h_cv_ = 0.0;

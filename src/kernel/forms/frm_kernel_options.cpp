@@ -38,39 +38,39 @@ FrmKernelOptions::FrmKernelOptions(Navigator& wizard) : WizardForm(wizard, "FrmK
                        "smoothing parameter if the data are normally distributed (h_ref) or a "
                        "user-specified percent of it\n4) a user-specified value"),
         true);
-    Frame1 = Frame("Frame1", QStringLiteral("Estimate Fixed Kernel Home Range Using:"));
-    ChkCVh = Check("ChkCVh", QStringLiteral("CVh"), Frame1);
-    ChkLSCVh = Check("ChkLSCVh", QStringLiteral("LSCVh"), Frame1);
-    ChkHRef = Check("ChkHRef", QStringLiteral("Percent of h_ref"), Frame1);
-    ChkUserH = Check("ChkUserH", QStringLiteral("User specified value:"), Frame1);
-    TxtCVh = Text("TxtCVh");
-    TxtLSCVh = Text("TxtLSCVh");
-    Txthref = Text("Txthref");
-    TxtPercentHref = Text("TxtPercentHref", QStringLiteral("100"));
-    TxtHUser = Text("TxtHUser");
-    auto* grid = new QGridLayout(Frame1);
-    grid->addWidget(ChkCVh, 0, 0);
-    grid->addWidget(new QLabel(QStringLiteral("CVh ="), Frame1), 0, 1);
-    grid->addWidget(TxtCVh, 0, 2);
-    grid->addWidget(ChkLSCVh, 1, 0);
-    grid->addWidget(new QLabel(QStringLiteral("LSCVh ="), Frame1), 1, 1);
-    grid->addWidget(TxtLSCVh, 1, 2);
-    grid->addWidget(ChkHRef, 2, 0);
-    grid->addWidget(TxtPercentHref, 2, 1);
-    grid->addWidget(new QLabel(QStringLiteral("h_ref ="), Frame1), 3, 1);
-    grid->addWidget(Txthref, 3, 2);
-    grid->addWidget(ChkUserH, 4, 0);
-    grid->addWidget(TxtHUser, 4, 2);
-    Command1 = Button("Command1", QStringLiteral("View graph of CVh and LSCVh functions"),
-                      [this] { Command1_Click(); });
+    smoothing_frame = Frame("Frame1", QStringLiteral("Estimate Fixed Kernel Home Range Using:"));
+    cv_h_check = Check("ChkCVh", QStringLiteral("CVh"), smoothing_frame);
+    lscv_h_check = Check("ChkLSCVh", QStringLiteral("LSCVh"), smoothing_frame);
+    href_percent_check = Check("ChkHRef", QStringLiteral("Percent of h_ref"), smoothing_frame);
+    user_h_check = Check("ChkUserH", QStringLiteral("User specified value:"), smoothing_frame);
+    cv_h_box = Text("TxtCVh");
+    lscv_h_box = Text("TxtLSCVh");
+    href_box = Text("Txthref");
+    href_percent_box = Text("TxtPercentHref", QStringLiteral("100"));
+    user_h_box = Text("TxtHUser");
+    auto* grid = new QGridLayout(smoothing_frame);
+    grid->addWidget(cv_h_check, 0, 0);
+    grid->addWidget(new QLabel(QStringLiteral("CVh ="), smoothing_frame), 0, 1);
+    grid->addWidget(cv_h_box, 0, 2);
+    grid->addWidget(lscv_h_check, 1, 0);
+    grid->addWidget(new QLabel(QStringLiteral("LSCVh ="), smoothing_frame), 1, 1);
+    grid->addWidget(lscv_h_box, 1, 2);
+    grid->addWidget(href_percent_check, 2, 0);
+    grid->addWidget(href_percent_box, 2, 1);
+    grid->addWidget(new QLabel(QStringLiteral("h_ref ="), smoothing_frame), 3, 1);
+    grid->addWidget(href_box, 3, 2);
+    grid->addWidget(user_h_check, 4, 0);
+    grid->addWidget(user_h_box, 4, 2);
+    graph_button = Button("Command1", QStringLiteral("View graph of CVh and LSCVh functions"),
+                          [this] { Command1_Click(); });
     auto* previous =
         Button("Command3", QStringLiteral("<< Previous"), [this] { Command3_Click(); });
     auto* next = Button("CmdNext", QStringLiteral("Next >>"), [this] { CmdNext_Click(); });
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(intro);
     layout->addWidget(methods);
-    layout->addWidget(Frame1);
-    layout->addWidget(Command1, 0, Qt::AlignLeft);
+    layout->addWidget(smoothing_frame);
+    layout->addWidget(graph_button, 0, Qt::AlignLeft);
     layout->addLayout(ButtonRow({previous, next}));
     setFixedWidth(560);
     FormLoad();
@@ -116,10 +116,10 @@ void FrmKernelOptions::FormLoad() {
             }
         }
         if (!status.cancelled) {
-            TxtCVh->setText(cv.Ok() ? Shown(cv.value.h) : QString());
+            cv_h_box->setText(cv.Ok() ? Shown(cv.value.h) : QString());
             if (!weighted) {
-                Txthref->setText(Shown(h_ref));
-                TxtLSCVh->setText(lscv.Ok() ? Shown(lscv.value.h) : QString());
+                href_box->setText(Shown(h_ref));
+                lscv_h_box->setText(lscv.Ok() ? Shown(lscv.value.h) : QString());
             }
             for (const Status& failed : {cv.status, lscv.status}) {
                 if (!failed.Ok()) {
@@ -129,32 +129,32 @@ void FrmKernelOptions::FormLoad() {
         }
     }
     if (weighted) {
-        Txthref->clear();
-        TxtLSCVh->clear();
-        Command1->setVisible(false);
+        href_box->clear();
+        lscv_h_box->clear();
+        graph_button->setVisible(false);
     }
     if (state.DoAdKernel == 1) {
         if (state.DoFixedKernel != 1) {
-            Frame1->setTitle(QStringLiteral("Estimate Adaptive Kernel Using:"));
+            smoothing_frame->setTitle(QStringLiteral("Estimate Adaptive Kernel Using:"));
         } else {
-            Command1->setVisible(false);
-            Frame1->setTitle(QStringLiteral("Estimate Kernels Using:"));
+            graph_button->setVisible(false);
+            smoothing_frame->setTitle(QStringLiteral("Estimate Kernels Using:"));
         }
     }
 }
 
 std::optional<StatusOr<double>> FrmKernelOptions::ChosenH() const {
     // The options in their fixed order; the first ticked one gives h.
-    if (ChkCVh->isChecked()) {
-        return SmoothingParameterFromText(TxtCVh->text().toStdString(), "CVh");
+    if (cv_h_check->isChecked()) {
+        return SmoothingParameterFromText(cv_h_box->text().toStdString(), "CVh");
     }
-    if (ChkLSCVh->isChecked()) {
-        return SmoothingParameterFromText(TxtLSCVh->text().toStdString(), "LSCVh");
+    if (lscv_h_check->isChecked()) {
+        return SmoothingParameterFromText(lscv_h_box->text().toStdString(), "LSCVh");
     }
-    if (ChkHRef->isChecked()) {
+    if (href_percent_check->isChecked()) {
         StatusOr<double> h;
-        const auto href = ParseNumber(Txthref->text().toStdString());
-        const auto pct = ParseNumber(TxtPercentHref->text().toStdString());
+        const auto href = ParseNumber(href_box->text().toStdString());
+        const auto pct = ParseNumber(href_percent_box->text().toStdString());
         if (!href || !pct) {
             h.status = Status::Failure("\"Percent of h_ref\" needs h_ref and a percent; h_ref "
                                        "is not available for weighted locations.");
@@ -164,8 +164,8 @@ std::optional<StatusOr<double>> FrmKernelOptions::ChosenH() const {
         }
         return h;
     }
-    if (ChkUserH->isChecked()) {
-        return SmoothingParameterFromText(TxtHUser->text().toStdString(), "User specified value");
+    if (user_h_check->isChecked()) {
+        return SmoothingParameterFromText(user_h_box->text().toStdString(), "User specified value");
     }
     return std::nullopt;
 }
@@ -239,8 +239,8 @@ void FrmKernelOptions::CmdNext_Click() {
 
 void FrmKernelOptions::Command1_Click() {
     FrmCVhLSCVhGraph& graph = wizard_.LoadAs<FrmCVhLSCVhGraph>(FormId::CVGraph);
-    graph.PassVar(ParseNumber(TxtCVh->text().toStdString()).value_or(std::nan("")));
-    graph.PassVar(ParseNumber(TxtLSCVh->text().toStdString()).value_or(std::nan("")));
+    graph.PassVar(ParseNumber(cv_h_box->text().toStdString()).value_or(std::nan("")));
+    graph.PassVar(ParseNumber(lscv_h_box->text().toStdString()).value_or(std::nan("")));
     graph.LoadValues();
     wizard_.Show(FormId::CVGraph);
     wizard_.Unload(FormId::KernelOptions);

@@ -18,17 +18,17 @@ public:
     void Command1_Click();
     void Command3_Click();
 
-    QGroupBox* Frame1 = nullptr;
-    QCheckBox* ChkCVh = nullptr;
-    QCheckBox* ChkLSCVh = nullptr;
-    QCheckBox* ChkHRef = nullptr;
-    QCheckBox* ChkUserH = nullptr;
-    QLineEdit* TxtCVh = nullptr;
-    QLineEdit* TxtLSCVh = nullptr;
-    QLineEdit* Txthref = nullptr;
-    QLineEdit* TxtPercentHref = nullptr;
-    QLineEdit* TxtHUser = nullptr;
-    QPushButton* Command1 = nullptr;
+    QGroupBox* smoothing_frame = nullptr;
+    QCheckBox* cv_h_check = nullptr;
+    QCheckBox* lscv_h_check = nullptr;
+    QCheckBox* href_percent_check = nullptr;
+    QCheckBox* user_h_check = nullptr;
+    QLineEdit* cv_h_box = nullptr;
+    QLineEdit* lscv_h_box = nullptr;
+    QLineEdit* href_box = nullptr;
+    QLineEdit* href_percent_box = nullptr;
+    QLineEdit* user_h_box = nullptr;
+    QPushButton* graph_button = nullptr;
 
 private:
     void FormLoad();
