@@ -171,7 +171,7 @@ FrmBBAnalysis& BridgeAnalysis(Session& s, const QString& max_time) {
     FrmBBAnalysis& analysis =
         Showing(s.wizard->bb_analysis.Get(), "The Brownian bridge analysis form");
     analysis.CmdEstimateVar_Click();
-    analysis.TxtTotalTimeTooLong->setText(max_time);
+    analysis.max_time_box->setText(max_time);
     return analysis;
 }
 
@@ -180,14 +180,14 @@ void BridgeGrid(Session& s, const QString& max_time) {
     BridgeAnalysis(s, max_time).CmdNext_Click();
     FrmBBGridExtent& extent = Showing(s.wizard->grid_extent.Get(), "The grid extent form");
     extent.CmdCalcGridExtent_Click();
-    extent.TxtGridResolution->setText(QStringLiteral("25"));
+    extent.grid_spacing_box->setText(QStringLiteral("25"));
     extent.CmdCalcBB_Click();
 }
 
 // The bridge at the road's points, loaded from the text file or the shapefile.
 void BridgeAtRoadPoints(Session& s, const QString& max_time, bool shapefile) {
     FrmBBAnalysis& analysis = BridgeAnalysis(s, max_time);
-    analysis.OptUserSpecified->setChecked(true);
+    analysis.user_points_option->setChecked(true);
     analysis.CmdNext_Click();
     if (shapefile) {
         OpenAndGoOn(s, s.wizard->load_shapefile.Get(), "The points' shapefile loader",

@@ -251,24 +251,25 @@ private Q_SLOTS:
         FrmBBAnalysis& analysis = ToBridgeAnalysis();
         QVERIFY(instructions.contains(QStringLiteral("4 columns")));
         QCOMPARE(state.NumLocs, 300);
-        QVERIFY(analysis.LabelLocationFile->text().endsWith(QStringLiteral("elk_gps_bridge.txt")));
+        QVERIFY(
+            analysis.location_file_label->text().endsWith(QStringLiteral("elk_gps_bridge.txt")));
         analysis.CmdNext_Click();
         QCOMPARE(dialogs.messages.last(),
                  QStringLiteral("You must enter a value for the Brownian bridge variance "
                                 "parameter"));
         analysis.CmdEstimateVar_Click();
         QVERIFY(state.BBVariance > 0);
-        QCOMPARE(analysis.TxtBBVar->text().toStdString(), FormatNumber(state.BBVariance));
+        QCOMPARE(analysis.variance_box->text().toStdString(), FormatNumber(state.BBVariance));
         analysis.CmdNext_Click();
         QVERIFY(dialogs.messages.last().startsWith(
             QStringLiteral("You must enter a value for that specifies the time")));
-        analysis.TxtTotalTimeTooLong->setText(QStringLiteral("400"));
+        analysis.max_time_box->setText(QStringLiteral("400"));
         analysis.CmdNext_Click();
 
         FrmBBGridExtent* extent = wizard->grid_extent.Get();
         QVERIFY(extent != nullptr && extent->isVisible());
         const BridgeGridSpec automatic = AutoBridgeGridExtent(state.BBSortedLocs, state.NumLocs);
-        QCOMPARE(extent->TxtMinX->text().toStdString(), FormatNumber(automatic.min_x));
+        QCOMPARE(extent->min_x_box->text().toStdString(), FormatNumber(automatic.min_x));
         extent->CmdCalcBB_Click();
         QVERIFY(state.DoneBB);
 
@@ -285,8 +286,8 @@ private Q_SLOTS:
     void userPointsLoadThroughTheRelabelledLoaderAndAreComputed() {
         FrmBBAnalysis& analysis = ToBridgeAnalysis();
         analysis.CmdEstimateVar_Click();
-        analysis.TxtTotalTimeTooLong->setText(QStringLiteral("400"));
-        analysis.OptUserSpecified->setChecked(true);
+        analysis.max_time_box->setText(QStringLiteral("400"));
+        analysis.user_points_option->setChecked(true);
         analysis.CmdNext_Click();
         QCOMPARE(state.DataMode, std::string("Road"));
         FrmLoadTextFile* loader = wizard->load_text.Get();
@@ -301,8 +302,9 @@ private Q_SLOTS:
         QCOMPARE(state.NumLocs, 300);
         QCOMPARE(state.InFileRoot, std::string("elk_gps_bridge"));
         loader->CmdNext_Click();
-        QVERIFY(analysis.Label3->text().endsWith(QStringLiteral("road_points.txt")));
-        QVERIFY(analysis.Label3->isVisibleTo(&analysis));
+        QVERIFY(
+            analysis.user_points_file_label->text().endsWith(QStringLiteral("road_points.txt")));
+        QVERIFY(analysis.user_points_file_label->isVisibleTo(&analysis));
         analysis.CmdNext_Click();
         QCOMPARE(state.NumGridPts, 60);
 
@@ -443,11 +445,11 @@ private Q_SLOTS:
         const QString missing = QStringLiteral("No time-stamped locations are loaded");
         analysis->CmdEstimateVar_Click();
         QVERIFY(dialogs.messages.last().startsWith(missing));
-        analysis->TxtBBVar->setText(QStringLiteral("2500"));
-        analysis->TxtTotalTimeTooLong->setText(QStringLiteral("400"));
+        analysis->variance_box->setText(QStringLiteral("2500"));
+        analysis->max_time_box->setText(QStringLiteral("400"));
         analysis->CmdNext_Click();
         FrmBBGridExtent* extent = wizard->grid_extent.Get();
-        QCOMPARE(extent->TxtMinX->text(), QStringLiteral("557000")); // no automatic extent
+        QCOMPARE(extent->min_x_box->text(), QStringLiteral("557000")); // no automatic extent
         extent->CmdCalcGridExtent_Click();
         QVERIFY(dialogs.messages.last().startsWith(missing));
         extent->CmdCalcBB_Click();
@@ -484,37 +486,37 @@ private Q_SLOTS:
     // valid input and computes, and the estimate is always taken.
     void bridgeChecksKeepTheUserOnTheForm() {
         FrmBBAnalysis& analysis = ToBridgeAnalysis();
-        analysis.TxtTotalTimeTooLong->setText(QStringLiteral("400"));
-        analysis.TxtBBVar->setText(QStringLiteral("ten"));
+        analysis.max_time_box->setText(QStringLiteral("400"));
+        analysis.variance_box->setText(QStringLiteral("ten"));
         analysis.CmdNext_Click();
         QVERIFY(dialogs.messages.last().contains(QStringLiteral("must be a number")));
         QVERIFY(analysis.isVisible());
-        analysis.TxtBBVar->setText(QStringLiteral("2500"));
-        analysis.TxtTotalTimeTooLong->setText(QStringLiteral("-1"));
+        analysis.variance_box->setText(QStringLiteral("2500"));
+        analysis.max_time_box->setText(QStringLiteral("-1"));
         analysis.CmdNext_Click();
         QVERIFY(dialogs.messages.last().contains(QStringLiteral("maximum time limit")));
         QVERIFY(analysis.isVisible());
-        analysis.TxtTotalTimeTooLong->setText(QStringLiteral("400"));
+        analysis.max_time_box->setText(QStringLiteral("400"));
         analysis.CmdNext_Click();
         FrmBBGridExtent* extent = wizard->grid_extent.Get();
-        extent->TxtGridResolution->setText(QStringLiteral("thirty"));
+        extent->grid_spacing_box->setText(QStringLiteral("thirty"));
         extent->CmdCalcBB_Click();
         QVERIFY(dialogs.messages.last().contains(QStringLiteral("Distance between grid points")));
-        extent->TxtGridResolution->setText(QStringLiteral("0"));
+        extent->grid_spacing_box->setText(QStringLiteral("0"));
         extent->CmdCalcBB_Click();
         QVERIFY(dialogs.messages.last().contains(QStringLiteral("greater than 0")));
         QVERIFY(extent->isVisible());
         QVERIFY(!state.DoneBB);
         extent->Command3_Click();
         QVERIFY(analysis.isVisible());
-        QCOMPARE(analysis.TxtBBVar->text(), QStringLiteral("2500"));
+        QCOMPARE(analysis.variance_box->text(), QStringLiteral("2500"));
 
-        analysis.TxtBBVar->setText(QStringLiteral("0"));
+        analysis.variance_box->setText(QStringLiteral("0"));
         analysis.CmdNext_Click();
         QCOMPARE(state.BBVariance, 0.0);
         extent = wizard->grid_extent.Get();
         QVERIFY(extent != nullptr && extent->isVisible());
-        extent->TxtGridResolution->setText(QStringLiteral("100"));
+        extent->grid_spacing_box->setText(QStringLiteral("100"));
         extent->CmdCalcBB_Click();
         QVERIFY(state.DoneBB);
         QVERIFY(wizard->save_as.Get()->isVisible());
@@ -523,9 +525,9 @@ private Q_SLOTS:
     void theEstimatedVarianceIsAlwaysTakenByNext() {
         FrmBBAnalysis& analysis = ToBridgeAnalysis();
         analysis.CmdEstimateVar_Click();
-        const QString estimate = analysis.TxtBBVar->text();
+        const QString estimate = analysis.variance_box->text();
         QVERIFY(!estimate.isEmpty());
-        analysis.TxtTotalTimeTooLong->setText(QStringLiteral("400"));
+        analysis.max_time_box->setText(QStringLiteral("400"));
         const qsizetype messages = dialogs.messages.size();
         analysis.CmdNext_Click();
         QCOMPARE(dialogs.messages.size(), messages);
@@ -611,8 +613,8 @@ private Q_SLOTS:
 
         FrmBBAnalysis* analysis = wizard->bb_analysis.Get();
         analysis->CmdEstimateVar_Click();
-        analysis->TxtTotalTimeTooLong->setText(QStringLiteral("400"));
-        analysis->OptUserSpecified->setChecked(true);
+        analysis->max_time_box->setText(QStringLiteral("400"));
+        analysis->user_points_option->setChecked(true);
         analysis->CmdNext_Click();
         FrmLoadShapefile* points = wizard->load_shapefile.Get();
         QCOMPARE(points->instructions_label->text(),
@@ -622,7 +624,8 @@ private Q_SLOTS:
         points->CmdNext_Click();
         QCOMPARE(state.NumUserPts, 60);
         QCOMPARE(state.NumLocs, 300);
-        QVERIFY(analysis->Label3->text().endsWith(QStringLiteral("road_points.shp")));
+        QVERIFY(
+            analysis->user_points_file_label->text().endsWith(QStringLiteral("road_points.shp")));
         analysis->CmdNext_Click();
         testing::TempDir dir;
         SaveTo(dir, QStringLiteral("R"), 0);

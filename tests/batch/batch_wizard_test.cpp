@@ -184,17 +184,17 @@ private Q_SLOTS:
                 analysis->CmdEstimateVar_Click();
                 // The variance and the automatic extent at full precision, as the batch takes
                 // them, rather than as the boxes show them.
-                analysis->TxtBBVar->setText(Exact(session.state.BBVariance));
-                analysis->TxtTotalTimeTooLong->setText(QStringLiteral("600"));
+                analysis->variance_box->setText(Exact(session.state.BBVariance));
+                analysis->max_time_box->setText(QStringLiteral("600"));
                 analysis->CmdNext_Click();
                 FrmBBGridExtent* extent = session.wizard->grid_extent.Get();
                 const BridgeGridSpec automatic =
                     AutoBridgeGridExtent(session.state.BBSortedLocs, session.state.NumLocs);
-                extent->TxtMinX->setText(Exact(automatic.min_x));
-                extent->TxtMaxX->setText(Exact(automatic.max_x));
-                extent->TxtMinY->setText(Exact(automatic.min_y));
-                extent->TxtMaxY->setText(Exact(automatic.max_y));
-                extent->TxtGridResolution->setText(QStringLiteral("25"));
+                extent->min_x_box->setText(Exact(automatic.min_x));
+                extent->max_x_box->setText(Exact(automatic.max_x));
+                extent->min_y_box->setText(Exact(automatic.min_y));
+                extent->max_y_box->setText(Exact(automatic.max_y));
+                extent->grid_spacing_box->setText(QStringLiteral("25"));
                 extent->CmdCalcBB_Click();
                 QCOMPARE(PictureAreasAgree(session, summary.at(animal)), 2);
                 session.Save(wizard_out);

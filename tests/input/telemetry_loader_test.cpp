@@ -107,12 +107,12 @@ struct Session : testing::WizardSession {
         FrmBBAnalysis* analysis = wizard->bb_analysis.Get();
         QVERIFY(analysis != nullptr && analysis->isVisible());
         analysis->CmdEstimateVar_Click();
-        analysis->TxtTotalTimeTooLong->setText(QStringLiteral("600"));
+        analysis->max_time_box->setText(QStringLiteral("600"));
         analysis->CmdNext_Click();
         FrmBBGridExtent* extent = wizard->grid_extent.Get();
         QVERIFY(extent != nullptr && extent->isVisible());
         extent->CmdCalcGridExtent_Click();
-        extent->TxtGridResolution->setText(QStringLiteral("25"));
+        extent->grid_spacing_box->setText(QStringLiteral("25"));
         extent->CmdCalcBB_Click();
         QVERIFY(state.DoneBB);
     }
@@ -178,7 +178,7 @@ private Q_SLOTS:
             OGRSpatialReference saved;
             QCOMPARE(saved.importFromWkt(table.state.ProjectionWkt.c_str()), OGRERR_NONE);
             QCOMPARE(QString::fromLatin1(saved.GetAuthorityCode(nullptr)), QStringLiteral("32611"));
-            QVERIFY(table.wizard->bb_analysis.Get()->LblTimeUnit->text().contains(
+            QVERIFY(table.wizard->bb_analysis.Get()->time_unit_label->text().contains(
                 QStringLiteral("square metres per minute")));
             table.BridgeGrid();
 
@@ -189,7 +189,7 @@ private Q_SLOTS:
             text.dialogs.open_answers << QString::fromStdString(path.string());
             text.wizard->load_text.Get()->Command1_Click();
             text.wizard->load_text.Get()->CmdNext_Click();
-            QVERIFY(text.wizard->bb_analysis.Get()->LblTimeUnit->isHidden());
+            QVERIFY(text.wizard->bb_analysis.Get()->time_unit_label->isHidden());
             text.BridgeGrid();
 
             ExpectClose(table.state.BBLocArray, text.state.BBLocArray, 4);
@@ -463,13 +463,13 @@ private Q_SLOTS:
         session.Telemetry().error_combo->setCurrentText(QStringLiteral("gps:error-m"));
         session.Telemetry().CmdNext_Click();
         QCOMPARE(session.state.TimeUnit, std::string("hours"));
-        QVERIFY(session.wizard->bb_analysis.Get()->LblTimeUnit->text().contains(
+        QVERIFY(session.wizard->bb_analysis.Get()->time_unit_label->text().contains(
             QStringLiteral("square metres per hour, the maximum time in hours")));
         QCOMPARE(session.state.BBSortedLocs(1, 2), 1807.0 / 3600.0); // the second fix of A
         FrmBBAnalysis* analysis = session.wizard->bb_analysis.Get();
         analysis->CmdEstimateVar_Click();
-        analysis->TxtTotalTimeTooLong->setText(QStringLiteral("10"));
-        analysis->OptUserSpecified->setChecked(true);
+        analysis->max_time_box->setText(QStringLiteral("10"));
+        analysis->user_points_option->setChecked(true);
         analysis->CmdNext_Click();
         FrmLoadTelemetry& loader = session.Telemetry();
         QVERIFY(loader.isVisible());
@@ -484,7 +484,7 @@ private Q_SLOTS:
         QCOMPARE(session.state.UserPts(1, 0), x);
         QCOMPARE(session.state.UserPts(1, 1), y);
         QCOMPARE(session.state.InFileRoot, std::string("collars_A"));
-        QVERIFY(analysis->Label3->text().endsWith(QStringLiteral("points.csv")));
+        QVERIFY(analysis->user_points_file_label->text().endsWith(QStringLiteral("points.csv")));
         analysis->CmdNext_Click();
         QVERIFY2(session.dialogs.messages.isEmpty(),
                  qPrintable(session.dialogs.messages.join('|')));
@@ -499,8 +499,8 @@ private Q_SLOTS:
         text.wizard->input_data.Get()->telemetry_option->setChecked(true);
         FrmBBAnalysis* bridge = text.wizard->bb_analysis.Get();
         bridge->CmdEstimateVar_Click();
-        bridge->TxtTotalTimeTooLong->setText(QStringLiteral("400"));
-        bridge->OptUserSpecified->setChecked(true);
+        bridge->max_time_box->setText(QStringLiteral("400"));
+        bridge->user_points_option->setChecked(true);
         bridge->CmdNext_Click();
         text.Open(QString::fromStdString(points.string()));
         text.Telemetry().CmdNext_Click();

@@ -114,7 +114,7 @@ FormId Wizard::ChosenLoader() {
 
 void Wizard::ShowBridgeAnalysis() {
     FrmBBAnalysis& analysis = bb_analysis.Show(*this);
-    analysis.LabelLocationFile->setText(QString::fromStdString(state_.LocFileName));
+    analysis.location_file_label->setText(QString::fromStdString(state_.LocFileName));
     ShowBridgeTimeUnit(*this);
 }
 

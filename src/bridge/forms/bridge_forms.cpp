@@ -41,41 +41,41 @@ const QString kNeedMaxTime =
 FrmBBAnalysis::FrmBBAnalysis(Navigator& wizard) : WizardForm(wizard, "FrmBBAnalysis") {
     setWindowTitle(QStringLiteral("Brownian Bridge Movement Model"));
     auto* label1 = Label("Label1", QStringLiteral("Location File:"));
-    LabelLocationFile = Label("LabelLocationFile", {});
-    Label5 = Label("Label5", QStringLiteral("User-specified points file:"));
-    Label3 = Label("Label3", {});
-    Label5->setVisible(false);
-    Label3->setVisible(false);
+    location_file_label = Label("LabelLocationFile", {});
+    user_points_caption_label = Label("Label5", QStringLiteral("User-specified points file:"));
+    user_points_file_label = Label("Label3", {});
+    user_points_caption_label->setVisible(false);
+    user_points_file_label->setVisible(false);
     auto* label4 = Label("Label4", QStringLiteral(" Brownian bridge variance parameter = "));
-    TxtBBVar = Text("TxtBBVar");
+    variance_box = Text("TxtBBVar");
     auto* estimate =
         Button("CmdEstimateVar", QStringLiteral("Estimate"), [this] { CmdEstimateVar_Click(); });
     auto* label2 = Label("Label2",
                          QStringLiteral("Enter a maximum time limit for calculating a Brownian "
                                         "bridge between two locations"),
                          true);
-    TxtTotalTimeTooLong = Text("TxtTotalTimeTooLong");
+    max_time_box = Text("TxtTotalTimeTooLong");
     auto* frame2 = Frame("Frame2", QStringLiteral("Analysis Options"));
-    OptUserSpecified = Option("OptUserSpecified",
-                              QStringLiteral("Calculate probability-of-occurrence at "
-                                             "user-specified points"),
-                              frame2);
-    OptBBGrid = Option("OptBBGrid",
-                       QStringLiteral("Calculate probability-of-occurrence over a grid"), frame2);
-    OptBBGrid->setChecked(true);
+    user_points_option = Option("OptUserSpecified",
+                                QStringLiteral("Calculate probability-of-occurrence at "
+                                               "user-specified points"),
+                                frame2);
+    grid_option = Option("OptBBGrid",
+                         QStringLiteral("Calculate probability-of-occurrence over a grid"), frame2);
+    grid_option->setChecked(true);
     auto* options = new QVBoxLayout(frame2);
-    options->addWidget(OptUserSpecified);
-    options->addWidget(OptBBGrid);
-    connect(OptBBGrid, &QRadioButton::toggled, this, [this](bool on) {
+    options->addWidget(user_points_option);
+    options->addWidget(grid_option);
+    connect(grid_option, &QRadioButton::toggled, this, [this](bool on) {
         if (on) {
-            Label5->setVisible(false);
-            Label3->setVisible(false);
+            user_points_caption_label->setVisible(false);
+            user_points_file_label->setVisible(false);
         }
     });
-    connect(OptUserSpecified, &QRadioButton::toggled, this, [this](bool on) {
-        if (on && !Label3->text().isEmpty()) {
-            Label5->setVisible(true);
-            Label3->setVisible(true);
+    connect(user_points_option, &QRadioButton::toggled, this, [this](bool on) {
+        if (on && !user_points_file_label->text().isEmpty()) {
+            user_points_caption_label->setVisible(true);
+            user_points_file_label->setVisible(true);
         }
     });
     auto* previous =
@@ -83,28 +83,28 @@ FrmBBAnalysis::FrmBBAnalysis(Navigator& wizard) : WizardForm(wizard, "FrmBBAnaly
     auto* next = Button("CmdNext", QStringLiteral("Next >>"), [this] { CmdNext_Click(); });
     auto* grid = new QGridLayout;
     grid->addWidget(label1, 0, 0);
-    grid->addWidget(LabelLocationFile, 0, 1, 1, 2);
-    grid->addWidget(Label5, 1, 0);
-    grid->addWidget(Label3, 1, 1, 1, 2);
+    grid->addWidget(location_file_label, 0, 1, 1, 2);
+    grid->addWidget(user_points_caption_label, 1, 0);
+    grid->addWidget(user_points_file_label, 1, 1, 1, 2);
     grid->addWidget(label4, 2, 0);
-    grid->addWidget(TxtBBVar, 2, 1);
+    grid->addWidget(variance_box, 2, 1);
     grid->addWidget(estimate, 2, 2);
     grid->addWidget(label2, 3, 0);
-    grid->addWidget(TxtTotalTimeTooLong, 3, 1);
-    LblTimeUnit = Label("LblTimeUnit", {}, true);
-    LblTimeUnit->setVisible(false);
+    grid->addWidget(max_time_box, 3, 1);
+    time_unit_label = Label("LblTimeUnit", {}, true);
+    time_unit_label->setVisible(false);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
-    layout->addWidget(LblTimeUnit);
+    layout->addWidget(time_unit_label);
     layout->addWidget(frame2);
     layout->addLayout(ButtonRow({previous, next}));
     setFixedWidth(620);
 
     // Form load.
     const State& state = wizard_.state();
-    LabelLocationFile->setText(QString::fromStdString(state.LocFileName));
+    location_file_label->setText(QString::fromStdString(state.LocFileName));
     if (state.BBVariance != 0) {
-        TxtBBVar->setText(Shown(state.BBVariance));
+        variance_box->setText(Shown(state.BBVariance));
     }
 }
 
@@ -123,29 +123,29 @@ void FrmBBAnalysis::CmdEstimateVar_Click() {
         },
         [&] {
             CommitBBVariance(state, estimate);
-            TxtBBVar->setText(Shown(state.BBVariance));
+            variance_box->setText(Shown(state.BBVariance));
         });
 }
 
 bool FrmBBAnalysis::ReadBoxes() {
     State& state = wizard_.state();
-    if (TxtBBVar->text().isEmpty()) {
+    if (variance_box->text().isEmpty()) {
         Message(kNeedVariance);
         return false;
     }
     // Any number is taken, 0 included: with positive location errors every bridge still has
     // a spread, and the computation itself says so when a bridge has none.
-    const auto variance = ParseNumber(TxtBBVar->text().toStdString());
+    const auto variance = ParseNumber(variance_box->text().toStdString());
     if (!variance) {
         Message(QStringLiteral("The Brownian bridge variance parameter must be a number."));
         return false;
     }
     state.BBVariance = *variance;
-    if (TxtTotalTimeTooLong->text().isEmpty()) {
+    if (max_time_box->text().isEmpty()) {
         Message(kNeedMaxTime);
         return false;
     }
-    const auto max_time = ParseNumber(TxtTotalTimeTooLong->text().toStdString());
+    const auto max_time = ParseNumber(max_time_box->text().toStdString());
     if (!max_time || *max_time < 0) {
         Message(QStringLiteral("The maximum time limit must be a number of 0 or more."));
         return false;
@@ -155,8 +155,8 @@ bool FrmBBAnalysis::ReadBoxes() {
 }
 
 void FrmBBAnalysis::CmdNext_Click() {
-    if (OptUserSpecified->isChecked()) {
-        if (Label3->text().isEmpty()) {
+    if (user_points_option->isChecked()) {
+        if (user_points_file_label->text().isEmpty()) {
             wizard_.state().DataMode = "Road";
             hide();
             wizard_.OpenUserPointsLoader();
@@ -165,7 +165,7 @@ void FrmBBAnalysis::CmdNext_Click() {
         }
         return;
     }
-    if (OptBBGrid->isChecked() && ReadBoxes()) {
+    if (grid_option->isChecked() && ReadBoxes()) {
         hide();
         wizard_.Show(FormId::GridExtent);
     }
@@ -200,30 +200,31 @@ void FrmBBAnalysis::Command3_Click() {
 void ShowBridgeTimeUnit(Navigator& wizard) {
     FrmBBAnalysis& analysis = wizard.LoadAs<FrmBBAnalysis>(FormId::BBAnalysis);
     const QString unit = QString::fromStdString(wizard.state().TimeUnit);
-    analysis.LblTimeUnit->setText(
+    analysis.time_unit_label->setText(
         unit.isEmpty() ? QString()
                        : QStringLiteral("Times are in %1 since the first fix: the variance is in "
                                         "square metres per %2, the maximum time in %1.")
                              .arg(unit, SingularUnit(unit)));
-    analysis.LblTimeUnit->setVisible(!unit.isEmpty());
+    analysis.time_unit_label->setVisible(!unit.isEmpty());
 }
 
 void ShowUserPtsFile(Navigator& wizard) {
     FrmBBAnalysis& analysis = wizard.LoadAs<FrmBBAnalysis>(FormId::BBAnalysis);
-    if (analysis.OptUserSpecified->isChecked()) {
-        analysis.Label5->setVisible(true);
-        analysis.Label3->setVisible(true);
-        analysis.Label3->setText(QString::fromStdString(wizard.state().UserPtsFileName));
+    if (analysis.user_points_option->isChecked()) {
+        analysis.user_points_caption_label->setVisible(true);
+        analysis.user_points_file_label->setVisible(true);
+        analysis.user_points_file_label->setText(
+            QString::fromStdString(wizard.state().UserPtsFileName));
     }
 }
 
 FrmBBGridExtent::FrmBBGridExtent(Navigator& wizard) : WizardForm(wizard, "FrmBBGridExtent") {
     setWindowTitle(QStringLiteral("Brownian bridge output grid extent"));
-    TxtMinX = Text("TxtMinX", QStringLiteral("557000"));
-    TxtMaxX = Text("TxtMaxX", QStringLiteral("559400"));
-    TxtMinY = Text("TxtMinY", QStringLiteral("5424000"));
-    TxtMaxY = Text("TxtMaxY", QStringLiteral("5426200"));
-    TxtGridResolution = Text("TxtGridResolution", QStringLiteral("30"));
+    min_x_box = Text("TxtMinX", QStringLiteral("557000"));
+    max_x_box = Text("TxtMaxX", QStringLiteral("559400"));
+    min_y_box = Text("TxtMinY", QStringLiteral("5424000"));
+    max_y_box = Text("TxtMaxY", QStringLiteral("5426200"));
+    grid_spacing_box = Text("TxtGridResolution", QStringLiteral("30"));
     auto* automatic = Button("CmdCalcGridExtent", QStringLiteral("Auto Calculate Grid Extent"),
                              [this] { CmdCalcGridExtent_Click(); });
     auto* previous =
@@ -233,11 +234,11 @@ FrmBBGridExtent::FrmBBGridExtent(Navigator& wizard) : WizardForm(wizard, "FrmBBG
     const struct {
         const char* caption;
         QLineEdit* box;
-    } rows[] = {{"Minimum X", TxtMinX},
-                {"Maximum X", TxtMaxX},
-                {"Minimum Y", TxtMinY},
-                {"Maximum Y", TxtMaxY},
-                {"Distance between grid points:", TxtGridResolution}};
+    } rows[] = {{"Minimum X", min_x_box},
+                {"Maximum X", max_x_box},
+                {"Minimum Y", min_y_box},
+                {"Maximum Y", max_y_box},
+                {"Distance between grid points:", grid_spacing_box}};
     int row = 0;
     for (const auto& r : rows) {
         grid->addWidget(new QLabel(QString::fromLatin1(r.caption), this), row, 0);
@@ -261,19 +262,20 @@ void FrmBBGridExtent::CmdCalcGridExtent_Click() {
     }
     const State& state = wizard_.state();
     const BridgeGridSpec spec = AutoBridgeGridExtent(state.BBSortedLocs, state.NumLocs);
-    TxtMinX->setText(Shown(spec.min_x));
-    TxtMaxX->setText(Shown(spec.max_x));
-    TxtMinY->setText(Shown(spec.min_y));
-    TxtMaxY->setText(Shown(spec.max_y));
+    min_x_box->setText(Shown(spec.min_x));
+    max_x_box->setText(Shown(spec.max_x));
+    min_y_box->setText(Shown(spec.min_y));
+    max_y_box->setText(Shown(spec.max_y));
 }
 
 void FrmBBGridExtent::CmdCalcBB_Click() {
     if (!HasLocations(LocationSet::Bridge)) {
         return;
     }
-    const auto spec = ParseBridgeGridSpec(
-        TxtMinX->text().toStdString(), TxtMaxX->text().toStdString(), TxtMinY->text().toStdString(),
-        TxtMaxY->text().toStdString(), TxtGridResolution->text().toStdString());
+    const auto spec =
+        ParseBridgeGridSpec(min_x_box->text().toStdString(), max_x_box->text().toStdString(),
+                            min_y_box->text().toStdString(), max_y_box->text().toStdString(),
+                            grid_spacing_box->text().toStdString());
     if (!spec.Ok()) {
         Message(QString::fromStdString(spec.status.error));
         return;

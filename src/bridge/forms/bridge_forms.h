@@ -17,14 +17,14 @@ public:
     // The probability at the user-specified points, then the save form.
     void CalcBBAtUserPts();
 
-    QLabel* LabelLocationFile = nullptr;
-    QLabel* Label5 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* LblTimeUnit = nullptr; // the unit of times, when the loader converted timestamps
-    QLineEdit* TxtBBVar = nullptr;
-    QLineEdit* TxtTotalTimeTooLong = nullptr;
-    QRadioButton* OptUserSpecified = nullptr;
-    QRadioButton* OptBBGrid = nullptr;
+    QLabel* location_file_label = nullptr;
+    QLabel* user_points_caption_label = nullptr;
+    QLabel* user_points_file_label = nullptr;
+    QLabel* time_unit_label = nullptr; // the unit of times, when the loader converted timestamps
+    QLineEdit* variance_box = nullptr;
+    QLineEdit* max_time_box = nullptr;
+    QRadioButton* user_points_option = nullptr;
+    QRadioButton* grid_option = nullptr;
 
 private:
     // Reads the variance and the maximum time into the record; false after a message.
@@ -41,11 +41,11 @@ public:
     void CmdCalcBB_Click();
     void Command3_Click();
 
-    QLineEdit* TxtMinX = nullptr;
-    QLineEdit* TxtMaxX = nullptr;
-    QLineEdit* TxtMinY = nullptr;
-    QLineEdit* TxtMaxY = nullptr;
-    QLineEdit* TxtGridResolution = nullptr;
+    QLineEdit* min_x_box = nullptr;
+    QLineEdit* max_x_box = nullptr;
+    QLineEdit* min_y_box = nullptr;
+    QLineEdit* max_y_box = nullptr;
+    QLineEdit* grid_spacing_box = nullptr;
 };
 
 // Says on the analysis form which unit the times, the variance and the maximum time are in.
