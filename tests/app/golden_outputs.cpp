@@ -212,7 +212,7 @@ void WriteText(const fs::path& path, const QString& text) {
 void ComparisonToLikelihoods(Session& s, const fs::path& folder) {
     CompareAll(s);
     FrmHRComparison& table = Showing(s.wizard->comparison.Get(), "The comparison table");
-    WriteText(folder / "comparison_table.txt", table.TxtHRComparison->toPlainText());
+    WriteText(folder / "comparison_table.txt", table.comparison_box->toPlainText());
     table.Command1_Click();
 }
 
@@ -329,12 +329,12 @@ std::vector<Way> AllWays() {
 // Saves every waiting result into `folder` as `file_type`.
 void Save(Session& s, std::string_view file_type, const fs::path& folder) {
     FrmSaveAs& save = Showing(s.wizard->save_as.Get(), "The save form");
-    const int index = save.CmboFileType->findText(
+    const int index = save.file_type_combo->findText(
         QString::fromLatin1(file_type.data(), static_cast<qsizetype>(file_type.size())));
     if (index < 0) {
         throw WayFailed("The save form offers no file type \"" + std::string(file_type) + "\"");
     }
-    save.CmboFileType->setCurrentIndex(index);
+    save.file_type_combo->setCurrentIndex(index);
     save.SetDirectory(QString::fromStdString(folder.string()));
     save.CmdSave_Click();
 }
@@ -349,9 +349,9 @@ void SavePictures(Session& s, const fs::path& folder) {
     }
     view->click();
     FrmHomeRangePicture& picture = Showing(s.wizard->picture.Get(), "The home range picture");
-    for (int i = 0; i < picture.CmboResult->count(); ++i) {
-        picture.CmboResult->setCurrentIndex(i);
-        std::string name = picture.CmboResult->itemText(i).toStdString();
+    for (int i = 0; i < picture.result_combo->count(); ++i) {
+        picture.result_combo->setCurrentIndex(i);
+        std::string name = picture.result_combo->itemText(i).toStdString();
         for (char& c : name) {
             c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
         }

@@ -87,8 +87,8 @@ class WizardPathsTest : public QObject {
     void SaveTo(const testing::TempDir& dir, const QString& root, int type) {
         FrmSaveAs* save = wizard->save_as.Get();
         QVERIFY(save != nullptr && save->isVisible());
-        save->TxtSaveAs->setText(root);
-        save->CmboFileType->setCurrentIndex(type);
+        save->root_name_box->setText(root);
+        save->file_type_combo->setCurrentIndex(type);
         save->SetDirectory(QString::fromStdString(dir.path().string()));
         save->CmdSave_Click();
     }
@@ -203,7 +203,7 @@ private Q_SLOTS:
         FrmHRComparison* table = wizard->comparison.Get();
         QVERIFY(table != nullptr && table->isVisible());
         QCOMPARE(table->windowTitle(), QStringLiteral("Home Range Model Comparison"));
-        const QString text = table->TxtHRComparison->toPlainText();
+        const QString text = table->comparison_box->toPlainText();
         QVERIFY(text.startsWith(
             QStringLiteral("File Name\tHome Range Method\t# Parameters\tln(L)*-2\tAICc\tCVC")));
         QVERIFY(text.contains(QStringLiteral("deer_independent\tFixed Kernel Density   \tNA")));
@@ -387,7 +387,7 @@ private Q_SLOTS:
         // A folder that does not exist: the message names the file, and the form stays with the
         // result still waiting.
         FrmSaveAs* save = wizard->save_as.Get();
-        save->TxtSaveAs->setText(QStringLiteral("R"));
+        save->root_name_box->setText(QStringLiteral("R"));
         save->SetDirectory(QStringLiteral("/no/such/folder"));
         save->CmdSave_Click();
         QVERIFY(dialogs.messages.last().contains(QStringLiteral("RFixedKernel.txt")));
@@ -719,24 +719,24 @@ private Q_SLOTS:
 
         FrmHomeRangePicture* picture = wizard->picture.Get();
         QVERIFY(picture != nullptr && picture->isVisible());
-        QCOMPARE(picture->CmboResult->count(), 2);
-        QCOMPARE(AreaRows(*picture->TableAreas, false), 2);
-        QCOMPARE(picture->TableAreas->item(0, 0)->text(), QStringLiteral("50 %"));
-        QVERIFY(picture->LabelTotal->text().contains(QStringLiteral("total probability")));
-        picture->CmboResult->setCurrentIndex(1);
-        QCOMPARE(AreaRows(*picture->TableAreas, false), 2);
-        QVERIFY(!picture->ChkMetres->isChecked()); // a text file says nothing of its units
-        QCOMPARE(picture->TableAreas->item(0, 3)->text(), QStringLiteral("-"));
+        QCOMPARE(picture->result_combo->count(), 2);
+        QCOMPARE(AreaRows(*picture->areas_table, false), 2);
+        QCOMPARE(picture->areas_table->item(0, 0)->text(), QStringLiteral("50 %"));
+        QVERIFY(picture->total_label->text().contains(QStringLiteral("total probability")));
+        picture->result_combo->setCurrentIndex(1);
+        QCOMPARE(AreaRows(*picture->areas_table, false), 2);
+        QVERIFY(!picture->metres_check->isChecked()); // a text file says nothing of its units
+        QCOMPARE(picture->areas_table->item(0, 3)->text(), QStringLiteral("-"));
         // After the rows of the distribution, the minimum convex polygons of the 150 locations
         // at the same levels, their areas rounded as those rows' are.
         const auto mcp_rows = [&](std::initializer_list<double> percents, bool metres) {
-            QCOMPARE(AreaRows(*picture->TableAreas, true), static_cast<int>(percents.size()));
-            QCOMPARE(picture->TableAreas->rowCount(), 2 * static_cast<int>(percents.size()));
+            QCOMPARE(AreaRows(*picture->areas_table, true), static_cast<int>(percents.size()));
+            QCOMPARE(picture->areas_table->rowCount(), 2 * static_cast<int>(percents.size()));
             int row = static_cast<int>(percents.size());
             for (const double percent : percents) {
                 const auto mcp = CalcMcp(state.LocXY, state.NumLocs, percent);
                 QVERIFY(mcp.Ok());
-                const auto cell = [&](int c) { return picture->TableAreas->item(row, c)->text(); };
+                const auto cell = [&](int c) { return picture->areas_table->item(row, c)->text(); };
                 QCOMPARE(cell(0), QStringLiteral("MCP ") +
                                       QString::fromStdString(FormatNumber(percent)) +
                                       QStringLiteral(" %"));
@@ -747,22 +747,22 @@ private Q_SLOTS:
             }
         };
         mcp_rows({50, 95}, false);
-        picture->TxtLevels->setText(QStringLiteral("30, 60, 90"));
-        Q_EMIT picture->TxtLevels->editingFinished();
-        QCOMPARE(AreaRows(*picture->TableAreas, false), 3);
-        picture->ChkMetres->setChecked(true);
-        QVERIFY(picture->TableAreas->item(0, 3)->text() != QStringLiteral("-"));
+        picture->levels_box->setText(QStringLiteral("30, 60, 90"));
+        Q_EMIT picture->levels_box->editingFinished();
+        QCOMPARE(AreaRows(*picture->areas_table, false), 3);
+        picture->metres_check->setChecked(true);
+        QVERIFY(picture->areas_table->item(0, 3)->text() != QStringLiteral("-"));
         mcp_rows({30, 60, 90}, true);
         // At 1 % of 150 locations, h = 149 * 0.01 = 1.49 puts the quantile between the second
         // and third nearest: two are kept, which span no polygon, and the sentence joins the
         // problems.
-        picture->TxtLevels->setText(QStringLiteral("1, 30, 60, 90"));
-        Q_EMIT picture->TxtLevels->editingFinished();
-        QCOMPARE(AreaRows(*picture->TableAreas, true), 3);
-        QVERIFY(picture->LabelTotal->text().contains(
+        picture->levels_box->setText(QStringLiteral("1, 30, 60, 90"));
+        Q_EMIT picture->levels_box->editingFinished();
+        QCOMPARE(AreaRows(*picture->areas_table, true), 3);
+        QVERIFY(picture->total_label->text().contains(
             QStringLiteral("The 1 % minimum convex polygon needs at least three locations")));
-        picture->TxtLevels->setText(QStringLiteral("30, 60, 90"));
-        Q_EMIT picture->TxtLevels->editingFinished();
+        picture->levels_box->setText(QStringLiteral("30, 60, 90"));
+        Q_EMIT picture->levels_box->editingFinished();
 
         testing::TempDir dir;
         const QString png = QString::fromStdString((dir.path() / "ud.png").string());
@@ -775,12 +775,12 @@ private Q_SLOTS:
 
         // NumGridPts counting a smaller grid computed since (a Brownian bridge's) changes
         // neither the picture nor the files: each grid keeps its own count.
-        picture->CmboResult->setCurrentIndex(0);
-        const QString total = picture->LabelTotal->text();
+        picture->result_combo->setCurrentIndex(0);
+        const QString total = picture->total_label->text();
         state.NumGridPts = 6;
-        picture->CmboResult->setCurrentIndex(1);
-        picture->CmboResult->setCurrentIndex(0);
-        QCOMPARE(picture->LabelTotal->text(), total);
+        picture->result_combo->setCurrentIndex(1);
+        picture->result_combo->setCurrentIndex(0);
+        QCOMPARE(picture->total_label->text(), total);
 
         // Saving afterwards writes the same text files as ever.
         SaveTo(dir, QStringLiteral("R"), 0);

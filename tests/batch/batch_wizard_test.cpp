@@ -58,8 +58,8 @@ struct Session : testing::WizardSession {
     void Save(const std::filesystem::path& folder) {
         FrmSaveAs* save = wizard->save_as.Get();
         QVERIFY(save != nullptr && save->isVisible());
-        save->TxtSaveAs->setText(QStringLiteral("W"));
-        save->CmboFileType->setCurrentIndex(0);
+        save->root_name_box->setText(QStringLiteral("W"));
+        save->file_type_combo->setCurrentIndex(0);
         save->SetDirectory(QString::fromStdString(folder.string()));
         save->CmdSave_Click();
     }
@@ -81,16 +81,16 @@ int PictureAreasAgree(Session& session,
         {QStringLiteral("1-mode bivariate normal"), "bvn"},
         {QStringLiteral("Brownian bridge"), "bb"}};
     int agreed = 0;
-    for (int r = 0; r < picture->CmboResult->count(); ++r) {
-        picture->CmboResult->setCurrentIndex(r);
-        const std::string estimator = estimators.at(picture->CmboResult->itemText(r));
+    for (int r = 0; r < picture->result_combo->count(); ++r) {
+        picture->result_combo->setCurrentIndex(r);
+        const std::string estimator = estimators.at(picture->result_combo->itemText(r));
         for (const char* level : {"50", "95"}) {
-            const auto found = picture->TableAreas->findItems(
+            const auto found = picture->areas_table->findItems(
                 QString::fromLatin1(level) + QStringLiteral(" %"), Qt::MatchExactly);
             if (found.size() != 1) {
                 return -1;
             }
-            const QString shown = picture->TableAreas->item(found.front()->row(), 2)->text();
+            const QString shown = picture->areas_table->item(found.front()->row(), 2)->text();
             if (shown.toStdString() != summary.at(estimator).at(level)) {
                 qWarning() << "area" << shown << "against"
                            << QString::fromStdString(summary.at(estimator).at(level));
@@ -101,11 +101,11 @@ int PictureAreasAgree(Session& session,
             if (estimator == "bb") {
                 continue;
             }
-            const auto mcp = picture->TableAreas->findItems(
+            const auto mcp = picture->areas_table->findItems(
                 QStringLiteral("MCP ") + QString::fromLatin1(level) + QStringLiteral(" %"),
                 Qt::MatchExactly);
             if (mcp.size() != 1 ||
-                picture->TableAreas->item(mcp.front()->row(), 2)->text().toStdString() !=
+                picture->areas_table->item(mcp.front()->row(), 2)->text().toStdString() !=
                     summary.at("mcp").at(level)) {
                 return -1;
             }

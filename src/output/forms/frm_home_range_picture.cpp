@@ -226,41 +226,41 @@ void UDPicture::paintEvent(QPaintEvent*) {
 FrmHomeRangePicture::FrmHomeRangePicture(Navigator& wizard)
     : WizardForm(wizard, "FrmHomeRangePicture") {
     setWindowTitle(QStringLiteral("Home Range Picture"));
-    CmboResult = new QComboBox(this);
-    CmboResult->setObjectName(QStringLiteral("CmboResult"));
+    result_combo = new QComboBox(this);
+    result_combo->setObjectName(QStringLiteral("CmboResult"));
     for (const Waiting& w : WaitingResults(wizard_.state())) {
-        CmboResult->addItem(w.name);
+        result_combo->addItem(w.name);
     }
-    ChkMetres = Check("ChkMetres", QStringLiteral("Coordinates are in metres"));
-    ChkMetres->setChecked(wizard_.state().ProjectionInMetres);
-    TxtLevels = Text("TxtLevels", QStringLiteral("50, 95"));
-    connect(TxtLevels, &QLineEdit::editingFinished, this, [this] { Refresh(); });
-    LabelTotal = Label("LabelTotal", {}, true);
-    PicUD = new UDPicture(this);
-    TableAreas = new QTableWidget(0, 5, this);
-    TableAreas->setObjectName(QStringLiteral("TableAreas"));
-    TableAreas->setHorizontalHeaderLabels({QStringLiteral("Level"), QStringLiteral("Cells"),
-                                           QStringLiteral("Area (map units²)"),
-                                           QStringLiteral("Hectares"), QStringLiteral("km²")});
-    TableAreas->horizontalHeader()->setStretchLastSection(true);
-    TableAreas->setMaximumHeight(190); // four levels with their MCP rows
+    metres_check = Check("ChkMetres", QStringLiteral("Coordinates are in metres"));
+    metres_check->setChecked(wizard_.state().ProjectionInMetres);
+    levels_box = Text("TxtLevels", QStringLiteral("50, 95"));
+    connect(levels_box, &QLineEdit::editingFinished, this, [this] { Refresh(); });
+    total_label = Label("LabelTotal", {}, true);
+    ud_picture = new UDPicture(this);
+    areas_table = new QTableWidget(0, 5, this);
+    areas_table->setObjectName(QStringLiteral("TableAreas"));
+    areas_table->setHorizontalHeaderLabels({QStringLiteral("Level"), QStringLiteral("Cells"),
+                                            QStringLiteral("Area (map units²)"),
+                                            QStringLiteral("Hectares"), QStringLiteral("km²")});
+    areas_table->horizontalHeader()->setStretchLastSection(true);
+    areas_table->setMaximumHeight(190); // four levels with their MCP rows
     auto* copy = Button("CmdCopy", QStringLiteral("Copy"), [this] { CmdCopy_Click(); });
     auto* save = Button("CmdSavePicture", QStringLiteral("Save Picture..."),
                         [this] { CmdSavePicture_Click(); });
     auto* close = Button("CmdClose", QStringLiteral("Close"), [this] { hide(); });
-    connect(CmboResult, &QComboBox::currentIndexChanged, this, [this] { Refresh(); });
-    connect(ChkMetres, &QCheckBox::toggled, this, [this] { Refresh(); });
+    connect(result_combo, &QComboBox::currentIndexChanged, this, [this] { Refresh(); });
+    connect(metres_check, &QCheckBox::toggled, this, [this] { Refresh(); });
     auto* top = new QHBoxLayout;
     top->addWidget(new QLabel(QStringLiteral("Result:"), this));
-    top->addWidget(CmboResult, 1);
+    top->addWidget(result_combo, 1);
     top->addWidget(new QLabel(QStringLiteral("Levels (%):"), this));
-    top->addWidget(TxtLevels);
-    top->addWidget(ChkMetres);
+    top->addWidget(levels_box);
+    top->addWidget(metres_check);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    layout->addWidget(PicUD, 1);
-    layout->addWidget(LabelTotal);
-    layout->addWidget(TableAreas);
+    layout->addWidget(ud_picture, 1);
+    layout->addWidget(total_label);
+    layout->addWidget(areas_table);
     layout->addLayout(ButtonRow({copy, save, close}));
     resize(640, 700);
     Refresh();
@@ -271,12 +271,12 @@ void FrmHomeRangePicture::CmboResult_Changed() {
 }
 
 void FrmHomeRangePicture::Refresh() {
-    TableAreas->setRowCount(0);
+    areas_table->setRowCount(0);
     const State& state = wizard_.state();
     const auto results = WaitingResults(state);
-    const int index = CmboResult->currentIndex();
+    const int index = result_combo->currentIndex();
     if (index < 0 || index >= static_cast<int>(results.size())) {
-        LabelTotal->setText(QStringLiteral("No result waits to be saved."));
+        total_label->setText(QStringLiteral("No result waits to be saved."));
         return;
     }
     const Waiting& w = results[static_cast<std::size_t>(index)];
@@ -285,32 +285,32 @@ void FrmHomeRangePicture::Refresh() {
     const std::int32_t count = std::max(w.grid->Rows() - 1, 0);
     const auto lattice = LatticeOf(*w.grid, count);
     if (!lattice.Ok()) {
-        LabelTotal->setText(QString::fromStdString(lattice.status.error));
+        total_label->setText(QString::fromStdString(lattice.status.error));
         return;
     }
     const VolumeLevels volume = CalcVolumeLevels(*w.grid, count);
     std::vector<double> levels;
     std::vector<double> percents; // the levels as typed
-    for (const QString& part : TxtLevels->text().split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+    for (const QString& part : levels_box->text().split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const auto percent = ParseNumber(part.trimmed().toStdString());
         if (!percent || *percent <= 0 || *percent > 100) {
-            LabelTotal->setText(QStringLiteral("Levels must be percentages between 0 and 100, "
-                                               "separated by commas."));
+            total_label->setText(QStringLiteral("Levels must be percentages between 0 and 100, "
+                                                "separated by commas."));
             return;
         }
         levels.push_back(*percent / 100);
         percents.push_back(*percent);
     }
-    PicUD->SetContent(*w.grid, lattice.value, volume, *w.locations,
-                      std::max(w.locations->Rows() - 1, 0), levels);
+    ud_picture->SetContent(*w.grid, lattice.value, volume, *w.locations,
+                           std::max(w.locations->Rows() - 1, 0), levels);
     QString total = QStringLiteral("Levels are relative to the grid's total probability of ") +
                     Number(RoundHalfEven(100 * volume.total, 2)) + QStringLiteral(" %.");
     if (volume.total < 0.99) {
         total += QStringLiteral(" The grid holds less than 99 % of the distribution, so the "
                                 "areas are understated.");
     }
-    LabelTotal->setText(total);
-    const bool metres = ChkMetres->isChecked();
+    total_label->setText(total);
+    const bool metres = metres_check->isChecked();
     QStringList problems;
     for (const double level : levels) {
         const auto a =
@@ -319,7 +319,7 @@ void FrmHomeRangePicture::Refresh() {
             problems << QString::fromStdString(a.status.error);
             continue;
         }
-        AddAreaRow(*TableAreas, Number(100 * level) + QStringLiteral(" %"),
+        AddAreaRow(*areas_table, Number(100 * level) + QStringLiteral(" %"),
                    QString::number(a.value.cells), a.value.area, metres);
     }
     // The minimum convex polygons of the result's own locations (a bridge's sorted fixes),
@@ -338,23 +338,23 @@ void FrmHomeRangePicture::Refresh() {
                 outline.emplace_back(x, y);
             }
             QTableWidgetItem* level = AddAreaRow(
-                *TableAreas, QStringLiteral("MCP ") + Number(percent) + QStringLiteral(" %"),
+                *areas_table, QStringLiteral("MCP ") + Number(percent) + QStringLiteral(" %"),
                 QStringLiteral("-"), mcp.value.area, metres);
             level->setToolTip(QStringLiteral("The convex hull of the ") +
                               QString::number(mcp.value.locations) + QStringLiteral(" of ") +
                               QString::number(located) +
                               QStringLiteral(" locations nearest their centroid"));
         }
-        PicUD->SetMcpOutlines(std::move(outlines));
+        ud_picture->SetMcpOutlines(std::move(outlines));
     }
     if (!problems.isEmpty()) {
-        LabelTotal->setText(LabelTotal->text() + QLatin1Char('\n') +
-                            problems.join(QLatin1Char('\n')));
+        total_label->setText(total_label->text() + QLatin1Char('\n') +
+                             problems.join(QLatin1Char('\n')));
     }
 }
 
 void FrmHomeRangePicture::CmdCopy_Click() {
-    QGuiApplication::clipboard()->setImage(PicUD->grab().toImage());
+    QGuiApplication::clipboard()->setImage(ud_picture->grab().toImage());
 }
 
 void FrmHomeRangePicture::CmdSavePicture_Click() {
@@ -363,7 +363,7 @@ void FrmHomeRangePicture::CmdSavePicture_Click() {
     if (path.isEmpty()) {
         return;
     }
-    if (!PicUD->grab().save(path, "PNG")) {
+    if (!ud_picture->grab().save(path, "PNG")) {
         Message(QStringLiteral("Could not save the picture to ") + path);
     }
 }

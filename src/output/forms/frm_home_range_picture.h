@@ -54,12 +54,12 @@ public:
     void CmdCopy_Click();
     void CmdSavePicture_Click();
 
-    QComboBox* CmboResult = nullptr;
-    QCheckBox* ChkMetres = nullptr;
-    QLineEdit* TxtLevels = nullptr;
-    QLabel* LabelTotal = nullptr;
-    QTableWidget* TableAreas = nullptr;
-    UDPicture* PicUD = nullptr;
+    QComboBox* result_combo = nullptr;
+    QCheckBox* metres_check = nullptr;
+    QLineEdit* levels_box = nullptr;
+    QLabel* total_label = nullptr;
+    QTableWidget* areas_table = nullptr;
+    UDPicture* ud_picture = nullptr;
 
 private:
     void Refresh();

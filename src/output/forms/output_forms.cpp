@@ -20,40 +20,40 @@ namespace ranvik {
 
 FrmSaveAs::FrmSaveAs(Navigator& wizard) : WizardForm(wizard, "FrmSaveAs") {
     auto* lbl_file = Label("LblFile", QStringLiteral("Root name for Home Range Output:"));
-    TxtSaveAs = Text("TxtSaveAs", QString::fromStdString(wizard_.state().InFileRoot));
+    root_name_box = Text("TxtSaveAs", QString::fromStdString(wizard_.state().InFileRoot));
     auto* lbl_type = Label("LblSaveType", QStringLiteral("Save file as type: "));
-    CmboFileType = new QComboBox(this);
-    CmboFileType->setObjectName(QStringLiteral("CmboFileType"));
-    CmboFileType->addItem(QString::fromLatin1(kCommaFileTypeText.data(),
-                                              static_cast<qsizetype>(kCommaFileTypeText.size())));
+    file_type_combo = new QComboBox(this);
+    file_type_combo->setObjectName(QStringLiteral("CmboFileType"));
+    file_type_combo->addItem(QString::fromLatin1(
+        kCommaFileTypeText.data(), static_cast<qsizetype>(kCommaFileTypeText.size())));
     for (const std::string_view text : {kTabFileTypeText, kGeoTiffTypeText, kContourTypeText}) {
-        CmboFileType->addItem(
+        file_type_combo->addItem(
             QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
     }
     auto* lbl_look_in = Label("LblLookIn", QStringLiteral("Save to drive:"));
     auto* label1 = Label("Label1", QStringLiteral("Save file in drive:"));
-    DrvFile = new QComboBox(this);
-    DrvFile->setObjectName(QStringLiteral("DrvFile"));
+    drive_combo = new QComboBox(this);
+    drive_combo->setObjectName(QStringLiteral("DrvFile"));
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
         if (volume.isValid() && volume.isReady()) {
-            DrvFile->addItem(volume.rootPath());
+            drive_combo->addItem(volume.rootPath());
         }
     }
     auto* lbl_directory = Label("LblDirectory", QStringLiteral("Save in directory:"));
     folders_ = new QFileSystemModel(this);
     folders_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
     folders_->setRootPath(QDir::rootPath());
-    DirFile = new QTreeView(this);
-    DirFile->setObjectName(QStringLiteral("DirFile"));
-    DirFile->setModel(folders_);
+    folder_list = new QTreeView(this);
+    folder_list->setObjectName(QStringLiteral("DirFile"));
+    folder_list->setModel(folders_);
     for (int column = 1; column < folders_->columnCount(); ++column) {
-        DirFile->hideColumn(column);
+        folder_list->hideColumn(column);
     }
-    DirFile->header()->hide();
-    DirFile->setMinimumHeight(220);
-    connect(DirFile, &QTreeView::clicked, this,
+    folder_list->header()->hide();
+    folder_list->setMinimumHeight(220);
+    connect(folder_list, &QTreeView::clicked, this,
             [this](const QModelIndex& index) { directory_ = folders_->filePath(index); });
-    connect(DrvFile, &QComboBox::textActivated, this,
+    connect(drive_combo, &QComboBox::textActivated, this,
             [this](const QString& root) { SetDirectory(root); });
     auto* save = Button("CmdSave", QStringLiteral("Save"), [this] { CmdSave_Click(); });
     auto* view = Button("CmdViewHomeRange", QStringLiteral("View Home Range..."), [this] {
@@ -63,14 +63,14 @@ FrmSaveAs::FrmSaveAs(Navigator& wizard) : WizardForm(wizard, "FrmSaveAs") {
 
     auto* grid = new QGridLayout;
     grid->addWidget(lbl_file, 0, 0);
-    grid->addWidget(TxtSaveAs, 0, 1);
+    grid->addWidget(root_name_box, 0, 1);
     grid->addWidget(lbl_type, 1, 0);
-    grid->addWidget(CmboFileType, 1, 1);
+    grid->addWidget(file_type_combo, 1, 1);
     grid->addWidget(lbl_look_in, 2, 0);
-    grid->addWidget(DrvFile, 2, 1);
+    grid->addWidget(drive_combo, 2, 1);
     grid->addWidget(label1, 3, 0);
     grid->addWidget(lbl_directory, 4, 0, Qt::AlignTop);
-    grid->addWidget(DirFile, 4, 1);
+    grid->addWidget(folder_list, 4, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addLayout(ButtonRow({view, save}));
@@ -85,16 +85,16 @@ QString FrmSaveAs::Directory() const {
 void FrmSaveAs::SetDirectory(const QString& path) {
     directory_ = path;
     const QModelIndex index = folders_->index(path);
-    DirFile->setCurrentIndex(index);
-    DirFile->scrollTo(index);
+    folder_list->setCurrentIndex(index);
+    folder_list->scrollTo(index);
 }
 
 void FrmSaveAs::CmdSave_Click() {
     State& state = wizard_.state();
-    const auto type = FileTypeFromText(CmboFileType->currentText().toStdString());
+    const auto type = FileTypeFromText(file_type_combo->currentText().toStdString());
     const QString folder = Directory();
     const SaveReport report =
-        SaveResults(state, folder.toStdString(), TxtSaveAs->text().toStdString(),
+        SaveResults(state, folder.toStdString(), root_name_box->text().toStdString(),
                     type.value_or(FileType::CommaDelimited));
     if (!report.Ok()) {
         QString text;
@@ -118,20 +118,20 @@ void FrmSaveAs::CmdSave_Click() {
 
 FrmHRComparison::FrmHRComparison(Navigator& wizard) : WizardForm(wizard, "FrmHRComparison") {
     setWindowTitle(QStringLiteral("Home Range Model Comparison"));
-    TxtHRComparison = new QPlainTextEdit(this);
-    TxtHRComparison->setObjectName(QStringLiteral("TxtHRComparison"));
-    TxtHRComparison->setReadOnly(true);
-    TxtHRComparison->setLineWrapMode(QPlainTextEdit::NoWrap);
-    TxtHRComparison->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    comparison_box = new QPlainTextEdit(this);
+    comparison_box->setObjectName(QStringLiteral("TxtHRComparison"));
+    comparison_box->setReadOnly(true);
+    comparison_box->setLineWrapMode(QPlainTextEdit::NoWrap);
+    comparison_box->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     auto* previous =
         Button("CmdPrevious", QStringLiteral("<< Previous"), [this] { CmdPrevious_Click(); });
     auto* output = Button("Command1", QStringLiteral("Output log-likelihoods at each location"),
                           [this] { Command1_Click(); });
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(TxtHRComparison);
+    layout->addWidget(comparison_box);
     layout->addLayout(ButtonRow({previous, output}));
     resize(860, 300);
-    TxtHRComparison->setPlainText(QString::fromStdString(ComparisonTable(wizard_.state())));
+    comparison_box->setPlainText(QString::fromStdString(ComparisonTable(wizard_.state())));
 }
 
 void FrmHRComparison::CmdPrevious_Click() {

@@ -23,10 +23,10 @@ public:
     [[nodiscard]] QString Directory() const;
     void SetDirectory(const QString& path);
 
-    QLineEdit* TxtSaveAs = nullptr;
-    QComboBox* CmboFileType = nullptr;
-    QComboBox* DrvFile = nullptr;
-    QTreeView* DirFile = nullptr;
+    QLineEdit* root_name_box = nullptr;
+    QComboBox* file_type_combo = nullptr;
+    QComboBox* drive_combo = nullptr;
+    QTreeView* folder_list = nullptr;
 
 private:
     QFileSystemModel* folders_ = nullptr;
@@ -42,7 +42,7 @@ public:
     void CmdPrevious_Click();
     void Command1_Click();
 
-    QPlainTextEdit* TxtHRComparison = nullptr;
+    QPlainTextEdit* comparison_box = nullptr;
 };
 
 } // namespace ranvik
