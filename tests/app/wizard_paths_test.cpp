@@ -26,9 +26,9 @@
 namespace ranvik {
 namespace {
 
-// Loads a sample text file into `state` as independent locations.
-#define ASSERT_LOADS(state, file)                                                                  \
-    QVERIFY(LoadTextFile(state, std::string(RANVIK_EXAMPLES_DIR) + "/" + file,                     \
+// Loads a sample text file into `session` as independent locations.
+#define ASSERT_LOADS(session, file)                                                                \
+    QVERIFY(LoadTextFile(session, std::string(RANVIK_EXAMPLES_DIR) + "/" + file,                   \
                          TextFilePurpose::IndependentLocations)                                    \
                 .Ok())
 
@@ -64,7 +64,7 @@ QString Shown(double value, int decimals) {
 class WizardPathsTest : public QObject {
     Q_OBJECT
 
-    State state;
+    Session session;
     testing::FakeDialogs dialogs;
     std::unique_ptr<Wizard> wizard;
     QString instructions; // of the loader, as the track was loaded
@@ -118,9 +118,9 @@ class WizardPathsTest : public QObject {
 
 private Q_SLOTS:
     void init() {
-        state = State{};
+        session = Session{};
         dialogs = testing::FakeDialogs{};
-        wizard = std::make_unique<Wizard>(state, dialogs);
+        wizard = std::make_unique<Wizard>(session, dialogs);
     }
     void cleanup() { wizard.reset(); }
 
@@ -130,7 +130,7 @@ private Q_SLOTS:
                  QStringLiteral("Note: Input file should be a tab delimited text file with 2 "
                                 "columns in this order: x-coordinate, y-coordinate"));
         FrmCompareHROption& choice = LoadAndGoOn(loader, QStringLiteral("deer_independent.txt"));
-        QCOMPARE(state.NumLocs, 150);
+        QCOMPARE(session.locations().count, 150);
         QVERIFY(choice.Text1->text().endsWith(QStringLiteral("deer_independent.txt")));
         choice.ChkFixedKernel->setChecked(true);
         choice.CmdNext_Click();
@@ -142,8 +142,8 @@ private Q_SLOTS:
         QVERIFY(!kernel->Txthref->text().isEmpty());
         kernel->ChkLSCVh->setChecked(true);
         kernel->CmdNext_Click();
-        QCOMPARE(state.DoFixedKernel, IntFlag{0});
-        QVERIFY(state.DoneFixedKernel);
+        QCOMPARE(session.choices().Requested(kFixedKernelName), IntFlag{0});
+        QVERIFY(session.WaitingGrid(kFixedKernelName));
 
         testing::TempDir dir;
         SaveTo(dir, QStringLiteral("R"), 0);
@@ -152,7 +152,7 @@ private Q_SLOTS:
         QVERIFY(dir.Read("RFixedKernel.txt").starts_with("X,Y,Probability\r\n"));
         QCOMPARE(dialogs.messages.last(), QStringLiteral("Home Range Estimates Saved to ") +
                                               QString::fromStdString(dir.path().string()));
-        QVERIFY(!state.DoneFixedKernel);
+        QVERIFY(!session.WaitingGrid(kFixedKernelName));
         QVERIFY(wizard->compare.Get() != nullptr && wizard->compare.Get()->isVisible());
     }
 
@@ -227,20 +227,20 @@ private Q_SLOTS:
 
         analysis->OptBiasHomeRange->setChecked(true);
         analysis->CmdNext_Click();
-        QCOMPARE(state.BiasCorrected, IntFlag{1});
+        QCOMPARE(session.choices().BiasCorrected, IntFlag{1});
         wizard->input_data.Get()->Command1_Click(); // back to the analysis form
         QVERIFY(analysis->isVisible());
         QVERIFY(analysis->OptBiasHomeRange->isChecked());
         analysis->OptHomeRange->setChecked(true);
         analysis->CmdNext_Click();
-        QCOMPARE(state.BiasCorrected, IntFlag{0});
+        QCOMPARE(session.choices().BiasCorrected, IntFlag{0});
 
         // Brownian bridge data goes straight to the input type form, and back to the data type.
         analysis->Command1_Click();
         FrmDataTypeOptions* data_type = wizard->data_type.Get();
         data_type->OptBBData->setChecked(true);
         data_type->CmdNext_Click();
-        QCOMPARE(state.DataMode, std::string("location"));
+        QCOMPARE(session.choices().DataMode, std::string("location"));
         wizard->input_data.Get()->Command1_Click();
         QVERIFY(data_type->isVisible());
     }
@@ -248,15 +248,16 @@ private Q_SLOTS:
     void trackToAnEstimatedVarianceAndAGridFile() {
         FrmBBAnalysis& analysis = ToBridgeAnalysis();
         QVERIFY(instructions.contains(QStringLiteral("4 columns")));
-        QCOMPARE(state.NumLocs, 300);
+        QCOMPARE(session.track().count, 300);
         QVERIFY(analysis.LabelLocationFile->text().endsWith(QStringLiteral("elk_gps_bridge.txt")));
         analysis.CmdNext_Click();
         QCOMPARE(dialogs.messages.last(),
                  QStringLiteral("You must enter a value for the Brownian bridge variance "
                                 "parameter"));
         analysis.CmdEstimateVar_Click();
-        QVERIFY(state.BBVariance > 0);
-        QCOMPARE(analysis.TxtBBVar->text().toStdString(), FormatNumber(state.BBVariance));
+        QVERIFY(session.choices().BBVariance > 0);
+        QCOMPARE(analysis.TxtBBVar->text().toStdString(),
+                 FormatNumber(session.choices().BBVariance));
         analysis.CmdNext_Click();
         QVERIFY(dialogs.messages.last().startsWith(
             QStringLiteral("You must enter a value for that specifies the time")));
@@ -265,13 +266,14 @@ private Q_SLOTS:
 
         FrmBBGridExtent* extent = wizard->grid_extent.Get();
         QVERIFY(extent != nullptr && extent->isVisible());
-        const BridgeGridSpec automatic = AutoBridgeGridExtent(state.BBSortedLocs, state.NumLocs);
+        const BridgeGridSpec automatic =
+            AutoBridgeGridExtent(session.track().sorted, session.track().count);
         QCOMPARE(extent->TxtMinX->text().toStdString(), FormatNumber(automatic.min_x));
         extent->CmdCalcBB_Click();
-        QVERIFY(state.DoneBB);
+        QVERIFY(session.WaitingGrid(kBridgeName));
 
         testing::TempDir dir;
-        const std::int32_t points = state.NumGridPts;
+        const std::int32_t points = session.Result(kBridgeName)->grid->Rows() - 1;
         SaveTo(dir, QStringLiteral("R"), 0);
         QCOMPARE(LineCount(dir.path() / "RBrownianBridge.txt"),
                  static_cast<std::size_t>(points) + 1);
@@ -286,7 +288,7 @@ private Q_SLOTS:
         analysis.TxtTotalTimeTooLong->setText(QStringLiteral("400"));
         analysis.OptUserSpecified->setChecked(true);
         analysis.CmdNext_Click();
-        QCOMPARE(state.DataMode, std::string("Road"));
+        QCOMPARE(session.choices().DataMode, std::string("Road"));
         FrmLoadTextFile* loader = wizard->load_text.Get();
         QVERIFY(loader->isVisible());
         QCOMPARE(loader->Command1->text(), QStringLiteral("Load user-specified points file"));
@@ -296,13 +298,13 @@ private Q_SLOTS:
         dialogs.open_answers << kExamples + QStringLiteral("/road_points.txt");
         loader->Command1_Click();
         QCOMPARE(loader->TxtNumOfLocs->text(), QStringLiteral("60"));
-        QCOMPARE(state.NumLocs, 300);
-        QCOMPARE(state.InFileRoot, std::string("elk_gps_bridge"));
+        QCOMPARE(session.track().count, 300);
+        QCOMPARE(session.loaded().file.root, std::string("elk_gps_bridge"));
         loader->CmdNext_Click();
         QVERIFY(analysis.Label3->text().endsWith(QStringLiteral("road_points.txt")));
         QVERIFY(analysis.Label3->isVisibleTo(&analysis));
         analysis.CmdNext_Click();
-        QCOMPARE(state.NumGridPts, 60);
+        QCOMPARE(session.Result(kBridgeName)->grid->Rows(), 61);
 
         testing::TempDir dir;
         SaveTo(dir, QStringLiteral("R"), 1);
@@ -377,7 +379,7 @@ private Q_SLOTS:
         kernel->ChkHRef->setChecked(true);
         kernel->TxtPercentHref->setText(QStringLiteral("50"));
         kernel->CmdNext_Click();
-        QVERIFY(state.DoneFixedKernel);
+        QVERIFY(session.WaitingGrid(kFixedKernelName));
 
         // A folder that does not exist: the message names the file, and the form stays with the
         // result still waiting.
@@ -387,14 +389,14 @@ private Q_SLOTS:
         save->CmdSave_Click();
         QVERIFY(dialogs.messages.last().contains(QStringLiteral("RFixedKernel.txt")));
         QVERIFY(save->isVisible());
-        QVERIFY(state.DoneFixedKernel);
+        QVERIFY(session.WaitingGrid(kFixedKernelName));
     }
 
     // A track loaded, then back to independent locations without loading any: NumLocs counts
     // the track's fixes, which no estimator of independent locations may take as its own.
     void aTracksCountIsNeverTakenForIndependentLocations() {
         FrmBBAnalysis& analysis = ToBridgeAnalysis();
-        QCOMPARE(state.NumLocs, 300);
+        QCOMPARE(session.track().count, 300);
         analysis.Command3_Click();                  // back to the loader
         wizard->load_text.Get()->Command3_Click();  // input type
         wizard->input_data.Get()->Command1_Click(); // data type
@@ -405,7 +407,7 @@ private Q_SLOTS:
         wizard->input_data.Get()->CmdNext_Click(); // text file, as chosen before
         wizard->load_text.Get()->CmdNext_Click();  // nothing loaded
         FrmCompareHROption* choice = wizard->compare.Get();
-        const State before = state;
+        const Session before = session;
         for (QCheckBox* box : {choice->ChkExpPower, choice->ChkBVN, choice->ChkFixedKernel}) {
             box->setChecked(true);
             for (QRadioButton* mode : {choice->OptEstimateHRs, choice->OptCompareHRModels}) {
@@ -414,7 +416,7 @@ private Q_SLOTS:
                 QVERIFY(dialogs.messages.last().startsWith(
                     QStringLiteral("No locations are loaded for a home range analysis.")));
                 QVERIFY(choice->isVisible());
-                QVERIFY(state == before);
+                QVERIFY(session == before);
             }
             box->setChecked(false);
         }
@@ -435,7 +437,7 @@ private Q_SLOTS:
         wizard->input_data.Get()->CmdNext_Click();
         wizard->load_text.Get()->CmdNext_Click();
         FrmBBAnalysis* analysis = wizard->bb_analysis.Get();
-        const State before = state;
+        const Session before = session;
         const QString missing = QStringLiteral("No time-stamped locations are loaded");
         analysis->CmdEstimateVar_Click();
         QVERIFY(dialogs.messages.last().startsWith(missing));
@@ -449,9 +451,12 @@ private Q_SLOTS:
         extent->CmdCalcBB_Click();
         QVERIFY(dialogs.messages.last().startsWith(missing));
         QVERIFY(extent->isVisible());
-        state.BBVariance = before.BBVariance; // read from the box by Next, as it should be
-        state.BBMaxTime = before.BBMaxTime;
-        QVERIFY(state == before);
+        // Next read the variance and the time limit from their boxes, as it should; nothing
+        // else changed.
+        QCOMPARE(session.choices().BBVariance, 2500.0);
+        session.ChooseBridgeVariance(before.choices().BBVariance);
+        session.ChooseMaxTime(before.choices().BBMaxTime);
+        QVERIFY(session == before);
     }
 
     // With no way of choosing h ticked, Next computes no kernel, keeps both kernel requests,
@@ -466,11 +471,12 @@ private Q_SLOTS:
         const qsizetype messages = dialogs.messages.size();
         wizard->kernel_options.Get()->CmdNext_Click();
         QCOMPARE(dialogs.messages.size(), messages);
-        QCOMPARE(state.DoFixedKernel, IntFlag{1});
-        QCOMPARE(state.DoAdKernel, IntFlag{1});
-        QVERIFY(!state.DoneFixedKernel && !state.DoneAdKernel);
-        QVERIFY(state.DoneBVN);
-        QCOMPARE(state.DoBVN, IntFlag{0});
+        QCOMPARE(session.choices().Requested(kFixedKernelName), IntFlag{1});
+        QCOMPARE(session.choices().Requested(kAdaptiveKernelName), IntFlag{1});
+        QVERIFY(!session.WaitingGrid(kFixedKernelName) &&
+                !session.WaitingGrid(kAdaptiveKernelName));
+        QVERIFY(session.WaitingGrid(kBVNName));
+        QCOMPARE(session.choices().Requested(kBVNName), IntFlag{0});
         QVERIFY(wizard->save_as.Get() != nullptr && wizard->save_as.Get()->isVisible());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(wizard->kernel_options.Get() == nullptr);
@@ -500,19 +506,19 @@ private Q_SLOTS:
         extent->CmdCalcBB_Click();
         QVERIFY(dialogs.messages.last().contains(QStringLiteral("greater than 0")));
         QVERIFY(extent->isVisible());
-        QVERIFY(!state.DoneBB);
+        QVERIFY(!session.WaitingGrid(kBridgeName));
         extent->Command3_Click();
         QVERIFY(analysis.isVisible());
         QCOMPARE(analysis.TxtBBVar->text(), QStringLiteral("2500"));
 
         analysis.TxtBBVar->setText(QStringLiteral("0"));
         analysis.CmdNext_Click();
-        QCOMPARE(state.BBVariance, 0.0);
+        QCOMPARE(session.choices().BBVariance, 0.0);
         extent = wizard->grid_extent.Get();
         QVERIFY(extent != nullptr && extent->isVisible());
         extent->TxtGridResolution->setText(QStringLiteral("100"));
         extent->CmdCalcBB_Click();
-        QVERIFY(state.DoneBB);
+        QVERIFY(session.WaitingGrid(kBridgeName));
         QVERIFY(wizard->save_as.Get()->isVisible());
     }
 
@@ -525,7 +531,7 @@ private Q_SLOTS:
         const qsizetype messages = dialogs.messages.size();
         analysis.CmdNext_Click();
         QCOMPARE(dialogs.messages.size(), messages);
-        QCOMPARE(QString::fromStdString(FormatNumber(state.BBVariance)), estimate);
+        QCOMPARE(QString::fromStdString(FormatNumber(session.choices().BBVariance)), estimate);
         QVERIFY(wizard->grid_extent.Get()->isVisible());
     }
 
@@ -569,10 +575,10 @@ private Q_SLOTS:
         QCOMPARE(loader.ListView1->topLevelItem(2)->text(1), QStringLiteral("Double"));
         loader.CmdNext_Click();
 
-        State from_text;
+        Session from_text;
         ASSERT_LOADS(from_text, "deer_independent.txt");
-        QVERIFY(state.LocXY == from_text.LocXY);
-        QCOMPARE(state.InFileRoot, std::string("deer_points"));
+        QVERIFY(session.locations().xy == from_text.locations().xy);
+        QCOMPARE(session.loaded().file.root, std::string("deer_points"));
         FrmCompareHROption* choice = wizard->compare.Get();
         choice->ChkFixedKernel->setChecked(true);
         choice->CmdNext_Click();
@@ -602,8 +608,8 @@ private Q_SLOTS:
                  QStringLiteral("You need to select a field for Location error"));
         loader.Combo4->setCurrentText(QStringLiteral("LocError"));
         loader.CmdNext_Click();
-        QCOMPARE(state.NumLocs, 300);
-        QCOMPARE(state.BBSortedLocs(0, 2), 30.0);
+        QCOMPARE(session.track().count, 300);
+        QCOMPARE(session.track().sorted(0, 2), 30.0);
 
         FrmBBAnalysis* analysis = wizard->bb_analysis.Get();
         analysis->CmdEstimateVar_Click();
@@ -616,8 +622,8 @@ private Q_SLOTS:
                                 "probabilities will be calculated"));
         OpenShapefile(*points, kExamples + QStringLiteral("/shapefiles/road_points.shp"));
         points->CmdNext_Click();
-        QCOMPARE(state.NumUserPts, 60);
-        QCOMPARE(state.NumLocs, 300);
+        QCOMPARE(session.loaded().user_points->count, 60);
+        QCOMPARE(session.track().count, 300);
         QVERIFY(analysis->Label3->text().endsWith(QStringLiteral("road_points.shp")));
         analysis->CmdNext_Click();
         testing::TempDir dir;
@@ -653,7 +659,7 @@ private Q_SLOTS:
         OpenShapefile(loader, e_first);
         QCOMPARE(loader.ComboEasting->currentText(), QStringLiteral("X"));
 
-        const State before = state;
+        const Session before = session;
         OpenShapefile(loader, words);
         QCOMPARE(dialogs.messages.last(), QStringLiteral("No numeric Fields found"));
         QCOMPARE(dialogs.titles.last(), QStringLiteral("Error Calculating Statistics"));
@@ -666,22 +672,23 @@ private Q_SLOTS:
         loader.CmdNext_Click();
         QCOMPARE(dialogs.messages.last(),
                  QStringLiteral("You need to select a field for the Easting"));
-        state.BiasCorrected = 1; // a bias-corrected analysis also needs the weights
+        session.ChooseAnalysis(true, false,
+                               true); // a bias-corrected analysis also needs the weights
         loader.ComboEasting->setCurrentText(QStringLiteral("Name"));
         loader.CmdNext_Click();
         QCOMPARE(dialogs.messages.last(),
                  QStringLiteral("You need to select a field for the Location weights"));
-        state.BiasCorrected = 0;
+        session.ChooseAnalysis(true, false, false);
         loader.CmdNext_Click();
         QVERIFY(dialogs.messages.last().contains(QStringLiteral("Record 1")));
-        QVERIFY(state == before);
+        QVERIFY(session == before);
 
         OpenShapefile(loader, kExamples + QStringLiteral("/shapefiles/missing.shp"));
         QCOMPARE(dialogs.messages.last(), QStringLiteral("Layer not Valid"));
         QVERIFY(dialogs.details.last().contains(QStringLiteral("missing.shp")));
         QCOMPARE(dialogs.titles.last(), QStringLiteral("Error"));
         QVERIFY(dialogs.last_icon == Dialogs::Icon::Critical);
-        QVERIFY(state == before);
+        QVERIFY(session == before);
     }
 
     void polygonLayerLoadsAndIsShownOnTheMap() {
@@ -727,7 +734,8 @@ private Q_SLOTS:
             QCOMPARE(picture->TableAreas->rowCount(), 2 * static_cast<int>(percents.size()));
             int row = static_cast<int>(percents.size());
             for (const double percent : percents) {
-                const auto mcp = CalcMcp(state.LocXY, state.NumLocs, percent);
+                const auto mcp =
+                    CalcMcp(session.locations().xy, session.locations().count, percent);
                 QVERIFY(mcp.Ok());
                 const auto cell = [&](int c) { return picture->TableAreas->item(row, c)->text(); };
                 QCOMPARE(cell(0), QStringLiteral("MCP ") +
@@ -766,15 +774,6 @@ private Q_SLOTS:
         QVERIFY(folder.mkpath(QStringLiteral(".")));
         QVERIFY(picture->grab().save(folder.filePath(QStringLiteral("FrmHomeRangePicture.png"))));
 
-        // NumGridPts counting a smaller grid computed since (a Brownian bridge's) changes
-        // neither the picture nor the files: each grid keeps its own count.
-        picture->CmboResult->setCurrentIndex(0);
-        const QString total = picture->LabelTotal->text();
-        state.NumGridPts = 6;
-        picture->CmboResult->setCurrentIndex(1);
-        picture->CmboResult->setCurrentIndex(0);
-        QCOMPARE(picture->LabelTotal->text(), total);
-
         // Saving afterwards writes the same text files as ever.
         SaveTo(dir, QStringLiteral("R"), 0);
         QCOMPARE(LineCount(dir.path() / "RFixedKernel.txt"), std::size_t{40001});
@@ -785,8 +784,8 @@ private Q_SLOTS:
         FrmLoadTextFile& loader = ToTextLoader(false);
         dialogs.open_answers << kExamples + QStringLiteral("/deer_independent.txt");
         loader.Command1_Click();
-        QCOMPARE(state.NumLocs, 150);
-        const State loaded = state;
+        QCOMPARE(session.locations().count, 150);
+        const Session loaded = session;
 
         testing::TempDir dir;
         const auto bad = dir.Write("collar_export.txt", "x\ty\n1\t2\n3\tN/A\n");
@@ -794,7 +793,7 @@ private Q_SLOTS:
         loader.Command1_Click();
         QCOMPARE(dialogs.messages.last(),
                  QStringLiteral("collar_export.txt, line 3: \"N/A\" is not a number."));
-        QVERIFY(state == loaded);
+        QVERIFY(session == loaded);
         QVERIFY(loader.Text1->text().endsWith(QStringLiteral("deer_independent.txt")));
         QCOMPARE(loader.TxtNumOfLocs->text(), QStringLiteral("150"));
 

@@ -46,7 +46,7 @@ SummaryAreas(const std::filesystem::path& path) {
 }
 
 // A wizard driven by a user through the telemetry loader.
-struct Session : testing::WizardSession {
+struct WizardRun : testing::WizardSession {
     FrmLoadTelemetry& Loader(bool bridge, const QString& table, const QString& animal) {
         ToLoader(bridge, &FrmInputDataOptions::OptTelemetry);
         Open(table);
@@ -67,7 +67,7 @@ struct Session : testing::WizardSession {
 
 // Opens the home range picture from the save form and compares, result by result, the area it
 // shows at 50 and 95 % with the summary's; the number of areas compared.
-int PictureAreasAgree(Session& session,
+int PictureAreasAgree(WizardRun& session,
                       const std::map<std::string, std::map<std::string, std::string>>& summary) {
     session.wizard->save_as.Get()
         ->findChild<QPushButton*>(QStringLiteral("CmdViewHomeRange"))
@@ -160,7 +160,7 @@ private Q_SLOTS:
             std::filesystem::create_directories(wizard_out);
             const QString path = QString::fromStdString(table.string());
             {
-                Session session;
+                WizardRun session;
                 session.Loader(false, path, animal).CmdNext_Click();
                 FrmCompareHROption* choice = session.wizard->compare.Get();
                 choice->ChkFixedKernel->setChecked(true);
@@ -168,15 +168,15 @@ private Q_SLOTS:
                 choice->CmdNext_Click();
                 // The batch takes h_ref at full precision: typed so into the box.
                 FrmKernelOptions* options = session.wizard->kernel_options.Get();
-                options->Txthref->setText(
-                    Exact(CalcHref(session.state.LocXY, session.state.NumLocs)));
+                options->Txthref->setText(Exact(
+                    CalcHref(session.session.locations().xy, session.session.locations().count)));
                 options->ChkHRef->setChecked(true);
                 session.wizard->kernel_options.Get()->CmdNext_Click();
                 QCOMPARE(PictureAreasAgree(session, summary.at(animal)), 8);
                 session.Save(wizard_out);
             }
             {
-                Session session;
+                WizardRun session;
                 FrmLoadTelemetry& loader = session.Loader(true, path, animal);
                 loader.ComboError->setCurrentText(QStringLiteral("gps:error-m"));
                 loader.CmdNext_Click();
@@ -184,12 +184,12 @@ private Q_SLOTS:
                 analysis->CmdEstimateVar_Click();
                 // The variance and the automatic extent at full precision, as the batch takes
                 // them, rather than as the boxes show them.
-                analysis->TxtBBVar->setText(Exact(session.state.BBVariance));
+                analysis->TxtBBVar->setText(Exact(session.session.choices().BBVariance));
                 analysis->TxtTotalTimeTooLong->setText(QStringLiteral("600"));
                 analysis->CmdNext_Click();
                 FrmBBGridExtent* extent = session.wizard->grid_extent.Get();
-                const BridgeGridSpec automatic =
-                    AutoBridgeGridExtent(session.state.BBSortedLocs, session.state.NumLocs);
+                const BridgeGridSpec automatic = AutoBridgeGridExtent(
+                    session.session.track().sorted, session.session.track().count);
                 extent->TxtMinX->setText(Exact(automatic.min_x));
                 extent->TxtMaxX->setText(Exact(automatic.max_x));
                 extent->TxtMinY->setText(Exact(automatic.min_y));

@@ -4,6 +4,7 @@
 #include "app/forms/home_range_sketch.h"
 #include "input/forms/frm_load_text_file.h"
 #include "kernel/forms/frm_kernel_options.h"
+#include "kernel/kernel_grid.h"
 #include "models/forms/home_range_results.h"
 #include "models/home_ranges.h"
 #include "output/comparison.h"
@@ -53,16 +54,15 @@ FrmDataTypeOptions::FrmDataTypeOptions(Navigator& wizard)
 }
 
 void FrmDataTypeOptions::CmdNext_Click() {
-    State& state = wizard_.state();
-    state.IsBBData = OptBBData->isChecked();
-    state.IsIndData = OptIndData->isChecked();
-    if (state.IsIndData) {
-        state.DataMode.clear();
+    Session& session = wizard_.session();
+    session.ChooseDataType(OptBBData->isChecked(), OptIndData->isChecked());
+    if (session.choices().IsIndData) {
+        session.ChooseDataMode({});
         wizard_.Show(FormId::HomeRange);
         hide();
     }
-    if (state.IsBBData) {
-        state.DataMode = "location";
+    if (session.choices().IsBBData) {
+        session.ChooseDataMode("location");
         wizard_.Show(FormId::InputData);
         hide();
     }
@@ -114,15 +114,15 @@ FrmHomeRangeOptions::FrmHomeRangeOptions(Navigator& wizard)
 }
 
 void FrmHomeRangeOptions::CmdNext_Click() {
-    State& state = wizard_.state();
-    state.IsHomeRange = OptHomeRange->isChecked();
-    state.IsSynoptic = OptSynoptic->isChecked();
-    state.BiasCorrected = OptBiasHomeRange->isChecked() ? 1 : 0;
-    if (state.IsHomeRange || state.BiasCorrected == 1) {
+    Session& session = wizard_.session();
+    session.ChooseAnalysis(OptHomeRange->isChecked(), OptSynoptic->isChecked(),
+                           OptBiasHomeRange->isChecked());
+    const Choices& chosen = session.choices();
+    if (chosen.IsHomeRange || chosen.BiasCorrected == 1) {
         wizard_.Show(FormId::InputData);
         hide();
     }
-    if (state.IsSynoptic) {
+    if (chosen.IsSynoptic) {
         Message(QStringLiteral("Option not available at this time"));
     }
 }
@@ -207,7 +207,7 @@ void SetTextFileInstructions(Navigator& wizard) {
 
 FrmCompareHROption::FrmCompareHROption(Navigator& wizard)
     : WizardForm(wizard, "FrmCompareHROption") {
-    const State& state = wizard_.state();
+    const Session& session = wizard_.session();
     auto* label10 = Label("Label10", QStringLiteral("Locations File:"));
     Text1 = Text("Text1");
     Text1->setReadOnly(true);
@@ -280,14 +280,14 @@ FrmCompareHROption::FrmCompareHROption(Navigator& wizard)
     setFixedWidth(520);
 
     // Form load.
-    if (state.BiasCorrected == 1) {
+    if (session.choices().BiasCorrected == 1) {
         Frame1->setTitle(QStringLiteral("Estimate Bias-Corrected Home Range Using:"));
         OptCompareHRModels->setVisible(false);
         ChkAdKernel->setEnabled(false);
         ChkExpPower->setEnabled(false);
         Chk2CN->setEnabled(false);
     }
-    Text1->setText(QString::fromStdString(state.LocFileName));
+    Text1->setText(QString::fromStdString(session.loaded().file.path));
 }
 
 void FrmCompareHROption::CmdNext_Click() {
@@ -309,20 +309,20 @@ void FrmCompareHROption::CmdNext_Click() {
 }
 
 void FrmCompareHROption::EstimateRequest() {
-    State& state = wizard_.state();
+    Session& session = wizard_.session();
     const struct {
         QCheckBox* box;
-        IntFlag& request;
-    } requests[] = {{ChkFixedKernel, state.DoFixedKernel},
-                    {ChkAdKernel, state.DoAdKernel},
-                    {ChkBVN, state.DoBVN},
-                    {Chk2CN, state.Do2CN},
-                    {Chk2BVN, state.Do2BVN},
-                    {ChkExpPower, state.DoExpPower}};
-    const auto set_requests = [&requests] {
+        std::string_view estimator;
+    } requests[] = {{ChkFixedKernel, kFixedKernelName},
+                    {ChkAdKernel, kAdaptiveKernelName},
+                    {ChkBVN, kBVNName},
+                    {Chk2CN, kCircleMixtureName},
+                    {Chk2BVN, kNormalMixtureName},
+                    {ChkExpPower, kExpPowerName}};
+    const auto set_requests = [&requests, &session] {
         for (const auto& r : requests) {
             if (r.box->isChecked()) {
-                r.request = 1;
+                session.Request(r.estimator, true);
             }
         }
     };
@@ -332,9 +332,9 @@ void FrmCompareHROption::EstimateRequest() {
         wizard_.Unload(FormId::Compare);
         return;
     }
-    // The requests go into the record with the results, so a cancelled run leaves them as
+    // The requests go into the session with the results, so a cancelled run leaves them as
     // they were.
-    HomeRangeInput input = HomeRangeInputOf(state);
+    HomeRangeInput input = HomeRangeInputOf(session, wizard_.chain().fit);
     const QCheckBox* ticked[kHomeRangeModels] = {ChkBVN, Chk2BVN, Chk2CN, ChkExpPower};
     for (int k = 0; k < kHomeRangeModels; ++k) {
         input.requested[static_cast<std::size_t>(k)] =
@@ -349,7 +349,9 @@ void FrmCompareHROption::EstimateRequest() {
         },
         [&] {
             set_requests();
-            if (const Status made = CommitHomeRanges(state, std::move(results.value)); !made.Ok()) {
+            if (const Status made =
+                    CommitHomeRanges(session, wizard_.chain(), std::move(results.value));
+                !made.Ok()) {
                 Message(QString::fromStdString(made.error));
             }
             wizard_.Show(FormId::SaveAs);
@@ -365,17 +367,20 @@ void FrmCompareHROption::Compare() {
     choice.normal_mixture = Chk2BVN->isChecked();
     choice.fixed_kernel = ChkFixedKernel->isChecked();
     choice.adaptive_kernel = ChkAdKernel->isChecked();
-    State& state = wizard_.state();
-    const SimplexFit start{state.Simplex, state.Starts};
+    Session& session = wizard_.session();
+    const SimplexFit start = wizard_.chain().fit;
+    const IndependentLocations& locations = *session.loaded().locations;
     StatusOr<ComparisonResults> results;
     RunLong(
         QStringLiteral("Comparing the models and their leave-one-out criteria"),
         [&](const RunControl& control, Notifier& notifier) {
-            results = RunComparison(state.LocXY, state.NumLocs, choice, start, notifier, control);
+            results =
+                RunComparison(locations.xy, locations.count, choice, start, notifier, control);
             return results.status;
         },
         [&] {
-            if (const Status scored = CommitComparison(state, std::move(results.value));
+            if (const Status scored =
+                    CommitComparison(session, wizard_.chain(), std::move(results.value));
                 !scored.Ok()) {
                 Message(QString::fromStdString(scored.error));
             }

@@ -124,7 +124,7 @@ void FrmLoadShapefile::Command1_Click() {
         return;
     }
     layer_ = std::move(opened.value);
-    const State& state = wizard_.state();
+    const Session& session = wizard_.session();
     const bool bridge = wizard_.BridgeDataChosen();
     Text1->setText(path);
     Text2->setText(ShapeTypeName(layer_->shape_type));
@@ -149,7 +149,7 @@ void FrmLoadShapefile::Command1_Click() {
         const QString name = QString::fromStdString(layer_->fields[i].name);
         ComboEasting->addItem(name);
         ComboNorthing->addItem(name);
-        if (state.BiasCorrected == 1 || bridge) {
+        if (session.choices().BiasCorrected == 1 || bridge) {
             Combo3->addItem(name);
             Combo4->addItem(name);
         }
@@ -215,9 +215,9 @@ void FrmLoadShapefile::Command3_Click() {
 }
 
 void FrmLoadShapefile::CmdNext_Click() {
-    State& state = wizard_.state();
+    Session& session = wizard_.session();
     const bool bridge = wizard_.BridgeDataChosen();
-    const bool road = state.DataMode == "Road";
+    const bool road = session.choices().DataMode == "Road";
     if (ComboNorthing->currentText().isEmpty()) {
         Message(QStringLiteral("You need to select a field for the Northing"));
         return;
@@ -226,7 +226,7 @@ void FrmLoadShapefile::CmdNext_Click() {
         Message(QStringLiteral("You need to select a field for the Easting"));
         return;
     }
-    if (state.BiasCorrected == 1 && Combo3->currentText().isEmpty()) {
+    if (session.choices().BiasCorrected == 1 && Combo3->currentText().isEmpty()) {
         Message(QStringLiteral("You need to select a field for the Location weights"));
         return;
     }
@@ -253,16 +253,16 @@ void FrmLoadShapefile::CmdNext_Click() {
         purpose = TextFilePurpose::BridgeLocations;
         fields.push_back(Combo3->currentText().toStdString());
         fields.push_back(Combo4->currentText().toStdString());
-    } else if (state.BiasCorrected == 1) {
+    } else if (session.choices().BiasCorrected == 1) {
         fields.push_back(Combo3->currentText().toStdString());
     }
-    const LoadOutcome outcome = LoadShapeLayer(state, *layer_, purpose, fields);
+    const LoadOutcome outcome = LoadShapeLayer(session, *layer_, purpose, fields);
     if (!outcome.Ok()) {
         Message(QString::fromStdString(outcome.error));
         return;
     }
     if (road) {
-        state.InFileRoot = FileRoot(QFileInfo(Text1->text()).fileName().toStdString());
+        session.Rename(FileRoot(QFileInfo(Text1->text()).fileName().toStdString()));
         wizard_.ShowUserPointsFile();
     }
     hide();
@@ -283,7 +283,7 @@ void SetShapefileLayout(Navigator& wizard) {
             widget->setVisible(false);
         }
     }
-    if (wizard.state().BiasCorrected == 1) {
+    if (wizard.session().choices().BiasCorrected == 1) {
         form.Frame1->setTitle(
             QStringLiteral("Select Data Fields for Easting, Northing, and Location weights"));
         form.Label8->setVisible(true);
