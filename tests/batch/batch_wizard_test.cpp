@@ -26,16 +26,11 @@ QString Exact(double value) {
     return QString::number(value, 'g', 17);
 }
 
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// summary.csv as animal -> estimator -> level -> area text.
+// A summary.csv as animal -> estimator -> level -> area text.
 std::map<std::string, std::map<std::string, std::map<std::string, std::string>>>
-SummaryAreas(const std::filesystem::path& path) {
+SummaryAreas(const std::string& text) {
     std::map<std::string, std::map<std::string, std::map<std::string, std::string>>> areas;
-    std::istringstream in(ReadFile(path));
+    std::istringstream in(text);
     std::string line;
     std::getline(in, line); // the header
     while (std::getline(in, line)) {
@@ -144,15 +139,14 @@ private Q_SLOTS:
         const auto out = dir.path() / "batch";
         QProcess batch;
         batch.start(QStringLiteral(RANVIK_BATCH),
-                    {QString::fromStdString(table.string()), QStringLiteral("--out"),
-                     QString::fromStdString(out.string()), QStringLiteral("--estimators"),
-                     QStringLiteral("fixed-kernel,bvn,bb,mcp"), QStringLiteral("--error"),
-                     QStringLiteral("gps:error-m"), QStringLiteral("--bb-max-time"),
-                     QStringLiteral("600"), QStringLiteral("--bb-cell"), QStringLiteral("25"),
-                     QStringLiteral("--jobs"), QStringLiteral("1"), QStringLiteral("--quiet")});
+                    QString::fromStdString(table.string() + " --out " + out.string() +
+                                           " --estimators fixed-kernel,bvn,bb,mcp --error "
+                                           "gps:error-m --bb-max-time 600 --bb-cell 25 --jobs 1 "
+                                           "--quiet")
+                        .split(' '));
         QVERIFY(batch.waitForFinished(120000));
         QVERIFY2(batch.exitCode() == 0, batch.readAllStandardError().constData());
-        const auto summary = SummaryAreas(out / "summary.csv");
+        const auto summary = SummaryAreas(dir.Read("batch/summary.csv"));
         QCOMPARE(summary.size(), std::size_t{2});
 
         for (const char* animal : {"A", "B"}) {
@@ -200,11 +194,10 @@ private Q_SLOTS:
                 session.Save(wizard_out);
             }
             for (const char* file : {"FixedKernel.txt", "BVN.txt", "BrownianBridge.txt"}) {
-                const std::string made = ReadFile(out / animal / file);
+                const std::string made = dir.Read(std::string("batch/") + animal + "/" + file);
+                const std::string saved = dir.Read("wizard-" + std::string(animal) + "/W" + file);
                 QVERIFY2(!made.empty(), file);
-                QVERIFY2(made == ReadFile(wizard_out / (std::string("W") + file)),
-                         qPrintable(FirstDifference(
-                             made, ReadFile(wizard_out / (std::string("W") + file)))));
+                QVERIFY2(made == saved, qPrintable(FirstDifference(made, saved)));
             }
         }
     }

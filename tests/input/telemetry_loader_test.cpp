@@ -88,13 +88,10 @@ void ExpectClose(const Matrix& got, const Matrix& want, int columns) {
     for (std::int32_t r = 0; r < want.Rows(); ++r) {
         for (int c = 0; c < columns; ++c) {
             const double scale = std::max(std::fabs(want(r, c)), 1e-300);
-            if (std::fabs(got(r, c) - want(r, c)) > 1e-9 * scale) {
-                QFAIL(qPrintable(QStringLiteral("row %1 column %2: %3 against %4")
-                                     .arg(r)
-                                     .arg(c)
-                                     .arg(got(r, c), 0, 'g', 17)
-                                     .arg(want(r, c), 0, 'g', 17)));
-            }
+            QVERIFY2(std::fabs(got(r, c) - want(r, c)) <= 1e-9 * scale,
+                     qPrintable(QStringLiteral("row %1 column %2: ").arg(r).arg(c) +
+                                QString::fromStdString(Exact(got(r, c)) + " against " +
+                                                       Exact(want(r, c)))));
         }
     }
 }
@@ -128,11 +125,14 @@ struct WizardRun : testing::WizardSession {
         options->CmdNext_Click();
         QVERIFY(session.WaitingGrid(kFixedKernelName));
     }
-};
 
-int IndexOfAnimal(QComboBox* animals, const QString& id) {
-    return animals->findData(id);
-}
+    // Loads the text file at `path` from the choice of input type.
+    void LoadText(const QString& path) {
+        dialogs.open_answers << path;
+        wizard->load_text.Get()->Command1_Click();
+        wizard->load_text.Get()->CmdNext_Click();
+    }
+};
 
 } // namespace
 
@@ -160,7 +160,7 @@ private Q_SLOTS:
             QVERIFY(loader.TxtCRS->text().contains(QStringLiteral("EPSG:4326")));
             loader.ComboError->setCurrentText(QStringLiteral("gps:error-m"));
             QCOMPARE(loader.ComboAnimal->count(), 2);
-            loader.ComboAnimal->setCurrentIndex(IndexOfAnimal(loader.ComboAnimal, animal));
+            loader.ComboAnimal->setCurrentIndex(loader.ComboAnimal->findData(animal));
             const bool b = std::string(animal) == "B";
             QCOMPARE(loader.TxtNumOfLocs->text(), b ? QStringLiteral("25") : QStringLiteral("40"));
             QCOMPARE(loader.LblSkipped->text(),
@@ -187,9 +187,7 @@ private Q_SLOTS:
             text.ToLoader(true, &FrmInputDataOptions::OptTextFile);
             const auto path =
                 dir.Write(std::string(animal) + ".txt", ProjectedText(rows, animal, true));
-            text.dialogs.open_answers << QString::fromStdString(path.string());
-            text.wizard->load_text.Get()->Command1_Click();
-            text.wizard->load_text.Get()->CmdNext_Click();
+            text.LoadText(QString::fromStdString(path.string()));
             QVERIFY(text.wizard->bb_analysis.Get()->LblTimeUnit->isHidden());
             text.BridgeGrid();
 
@@ -221,7 +219,7 @@ private Q_SLOTS:
             // R's row numbers, under an empty name, are never offered as the animal.
             QCOMPARE(loader.ComboIdField->findText(QString()), -1);
             QVERIFY(loader.TxtCRS->text().contains(QStringLiteral("EPSG:4326")));
-            loader.ComboAnimal->setCurrentIndex(IndexOfAnimal(loader.ComboAnimal, "B"));
+            loader.ComboAnimal->setCurrentIndex(loader.ComboAnimal->findData("B"));
             QCOMPARE(loader.TxtNumOfLocs->text(), QStringLiteral("25"));
             loader.CmdNext_Click();
             QVERIFY2(session.dialogs.messages.isEmpty(),
@@ -323,7 +321,7 @@ private Q_SLOTS:
         layer.Open(kExamples + QStringLiteral("/telemetry/movebank_elk.gpkg"));
         QCOMPARE(loader.ComboX->currentText(), QStringLiteral("(point x)"));
         QVERIFY(loader.TxtCRS->text().contains(QStringLiteral("longitude/latitude")));
-        loader.ComboAnimal->setCurrentIndex(IndexOfAnimal(loader.ComboAnimal, "elk-A"));
+        loader.ComboAnimal->setCurrentIndex(loader.ComboAnimal->findData("elk-A"));
         loader.CmdNext_Click();
         QVERIFY2(layer.dialogs.messages.isEmpty(), qPrintable(layer.dialogs.messages.join('|')));
         QCOMPARE(layer.session.loaded().file.root, std::string("movebank_elk_elk-A"));
@@ -336,9 +334,7 @@ private Q_SLOTS:
 
         WizardRun text;
         text.ToLoader(false, &FrmInputDataOptions::OptTextFile);
-        text.dialogs.open_answers << QString::fromStdString(path.string());
-        text.wizard->load_text.Get()->Command1_Click();
-        text.wizard->load_text.Get()->CmdNext_Click();
+        text.LoadText(QString::fromStdString(path.string()));
         text.FixedKernelHref();
 
         ExpectClose(layer.session.locations().xy, text.session.locations().xy, 2);
@@ -386,7 +382,7 @@ private Q_SLOTS:
                             "(automatic)\".")},
             {good,
              [](FrmLoadTelemetry& form) {
-                 form.ComboAnimal->setCurrentIndex(IndexOfAnimal(form.ComboAnimal, "C"));
+                 form.ComboAnimal->setCurrentIndex(form.ComboAnimal->findData("C"));
              },
              QStringLiteral("Animal \"C\" has no fixes with coordinates; choose another animal.")},
             {good, [](FrmLoadTelemetry& form) { form.TxtErrorM->setText("-2"); },
@@ -461,7 +457,7 @@ private Q_SLOTS:
         session.ToLoader(true, &FrmInputDataOptions::OptTelemetry);
         session.Open(QString::fromStdString(csv.string()));
         session.Telemetry().ComboAnimal->setCurrentIndex(
-            IndexOfAnimal(session.Telemetry().ComboAnimal, "A"));
+            session.Telemetry().ComboAnimal->findData("A"));
         session.Telemetry().ComboTimeUnit->setCurrentText(QStringLiteral("hours"));
         session.Telemetry().ComboError->setCurrentText(QStringLiteral("gps:error-m"));
         session.Telemetry().CmdNext_Click();
@@ -496,9 +492,7 @@ private Q_SLOTS:
         // Points in longitude/latitude need fixes whose system is known.
         WizardRun text;
         text.ToLoader(true, &FrmInputDataOptions::OptTextFile);
-        text.dialogs.open_answers << kExamples + QStringLiteral("/elk_gps_bridge.txt");
-        text.wizard->load_text.Get()->Command1_Click();
-        text.wizard->load_text.Get()->CmdNext_Click();
+        text.LoadText(kExamples + QStringLiteral("/elk_gps_bridge.txt"));
         text.wizard->input_data.Get()->OptTelemetry->setChecked(true);
         FrmBBAnalysis* bridge = text.wizard->bb_analysis.Get();
         bridge->CmdEstimateVar_Click();
