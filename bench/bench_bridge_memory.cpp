@@ -1,17 +1,17 @@
 // Resident memory of a Brownian bridge grid of 20,000,000 points computed the way the wizard
 // computes it: the computation behind the progress window (RunWithProgress, called as a form's
-// RunLong calls it) on a QApplication, then the commit of the result into the record on this
-// thread. Two runs: into a record without a grid, then again into the record that holds the
+// RunLong calls it) on a QApplication, then the commit of the result into the session on this
+// thread. Two runs: into a session without a grid, then again into the session that holds the
 // first run's grid (the user going back and computing another). For each run it prints the
 // resident memory before, the peak during and the memory after, with the grid's own size
 // (rows x columns x 8 bytes) and the ratio (peak - before) / grid size, whose target is at most
-// 1.2: the grid is made once and moved, never copied, into the record.
+// 1.2: the grid is made once and moved, never copied, into the session.
 //
 // The peak is the kernel's high-water mark (VmHWM), reset before each run through
 // /proc/self/clear_refs. Runs offscreen unless QT_QPA_PLATFORM says otherwise.
 
 #include "bridge/bridge_probability.h"
-#include "bridge/forms/bridge_results.h"
+#include "state/session.h"
 #include "synthetic.h"
 #include "ui/dialogs.h"
 #include "ui/progress_runner.h"
@@ -31,7 +31,7 @@ namespace {
 
 using ranvik::BridgeGridSpec;
 using ranvik::BridgeOutput;
-using ranvik::State;
+using ranvik::Session;
 using ranvik::Status;
 
 constexpr std::int32_t kFixes = 300;    // hourly fixes: a few hundred keep the run short
@@ -79,44 +79,48 @@ BridgeGridSpec GridAround(const ranvik::Matrix& track, std::int32_t n, std::int3
 }
 
 // The grid computed behind the progress window and committed, as FrmBBGridExtent does it.
-Status RunGrid(QWidget& form, ranvik::Dialogs& dialogs, State& state, const BridgeGridSpec& grid) {
+Status RunGrid(QWidget& form, ranvik::Dialogs& dialogs, Session& session,
+               const BridgeGridSpec& grid) {
     BridgeOutput result;
     const Status status = ranvik::RunWithProgress(
         &form, dialogs, QStringLiteral("Brownian bridge probability over the grid"),
-        [&record = std::as_const(state), &result, grid](const ranvik::RunControl& control,
-                                                        ranvik::Notifier&) {
-            auto computed = ranvik::CalcBBGrid(record.BBSortedLocs, record.NumLocs,
-                                               record.BBVariance, record.BBMaxTime, grid, control);
+        [&record = std::as_const(session), &result, grid](const ranvik::RunControl& control,
+                                                          ranvik::Notifier&) {
+            const ranvik::Track& track = record.track();
+            auto computed =
+                ranvik::CalcBBGrid(track.sorted, track.count, record.choices().BBVariance,
+                                   record.choices().BBMaxTime, grid, control);
             if (computed.Ok()) {
                 result = std::move(computed.value);
             }
             return computed.status;
         });
     if (status.Ok()) {
-        ranvik::CommitBridgeOutput(state, std::move(result));
+        session.Put(ranvik::kBridgeName, std::move(result.output));
     }
     return status;
 }
 
 // One measured run, its figures printed; false when the computation failed.
-bool MeasuredRun(const char* label, QWidget& form, ranvik::Dialogs& dialogs, State& state,
+bool MeasuredRun(const char* label, QWidget& form, ranvik::Dialogs& dialogs, Session& session,
                  const BridgeGridSpec& grid) {
     const bool reset = ResetPeak();
     const double before = StatusBytes("VmRSS");
-    const Status status = RunGrid(form, dialogs, state, grid);
+    const Status status = RunGrid(form, dialogs, session, grid);
     const double peak = StatusBytes("VmHWM");
     const double after = StatusBytes("VmRSS");
     if (!status.Ok()) {
         std::printf("%s: failed: %s\n", label, status.error.c_str());
         return false;
     }
-    const double grid_bytes = static_cast<double>(state.BBOutput.Rows()) *
-                              static_cast<double>(state.BBOutput.Cols()) * 8.0;
+    const ranvik::Matrix& made = *session.Result(ranvik::kBridgeName)->grid;
+    const double grid_bytes =
+        static_cast<double>(made.Rows()) * static_cast<double>(made.Cols()) * 8.0;
     const double ratio = (peak - before) / grid_bytes;
     std::printf("%s\n", label);
-    std::printf("  grid points         %d (%d x %d)\n", state.NumGridPts, kColumns, kRows);
+    std::printf("  grid points         %d (%d x %d)\n", made.Rows() - 1, kColumns, kRows);
     std::printf("  grid size           %.1f MiB (%d rows x %d columns x 8 bytes)\n",
-                grid_bytes / kMebibyte, state.BBOutput.Rows(), state.BBOutput.Cols());
+                grid_bytes / kMebibyte, made.Rows(), made.Cols());
     std::printf("  memory before       %.1f MiB\n", before / kMebibyte);
     std::printf("  peak during         %.1f MiB%s\n", peak / kMebibyte,
                 reset ? "" : " (peak not reset: the whole program's peak)");
@@ -136,30 +140,32 @@ int main(int argc, char** argv) {
     QWidget form;
     ranvik::QtDialogs dialogs;
 
-    State state;
-    state.BBSortedLocs = ranvik::bench::GpsTrack(kFixes);
-    state.NumLocs = kFixes;
-    state.LoadedLocations = ranvik::LocationSet::Bridge;
-    state.BBVariance = kVariance;
-    state.BBMaxTime = kMaxTime;
+    Session session;
+    ranvik::Track track;
+    track.sorted = ranvik::bench::GpsTrack(kFixes);
+    track.fixes = track.sorted;
+    track.count = kFixes;
+    session.TakeLoaded(std::move(track), {});
+    session.ChooseBridgeVariance(kVariance);
+    session.ChooseMaxTime(kMaxTime);
 
     // A small grid first, so that the progress window, the worker thread and the parallel
     // loop's threads have all been made once, as in a wizard that has run before.
-    if (!RunGrid(form, dialogs, state, GridAround(state.BBSortedLocs, kFixes, 20, 20)).Ok()) {
+    if (!RunGrid(form, dialogs, session, GridAround(session.track().sorted, kFixes, 20, 20)).Ok()) {
         std::printf("the warm-up grid failed\n");
         return EXIT_FAILURE;
     }
-    state.BBOutput.Clear();
-    state.NumGridPts = 0;
-    state.DoneBB = false;
+    session.Put(ranvik::kBridgeName, ranvik::Matrix{}); // the warm-up grid's memory goes back
 
-    const BridgeGridSpec grid = GridAround(state.BBSortedLocs, kFixes, kColumns, kRows);
+    const BridgeGridSpec grid = GridAround(session.track().sorted, kFixes, kColumns, kRows);
     std::printf("Brownian bridge grid of %d points, %d fixes, through RunWithProgress and the "
                 "commit into the record\n",
                 kColumns * kRows, kFixes);
     // A missed target is reported, not fatal: the figures are what this benchmark is for.
     const bool computed =
-        MeasuredRun("run 1: into a record without a grid", form, dialogs, state, grid) &&
-        MeasuredRun("run 2: into the record holding run 1's grid", form, dialogs, state, grid);
-    return computed && state.NumGridPts == kColumns * kRows ? EXIT_SUCCESS : EXIT_FAILURE;
+        MeasuredRun("run 1: into a record without a grid", form, dialogs, session, grid) &&
+        MeasuredRun("run 2: into the record holding run 1's grid", form, dialogs, session, grid);
+    return computed && session.Result(ranvik::kBridgeName)->grid->Rows() - 1 == kColumns * kRows
+               ? EXIT_SUCCESS
+               : EXIT_FAILURE;
 }

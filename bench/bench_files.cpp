@@ -98,7 +98,7 @@ void RefuseTenMillionLineFile(benchmark::State& state) {
         std::ofstream(path, std::ios::binary) << text;
     }
     for (auto _ : state) {
-        ranvik::State record;
+        ranvik::Session record;
         const auto outcome =
             ranvik::LoadTextFile(record, path, ranvik::TextFilePurpose::IndependentLocations);
         if (outcome.Ok()) {
@@ -132,7 +132,7 @@ void OpenAndLoadMillionPointShapefile(benchmark::State& state) {
     double held_mb = 0;
     for (auto _ : state) {
         const double before = ResidentMB();
-        ranvik::State record;
+        ranvik::Session record;
         const auto layer = ranvik::OpenShapeLayer(shp);
         const auto outcome = ranvik::LoadShapeLayer(record, layer.value,
                                                     ranvik::TextFilePurpose::IndependentLocations,

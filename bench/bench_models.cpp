@@ -107,10 +107,25 @@ void CompareNormalMixture(benchmark::State& b) {
 void CompareAllSix(benchmark::State& b) {
     Compare(b, {true, true, true, true, true, true});
 }
-BENCHMARK(CompareExpPower)->Arg(100)->Arg(300)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(CompareExpPower)
+    ->Arg(100)
+    ->Arg(300)
+    ->Arg(1000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 BENCHMARK(CompareBVN)->Arg(100)->Arg(300)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(CompareCircleMixture)->Arg(100)->Arg(300)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(CompareNormalMixture)->Arg(100)->Arg(300)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(CompareCircleMixture)
+    ->Arg(100)
+    ->Arg(300)
+    ->Arg(1000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK(CompareNormalMixture)
+    ->Arg(100)
+    ->Arg(300)
+    ->Arg(1000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 BENCHMARK(CompareAllSix)->Arg(300)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace

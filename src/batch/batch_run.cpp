@@ -4,16 +4,12 @@
 #include "batch/batch_record.h"
 #include "bridge/bridge_probability.h"
 #include "bridge/bridge_variance.h"
-#include "bridge/forms/bridge_results.h"
 #include "input/forms/loaded_files.h"
-#include "kernel/forms/kernel_results.h"
 #include "kernel/kernel_grid.h"
 #include "kernel/smoothing.h"
-#include "models/forms/home_range_results.h"
 #include "models/home_ranges.h"
 #include "output/comparison.h"
 #include "output/estimator_table.h"
-#include "output/forms/comparison_results.h"
 #include "output/forms/saved_results.h"
 #include "output/home_range_levels.h"
 #include "output/mcp.h"
@@ -164,11 +160,6 @@ private:
     std::optional<LeftOut> left_out_;
 };
 
-// A record as the wizard starts it.
-State FreshRecord() {
-    return State{};
-}
-
 // A grid an estimator made, to be given its levels and saved.
 struct MadeGrid {
     const EstimatorRow* row = nullptr;
@@ -227,10 +218,9 @@ std::vector<std::string> SaveFormats(const std::vector<MadeGrid>& made, bool wei
 
 // The smoothing parameter chosen, from the searches the kernel options make on loading: `cv`
 // and `lscv` hold the searches that were made (the one the choice names always is).
-StatusOr<double> ChosenH(const SmoothingChoice& choice, const State& state, double h_ref,
+StatusOr<double> ChosenH(const SmoothingChoice& choice, bool weighted, double h_ref,
                          const std::optional<StatusOr<SmoothingSearch>>& cv,
                          const std::optional<StatusOr<SmoothingSearch>>& lscv) {
-    const bool weighted = state.BiasCorrected == 1;
     double h = 0;
     switch (choice.kind) {
     case SmoothingChoice::Kind::CV:
@@ -267,13 +257,17 @@ StatusOr<double> ChosenH(const SmoothingChoice& choice, const State& state, doub
 
 // The locations of one animal as its estimators run on them.
 struct Independents {
-    State state;
+    Session session;
     std::int32_t n = 0;
     std::string crs;
     bool weighted = false;
     std::vector<const EstimatorRow*> offered; // asked for and offered for these locations
     std::vector<MadeGrid> made;
     std::optional<double> kernel_h;
+
+    [[nodiscard]] const IndependentLocations& locations() const {
+        return *session.loaded().locations;
+    }
 };
 
 // One animal's run, step by step. Each step adds its summary rows and writes its files into
@@ -363,10 +357,9 @@ bool AnimalRun::IndependentLocations() {
     Independents run;
     run.crs = CrsText(file.value.file);
     run.weighted = !input_.fields.weight.empty();
-    run.state = FreshRecord();
-    run.state.BiasCorrected = run.weighted ? 1 : 0;
+    run.session.ChooseAnalysis(true, false, run.weighted);
     const LoadedFile loaded = file.value.file;
-    run.n = TakeLoadedFile(run.state, std::move(file.value.file));
+    run.n = TakeLoadedFile(run.session, std::move(file.value.file));
     Offer(run, asked);
     if (!Grids(run)) {
         return false;
@@ -378,12 +371,13 @@ bool AnimalRun::IndependentLocations() {
     std::vector<Mcp> mcps;
     for (const EstimatorRow* row : run.offered) {
         if (row->kind == EstimatorKind::Polygons) {
-            mcps = rows_.Polygons(row->name, run.n, run.crs, run.state.LocXY);
+            mcps = rows_.Polygons(row->name, run.n, run.crs, run.locations().xy);
         }
     }
     Step("files");
-    for (std::string& error : SaveFormats(run.made, run.weighted, run.state.ProjectionWkt,
-                                          folder_.Partial(), options_, mcps)) {
+    for (std::string& error :
+         SaveFormats(run.made, run.weighted, run.session.loaded().file.projection_wkt,
+                     folder_.Partial(), options_, mcps)) {
         save_errors_.push_back(std::move(error));
     }
     // The comparison runs on the locations loaded afresh, as the wizard's comparison path does.
@@ -411,38 +405,32 @@ void AnimalRun::Offer(Independents& run, const std::vector<const EstimatorRow*>&
 // they make there change no result but the h they find, so only the one asked for is made
 // (LSCV after CV, whose workspace it starts from). A cancelled search gives a cancelled status.
 StatusOr<double> AnimalRun::SearchH(Independents& run) {
-    State& state = run.state;
-    if (Status input_ok = CheckSmoothingInput(state.LocXY, run.n); !input_ok.Ok()) {
+    const auto& locations = run.locations();
+    if (Status input_ok = CheckSmoothingInput(locations.xy, run.n); !input_ok.Ok()) {
         return input_ok;
     }
-    const MinimiserWorkspace start = state.Minimiser;
-    const double h_ref = CalcHref(state.LocXY, run.n);
+    const MinimiserWorkspace start; // as a fresh wizard's first search starts
+    const double h_ref = CalcHref(locations.xy, run.n);
     const std::span<const double> weights =
-        run.weighted ? std::span<const double>(state.LocWeights) : std::span<const double>();
+        run.weighted ? std::span<const double>(locations.weights) : std::span<const double>();
     const bool want_lscv = options_.h.kind == SmoothingChoice::Kind::LSCV;
     const bool want_cv = want_lscv || options_.h.kind == SmoothingChoice::Kind::CV;
     std::optional<StatusOr<SmoothingSearch>> cv;
     std::optional<StatusOr<SmoothingSearch>> lscv;
     if (want_cv) {
-        cv = CalcCVh(state.LocXY, h_ref, run.n, weights, start, control_);
+        cv = CalcCVh(locations.xy, h_ref, run.n, weights, start, control_);
         if (cv->status.cancelled) {
             return Status::Cancelled();
         }
     }
     if (want_lscv && !run.weighted) {
         lscv =
-            CalcLSCVh(state.LocXY, h_ref, run.n, cv->Ok() ? cv->value.minimiser : start, control_);
+            CalcLSCVh(locations.xy, h_ref, run.n, cv->Ok() ? cv->value.minimiser : start, control_);
         if (lscv->status.cancelled) {
             return Status::Cancelled();
         }
     }
-    if (cv && cv->Ok()) {
-        CommitSmoothingSearch(state, cv->value);
-    }
-    if (lscv && lscv->Ok()) {
-        CommitSmoothingSearch(state, lscv->value);
-    }
-    return ChosenH(options_.h, state, h_ref, cv, lscv);
+    return ChosenH(options_.h, run.weighted, h_ref, cv, lscv);
 }
 
 // Each grid offered, in table order: the smoothed ones once the smoothing parameter is found,
@@ -465,8 +453,8 @@ bool AnimalRun::Grids(Independents& run) {
             rows_.Failed(row->name, run.n, run.crs, h->status.error);
             continue;
         }
-        EstimatorInput input{run.state.LocXY, run.n};
-        input.weights = run.weighted ? &run.state.LocWeights : nullptr;
+        EstimatorInput input{run.locations().xy, run.n};
+        input.weights = run.weighted ? &run.locations().weights : nullptr;
         input.h = row->smoothed ? h->value : 0.0;
         Step(row->name);
         auto made = row->compute(input, chain, notifier_, control_);
@@ -493,10 +481,10 @@ bool AnimalRun::Compare(const LoadedFile& loaded, const std::vector<MadeGrid>& m
             choice.*grid.row->compared = true;
         }
     }
-    State fresh = FreshRecord();
-    TakeLoadedFile(fresh, LoadedFile(loaded));
-    auto compared = RunComparison(fresh.LocXY, fresh.NumLocs, choice,
-                                  SimplexFit{fresh.Simplex, fresh.Starts}, notifier_, control_);
+    Session fresh;
+    const std::int32_t n = TakeLoadedFile(fresh, LoadedFile(loaded));
+    auto compared =
+        RunComparison(fresh.loaded().locations->xy, n, choice, SimplexFit{}, notifier_, control_);
     if (compared.status.cancelled) {
         return false;
     }
@@ -522,9 +510,9 @@ bool AnimalRun::Track() {
     }
     TellLeftOut(file.value.left_out);
     const std::string crs = CrsText(file.value.file);
-    State state = FreshRecord();
-    const std::int32_t n = TakeLoadedFile(state, std::move(file.value.file));
-    EstimatorInput input{state.BBSortedLocs, n};
+    Session session;
+    const std::int32_t n = TakeLoadedFile(session, std::move(file.value.file));
+    EstimatorInput input{session.loaded().track->sorted, n};
     input.variance = options_.bb_variance;
     input.max_time = options_.bb_max_time.value_or(std::numeric_limits<double>::max());
     input.cell = options_.bb_cell;
@@ -544,8 +532,8 @@ bool AnimalRun::Track() {
         made.push_back({row, std::move(grid.value)});
     }
     Step("files");
-    for (std::string& error :
-         SaveFormats(made, false, state.ProjectionWkt, folder_.Partial(), options_)) {
+    for (std::string& error : SaveFormats(made, false, session.loaded().file.projection_wkt,
+                                          folder_.Partial(), options_)) {
         save_errors_.push_back(std::move(error));
     }
     return true;

@@ -11,6 +11,9 @@
 
 namespace ranvik {
 
+// The Brownian bridge, by the name its results are kept and asked for under.
+inline constexpr std::string_view kBridgeName = "bb";
+
 // One bridge between successive fixes a and a + 1 whose duration T is within the maximum
 // time, prepared for evaluation at many points. The bridge is integrated over t = 0, dt, 2 dt,
 // ... while t <= T with dt = T / 20 (t advanced by repeated addition, so there are 21 steps,

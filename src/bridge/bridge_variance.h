@@ -3,8 +3,8 @@
 #include "state/matrix.h"
 #include "state/notifier.h"
 #include "state/run_control.h"
-#include "state/state.h"
 #include "state/status.h"
+#include "state/workspaces.h"
 
 #include <cstdint>
 #include <string_view>

@@ -29,7 +29,7 @@ enum class TextFilePurpose {
 // of four characters or fewer gives the empty root. Characters, not bytes, are counted.
 [[nodiscard]] std::string FileRoot(std::string_view title);
 
-// A file read whole for one purpose, before it goes into the record: one row per location or
+// A file read whole for one purpose, before it goes into the session: one row per location or
 // point with its fields in column order (x, y, then the weight, or the time and location
 // error), where it came from, and its coordinate system when the file gave one.
 struct LoadedFile {

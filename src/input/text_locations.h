@@ -10,7 +10,7 @@
 namespace ranvik {
 
 // The most locations (independent or Brownian bridge) a text file may hold. Real GPS collars
-// deliver 10^5 fixes and more; a million keeps every array of the record within tens of MB.
+// deliver 10^5 fixes and more; a million keeps every array of the session within tens of MB.
 inline constexpr std::int32_t kMaxTextLocations = 1'000'000;
 
 // The most user-specified points a text file may hold: as many as a Brownian bridge output

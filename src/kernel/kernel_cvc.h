@@ -2,8 +2,8 @@
 
 #include "state/matrix.h"
 #include "state/run_control.h"
-#include "state/state.h"
 #include "state/status.h"
+#include "state/workspaces.h"
 
 #include <cstdint>
 #include <vector>
@@ -14,7 +14,7 @@ namespace ranvik {
 enum class KernelKind { Fixed, Adaptive };
 
 // A kernel's leave-one-out criterion, and the search for h_CV of its last pass (the one
-// without the last location), which the record keeps readable afterwards.
+// without the last location), which the chain of computations keeps readable afterwards.
 struct KernelCVC {
     double cvc = 0;
     MinimiserWorkspace minimiser;

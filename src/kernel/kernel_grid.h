@@ -11,6 +11,11 @@
 
 namespace ranvik {
 
+// The fixed kernel, by the name its results are kept and asked for under.
+inline constexpr std::string_view kFixedKernelName = "fixed-kernel";
+// The adaptive kernel, by the name its results are kept and asked for under.
+inline constexpr std::string_view kAdaptiveKernelName = "adaptive-kernel";
+
 // Fails with a sentence for the user unless h is a number greater than 0.
 [[nodiscard]] Status CheckSmoothingParameter(double h);
 

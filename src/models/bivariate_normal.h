@@ -6,9 +6,13 @@
 #include "state/status.h"
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 namespace ranvik {
+
+// The 1-mode bivariate normal, by the name its results are kept and asked for under.
+inline constexpr std::string_view kBVNName = "bvn";
 
 // Maximum-likelihood estimates from locations 0..n-1: means, standard deviations and
 // correlation with divisor n.

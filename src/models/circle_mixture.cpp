@@ -41,7 +41,7 @@ void RestartAroundEstimate(FitContext& ctx) {
     Restart2CNSimplex(ctx, mp[1], mp[2], mp[3], mp[4], mp[5], mp[6], mp[7]);
 }
 
-// Stages 0 and 1 on the record's copy.
+// Stages 0 and 1 on the fit's own copy.
 Status FitStages(FitContext& ctx, const Matrix& xy, std::int32_t n) {
     for (int stage = 0; stage <= 1; ++stage) {
         Init2CNSimplex(ctx, xy, stage, n);

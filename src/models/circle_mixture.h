@@ -4,12 +4,16 @@
 #include "models/model_runs.h"
 #include "state/matrix.h"
 #include "state/run_control.h"
-#include "state/state.h"
 #include "state/status.h"
+#include "state/workspaces.h"
 
 #include <cstdint>
+#include <string_view>
 
 namespace ranvik {
+
+// The 2-mode circle mixture, by the name its results are kept and asked for under.
+inline constexpr std::string_view kCircleMixtureName = "2cn";
 
 // The 2-mode circle mixture: p phi_1 + (1 - p) phi_2, each phi_k a circular normal density
 // with centre (mux_k, muy_k) and standard deviation sigma_k; 7 parameters, fitted by the

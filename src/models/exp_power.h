@@ -4,12 +4,16 @@
 #include "models/model_runs.h"
 #include "state/matrix.h"
 #include "state/run_control.h"
-#include "state/state.h"
 #include "state/status.h"
+#include "state/workspaces.h"
 
 #include <cstdint>
+#include <string_view>
 
 namespace ranvik {
+
+// The exponential power model, by the name its results are kept and asked for under.
+inline constexpr std::string_view kExpPowerName = "exp-power";
 
 // The exponential power model: f = exp(-(r/a)^(2/s)) / (pi s a^2 Gamma(s)) around a centre,
 // scale a > 0, shape s in [0.1, 1]; fitted by the simplex on (cx, cy, ln a, s), 4 parameters.

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "state/notifier.h"
-#include "state/state.h"
+#include "state/workspaces.h"
 
 #include <vector>
 
@@ -19,15 +19,7 @@ struct FitContext {
     Notifier& notifier;
 };
 
-// The simplex workspace and start vertices as one fit leaves them for the next: fits run one
-// after another, each starting from what the one before left (the record's Simplex and
-// Starts).
-struct SimplexFit {
-    SimplexWorkspace simplex;
-    SimplexStarts starts;
-};
-
-// The per-location values of a fit that runs apart from the record, with their workspace.
+// The per-location values of a fit that runs apart from the session, with their workspace.
 struct FitCopy {
     SimplexWorkspace simplex;
     SimplexStarts starts;

@@ -10,13 +10,20 @@
 
 namespace ranvik {
 
-HomeRangeInput HomeRangeInputOf(const State& state) {
-    const bool weighted = state.BiasCorrected == 1;
-    return {state.LocXY,
-            state.NumLocs,
-            weighted ? &state.LocWeights : nullptr,
-            {state.DoBVN == 1, state.Do2BVN == 1, state.Do2CN == 1, state.DoExpPower == 1},
-            {state.Simplex, state.Starts}};
+HomeRangeInput HomeRangeInputOf(const Session& session, const SimplexFit& start) {
+    static const IndependentLocations none;
+    const auto& loaded = session.loaded().locations;
+    const IndependentLocations& locations = loaded ? *loaded : none;
+    const Choices& choices = session.choices();
+    HomeRangeInput input{locations.xy,
+                         locations.count,
+                         choices.BiasCorrected == 1 ? &locations.weights : nullptr,
+                         {},
+                         start};
+    for (std::size_t k = 0; k < kHomeRangeModelNames.size(); ++k) {
+        input.requested[k] = choices.Requested(kHomeRangeModelNames[k]);
+    }
+    return input;
 }
 
 StatusOr<HomeRangeResults> CalcHomeRanges(const HomeRangeInput& input, Notifier& notifier,

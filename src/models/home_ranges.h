@@ -1,10 +1,14 @@
 #pragma once
 
+#include "models/bivariate_normal.h"
+#include "models/circle_mixture.h"
+#include "models/exp_power.h"
 #include "models/model_runs.h"
+#include "models/normal_mixture.h"
 #include "state/matrix.h"
 #include "state/notifier.h"
 #include "state/run_control.h"
-#include "state/state.h"
+#include "state/session.h"
 #include "state/status.h"
 
 #include <array>
@@ -17,6 +21,9 @@ namespace ranvik {
 // The parametric estimators of a home range run, in the order they run.
 enum class HomeRangeModel { BVN, NormalMixture, CircleMixture, ExpPower };
 inline constexpr int kHomeRangeModels = 4;
+// Their names, in that order.
+inline constexpr std::array<std::string_view, kHomeRangeModels> kHomeRangeModelNames = {
+    kBVNName, kNormalMixtureName, kCircleMixtureName, kExpPowerName};
 
 // What the home range driver needs: the locations, their weights (bias-corrected runs), which
 // models were asked for, and the simplex workspace the first fit starts from.
@@ -28,8 +35,9 @@ struct HomeRangeInput {
     SimplexFit start;
 };
 
-// The record's locations, requests (Do... = 1) and simplex workspace as a driver's input.
-[[nodiscard]] HomeRangeInput HomeRangeInputOf(const State& state);
+// The session's independent locations (weighted in a bias-corrected analysis) and requested
+// models as a driver's input, its fits starting from `start`.
+[[nodiscard]] HomeRangeInput HomeRangeInputOf(const Session& session, const SimplexFit& start);
 
 // Each requested model's home range, or the sentence why it could not be made; models not
 // requested are empty.

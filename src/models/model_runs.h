@@ -20,7 +20,7 @@ struct ModelScores {
     double cvc = 0.0;
 };
 
-// What a comparison entry hands the record: the model's criteria, its per-location
+// What a comparison entry hands the session: the model's criteria, its per-location
 // log-likelihoods and, for a simplex-fitted model, the workspace the fit left.
 struct ModelComparison {
     ModelScores scores;
@@ -35,7 +35,7 @@ struct BVNEstimate {
     double rho = 0.0;
 };
 
-// What a home range estimate hands the record: the grid of its utilization distribution and,
+// What a home range estimate hands the session: the grid of its utilization distribution and,
 // for a simplex-fitted model, the per-location log-likelihoods and the workspace of the fit, or
 // for the 1-mode normal its parameters.
 struct ModelHomeRange {

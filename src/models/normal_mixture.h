@@ -4,12 +4,16 @@
 #include "models/model_runs.h"
 #include "state/matrix.h"
 #include "state/run_control.h"
-#include "state/state.h"
 #include "state/status.h"
+#include "state/workspaces.h"
 
 #include <cstdint>
+#include <string_view>
 
 namespace ranvik {
+
+// The 2-mode bivariate normal mixture, by the name its results are kept and asked for under.
+inline constexpr std::string_view kNormalMixtureName = "2bvn";
 
 // The 2-mode bivariate normal mixture: p f_1 + (1 - p) f_2, each f_k a bivariate normal
 // density with its own centre, standard deviations and correlation; 11 parameters, fitted by

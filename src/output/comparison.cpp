@@ -5,6 +5,7 @@
 #include "models/circle_mixture.h"
 #include "models/exp_power.h"
 #include "models/normal_mixture.h"
+#include "output/estimator_table.h"
 #include "state/loaded_locations.h"
 #include "state/number_text.h"
 
@@ -111,38 +112,27 @@ StatusOr<ComparisonResults> RunComparison(const Matrix& xy, std::int32_t n,
     return results;
 }
 
-std::string ComparisonTable(const State& state) {
-    struct Row {
-        const char* method;
-        const char* parameters;
-        bool kernel;
-        double neg2lnl, aicc, cvc;
-    };
-    const Row rows[] = {
-        {"Exponential Power Model", "4                   ", false, state.Neg2LnLExpPower,
-         state.AICcExpPower, state.CVCExpPower},
-        {"1 Mode Bivariate Normal", "5                   ", false, state.Neg2LnLBVN, state.AICcBVN,
-         state.CVCBVN},
-        {"2 Mode Bivariate Circle", "7                   ", false, state.Neg2LnL2CN, state.AICc2CN,
-         state.CVC2CN},
-        {"2 Mode Bivariate Normal", "11                  ", false, state.Neg2LnL2BVN,
-         state.AICc2BVN, state.CVC2BVN},
-        {"Fixed Kernel Density   ", "NA                  ", true, 0, 0, state.CVCFixedKernel},
-        {"Adaptive Kernel Density", "NA                  ", true, 0, 0, state.CVCAdKernel},
-    };
+std::string ComparisonTable(const Session& session, const std::vector<EstimatorRow>& table) {
     std::string text = "File Name\tHome Range Method\t# Parameters\tln(L)*-2\tAICc\tCVC";
-    for (std::size_t k = 0; k < std::size(rows); ++k) {
-        const Row& row = rows[k];
-        const bool failed = !state.ComparisonErrors[k].empty();
+    const ModelScore unscored;
+    for (const EstimatorRow* row : ComparedRows(table)) {
+        const EstimatorResult* result = session.Result(row->name);
+        const ModelScore& score = result != nullptr ? result->score : unscored;
+        const bool failed = result != nullptr && !result->score_error.empty();
         const auto value = [&](double v, bool applies) {
             if (!applies) {
                 return std::string("NA");
             }
             return failed ? std::string(kNotScored) : Rounded(v);
         };
-        text += "\r\n" + state.InFileRoot + '\t' + row.method + '\t' + row.parameters + '\t' +
-                value(row.neg2lnl, !row.kernel) + '\t' + value(row.aicc, !row.kernel) + '\t' +
-                value(row.cvc, true);
+        text += "\r\n";
+        text += session.loaded().file.root;
+        text += '\t';
+        text += row->method;
+        text += '\t';
+        text += row->parameters;
+        text += '\t' + value(score.neg2lnl, !row->smoothed) + '\t' +
+                value(score.aicc, !row->smoothed) + '\t' + value(score.cvc, true);
     }
     return text;
 }

@@ -5,14 +5,17 @@
 #include "models/model_runs.h"
 #include "state/notifier.h"
 #include "state/run_control.h"
-#include "state/state.h"
+#include "state/session.h"
 #include "state/status.h"
 
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace ranvik {
+
+struct EstimatorRow;
 
 // The models ticked for a comparison.
 struct ComparisonChoice {
@@ -24,7 +27,7 @@ struct ComparisonChoice {
     bool adaptive_kernel = false;
 };
 
-// What a comparison hands the record: each ticked model's scores (exponential power, 1-mode
+// What a comparison hands the session: each ticked model's scores (exponential power, 1-mode
 // bivariate normal, circle mixture, normal mixture, in table order) and each ticked kernel's
 // CVC (fixed, adaptive), or the sentence why it could not be scored. Entries not ticked are
 // empty.
@@ -46,11 +49,14 @@ RunComparison(const Matrix& xy, std::int32_t n, const ComparisonChoice& choice,
 // Shown in every value column of a model that could not be scored.
 inline constexpr const char* kNotScored = "failed";
 
-// The comparison table: a header line and six rows (exponential power, 1-mode normal, circle
-// mixture, normal mixture, fixed kernel, adaptive kernel), each starting with InFileRoot,
-// fields separated by tabs, rows by CR LF, no line end after the last. Values are rounded to
-// 3 decimals (halves to even) and written in the shortest general form; the kernels show "NA"
-// before their CVC; a model whose last comparison failed shows kNotScored.
-[[nodiscard]] std::string ComparisonTable(const State& state);
+// The comparison table: a header line and a row for each estimator of `table` that the
+// comparison scores, in its order (exponential power, 1-mode normal, circle mixture, normal
+// mixture, fixed kernel, adaptive kernel), each starting with the root of the loaded file's
+// name, fields separated by tabs, rows by CR LF, no line end after the last. Values are the
+// session's scores rounded to 3 decimals (halves to even) and written in the shortest general
+// form; the kernels show "NA" before their CVC; a model whose last comparison failed shows
+// kNotScored.
+[[nodiscard]] std::string ComparisonTable(const Session& session,
+                                          const std::vector<EstimatorRow>& table);
 
 } // namespace ranvik

@@ -7,6 +7,7 @@
 #include "models/circle_mixture.h"
 #include "models/exp_power.h"
 #include "models/normal_mixture.h"
+#include "output/mcp.h"
 #include "state/loaded_locations.h"
 
 #include <algorithm>
@@ -117,21 +118,28 @@ const std::vector<EstimatorRow>& Estimators() {
     using K = EstimatorKind;
     using C = ComparisonChoice;
     static const std::vector<EstimatorRow> table{
-        {"fixed-kernel", "Fixed Kernel", "FixedKernel", "WeightedFixedKernel", D::Locations,
-         K::Grid, true, true, &C::fixed_kernel, 4, FixedKernel},
-        {"adaptive-kernel", "Adaptive Kernel", "AdaptiveKernel", "AdaptiveKernel", D::Locations,
-         K::Grid, false, true, &C::adaptive_kernel, 5, AdaptiveKernel},
-        {"bvn", "1 Mode Bivariate Normal", "BVN", "WeightedBVN", D::Locations, K::Grid, true, false,
-         &C::bvn, 1, BVN},
-        {"2bvn", "2 Mode Bivariate Normal Mix", "2ModeBVNMix", "Weighted2ModeBVNMix", D::Locations,
-         K::Grid, true, false, &C::normal_mixture, 3, NormalMixture},
-        {"2cn", "2 Mode Bivariate Circle Mix", "2ModeCNMix", "Weighted2ModeCNMix", D::Locations,
-         K::Grid, false, false, &C::circle_mixture, 2, CircleMixture},
-        {"exp-power", "Exponential Power", "ExpPower", "ExpPower", D::Locations, K::Grid, false,
-         false, &C::exp_power, 0, ExpPower},
-        {"bb", "Brownian Bridge", "BrownianBridge", "BrownianBridge", D::Track, K::Grid, false,
-         false, nullptr, -1, BrownianBridge},
-        {"mcp",
+        {kFixedKernelName, "Fixed Kernel", "FixedKernel", "WeightedFixedKernel", D::Locations,
+         K::Grid, true, true, &C::fixed_kernel, 4, FixedKernel, "Fixed Kernel Density   ",
+         "NA                  ", "", "Fixed kernel", 0},
+        {kAdaptiveKernelName, "Adaptive Kernel", "AdaptiveKernel", "AdaptiveKernel", D::Locations,
+         K::Grid, false, true, &C::adaptive_kernel, 5, AdaptiveKernel, "Adaptive Kernel Density",
+         "NA                  ", "", "Adaptive kernel", 1},
+        {kBVNName, "1 Mode Bivariate Normal", "BVN", "WeightedBVN", D::Locations, K::Grid, true,
+         false, &C::bvn, 1, BVN, "1 Mode Bivariate Normal", "5                   ", "BVN",
+         "1-mode bivariate normal", 4},
+        {kNormalMixtureName, "2 Mode Bivariate Normal Mix", "2ModeBVNMix", "Weighted2ModeBVNMix",
+         D::Locations, K::Grid, true, false, &C::normal_mixture, 3, NormalMixture,
+         "2 Mode Bivariate Normal", "11                  ", "2-modeBVN",
+         "2-mode bivariate normal mixture", 2},
+        {kCircleMixtureName, "2 Mode Bivariate Circle Mix", "2ModeCNMix", "Weighted2ModeCNMix",
+         D::Locations, K::Grid, false, false, &C::circle_mixture, 2, CircleMixture,
+         "2 Mode Bivariate Circle", "7                   ", "2-modeCN", "2-mode circle mixture", 3},
+        {kExpPowerName, "Exponential Power", "ExpPower", "ExpPower", D::Locations, K::Grid, false,
+         false, &C::exp_power, 0, ExpPower, "Exponential Power Model", "4                   ",
+         "ExpPower", "Exponential power model", 5},
+        {kBridgeName, "Brownian Bridge", "BrownianBridge", "BrownianBridge", D::Track, K::Grid,
+         false, false, nullptr, -1, BrownianBridge, "", "", "", "Brownian bridge", 6},
+        {kMcpName,
          "Minimum Convex Polygon",
          "Mcp",
          "Mcp",
@@ -141,9 +149,40 @@ const std::vector<EstimatorRow>& Estimators() {
          false,
          nullptr,
          -1,
-         {}},
+         {},
+         "",
+         "",
+         "",
+         "",
+         -1},
     };
     return table;
+}
+
+namespace {
+
+// The rows of `table` whose `place` is set (0 or more), by that place.
+std::vector<const EstimatorRow*> RowsBy(std::span<const EstimatorRow> table,
+                                        int EstimatorRow::*place) {
+    std::vector<const EstimatorRow*> rows;
+    for (const EstimatorRow& row : table) {
+        if (row.*place >= 0) {
+            rows.push_back(&row);
+        }
+    }
+    std::stable_sort(rows.begin(), rows.end(),
+                     [place](const auto* a, const auto* b) { return a->*place < b->*place; });
+    return rows;
+}
+
+} // namespace
+
+std::vector<const EstimatorRow*> WizardRows(std::span<const EstimatorRow> table) {
+    return RowsBy(table, &EstimatorRow::listed);
+}
+
+std::vector<const EstimatorRow*> ComparedRows(std::span<const EstimatorRow> table) {
+    return RowsBy(table, &EstimatorRow::comparison_row);
 }
 
 const EstimatorRow* FindEstimator(std::span<const EstimatorRow> table, std::string_view name) {

@@ -5,8 +5,8 @@
 #include "state/matrix.h"
 #include "state/notifier.h"
 #include "state/run_control.h"
-#include "state/state.h"
 #include "state/status.h"
+#include "state/workspaces.h"
 
 #include <cstdint>
 #include <functional>
@@ -38,14 +38,6 @@ struct EstimatorInput {
     double cell = 0.0;              // the Brownian bridge grid's spacing
 };
 
-// What the computations on one set of locations hand on to each other, in table order: each
-// simplex fit starts from the workspace the fit before left (as in the wizard's home range
-// run), and the variance search from the minimiser's workspace.
-struct EstimatorChain {
-    SimplexFit fit;
-    MinimiserWorkspace minimiser;
-};
-
 // What a row's computation gives: its grid (one row per node, columns x, y, probability, and a
 // spare row), and for the Brownian bridge the variance it used.
 struct EstimatorOutput {
@@ -73,6 +65,22 @@ struct EstimatorRow {
     bool ComparisonChoice::*compared = nullptr;
     int comparison_row = -1;
     EstimatorCompute compute; // empty for polygons
+    // In the comparison table: the method's text and its number of parameters ("NA" for the
+    // kernels, which have none to count); in the likelihood file: the heading of its column
+    // of per-location values (empty for the kernels).
+    std::string_view method;
+    std::string_view parameters;
+    std::string_view likelihood_heading;
+    // In the wizard: the name its waiting grid is listed by on the home range picture, and its
+    // place in that list and in the order a save writes the grids (-1: the wizard does not
+    // make it).
+    std::string_view listed_as;
+    int listed = -1;
+
+    // The result file's key word for a plain or a bias-corrected run.
+    [[nodiscard]] std::string_view FileKey(bool weighted_run) const {
+        return weighted_run ? weighted_key : key;
+    }
 };
 
 // Every estimator, in the order a run makes them: the fixed and adaptive kernels, the 1-mode
@@ -83,6 +91,12 @@ struct EstimatorRow {
 // The row of `table` named `name`, or none.
 [[nodiscard]] const EstimatorRow* FindEstimator(std::span<const EstimatorRow> table,
                                                 std::string_view name);
+
+// The rows of `table` that the wizard lists, in the order it lists and saves them.
+[[nodiscard]] std::vector<const EstimatorRow*> WizardRows(std::span<const EstimatorRow> table);
+
+// The rows of `table` that the model comparison scores, in the order of its table.
+[[nodiscard]] std::vector<const EstimatorRow*> ComparedRows(std::span<const EstimatorRow> table);
 
 // Every name of `table`, separated by ", ".
 [[nodiscard]] std::string EstimatorNames(std::span<const EstimatorRow> table);

@@ -4,10 +4,14 @@
 #include "state/status.h"
 
 #include <cstdint>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 namespace ranvik {
+
+// The minimum convex polygon, by the name its results are kept and asked for under.
+inline constexpr std::string_view kMcpName = "mcp";
 
 // The minimum convex polygon (MCP) home range at `percent` (0 < percent <= 100): the convex
 // hull of the locations no farther from their centroid than the `percent` quantile of all the

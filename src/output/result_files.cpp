@@ -104,28 +104,6 @@ std::string_view Separator(FileType type) {
     return ",";
 }
 
-std::string_view KeyWord(ResultFile file, bool bias_corrected) {
-    switch (file) {
-    case ResultFile::Likelihoods:
-        return "Likelihoods";
-    case ResultFile::FixedKernel:
-        return bias_corrected ? "WeightedFixedKernel" : "FixedKernel";
-    case ResultFile::AdaptiveKernel:
-        return "AdaptiveKernel";
-    case ResultFile::TwoModeBVNMix:
-        return bias_corrected ? "Weighted2ModeBVNMix" : "2ModeBVNMix";
-    case ResultFile::TwoModeCNMix:
-        return bias_corrected ? "Weighted2ModeCNMix" : "2ModeCNMix";
-    case ResultFile::BVN:
-        return bias_corrected ? "WeightedBVN" : "BVN";
-    case ResultFile::ExpPower:
-        return "ExpPower";
-    case ResultFile::BrownianBridge:
-        return "BrownianBridge";
-    }
-    return "";
-}
-
 bool WriteGridText(std::ostream& out, const Matrix& grid, std::int32_t rows, std::string_view sep) {
     std::string text;
     text.reserve(kFlushBytes + 256);
@@ -145,23 +123,24 @@ bool WriteGridText(std::ostream& out, const Matrix& grid, std::int32_t rows, std
     return FlushIfFull(out, text, true) && out.flush();
 }
 
-bool WriteLikelihoodText(std::ostream& out, const State& state, std::string_view sep) {
+bool WriteLikelihoodText(std::ostream& out, const Matrix& xy,
+                         const std::vector<LikelihoodColumn>& columns, std::string_view sep) {
     std::string text;
     text.reserve(kFlushBytes + 256);
-    for (const std::string_view head : {"X", "Y", "ExpPower", "BVN", "2-modeCN"}) {
-        text.append(head).append(sep);
+    text.append("X").append(sep).append("Y");
+    for (const LikelihoodColumn& column : columns) {
+        text.append(sep).append(column.heading);
     }
-    text.append("2-modeBVN").append(kLineEnd);
-    // The independent locations' own count: NumLocs may count Brownian bridge fixes by now.
-    const std::int32_t n = std::max(state.LocXY.Rows() - 1, 0);
+    text.append(kLineEnd);
+    const std::int32_t n = std::max(xy.Rows() - 1, 0);
+    const std::vector<double> none;
     for (std::int32_t i = 0; i < n; ++i) {
-        AppendNumber(text, state.LocXY(i, 0));
+        AppendNumber(text, xy(i, 0));
         text.append(sep);
-        AppendNumber(text, state.LocXY(i, 1));
-        for (const auto* values :
-             {&state.LocLikExpPower, &state.LocLikBVN, &state.LocLik2CN, &state.LocLik2BVN}) {
+        AppendNumber(text, xy(i, 1));
+        for (const LikelihoodColumn& column : columns) {
             text.append(sep);
-            AppendValue(text, *values, i);
+            AppendValue(text, column.values != nullptr ? *column.values : none, i);
         }
         text.append(kLineEnd);
         if (!FlushIfFull(out, text)) {
@@ -185,19 +164,20 @@ WriteOutcome WriteGridFile(const std::filesystem::path& path, const Matrix& grid
                           [&](std::ostream& out) { return WriteGridText(out, grid, rows, sep); });
 }
 
-WriteOutcome WriteLikelihoodFile(const std::filesystem::path& path, const State& state,
+WriteOutcome WriteLikelihoodFile(const std::filesystem::path& path, const Matrix& xy,
+                                 const std::vector<LikelihoodColumn>& columns,
                                  std::string_view sep) {
-    return WriteReplacing(path,
-                          [&](std::ostream& out) { return WriteLikelihoodText(out, state, sep); });
+    return WriteReplacing(
+        path, [&](std::ostream& out) { return WriteLikelihoodText(out, xy, columns, sep); });
 }
 
 std::filesystem::path ResultFilePath(const std::filesystem::path& folder, std::string_view root,
-                                     ResultFile file, bool bias_corrected, FileType type) {
+                                     std::string_view key, FileType type) {
     std::string name(root);
-    name += KeyWord(file, bias_corrected);
-    if (file != ResultFile::Likelihoods && type == FileType::GeoTiff) {
+    name += key;
+    if (key != kLikelihoodsKeyWord && type == FileType::GeoTiff) {
         name += ".tif";
-    } else if (file != ResultFile::Likelihoods && type == FileType::ContourShapefile) {
+    } else if (key != kLikelihoodsKeyWord && type == FileType::ContourShapefile) {
         name += ".shp";
     } else {
         name += kResultFileExtension;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "state/matrix.h"
-#include "state/state.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -30,22 +29,8 @@ inline constexpr std::string_view kResultFileExtension = ".txt";
 // "," or a tab (a comma for the types that are not text).
 [[nodiscard]] std::string_view Separator(FileType type);
 
-// Every kind of result file, in the order a save writes them.
-enum class ResultFile {
-    Likelihoods,
-    FixedKernel,
-    AdaptiveKernel,
-    TwoModeBVNMix,
-    TwoModeCNMix,
-    BVN,
-    ExpPower,
-    BrownianBridge,
-};
-
-// The key word between the root name and the extension of a result file. The fixed kernel,
-// the 1-mode bivariate normal and the 2-mode bivariate normal mixture take a "Weighted"
-// prefix in a bias-corrected run; the others never do.
-[[nodiscard]] std::string_view KeyWord(ResultFile file, bool bias_corrected);
+// The key word of the file of per-location log-likelihoods.
+inline constexpr std::string_view kLikelihoodsKeyWord = "Likelihoods";
 
 // The key word of the minimum convex polygons saved beside the home range contours.
 inline constexpr std::string_view kMcpKeyWord = "Mcp";
@@ -61,12 +46,19 @@ bool WriteGridText(std::ostream& out, const Matrix& grid, std::int32_t rows, std
 // grid file shows.
 void RoundGridValues(Matrix& grid, std::int32_t rows);
 
-// The likelihood file text: the line "X" S "Y" S "ExpPower" S "BVN" S "2-modeCN" S
-// "2-modeBVN", then for each location i of LocXY (all its rows but the spare one) its x and y from
-// LocXY and entry i of LocLikExpPower, LocLikBVN, LocLik2CN and LocLik2BVN, written unrounded. A
-// model whose array holds no value for the location (it was not fitted to these locations) shows
-// "NA". Returns false when the stream failed.
-bool WriteLikelihoodText(std::ostream& out, const State& state, std::string_view sep);
+// One column of the likelihood file: its heading and its per-location values (none when the
+// model was not fitted to these locations).
+struct LikelihoodColumn {
+    std::string_view heading;
+    const std::vector<double>* values = nullptr;
+};
+
+// The likelihood file text: the line "X" S "Y" S and each column's heading, then for each
+// location i of `xy` (all its rows but the spare one) its x and y and entry i of each column,
+// written unrounded. A column that holds no value for the location (its model was not fitted
+// to these locations) shows "NA". Returns false when the stream failed.
+bool WriteLikelihoodText(std::ostream& out, const Matrix& xy,
+                         const std::vector<LikelihoodColumn>& columns, std::string_view sep);
 
 // Outcome of writing one file: empty `error` on success, else a message naming the file.
 struct WriteOutcome {
@@ -82,14 +74,14 @@ struct WriteOutcome {
                                          std::int32_t rows, std::string_view sep);
 
 // Writes the likelihood file (see WriteLikelihoodText) to `path` in the same safe way.
-[[nodiscard]] WriteOutcome WriteLikelihoodFile(const std::filesystem::path& path,
-                                               const State& state, std::string_view sep);
+[[nodiscard]] WriteOutcome WriteLikelihoodFile(const std::filesystem::path& path, const Matrix& xy,
+                                               const std::vector<LikelihoodColumn>& columns,
+                                               std::string_view sep);
 
 // The path of a result file: folder / (root + key word + extension), the extension ".txt", or
 // ".tif" / ".shp" for a grid saved as a raster or as contours.
 [[nodiscard]] std::filesystem::path ResultFilePath(const std::filesystem::path& folder,
-                                                   std::string_view root, ResultFile file,
-                                                   bool bias_corrected,
+                                                   std::string_view root, std::string_view key,
                                                    FileType type = FileType::CommaDelimited);
 
 } // namespace ranvik

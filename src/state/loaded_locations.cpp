@@ -13,31 +13,32 @@ bool HoldsRows(const Matrix& array, std::int32_t count) {
     return count >= 0 && static_cast<std::size_t>(array.Rows()) == Rows(count);
 }
 
-bool IndependentArraysAgree(const State& state) {
-    return HoldsRows(state.LocXY, state.NumLocs) && state.LocWeights.size() == Rows(state.NumLocs);
+bool ArraysAgree(const IndependentLocations& locations) {
+    return HoldsRows(locations.xy, locations.count) &&
+           locations.weights.size() == Rows(locations.count);
 }
 
-bool BridgeArraysAgree(const State& state) {
-    return HoldsRows(state.BBLocArray, state.NumLocs) &&
-           HoldsRows(state.BBSortedLocs, state.NumLocs);
+bool ArraysAgree(const Track& track) {
+    return HoldsRows(track.fixes, track.count) && HoldsRows(track.sorted, track.count);
 }
 
 } // namespace
 
-std::string MissingLocations(const State& state, LocationSet wanted) {
+std::string MissingLocations(const Session& session, LocationSet wanted) {
+    const LoadedData& loaded = session.loaded();
     switch (wanted) {
     case LocationSet::None:
         return {};
     case LocationSet::Independent:
-        if (state.LoadedLocations != LocationSet::Independent || state.NumLocs < 1 ||
-            !IndependentArraysAgree(state)) {
+        if (loaded.last != LocationSet::Independent || !loaded.locations ||
+            loaded.locations->count < 1 || !ArraysAgree(*loaded.locations)) {
             return "No locations are loaded for a home range analysis. Go back to the loader "
                    "and load a locations file.";
         }
         return {};
     case LocationSet::Bridge:
-        if (state.LoadedLocations != LocationSet::Bridge || state.NumLocs < 1 ||
-            !BridgeArraysAgree(state)) {
+        if (loaded.last != LocationSet::Bridge || !loaded.track || loaded.track->count < 1 ||
+            !ArraysAgree(*loaded.track)) {
             return "No time-stamped locations are loaded for the Brownian bridge. Go back to the "
                    "loader and load a file of locations with their times and location errors.";
         }
@@ -55,56 +56,34 @@ Status CheckCount(const Matrix& array, std::int32_t rows, const char* what) {
     return {};
 }
 
-std::string CountDisagreement(const State& state) {
-    switch (state.LoadedLocations) {
-    case LocationSet::None:
-        if (state.NumLocs != 0) {
-            return "NumLocs is " + std::to_string(state.NumLocs) + " with no locations loaded";
-        }
-        break;
-    case LocationSet::Independent:
-        if (!IndependentArraysAgree(state)) {
-            return "NumLocs " + std::to_string(state.NumLocs) + " disagrees with LocXY (" +
-                   std::to_string(state.LocXY.Rows()) + " rows) or LocWeights (" +
-                   std::to_string(state.LocWeights.size()) + ")";
-        }
-        break;
-    case LocationSet::Bridge:
-        if (!BridgeArraysAgree(state)) {
-            return "NumLocs " + std::to_string(state.NumLocs) + " disagrees with BBLocArray (" +
-                   std::to_string(state.BBLocArray.Rows()) + " rows) or BBSortedLocs (" +
-                   std::to_string(state.BBSortedLocs.Rows()) + ")";
-        }
-        break;
+std::string CountDisagreement(const Session& session) {
+    const LoadedData& loaded = session.loaded();
+    if (loaded.locations && !ArraysAgree(*loaded.locations)) {
+        return "the count of locations " + std::to_string(loaded.locations->count) +
+               " disagrees with their coordinates (" + std::to_string(loaded.locations->xy.Rows()) +
+               " rows) or weights (" + std::to_string(loaded.locations->weights.size()) + ")";
     }
-    if (state.NumUserPts < 0 ||
-        (state.NumUserPts > 0 && state.UserPts.Rows() <= state.NumUserPts)) {
-        return "NumUserPts " + std::to_string(state.NumUserPts) + " exceeds UserPts (" +
-               std::to_string(state.UserPts.Rows()) + " rows)";
+    if (loaded.track && !ArraysAgree(*loaded.track)) {
+        return "the count of fixes " + std::to_string(loaded.track->count) +
+               " disagrees with the fixes (" + std::to_string(loaded.track->fixes.Rows()) +
+               " rows) or the sorted fixes (" + std::to_string(loaded.track->sorted.Rows()) + ")";
+    }
+    if (const auto& points = loaded.user_points;
+        points &&
+        (points->count < 0 || (points->count > 0 && points->xy.Rows() <= points->count))) {
+        return "the count of user points " + std::to_string(points->count) + " exceeds their " +
+               std::to_string(points->xy.Rows()) + " rows";
     }
     const std::size_t independent =
-        state.LocXY.Empty() ? 0 : static_cast<std::size_t>(state.LocXY.Rows() - 1);
-    for (const auto* values :
-         {&state.LocLikBVN, &state.LocLik2BVN, &state.LocLik2CN, &state.LocLikExpPower}) {
-        if (!values->empty() && values->size() != independent) {
-            return "a per-location log-likelihood array has " + std::to_string(values->size()) +
-                   " entries for " + std::to_string(independent) + " locations";
+        loaded.locations ? static_cast<std::size_t>(loaded.locations->count) : 0;
+    for (const auto& [name, result] : session.Results()) {
+        if (!result.loc_lik.empty() && result.loc_lik.size() != independent) {
+            return "the per-location log-likelihoods of " + name + " have " +
+                   std::to_string(result.loc_lik.size()) + " entries for " +
+                   std::to_string(independent) + " locations";
         }
-    }
-    const struct {
-        bool done;
-        const Matrix* grid;
-        const char* name;
-    } waiting[] = {{state.DoneFixedKernel, &state.GridFixedKernel, "GridFixedKernel"},
-                   {state.DoneAdKernel, &state.GridAdKernel, "GridAdKernel"},
-                   {state.DoneBVN, &state.GridBVN, "GridBVN"},
-                   {state.Done2BVN, &state.Grid2BVN, "Grid2BVN"},
-                   {state.Done2CN, &state.Grid2CN, "Grid2CN"},
-                   {state.DoneExpPower, &state.GridExpPower, "GridExpPower"},
-                   {state.DoneBB, &state.BBOutput, "BBOutput"}};
-    for (const auto& w : waiting) {
-        if (w.done && w.grid->Rows() < 2) {
-            return std::string(w.name) + " waits to be saved but holds no grid points";
+        if (result.Waiting() && result.grid->Rows() < 2) {
+            return "the grid of " + name + " waits to be saved but holds no grid points";
         }
     }
     return {};

@@ -13,7 +13,7 @@ inline constexpr double kUnknownProgress = -1.0;
 //
 // `progress` receives the fraction done (0..1, or kUnknownProgress) from the thread that
 // started the computation, between pieces of work; it returns false to ask the computation to
-// stop, which it then does without changing the record. Parallel and sequential runs give
+// stop, which it then does without changing the session. Parallel and sequential runs give
 // bit-identical results: every sum keeps its order whichever thread forms it.
 struct RunControl {
     std::function<bool(double fraction)> progress;

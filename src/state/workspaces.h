@@ -48,4 +48,23 @@ struct SimplexStarts {
     friend bool operator==(const SimplexStarts&, const SimplexStarts&) = default;
 };
 
+// The simplex workspace and start vertices as one fit leaves them for the next: fits run one
+// after another, each starting from what the one before left.
+struct SimplexFit {
+    SimplexWorkspace simplex;
+    SimplexStarts starts;
+
+    friend bool operator==(const SimplexFit&, const SimplexFit&) = default;
+};
+
+// What the computations on one set of locations hand on to each other: each simplex fit
+// starts from the workspace the fit before left, and each one-dimensional search (smoothing
+// parameter, Brownian bridge variance) from the minimiser's workspace.
+struct EstimatorChain {
+    SimplexFit fit;
+    MinimiserWorkspace minimiser;
+
+    friend bool operator==(const EstimatorChain&, const EstimatorChain&) = default;
+};
+
 } // namespace ranvik

@@ -83,7 +83,7 @@ void WizardForm::Message(const QString& text, const QString& title) {
 }
 
 bool WizardForm::HasLocations(LocationSet wanted) {
-    const std::string missing = MissingLocations(wizard_.state(), wanted);
+    const std::string missing = MissingLocations(wizard_.session(), wanted);
     if (!missing.empty()) {
         Message(QString::fromStdString(missing));
     }

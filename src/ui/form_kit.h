@@ -66,7 +66,7 @@ protected:
     void ShowStatus(const QString& text);
 
     // Runs long work behind the progress window; the work computes into results of its own,
-    // which the form puts into the record once it has returned Ok. After a cancel the status
+    // which the form puts into the session once it has returned Ok. After a cancel the status
     // line says that nothing was changed. Returns the work's status.
     Status RunLong(const QString& what,
                    const std::function<Status(const RunControl&, Notifier&)>& work);
@@ -74,7 +74,7 @@ protected:
     // Runs long work as above and settles its outcome: after a cancel only the status line
     // speaks; after a failure its sentence is shown with Message and nothing is committed; once
     // the work has returned Ok, `commit` runs on the GUI thread to put the work's results into
-    // the record and carry on from them. Returns true when `commit` ran. A form that keeps part
+    // the session and carry on from them. Returns true when `commit` ran. A form that keeps part
     // of a failed run's results, or does more after a cancel, takes the status from the form
     // above and settles it itself.
     bool RunLong(const QString& what,

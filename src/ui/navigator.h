@@ -1,6 +1,7 @@
 #pragma once
 
-#include "state/state.h"
+#include "state/session.h"
+#include "state/workspaces.h"
 #include "ui/dialogs.h"
 
 #include <QWidget>
@@ -26,7 +27,7 @@ enum class FormId {
     LoadTelemetry,
 };
 
-// What a form needs of the wizard: the shared record, the dialogs, the other forms by name,
+// What a form needs of the wizard: the session, the dialogs, the other forms by name,
 // and the few answers and steps that concern a form of another subsystem. A form knows the
 // types of its own subsystem's forms only; the wizard, which knows them all, answers the rest,
 // so the subsystems' forms never include each other.
@@ -34,7 +35,10 @@ class Navigator {
 public:
     virtual ~Navigator() = default;
 
-    [[nodiscard]] virtual State& state() = 0;
+    [[nodiscard]] virtual Session& session() = 0;
+    // What one computation of the session hands on to the next: the simplex fits' workspace
+    // and the one-dimensional searches'.
+    [[nodiscard]] virtual EstimatorChain& chain() = 0;
     [[nodiscard]] virtual Dialogs& dialogs() = 0;
 
     // Creates the form if it is not loaded (without showing it) and returns it.

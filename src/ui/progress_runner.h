@@ -19,10 +19,10 @@ class QTimer;
 
 namespace ranvik {
 
-// Work that a button starts: it computes into results of its own (it may read the record,
+// Work that a button starts: it computes into results of its own (it may read the session,
 // which nothing writes while the modal window is up, but never writes it), reports progress
 // through the control and sends its messages to the notifier. The button puts the results into
-// the record once the work has returned.
+// the session once the work has returned.
 using LongWork = std::function<Status(const RunControl& control, Notifier& notifier)>;
 
 // The modal window shown while long work runs: what is computed, a progress bar, the time

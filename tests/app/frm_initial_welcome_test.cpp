@@ -17,9 +17,9 @@ class FrmInitialWelcomeTest : public QObject {
 
 private Q_SLOTS:
     void startShowsTheWelcomeFormWithItsTexts() {
-        State state;
+        Session session;
         testing::FakeDialogs dialogs;
-        Wizard wizard(state, dialogs);
+        Wizard wizard(session, dialogs);
         wizard.Start();
 
         FrmInitialWelcome* form = wizard.welcome.Get();
@@ -38,9 +38,9 @@ private Q_SLOTS:
     }
 
     void unloadedFormsStartAfreshWhenShownAgain() {
-        State state;
+        Session session;
         testing::FakeDialogs dialogs;
-        Wizard wizard(state, dialogs);
+        Wizard wizard(session, dialogs);
         wizard.Start();
         QPointer<FrmInitialWelcome> first = wizard.welcome.Get();
         wizard.welcome.Unload();

@@ -16,9 +16,9 @@ class FrontFormsTest : public QObject {
 private Q_SLOTS:
     // The analysis form carries a picture of a home range, not an empty frame.
     void analysisFormShowsAHomeRangePicture() {
-        State state;
+        Session session;
         testing::FakeDialogs dialogs;
-        Wizard wizard(state, dialogs);
+        Wizard wizard(session, dialogs);
         wizard.Start();
         wizard.welcome.Get()->CmdNext_Click();
         wizard.data_type.Get()->CmdNext_Click();

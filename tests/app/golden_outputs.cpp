@@ -53,8 +53,8 @@ const QString kBridgeSaved = QStringLiteral("Browninan Bridge Output File Saved 
 
 // A fresh wizard over its own record, driven as a user drives it, with the sample files at
 // hand.
-struct Session : testing::WizardSession {
-    explicit Session(fs::path examples_folder) : examples(std::move(examples_folder)) {}
+struct WizardRun : testing::WizardSession {
+    explicit WizardRun(fs::path examples_folder) : examples(std::move(examples_folder)) {}
 
     [[nodiscard]] QString Example(std::string_view name) const {
         return QString::fromStdString((examples / name).string());
@@ -73,7 +73,7 @@ template <class Form> Form& Showing(Form* form, const char* what) {
 
 // Opens the sample `file` on a text or shapefile loader and goes on.
 template <class Loader>
-void OpenAndGoOn(Session& s, Loader* loader, const char* what, std::string_view file) {
+void OpenAndGoOn(WizardRun& s, Loader* loader, const char* what, std::string_view file) {
     Loader& form = Showing(loader, what);
     s.dialogs.open_answers << s.Example(file);
     form.Command1_Click();
@@ -81,14 +81,14 @@ void OpenAndGoOn(Session& s, Loader* loader, const char* what, std::string_view 
 }
 
 // From the welcome form through the text loader with the sample `file`.
-void LoadTextFile(Session& s, bool bridge, std::string_view file, bool weighted = false) {
+void LoadTextFile(WizardRun& s, bool bridge, std::string_view file, bool weighted = false) {
     s.ToLoader(bridge, &FrmInputDataOptions::text_file_option, weighted);
     OpenAndGoOn(s, s.wizard->load_text.Get(), "The text loader", file);
 }
 
 // From the welcome form through the shapefile loader with the sample `file`; a track takes its
 // times and location errors from the fields Time and LocError.
-void LoadShapefile(Session& s, bool bridge, std::string_view file) {
+void LoadShapefile(WizardRun& s, bool bridge, std::string_view file) {
     s.ToLoader(bridge, &FrmInputDataOptions::shapefile_option);
     FrmLoadShapefile& loader = Showing(s.wizard->load_shapefile.Get(), "The shapefile loader");
     s.dialogs.open_answers << s.Example(file);
@@ -102,7 +102,7 @@ void LoadShapefile(Session& s, bool bridge, std::string_view file) {
 
 // From the welcome form through the telemetry loader with elk-A of the Movebank sample; the
 // table gives no location errors, so a track takes 15 m for every fix.
-void LoadTelemetry(Session& s, bool bridge) {
+void LoadTelemetry(WizardRun& s, bool bridge) {
     s.ToLoader(bridge, &FrmInputDataOptions::telemetry_option);
     FrmLoadTelemetry& loader = Showing(s.wizard->load_telemetry.Get(), "The telemetry loader");
     s.Open(s.Example("telemetry/movebank_elk.csv"));
@@ -117,7 +117,7 @@ void LoadTelemetry(Session& s, bool bridge) {
 using ModelBox = QCheckBox* FrmCompareHROption::*;
 
 // Ticks `models` on the model choice and presses Next to estimate them.
-void Estimate(Session& s, const std::vector<ModelBox>& models) {
+void Estimate(WizardRun& s, const std::vector<ModelBox>& models) {
     FrmCompareHROption& choice = Showing(s.wizard->compare.Get(), "The model choice");
     for (const ModelBox box : models) {
         (choice.*box)->setChecked(true);
@@ -126,7 +126,7 @@ void Estimate(Session& s, const std::vector<ModelBox>& models) {
 }
 
 // Ticks all six models on the model choice to compare them and presses Next.
-void CompareAll(Session& s) {
+void CompareAll(WizardRun& s) {
     FrmCompareHROption& choice = Showing(s.wizard->compare.Get(), "The model choice");
     choice.compare_option->setChecked(true);
     for (QCheckBox* box :
@@ -141,7 +141,7 @@ enum class Smoothing { Href, PercentHref, CVh, LSCVh, User };
 
 // Ticks how the kernels' h is chosen and presses Next. h_ref is taken at the percent the form
 // starts with; the percent and the user's h are values of the deer's scale.
-void ChooseH(Session& s, Smoothing h) {
+void ChooseH(WizardRun& s, Smoothing h) {
     FrmKernelOptions& kernel = Showing(s.wizard->kernel_options.Get(), "The kernel options");
     switch (h) {
     case Smoothing::Href:
@@ -167,7 +167,7 @@ void ChooseH(Session& s, Smoothing h) {
 
 // On the analysis form of a loaded track: estimates the variance and bridges gaps of at most
 // `max_time`.
-FrmBBAnalysis& BridgeAnalysis(Session& s, const QString& max_time) {
+FrmBBAnalysis& BridgeAnalysis(WizardRun& s, const QString& max_time) {
     FrmBBAnalysis& analysis =
         Showing(s.wizard->bb_analysis.Get(), "The Brownian bridge analysis form");
     analysis.CmdEstimateVar_Click();
@@ -176,7 +176,7 @@ FrmBBAnalysis& BridgeAnalysis(Session& s, const QString& max_time) {
 }
 
 // The bridge over a grid of the automatic extent with 25 m between points.
-void BridgeGrid(Session& s, const QString& max_time) {
+void BridgeGrid(WizardRun& s, const QString& max_time) {
     BridgeAnalysis(s, max_time).CmdNext_Click();
     FrmBBGridExtent& extent = Showing(s.wizard->grid_extent.Get(), "The grid extent form");
     extent.CmdCalcGridExtent_Click();
@@ -185,7 +185,7 @@ void BridgeGrid(Session& s, const QString& max_time) {
 }
 
 // The bridge at the road's points, loaded from the text file or the shapefile.
-void BridgeAtRoadPoints(Session& s, const QString& max_time, bool shapefile) {
+void BridgeAtRoadPoints(WizardRun& s, const QString& max_time, bool shapefile) {
     FrmBBAnalysis& analysis = BridgeAnalysis(s, max_time);
     analysis.user_points_option->setChecked(true);
     analysis.CmdNext_Click();
@@ -209,7 +209,7 @@ void WriteText(const fs::path& path, const QString& text) {
 
 // The comparison of all six models: the table it shows goes to comparison_table.txt in
 // `folder`, then "Output log-likelihoods at each location" leads to the save form.
-void ComparisonToLikelihoods(Session& s, const fs::path& folder) {
+void ComparisonToLikelihoods(WizardRun& s, const fs::path& folder) {
     CompareAll(s);
     FrmHRComparison& table = Showing(s.wizard->comparison.Get(), "The comparison table");
     WriteText(folder / "comparison_table.txt", table.comparison_box->toPlainText());
@@ -236,18 +236,18 @@ const std::vector<Output> kTextOutputs = {kComma, kTab};
 // One way through the wizard, from a fresh session to the save form with its results waiting.
 struct Way {
     std::string folder;
-    std::function<void(Session&, const fs::path& folder)> to_save_form;
+    std::function<void(WizardRun&, const fs::path& folder)> to_save_form;
     std::vector<Output> outputs;
 };
 
 // From the welcome form through a loader to the form after it.
-using Load = std::function<void(Session&)>;
+using Load = std::function<void(WizardRun&)>;
 
 // Locations of `load` with `models` estimated (and `h` chosen for the kernels).
 Way Estimated(std::string folder, Load load, std::vector<ModelBox> models,
               std::optional<Smoothing> h = std::nullopt) {
     return {std::move(folder),
-            [load = std::move(load), models = std::move(models), h](Session& s, const fs::path&) {
+            [load = std::move(load), models = std::move(models), h](WizardRun& s, const fs::path&) {
                 load(s);
                 Estimate(s, models);
                 if (h) {
@@ -263,7 +263,7 @@ enum class BridgeTo { Grid, TextPoints, ShapefilePoints };
 // The track of `load` bridged to `to`.
 Way Bridged(std::string folder, Load load, QString max_time, BridgeTo to = BridgeTo::Grid) {
     return {std::move(folder),
-            [load = std::move(load), max_time, to](Session& s, const fs::path&) {
+            [load = std::move(load), max_time, to](WizardRun& s, const fs::path&) {
                 load(s);
                 if (to == BridgeTo::Grid) {
                     BridgeGrid(s, max_time);
@@ -276,13 +276,15 @@ Way Bridged(std::string folder, Load load, QString max_time, BridgeTo to = Bridg
 
 std::vector<Way> AllWays() {
     using F = FrmCompareHROption;
-    const Load deer = [](Session& s) { LoadTextFile(s, false, "deer_independent.txt"); };
-    const Load weighted = [](Session& s) { LoadTextFile(s, false, "deer_weighted.txt", true); };
-    const Load elk = [](Session& s) { LoadTextFile(s, true, "elk_gps_bridge.txt"); };
-    const Load deer_shp = [](Session& s) { LoadShapefile(s, false, "shapefiles/deer_points.shp"); };
-    const Load elk_shp = [](Session& s) { LoadShapefile(s, true, "shapefiles/elk_track.shp"); };
-    const Load elk_a = [](Session& s) { LoadTelemetry(s, false); };
-    const Load elk_a_track = [](Session& s) { LoadTelemetry(s, true); };
+    const Load deer = [](WizardRun& s) { LoadTextFile(s, false, "deer_independent.txt"); };
+    const Load weighted = [](WizardRun& s) { LoadTextFile(s, false, "deer_weighted.txt", true); };
+    const Load elk = [](WizardRun& s) { LoadTextFile(s, true, "elk_gps_bridge.txt"); };
+    const Load deer_shp = [](WizardRun& s) {
+        LoadShapefile(s, false, "shapefiles/deer_points.shp");
+    };
+    const Load elk_shp = [](WizardRun& s) { LoadShapefile(s, true, "shapefiles/elk_track.shp"); };
+    const Load elk_a = [](WizardRun& s) { LoadTelemetry(s, false); };
+    const Load elk_a_track = [](WizardRun& s) { LoadTelemetry(s, true); };
     const QString minutes = QStringLiteral("400"); // the longest gap bridged, as the tests take
     return {
         Estimated("deer_independent/fixed_kernel_href", deer, {&F::fixed_kernel_check},
@@ -302,7 +304,7 @@ std::vector<Way> AllWays() {
         Estimated("deer_independent/normal_mixture_2bvn", deer, {&F::normal_mixture_check}),
         Estimated("deer_independent/exp_power", deer, {&F::exp_power_check}),
         {"deer_independent/comparison",
-         [deer](Session& s, const fs::path& folder) {
+         [deer](WizardRun& s, const fs::path& folder) {
              deer(s);
              ComparisonToLikelihoods(s, folder);
          },
@@ -327,7 +329,7 @@ std::vector<Way> AllWays() {
 }
 
 // Saves every waiting result into `folder` as `file_type`.
-void Save(Session& s, std::string_view file_type, const fs::path& folder) {
+void Save(WizardRun& s, std::string_view file_type, const fs::path& folder) {
     FrmSaveAs& save = Showing(s.wizard->save_as.Get(), "The save form");
     const int index = save.file_type_combo->findText(
         QString::fromLatin1(file_type.data(), static_cast<qsizetype>(file_type.size())));
@@ -341,7 +343,7 @@ void Save(Session& s, std::string_view file_type, const fs::path& folder) {
 
 // Shows the home range picture from the save form and saves it for each waiting result, named
 // after the result.
-void SavePictures(Session& s, const fs::path& folder) {
+void SavePictures(WizardRun& s, const fs::path& folder) {
     FrmSaveAs& save = Showing(s.wizard->save_as.Get(), "The save form");
     auto* view = save.findChild<QPushButton*>(QStringLiteral("CmdViewHomeRange"));
     if (view == nullptr) {
@@ -388,7 +390,7 @@ std::size_t FilesIn(const fs::path& folder) {
 std::size_t WriteOutput(const fs::path& examples, const Way& way, const Output& output,
                         const fs::path& folder) {
     fs::create_directories(folder);
-    Session s(examples);
+    WizardRun s(examples);
     try {
         way.to_save_form(s, folder);
         if (output.file_type.empty()) {

@@ -351,9 +351,9 @@ public:
                 return 4;
             }
             const bool bridge = wizard_->data_type.Load(*wizard_).bridge_data_option->isChecked();
-            switch (TextPurposeFor(bridge, state_.DataMode)) {
+            switch (TextPurposeFor(bridge, session_.choices().DataMode)) {
             case TextFilePurpose::IndependentLocations:
-                return state_.BiasCorrected == 1 ? 1 : 0;
+                return session_.choices().BiasCorrected == 1 ? 1 : 0;
             case TextFilePurpose::BridgeLocations:
                 return 2;
             case TextFilePurpose::UserPoints:
@@ -365,7 +365,7 @@ public:
 
     // Walks `steps` steps; false (after printing the walk) when a rule was broken.
     bool Run(int steps) {
-        wizard_ = std::make_unique<Wizard>(state_, dialogs_);
+        wizard_ = std::make_unique<Wizard>(session_, dialogs_);
         wizard_->Start();
         Settle();
         for (int step = 0; step < steps; ++step) {
@@ -417,7 +417,7 @@ private:
     }
 
     std::string BrokenRule() const {
-        if (const std::string counts = CountDisagreement(state_); !counts.empty()) {
+        if (const std::string counts = CountDisagreement(session_); !counts.empty()) {
             return "counts disagree: " + counts;
         }
         int forms = 0;
@@ -546,7 +546,7 @@ private:
 
     std::mt19937_64 rng_;
     const Files& files_;
-    State state_;
+    Session session_;
     WalkDialogs dialogs_;
     std::unique_ptr<Wizard> wizard_;
 };

@@ -25,13 +25,13 @@
 namespace ranvik {
 namespace {
 
-State DeerLoaded() {
-    State state;
+Session DeerLoaded() {
+    Session session;
     const auto outcome =
-        LoadTextFile(state, std::string(RANVIK_EXAMPLES_DIR) + "/deer_independent.txt",
+        LoadTextFile(session, std::string(RANVIK_EXAMPLES_DIR) + "/deer_independent.txt",
                      TextFilePurpose::IndependentLocations);
     Q_ASSERT(outcome.Ok());
-    return state;
+    return session;
 }
 
 // Presses Cancel on the progress window once it is up.
@@ -89,24 +89,27 @@ class ProgressRunnerTest : public QObject {
 
     testing::FakeDialogs dialogs;
     QWidget parent;
-    State record;
+    Session record;
     Wizard wizard{record, dialogs};
 
 private Q_SLOTS:
     void progressRisesAndTheResultIsTheDirectRunsResult() {
         const ComparisonChoice choice{.bvn = true, .circle_mixture = true, .fixed_kernel = true};
-        const State loaded = DeerLoaded();
+        const Session loaded = DeerLoaded();
         class Silent final : public Notifier {
         public:
             void Inform(std::string_view) override {}
         } silent;
-        State direct = loaded;
+        Session direct = loaded;
+        EstimatorChain direct_chain;
+        const IndependentLocations& locations = loaded.locations();
         auto direct_results =
-            RunComparison(loaded.LocXY, loaded.NumLocs, choice, {}, silent, {{}, false});
+            RunComparison(locations.xy, locations.count, choice, {}, silent, {{}, false});
         QVERIFY(direct_results.Ok());
-        QVERIFY(CommitComparison(direct, std::move(direct_results.value)).Ok());
+        QVERIFY(CommitComparison(direct, direct_chain, std::move(direct_results.value)).Ok());
 
-        State shown = loaded;
+        Session shown = loaded;
+        EstimatorChain shown_chain;
         StatusOr<ComparisonResults> results;
         std::vector<double> fractions;
         const Status status =
@@ -117,14 +120,16 @@ private Q_SLOTS:
                                                                return control.Report(f);
                                                            },
                                                            true};
-                                results = RunComparison(shown.LocXY, shown.NumLocs, choice, {},
-                                                        notifier, recording);
+                                results =
+                                    RunComparison(shown.locations().xy, shown.locations().count,
+                                                  choice, {}, notifier, recording);
                                 return results.status;
                             });
         QVERIFY(status.Ok());
-        QVERIFY(shown == loaded); // the work never writes the record
-        QVERIFY(CommitComparison(shown, std::move(results.value)).Ok());
+        QVERIFY(shown == loaded); // the work never writes the session
+        QVERIFY(CommitComparison(shown, shown_chain, std::move(results.value)).Ok());
         QVERIFY(shown == direct);
+        QVERIFY(shown_chain == direct_chain);
         QVERIFY(fractions.size() > 10);
         double last = 0.0;
         for (const double f : fractions) {
@@ -152,16 +157,18 @@ private Q_SLOTS:
         QVERIFY(steps > 0);
 
         // A real comparison cancelled mid-way returns Cancelled, so its form commits nothing.
-        const State state = DeerLoaded();
+        const Session session = DeerLoaded();
         CancelSoon(parent, 100);
         const ComparisonChoice all{true, true, true, true, true, true};
         StatusOr<ComparisonResults> results;
-        const Status compared = RunWithProgress(
-            &parent, dialogs, QStringLiteral("Comparing"),
-            [&](const RunControl& control, Notifier& notifier) {
-                results = RunComparison(state.LocXY, state.NumLocs, all, {}, notifier, control);
-                return results.status;
-            });
+        const Status compared =
+            RunWithProgress(&parent, dialogs, QStringLiteral("Comparing"),
+                            [&](const RunControl& control, Notifier& notifier) {
+                                results =
+                                    RunComparison(session.locations().xy, session.locations().count,
+                                                  all, {}, notifier, control);
+                                return results.status;
+                            });
         QVERIFY(compared.cancelled);
         QVERIFY(results.status.cancelled);
     }
@@ -211,7 +218,7 @@ private Q_SLOTS:
     }
 
     void progressWindowPictureDuringAComparison() {
-        const State state = DeerLoaded();
+        const Session session = DeerLoaded();
         QDir folder(QDir::current().filePath(QStringLiteral("form-pictures")));
         QVERIFY(folder.mkpath(QStringLiteral(".")));
         const QString file = folder.filePath(QStringLiteral("FrmProgress.png"));
@@ -221,8 +228,8 @@ private Q_SLOTS:
                               QStringLiteral("Comparing the models and their leave-one-out "
                                              "criteria"),
                               [&](const RunControl& control, Notifier& notifier) {
-                                  return RunComparison(state.LocXY, state.NumLocs, all, {},
-                                                       notifier,
+                                  return RunComparison(session.locations().xy,
+                                                       session.locations().count, all, {}, notifier,
                                                        ActAt(control, 0.3, parent,
                                                              [&file](FrmProgress& w) {
                                                                  QCoreApplication::processEvents();

@@ -26,9 +26,9 @@
 namespace ranvik {
 namespace {
 
-// Loads a sample text file into `state` as independent locations.
-#define ASSERT_LOADS(state, file)                                                                  \
-    QVERIFY(LoadTextFile(state, std::string(RANVIK_EXAMPLES_DIR) + "/" + file,                     \
+// Loads a sample text file into `session` as independent locations.
+#define ASSERT_LOADS(session, file)                                                                \
+    QVERIFY(LoadTextFile(session, std::string(RANVIK_EXAMPLES_DIR) + "/" + file,                   \
                          TextFilePurpose::IndependentLocations)                                    \
                 .Ok())
 
@@ -64,7 +64,7 @@ QString Shown(double value, int decimals) {
 class WizardPathsTest : public QObject {
     Q_OBJECT
 
-    State state;
+    Session session;
     testing::FakeDialogs dialogs;
     std::unique_ptr<Wizard> wizard;
     QString instructions; // of the loader, as the track was loaded
@@ -119,9 +119,9 @@ class WizardPathsTest : public QObject {
 
 private Q_SLOTS:
     void init() {
-        state = State{};
+        session = Session{};
         dialogs = testing::FakeDialogs{};
-        wizard = std::make_unique<Wizard>(state, dialogs);
+        wizard = std::make_unique<Wizard>(session, dialogs);
     }
     void cleanup() { wizard.reset(); }
 
@@ -131,7 +131,7 @@ private Q_SLOTS:
                  QStringLiteral("Note: Input file should be a tab delimited text file with 2 "
                                 "columns in this order: x-coordinate, y-coordinate"));
         FrmCompareHROption& choice = LoadAndGoOn(loader, QStringLiteral("deer_independent.txt"));
-        QCOMPARE(state.NumLocs, 150);
+        QCOMPARE(session.locations().count, 150);
         QVERIFY(choice.location_file_box->text().endsWith(QStringLiteral("deer_independent.txt")));
         choice.fixed_kernel_check->setChecked(true);
         choice.CmdNext_Click();
@@ -143,8 +143,8 @@ private Q_SLOTS:
         QVERIFY(!kernel->href_box->text().isEmpty());
         kernel->lscv_h_check->setChecked(true);
         kernel->CmdNext_Click();
-        QCOMPARE(state.DoFixedKernel, IntFlag{0});
-        QVERIFY(state.DoneFixedKernel);
+        QCOMPARE(session.choices().Requested(kFixedKernelName), IntFlag{0});
+        QVERIFY(session.WaitingGrid(kFixedKernelName));
 
         testing::TempDir dir;
         SaveTo(dir, QStringLiteral("R"), 0);
@@ -153,7 +153,7 @@ private Q_SLOTS:
         QVERIFY(dir.Read("RFixedKernel.txt").starts_with("X,Y,Probability\r\n"));
         QCOMPARE(dialogs.messages.last(), QStringLiteral("Home Range Estimates Saved to ") +
                                               QString::fromStdString(dir.path().string()));
-        QVERIFY(!state.DoneFixedKernel);
+        QVERIFY(!session.WaitingGrid(kFixedKernelName));
         QVERIFY(wizard->compare.Get() != nullptr && wizard->compare.Get()->isVisible());
     }
 
@@ -229,20 +229,20 @@ private Q_SLOTS:
 
         analysis->bias_corrected_option->setChecked(true);
         analysis->CmdNext_Click();
-        QCOMPARE(state.BiasCorrected, IntFlag{1});
+        QCOMPARE(session.choices().BiasCorrected, IntFlag{1});
         wizard->input_data.Get()->Command1_Click(); // back to the analysis form
         QVERIFY(analysis->isVisible());
         QVERIFY(analysis->bias_corrected_option->isChecked());
         analysis->home_range_option->setChecked(true);
         analysis->CmdNext_Click();
-        QCOMPARE(state.BiasCorrected, IntFlag{0});
+        QCOMPARE(session.choices().BiasCorrected, IntFlag{0});
 
         // Brownian bridge data goes straight to the input type form, and back to the data type.
         analysis->Command1_Click();
         FrmDataTypeOptions* data_type = wizard->data_type.Get();
         data_type->bridge_data_option->setChecked(true);
         data_type->CmdNext_Click();
-        QCOMPARE(state.DataMode, std::string("location"));
+        QCOMPARE(session.choices().DataMode, std::string("location"));
         wizard->input_data.Get()->Command1_Click();
         QVERIFY(data_type->isVisible());
     }
@@ -250,7 +250,7 @@ private Q_SLOTS:
     void trackToAnEstimatedVarianceAndAGridFile() {
         FrmBBAnalysis& analysis = ToBridgeAnalysis();
         QVERIFY(instructions.contains(QStringLiteral("4 columns")));
-        QCOMPARE(state.NumLocs, 300);
+        QCOMPARE(session.track().count, 300);
         QVERIFY(
             analysis.location_file_label->text().endsWith(QStringLiteral("elk_gps_bridge.txt")));
         analysis.CmdNext_Click();
@@ -258,8 +258,9 @@ private Q_SLOTS:
                  QStringLiteral("You must enter a value for the Brownian bridge variance "
                                 "parameter"));
         analysis.CmdEstimateVar_Click();
-        QVERIFY(state.BBVariance > 0);
-        QCOMPARE(analysis.variance_box->text().toStdString(), FormatNumber(state.BBVariance));
+        QVERIFY(session.choices().BBVariance > 0);
+        QCOMPARE(analysis.variance_box->text().toStdString(),
+                 FormatNumber(session.choices().BBVariance));
         analysis.CmdNext_Click();
         QVERIFY(dialogs.messages.last().startsWith(
             QStringLiteral("You must enter a value for that specifies the time")));
@@ -268,13 +269,14 @@ private Q_SLOTS:
 
         FrmBBGridExtent* extent = wizard->grid_extent.Get();
         QVERIFY(extent != nullptr && extent->isVisible());
-        const BridgeGridSpec automatic = AutoBridgeGridExtent(state.BBSortedLocs, state.NumLocs);
+        const BridgeGridSpec automatic =
+            AutoBridgeGridExtent(session.track().sorted, session.track().count);
         QCOMPARE(extent->min_x_box->text().toStdString(), FormatNumber(automatic.min_x));
         extent->CmdCalcBB_Click();
-        QVERIFY(state.DoneBB);
+        QVERIFY(session.WaitingGrid(kBridgeName));
 
         testing::TempDir dir;
-        const std::int32_t points = state.NumGridPts;
+        const std::int32_t points = session.Result(kBridgeName)->grid->Rows() - 1;
         SaveTo(dir, QStringLiteral("R"), 0);
         QCOMPARE(LineCount(dir.path() / "RBrownianBridge.txt"),
                  static_cast<std::size_t>(points) + 1);
@@ -289,7 +291,7 @@ private Q_SLOTS:
         analysis.max_time_box->setText(QStringLiteral("400"));
         analysis.user_points_option->setChecked(true);
         analysis.CmdNext_Click();
-        QCOMPARE(state.DataMode, std::string("Road"));
+        QCOMPARE(session.choices().DataMode, std::string("Road"));
         FrmLoadTextFile* loader = wizard->load_text.Get();
         QVERIFY(loader->isVisible());
         QCOMPARE(loader->load_button->text(), QStringLiteral("Load user-specified points file"));
@@ -299,14 +301,14 @@ private Q_SLOTS:
         dialogs.open_answers << kExamples + QStringLiteral("/road_points.txt");
         loader->Command1_Click();
         QCOMPARE(loader->count_box->text(), QStringLiteral("60"));
-        QCOMPARE(state.NumLocs, 300);
-        QCOMPARE(state.InFileRoot, std::string("elk_gps_bridge"));
+        QCOMPARE(session.track().count, 300);
+        QCOMPARE(session.loaded().file.root, std::string("elk_gps_bridge"));
         loader->CmdNext_Click();
         QVERIFY(
             analysis.user_points_file_label->text().endsWith(QStringLiteral("road_points.txt")));
         QVERIFY(analysis.user_points_file_label->isVisibleTo(&analysis));
         analysis.CmdNext_Click();
-        QCOMPARE(state.NumGridPts, 60);
+        QCOMPARE(session.Result(kBridgeName)->grid->Rows(), 61);
 
         testing::TempDir dir;
         SaveTo(dir, QStringLiteral("R"), 1);
@@ -382,7 +384,7 @@ private Q_SLOTS:
         kernel->href_percent_check->setChecked(true);
         kernel->href_percent_box->setText(QStringLiteral("50"));
         kernel->CmdNext_Click();
-        QVERIFY(state.DoneFixedKernel);
+        QVERIFY(session.WaitingGrid(kFixedKernelName));
 
         // A folder that does not exist: the message names the file, and the form stays with the
         // result still waiting.
@@ -392,14 +394,14 @@ private Q_SLOTS:
         save->CmdSave_Click();
         QVERIFY(dialogs.messages.last().contains(QStringLiteral("RFixedKernel.txt")));
         QVERIFY(save->isVisible());
-        QVERIFY(state.DoneFixedKernel);
+        QVERIFY(session.WaitingGrid(kFixedKernelName));
     }
 
     // A track loaded, then back to independent locations without loading any: NumLocs counts
     // the track's fixes, which no estimator of independent locations may take as its own.
     void aTracksCountIsNeverTakenForIndependentLocations() {
         FrmBBAnalysis& analysis = ToBridgeAnalysis();
-        QCOMPARE(state.NumLocs, 300);
+        QCOMPARE(session.track().count, 300);
         analysis.Command3_Click();                  // back to the loader
         wizard->load_text.Get()->Command3_Click();  // input type
         wizard->input_data.Get()->Command1_Click(); // data type
@@ -410,7 +412,7 @@ private Q_SLOTS:
         wizard->input_data.Get()->CmdNext_Click(); // text file, as chosen before
         wizard->load_text.Get()->CmdNext_Click();  // nothing loaded
         FrmCompareHROption* choice = wizard->compare.Get();
-        const State before = state;
+        const Session before = session;
         for (QCheckBox* box :
              {choice->exp_power_check, choice->bvn_check, choice->fixed_kernel_check}) {
             box->setChecked(true);
@@ -420,7 +422,7 @@ private Q_SLOTS:
                 QVERIFY(dialogs.messages.last().startsWith(
                     QStringLiteral("No locations are loaded for a home range analysis.")));
                 QVERIFY(choice->isVisible());
-                QVERIFY(state == before);
+                QVERIFY(session == before);
             }
             box->setChecked(false);
         }
@@ -441,7 +443,7 @@ private Q_SLOTS:
         wizard->input_data.Get()->CmdNext_Click();
         wizard->load_text.Get()->CmdNext_Click();
         FrmBBAnalysis* analysis = wizard->bb_analysis.Get();
-        const State before = state;
+        const Session before = session;
         const QString missing = QStringLiteral("No time-stamped locations are loaded");
         analysis->CmdEstimateVar_Click();
         QVERIFY(dialogs.messages.last().startsWith(missing));
@@ -455,9 +457,12 @@ private Q_SLOTS:
         extent->CmdCalcBB_Click();
         QVERIFY(dialogs.messages.last().startsWith(missing));
         QVERIFY(extent->isVisible());
-        state.BBVariance = before.BBVariance; // read from the box by Next, as it should be
-        state.BBMaxTime = before.BBMaxTime;
-        QVERIFY(state == before);
+        // Next read the variance and the time limit from their boxes, as it should; nothing
+        // else changed.
+        QCOMPARE(session.choices().BBVariance, 2500.0);
+        session.ChooseBridgeVariance(before.choices().BBVariance);
+        session.ChooseMaxTime(before.choices().BBMaxTime);
+        QVERIFY(session == before);
     }
 
     // With no way of choosing h ticked, Next computes no kernel, keeps both kernel requests,
@@ -472,11 +477,12 @@ private Q_SLOTS:
         const qsizetype messages = dialogs.messages.size();
         wizard->kernel_options.Get()->CmdNext_Click();
         QCOMPARE(dialogs.messages.size(), messages);
-        QCOMPARE(state.DoFixedKernel, IntFlag{1});
-        QCOMPARE(state.DoAdKernel, IntFlag{1});
-        QVERIFY(!state.DoneFixedKernel && !state.DoneAdKernel);
-        QVERIFY(state.DoneBVN);
-        QCOMPARE(state.DoBVN, IntFlag{0});
+        QCOMPARE(session.choices().Requested(kFixedKernelName), IntFlag{1});
+        QCOMPARE(session.choices().Requested(kAdaptiveKernelName), IntFlag{1});
+        QVERIFY(!session.WaitingGrid(kFixedKernelName) &&
+                !session.WaitingGrid(kAdaptiveKernelName));
+        QVERIFY(session.WaitingGrid(kBVNName));
+        QCOMPARE(session.choices().Requested(kBVNName), IntFlag{0});
         QVERIFY(wizard->save_as.Get() != nullptr && wizard->save_as.Get()->isVisible());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(wizard->kernel_options.Get() == nullptr);
@@ -506,19 +512,19 @@ private Q_SLOTS:
         extent->CmdCalcBB_Click();
         QVERIFY(dialogs.messages.last().contains(QStringLiteral("greater than 0")));
         QVERIFY(extent->isVisible());
-        QVERIFY(!state.DoneBB);
+        QVERIFY(!session.WaitingGrid(kBridgeName));
         extent->Command3_Click();
         QVERIFY(analysis.isVisible());
         QCOMPARE(analysis.variance_box->text(), QStringLiteral("2500"));
 
         analysis.variance_box->setText(QStringLiteral("0"));
         analysis.CmdNext_Click();
-        QCOMPARE(state.BBVariance, 0.0);
+        QCOMPARE(session.choices().BBVariance, 0.0);
         extent = wizard->grid_extent.Get();
         QVERIFY(extent != nullptr && extent->isVisible());
         extent->grid_spacing_box->setText(QStringLiteral("100"));
         extent->CmdCalcBB_Click();
-        QVERIFY(state.DoneBB);
+        QVERIFY(session.WaitingGrid(kBridgeName));
         QVERIFY(wizard->save_as.Get()->isVisible());
     }
 
@@ -531,7 +537,7 @@ private Q_SLOTS:
         const qsizetype messages = dialogs.messages.size();
         analysis.CmdNext_Click();
         QCOMPARE(dialogs.messages.size(), messages);
-        QCOMPARE(QString::fromStdString(FormatNumber(state.BBVariance)), estimate);
+        QCOMPARE(QString::fromStdString(FormatNumber(session.choices().BBVariance)), estimate);
         QVERIFY(wizard->grid_extent.Get()->isVisible());
     }
 
@@ -575,10 +581,10 @@ private Q_SLOTS:
         QCOMPARE(loader.field_list->topLevelItem(2)->text(1), QStringLiteral("Double"));
         loader.CmdNext_Click();
 
-        State from_text;
+        Session from_text;
         ASSERT_LOADS(from_text, "deer_independent.txt");
-        QVERIFY(state.LocXY == from_text.LocXY);
-        QCOMPARE(state.InFileRoot, std::string("deer_points"));
+        QVERIFY(session.locations().xy == from_text.locations().xy);
+        QCOMPARE(session.loaded().file.root, std::string("deer_points"));
         FrmCompareHROption* choice = wizard->compare.Get();
         choice->fixed_kernel_check->setChecked(true);
         choice->CmdNext_Click();
@@ -608,8 +614,8 @@ private Q_SLOTS:
                  QStringLiteral("You need to select a field for Location error"));
         loader.error_combo->setCurrentText(QStringLiteral("LocError"));
         loader.CmdNext_Click();
-        QCOMPARE(state.NumLocs, 300);
-        QCOMPARE(state.BBSortedLocs(0, 2), 30.0);
+        QCOMPARE(session.track().count, 300);
+        QCOMPARE(session.track().sorted(0, 2), 30.0);
 
         FrmBBAnalysis* analysis = wizard->bb_analysis.Get();
         analysis->CmdEstimateVar_Click();
@@ -622,8 +628,8 @@ private Q_SLOTS:
                                 "probabilities will be calculated"));
         OpenShapefile(*points, kExamples + QStringLiteral("/shapefiles/road_points.shp"));
         points->CmdNext_Click();
-        QCOMPARE(state.NumUserPts, 60);
-        QCOMPARE(state.NumLocs, 300);
+        QCOMPARE(session.loaded().user_points->count, 60);
+        QCOMPARE(session.track().count, 300);
         QVERIFY(
             analysis->user_points_file_label->text().endsWith(QStringLiteral("road_points.shp")));
         analysis->CmdNext_Click();
@@ -660,7 +666,7 @@ private Q_SLOTS:
         OpenShapefile(loader, e_first);
         QCOMPARE(loader.easting_combo->currentText(), QStringLiteral("X"));
 
-        const State before = state;
+        const Session before = session;
         OpenShapefile(loader, words);
         QCOMPARE(dialogs.messages.last(), QStringLiteral("No numeric Fields found"));
         QCOMPARE(dialogs.titles.last(), QStringLiteral("Error Calculating Statistics"));
@@ -673,22 +679,23 @@ private Q_SLOTS:
         loader.CmdNext_Click();
         QCOMPARE(dialogs.messages.last(),
                  QStringLiteral("You need to select a field for the Easting"));
-        state.BiasCorrected = 1; // a bias-corrected analysis also needs the weights
+        session.ChooseAnalysis(true, false,
+                               true); // a bias-corrected analysis also needs the weights
         loader.easting_combo->setCurrentText(QStringLiteral("Name"));
         loader.CmdNext_Click();
         QCOMPARE(dialogs.messages.last(),
                  QStringLiteral("You need to select a field for the Location weights"));
-        state.BiasCorrected = 0;
+        session.ChooseAnalysis(true, false, false);
         loader.CmdNext_Click();
         QVERIFY(dialogs.messages.last().contains(QStringLiteral("Record 1")));
-        QVERIFY(state == before);
+        QVERIFY(session == before);
 
         OpenShapefile(loader, kExamples + QStringLiteral("/shapefiles/missing.shp"));
         QCOMPARE(dialogs.messages.last(), QStringLiteral("Layer not Valid"));
         QVERIFY(dialogs.details.last().contains(QStringLiteral("missing.shp")));
         QCOMPARE(dialogs.titles.last(), QStringLiteral("Error"));
         QVERIFY(dialogs.last_icon == Dialogs::Icon::Critical);
-        QVERIFY(state == before);
+        QVERIFY(session == before);
     }
 
     void polygonLayerLoadsAndIsShownOnTheMap() {
@@ -734,7 +741,8 @@ private Q_SLOTS:
             QCOMPARE(picture->areas_table->rowCount(), 2 * static_cast<int>(percents.size()));
             int row = static_cast<int>(percents.size());
             for (const double percent : percents) {
-                const auto mcp = CalcMcp(state.LocXY, state.NumLocs, percent);
+                const auto mcp =
+                    CalcMcp(session.locations().xy, session.locations().count, percent);
                 QVERIFY(mcp.Ok());
                 const auto cell = [&](int c) { return picture->areas_table->item(row, c)->text(); };
                 QCOMPARE(cell(0), QStringLiteral("MCP ") +
@@ -773,15 +781,6 @@ private Q_SLOTS:
         QVERIFY(folder.mkpath(QStringLiteral(".")));
         QVERIFY(picture->grab().save(folder.filePath(QStringLiteral("FrmHomeRangePicture.png"))));
 
-        // NumGridPts counting a smaller grid computed since (a Brownian bridge's) changes
-        // neither the picture nor the files: each grid keeps its own count.
-        picture->result_combo->setCurrentIndex(0);
-        const QString total = picture->total_label->text();
-        state.NumGridPts = 6;
-        picture->result_combo->setCurrentIndex(1);
-        picture->result_combo->setCurrentIndex(0);
-        QCOMPARE(picture->total_label->text(), total);
-
         // Saving afterwards writes the same text files as ever.
         SaveTo(dir, QStringLiteral("R"), 0);
         QCOMPARE(LineCount(dir.path() / "RFixedKernel.txt"), std::size_t{40001});
@@ -792,8 +791,8 @@ private Q_SLOTS:
         FrmLoadTextFile& loader = ToTextLoader(false);
         dialogs.open_answers << kExamples + QStringLiteral("/deer_independent.txt");
         loader.Command1_Click();
-        QCOMPARE(state.NumLocs, 150);
-        const State loaded = state;
+        QCOMPARE(session.locations().count, 150);
+        const Session loaded = session;
 
         testing::TempDir dir;
         const auto bad = dir.Write("collar_export.txt", "x\ty\n1\t2\n3\tN/A\n");
@@ -801,7 +800,7 @@ private Q_SLOTS:
         loader.Command1_Click();
         QCOMPARE(dialogs.messages.last(),
                  QStringLiteral("collar_export.txt, line 3: \"N/A\" is not a number."));
-        QVERIFY(state == loaded);
+        QVERIFY(session == loaded);
         QVERIFY(loader.file_name_box->text().endsWith(QStringLiteral("deer_independent.txt")));
         QCOMPARE(loader.count_box->text(), QStringLiteral("150"));
 

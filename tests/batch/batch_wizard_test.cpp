@@ -26,16 +26,11 @@ QString Exact(double value) {
     return QString::number(value, 'g', 17);
 }
 
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// summary.csv as animal -> estimator -> level -> area text.
+// A summary.csv as animal -> estimator -> level -> area text.
 std::map<std::string, std::map<std::string, std::map<std::string, std::string>>>
-SummaryAreas(const std::filesystem::path& path) {
+SummaryAreas(const std::string& text) {
     std::map<std::string, std::map<std::string, std::map<std::string, std::string>>> areas;
-    std::istringstream in(ReadFile(path));
+    std::istringstream in(text);
     std::string line;
     std::getline(in, line); // the header
     while (std::getline(in, line)) {
@@ -46,7 +41,7 @@ SummaryAreas(const std::filesystem::path& path) {
 }
 
 // A wizard driven by a user through the telemetry loader.
-struct Session : testing::WizardSession {
+struct WizardRun : testing::WizardSession {
     FrmLoadTelemetry& Loader(bool bridge, const QString& table, const QString& animal) {
         ToLoader(bridge, &FrmInputDataOptions::telemetry_option);
         Open(table);
@@ -67,7 +62,7 @@ struct Session : testing::WizardSession {
 
 // Opens the home range picture from the save form and compares, result by result, the area it
 // shows at 50 and 95 % with the summary's; the number of areas compared.
-int PictureAreasAgree(Session& session,
+int PictureAreasAgree(WizardRun& session,
                       const std::map<std::string, std::map<std::string, std::string>>& summary) {
     session.wizard->save_as.Get()
         ->findChild<QPushButton*>(QStringLiteral("CmdViewHomeRange"))
@@ -144,15 +139,14 @@ private Q_SLOTS:
         const auto out = dir.path() / "batch";
         QProcess batch;
         batch.start(QStringLiteral(RANVIK_BATCH),
-                    {QString::fromStdString(table.string()), QStringLiteral("--out"),
-                     QString::fromStdString(out.string()), QStringLiteral("--estimators"),
-                     QStringLiteral("fixed-kernel,bvn,bb,mcp"), QStringLiteral("--error"),
-                     QStringLiteral("gps:error-m"), QStringLiteral("--bb-max-time"),
-                     QStringLiteral("600"), QStringLiteral("--bb-cell"), QStringLiteral("25"),
-                     QStringLiteral("--jobs"), QStringLiteral("1"), QStringLiteral("--quiet")});
+                    QString::fromStdString(table.string() + " --out " + out.string() +
+                                           " --estimators fixed-kernel,bvn,bb,mcp --error "
+                                           "gps:error-m --bb-max-time 600 --bb-cell 25 --jobs 1 "
+                                           "--quiet")
+                        .split(' '));
         QVERIFY(batch.waitForFinished(120000));
         QVERIFY2(batch.exitCode() == 0, batch.readAllStandardError().constData());
-        const auto summary = SummaryAreas(out / "summary.csv");
+        const auto summary = SummaryAreas(dir.Read("batch/summary.csv"));
         QCOMPARE(summary.size(), std::size_t{2});
 
         for (const char* animal : {"A", "B"}) {
@@ -160,7 +154,7 @@ private Q_SLOTS:
             std::filesystem::create_directories(wizard_out);
             const QString path = QString::fromStdString(table.string());
             {
-                Session session;
+                WizardRun session;
                 session.Loader(false, path, animal).CmdNext_Click();
                 FrmCompareHROption* choice = session.wizard->compare.Get();
                 choice->fixed_kernel_check->setChecked(true);
@@ -168,15 +162,15 @@ private Q_SLOTS:
                 choice->CmdNext_Click();
                 // The batch takes h_ref at full precision: typed so into the box.
                 FrmKernelOptions* options = session.wizard->kernel_options.Get();
-                options->href_box->setText(
-                    Exact(CalcHref(session.state.LocXY, session.state.NumLocs)));
+                options->href_box->setText(Exact(
+                    CalcHref(session.session.locations().xy, session.session.locations().count)));
                 options->href_percent_check->setChecked(true);
                 session.wizard->kernel_options.Get()->CmdNext_Click();
                 QCOMPARE(PictureAreasAgree(session, summary.at(animal)), 8);
                 session.Save(wizard_out);
             }
             {
-                Session session;
+                WizardRun session;
                 FrmLoadTelemetry& loader = session.Loader(true, path, animal);
                 loader.error_combo->setCurrentText(QStringLiteral("gps:error-m"));
                 loader.CmdNext_Click();
@@ -184,12 +178,12 @@ private Q_SLOTS:
                 analysis->CmdEstimateVar_Click();
                 // The variance and the automatic extent at full precision, as the batch takes
                 // them, rather than as the boxes show them.
-                analysis->variance_box->setText(Exact(session.state.BBVariance));
+                analysis->variance_box->setText(Exact(session.session.choices().BBVariance));
                 analysis->max_time_box->setText(QStringLiteral("600"));
                 analysis->CmdNext_Click();
                 FrmBBGridExtent* extent = session.wizard->grid_extent.Get();
-                const BridgeGridSpec automatic =
-                    AutoBridgeGridExtent(session.state.BBSortedLocs, session.state.NumLocs);
+                const BridgeGridSpec automatic = AutoBridgeGridExtent(
+                    session.session.track().sorted, session.session.track().count);
                 extent->min_x_box->setText(Exact(automatic.min_x));
                 extent->max_x_box->setText(Exact(automatic.max_x));
                 extent->min_y_box->setText(Exact(automatic.min_y));
@@ -200,11 +194,10 @@ private Q_SLOTS:
                 session.Save(wizard_out);
             }
             for (const char* file : {"FixedKernel.txt", "BVN.txt", "BrownianBridge.txt"}) {
-                const std::string made = ReadFile(out / animal / file);
+                const std::string made = dir.Read(std::string("batch/") + animal + "/" + file);
+                const std::string saved = dir.Read("wizard-" + std::string(animal) + "/W" + file);
                 QVERIFY2(!made.empty(), file);
-                QVERIFY2(made == ReadFile(wizard_out / (std::string("W") + file)),
-                         qPrintable(FirstDifference(
-                             made, ReadFile(wizard_out / (std::string("W") + file)))));
+                QVERIFY2(made == saved, qPrintable(FirstDifference(made, saved)));
             }
         }
     }

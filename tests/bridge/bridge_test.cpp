@@ -3,6 +3,7 @@
 #include "output/result_files.h"
 
 #include "support/fixes.h"
+#include "support/model_fixtures.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -32,11 +33,7 @@ std::int32_t Count(const std::vector<Fix>& fixes) {
     return static_cast<std::int32_t>(fixes.size());
 }
 
-class Recorder final : public Notifier {
-public:
-    void Inform(std::string_view text) override { messages.emplace_back(text); }
-    std::vector<std::string> messages;
-};
+using Recorder = testing::RecordingNotifier;
 
 // ln of the bridge density of the middle fix b between a and c, written out from the model.
 double LogPhi(const Fix& a, const Fix& b, const Fix& c, double sigma_m2) {
@@ -248,12 +245,10 @@ TEST(CalcBBAtUserPts, CellSizeIsTheDistanceOfTheFirstTwoPoints) {
 }
 
 TEST(AutoBridgeGridExtent, WidensTheBoxByAFifthOfItsRange) {
-    const BridgeGridSpec spec =
+    const BridgeGridSpec s =
         AutoBridgeGridExtent(Fixes({{150, 20, 0, 1}, {100, 50, 1, 1}, {200, 0, 2, 1}}), 3);
-    EXPECT_EQ(spec.min_x, 80);
-    EXPECT_EQ(spec.max_x, 220);
-    EXPECT_EQ(spec.min_y, -10);
-    EXPECT_EQ(spec.max_y, 60);
+    EXPECT_EQ((std::vector<double>{s.min_x, s.max_x, s.min_y, s.max_y}),
+              (std::vector<double>{80, 220, -10, 60}));
 }
 
 TEST(BridgeComputations, RefuseWhatCannotBeComputed) {

@@ -2,7 +2,7 @@
 
 #include "input/forms/loaded_files.h"
 #include "input/shape_layer.h"
-#include "state/state.h"
+#include "state/session.h"
 
 #include <cpl_vsi.h>
 
@@ -22,34 +22,35 @@ constexpr std::string_view kEarlierLocations = "X\tY\tTime\tError\n"
                                                "557180.5\t5424010\t60\t20\n"
                                                "557260\t5423990.25\t120\t10\n";
 
-State RecordWithLocations(TextMode mode) {
-    State state;
-    state.BiasCorrected = mode == TextMode::WeightedLocations ? 1 : 0;
+Session RecordWithLocations(TextMode mode) {
+    Session session;
+    session.ChooseAnalysis(true, false, mode == TextMode::WeightedLocations);
     switch (mode) {
     case TextMode::IndependentLocations:
     case TextMode::WeightedLocations:
-        (void)LoadTextContent(state, kEarlierLocations, "earlier.txt",
+        (void)LoadTextContent(session, kEarlierLocations, "earlier.txt",
                               TextFilePurpose::IndependentLocations);
         break;
     case TextMode::BridgeLocations:
-        (void)LoadTextContent(state, kEarlierLocations, "earlier.txt",
+        (void)LoadTextContent(session, kEarlierLocations, "earlier.txt",
                               TextFilePurpose::BridgeLocations);
         break;
     case TextMode::UserPoints:
-        (void)LoadTextContent(state, kEarlierLocations, "earlier.txt",
+        (void)LoadTextContent(session, kEarlierLocations, "earlier.txt",
                               TextFilePurpose::BridgeLocations);
-        (void)LoadTextContent(state, kEarlierLocations, "earlier.txt", TextFilePurpose::UserPoints);
+        (void)LoadTextContent(session, kEarlierLocations, "earlier.txt",
+                              TextFilePurpose::UserPoints);
         break;
     }
-    return state;
+    return session;
 }
 
 // The record before a load of each mode, made once, and the record a load works on. Assigning
 // the one to the other reuses the working record's storage, so a run makes no large
 // allocation (the user points array alone has 40,001 rows).
 struct Records {
-    State before;
-    State working;
+    Session before;
+    Session working;
     bool made = false;
 };
 
@@ -89,57 +90,62 @@ bool AllFinite(const Matrix& values, std::int32_t rows, int columns) {
 }
 
 // What a taken load must leave in the record; empty when it does.
-std::string CheckTaken(const State& state, TextFilePurpose purpose, std::int32_t count,
+std::string CheckTaken(const Session& session, TextFilePurpose purpose, std::int32_t count,
                        bool weighted) {
     switch (purpose) {
     case TextFilePurpose::IndependentLocations: {
-        if (state.NumLocs != count || state.LocXY.Rows() != count + 1 ||
-            state.LocWeights.size() != static_cast<std::size_t>(count) + 1) {
+        if (session.locations().count != count || session.locations().xy.Rows() != count + 1 ||
+            session.locations().weights.size() != static_cast<std::size_t>(count) + 1) {
             return "independent locations: counts and array sizes disagree";
         }
-        if (!AllFinite(state.LocXY, count, 2)) {
+        if (!AllFinite(session.locations().xy, count, 2)) {
             return "independent locations: a value is not finite";
         }
-        const bool weights_finite = std::all_of(state.LocWeights.begin(), state.LocWeights.end(),
-                                                [](double w) { return std::isfinite(w); });
-        if (!weights_finite ||
-            (!weighted && std::any_of(state.LocWeights.begin(), state.LocWeights.end(),
-                                      [](double w) { return w != 0.0; }))) {
+        const bool weights_finite =
+            std::all_of(session.locations().weights.begin(), session.locations().weights.end(),
+                        [](double w) { return std::isfinite(w); });
+        if (!weights_finite || (!weighted && std::any_of(session.locations().weights.begin(),
+                                                         session.locations().weights.end(),
+                                                         [](double w) { return w != 0.0; }))) {
             return "independent locations: the weights are wrong";
         }
-        if (!state.LocLikBVN.empty() || !state.LocLik2BVN.empty()) {
-            return "independent locations: likelihoods of earlier locations were kept";
+        for (const auto& [name, result] : session.Results()) {
+            if (!result.loc_lik.empty()) {
+                return "independent locations: likelihoods of earlier locations were kept";
+            }
         }
         return {};
     }
     case TextFilePurpose::BridgeLocations: {
-        if (state.NumLocs != count || state.BBLocArray.Rows() != count + 1 ||
-            state.BBSortedLocs.Rows() != count + 1) {
+        if (session.track().count != count || session.track().fixes.Rows() != count + 1 ||
+            session.track().sorted.Rows() != count + 1) {
             return "bridge locations: counts and array sizes disagree";
         }
-        if (!AllFinite(state.BBLocArray, count, 4) || !AllFinite(state.BBSortedLocs, count, 4)) {
+        if (!AllFinite(session.track().fixes, count, 4) ||
+            !AllFinite(session.track().sorted, count, 4)) {
             return "bridge locations: a value is not finite";
         }
         std::vector<double> times;
         for (std::int32_t i = 0; i < count; ++i) {
-            if (i > 0 && state.BBSortedLocs(i, 2) < state.BBSortedLocs(i - 1, 2)) {
+            if (i > 0 && session.track().sorted(i, 2) < session.track().sorted(i - 1, 2)) {
                 return "bridge locations: the sorted fixes are not in time order";
             }
-            times.push_back(state.BBLocArray(i, 2));
+            times.push_back(session.track().fixes(i, 2));
         }
         std::sort(times.begin(), times.end());
         for (std::int32_t i = 0; i < count; ++i) {
-            if (times[static_cast<std::size_t>(i)] != state.BBSortedLocs(i, 2)) {
+            if (times[static_cast<std::size_t>(i)] != session.track().sorted(i, 2)) {
                 return "bridge locations: sorting lost or invented a fix";
             }
         }
         return {};
     }
     case TextFilePurpose::UserPoints:
-        if (state.NumUserPts != count || state.UserPts.Rows() < count + 1) {
+        if (session.loaded().user_points->count != count ||
+            session.loaded().user_points->xy.Rows() < count + 1) {
             return "user points: counts and array sizes disagree";
         }
-        if (!AllFinite(state.UserPts, count, 2)) {
+        if (!AllFinite(session.loaded().user_points->xy, count, 2)) {
             return "user points: a value is not finite";
         }
         return {};
@@ -162,22 +168,25 @@ bool SameBits(const Matrix& a, const Matrix& b) {
 }
 
 // after == before, with the 40,001-row user points array compared bitwise.
-bool SameRecord(State& after, State& before) {
-    if (!SameBits(after.UserPts, before.UserPts)) {
+bool SameRecord(const Session& after, const Session& before) {
+    const auto& a = after.loaded();
+    const auto& b = before.loaded();
+    if (a.user_points.has_value() != b.user_points.has_value()) {
         return false;
     }
-    Matrix after_points;
-    Matrix before_points;
-    std::swap(after_points, after.UserPts);
-    std::swap(before_points, before.UserPts);
-    const bool same = after == before;
-    std::swap(after_points, after.UserPts);
-    std::swap(before_points, before.UserPts);
-    return same;
+    if (a.user_points && (a.user_points->count != b.user_points->count ||
+                          a.user_points->path != b.user_points->path ||
+                          !SameBits(a.user_points->xy, b.user_points->xy))) {
+        return false;
+    }
+    return after.choices() == before.choices() && a.file == b.file && a.last == b.last &&
+           a.locations == b.locations && a.track == b.track &&
+           after.Results() == before.Results() &&
+           after.LikelihoodsWaiting() == before.LikelihoodsWaiting();
 }
 
 // A loaded-or-rejected outcome against the record before the load.
-std::string CheckOutcome(const LoadOutcome& outcome, State& before, State& after,
+std::string CheckOutcome(const LoadOutcome& outcome, const Session& before, const Session& after,
                          TextFilePurpose purpose, bool weighted, std::string_view file_name) {
     if (!outcome.Ok()) {
         if (!SameRecord(after, before)) {
@@ -261,18 +270,18 @@ std::string CheckLayerWalk(const ShapeLayer& layer) {
         {TextMode::UserPoints, 2}};
     for (const auto& [mode, width] : loads) {
         Records& loaded = RecordsFor(mode);
-        State& state = loaded.working;
-        State& before = loaded.before;
+        Session& session = loaded.working;
+        const Session& before = loaded.before;
         const std::vector<std::string> fields(chosen.begin(),
                                               chosen.begin() + static_cast<std::ptrdiff_t>(width));
-        const LoadOutcome outcome = LoadShapeLayer(state, layer, PurposeOf(mode), fields);
+        const LoadOutcome outcome = LoadShapeLayer(session, layer, PurposeOf(mode), fields);
         if (!outcome.Ok() && columns.Ok()) {
             return "a layer with numeric columns was refused: " + outcome.error;
         }
         std::string failure =
-            outcome.Ok() ? CheckTaken(state, PurposeOf(mode), outcome.count, width >= 3)
-                         : (SameRecord(state, before) ? std::string()
-                                                      : "a refused layer changed the record");
+            outcome.Ok() ? CheckTaken(session, PurposeOf(mode), outcome.count, width >= 3)
+                         : (SameRecord(session, before) ? std::string()
+                                                        : "a refused layer changed the record");
         if (!failure.empty()) {
             return failure;
         }

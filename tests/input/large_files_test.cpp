@@ -1,5 +1,5 @@
 // Files far larger than real data sets: each is either loaded whole or refused with a sentence,
-// and a refused one leaves the record as it was.
+// and a refused one leaves the session as it was.
 #include "input/forms/loaded_files.h"
 #include "input/shape_layer.h"
 #include "input/text_locations.h"
@@ -20,13 +20,13 @@ using ::testing::HasSubstr;
 class LargeFilesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(LoadTextFile(state, dir.Write("earlier.txt", "x\ty\n1\t2\n3\t4\n5\t6\n"),
+        ASSERT_TRUE(LoadTextFile(session, dir.Write("earlier.txt", "x\ty\n1\t2\n3\t4\n5\t6\n"),
                                  TextFilePurpose::IndependentLocations)
                         .Ok());
     }
 
     testing::TempDir dir;
-    State state;
+    Session session;
 };
 
 TEST_F(LargeFilesTest, TenMillionLinesAreRefusedAtTheCapacityAndChangeNothing) {
@@ -40,13 +40,13 @@ TEST_F(LargeFilesTest, TenMillionLinesAreRefusedAtTheCapacityAndChangeNothing) {
         }
         std::ofstream(path, std::ios::binary) << text;
     }
-    const State before = state;
+    const Session before = session;
     for (const auto purpose :
          {TextFilePurpose::IndependentLocations, TextFilePurpose::UserPoints}) {
-        const LoadOutcome outcome = LoadTextFile(state, path, purpose);
+        const LoadOutcome outcome = LoadTextFile(session, path, purpose);
         EXPECT_FALSE(outcome.Ok());
         EXPECT_THAT(outcome.error, HasSubstr("ten_million.txt holds more than"));
-        EXPECT_TRUE(state == before);
+        EXPECT_TRUE(session == before);
     }
 }
 
@@ -54,11 +54,11 @@ TEST_F(LargeFilesTest, AFileOverAGigabyteIsRefusedBeforeItIsRead) {
     const auto path = dir.path() / "huge.txt";
     std::ofstream(path) << "x\ty\n";
     std::filesystem::resize_file(path, kMaxTextFileBytes + 1); // sparse: no disk space used
-    const State before = state;
-    const LoadOutcome outcome = LoadTextFile(state, path, TextFilePurpose::BridgeLocations);
+    const Session before = session;
+    const LoadOutcome outcome = LoadTextFile(session, path, TextFilePurpose::BridgeLocations);
     EXPECT_EQ(outcome.error, "huge.txt is 1024 MB, too large for a locations file: one may hold "
                              "at most 1024 MB and 1000000 locations.");
-    EXPECT_TRUE(state == before);
+    EXPECT_TRUE(session == before);
 }
 
 TEST_F(LargeFilesTest, AMillionPointShapefileLoadsWholeAndOneMoreIsRefusedAsLocations) {
@@ -76,19 +76,19 @@ TEST_F(LargeFilesTest, AMillionPointShapefileLoadsWholeAndOneMoreIsRefusedAsLoca
     ASSERT_TRUE(layer.Ok()) << layer.status.error;
     EXPECT_EQ(layer.value.records, kPoints);
 
-    const State before = state;
+    const Session before = session;
     const LoadOutcome refused = LoadShapeLayer(
-        state, layer.value, TextFilePurpose::IndependentLocations, {"Easting", "Northing"});
+        session, layer.value, TextFilePurpose::IndependentLocations, {"Easting", "Northing"});
     EXPECT_THAT(refused.error, HasSubstr("has 1000001 records; at most 1000000 can be loaded."));
-    EXPECT_TRUE(state == before);
+    EXPECT_TRUE(session == before);
 
     const LoadOutcome points =
-        LoadShapeLayer(state, layer.value, TextFilePurpose::UserPoints, {"Easting", "Northing"});
+        LoadShapeLayer(session, layer.value, TextFilePurpose::UserPoints, {"Easting", "Northing"});
     ASSERT_TRUE(points.Ok()) << points.error;
-    EXPECT_EQ(state.NumUserPts, kPoints);
-    EXPECT_EQ(state.UserPts(kPoints - 1, 0), xs.back());
-    EXPECT_EQ(state.UserPts(kPoints - 1, 1), ys.back());
-    EXPECT_EQ(state.NumLocs, 3) << "user points leave the locations";
+    EXPECT_EQ(session.loaded().user_points->count, kPoints);
+    EXPECT_EQ(session.loaded().user_points->xy(kPoints - 1, 0), xs.back());
+    EXPECT_EQ(session.loaded().user_points->xy(kPoints - 1, 1), ys.back());
+    EXPECT_EQ(session.locations().count, 3) << "user points leave the locations";
 }
 
 } // namespace

@@ -2,6 +2,9 @@
 
 #include "support/temp_dir.h"
 
+#include "models/bivariate_normal.h"
+#include "models/exp_power.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -13,98 +16,99 @@ using ::testing::HasSubstr;
 class LoadTextFileTest : public ::testing::Test {
 protected:
     testing::TempDir dir;
-    State state;
+    Session session;
 };
 
 TEST_F(LoadTextFileTest, IndependentPairsFillTheLocationsWithASpareZeroRow) {
     const auto path = dir.Write("moose.txt", "x\ty\n10\t20\n30\t40\n50\t60\n");
-    const LoadOutcome outcome = LoadTextFile(state, path, TextFilePurpose::IndependentLocations);
+    const LoadOutcome outcome = LoadTextFile(session, path, TextFilePurpose::IndependentLocations);
 
     ASSERT_TRUE(outcome.Ok()) << outcome.error;
     EXPECT_EQ(outcome.count, 3);
-    EXPECT_EQ(state.NumLocs, 3);
-    ASSERT_EQ(state.LocXY.Rows(), 4);
-    ASSERT_EQ(state.LocXY.Cols(), 3);
-    EXPECT_EQ(state.LocXY(1, 0), 30);
-    EXPECT_EQ(state.LocXY(2, 1), 60);
-    EXPECT_EQ(state.LocXY(3, 0), 0);
-    EXPECT_EQ(state.LocXY(3, 1), 0);
-    EXPECT_EQ(state.LocWeights, std::vector<double>(4, 0.0)) << "zeros without a weight column";
-    EXPECT_EQ(state.LocFileName, path.string());
-    EXPECT_EQ(state.InFileRoot, "moose");
+    EXPECT_EQ(session.locations().count, 3);
+    ASSERT_EQ(session.locations().xy.Rows(), 4);
+    ASSERT_EQ(session.locations().xy.Cols(), 3);
+    EXPECT_EQ(session.locations().xy(1, 0), 30);
+    EXPECT_EQ(session.locations().xy(2, 1), 60);
+    EXPECT_EQ(session.locations().xy(3, 0), 0);
+    EXPECT_EQ(session.locations().xy(3, 1), 0);
+    EXPECT_EQ(session.locations().weights, std::vector<double>(4, 0.0))
+        << "zeros without a weight column";
+    EXPECT_EQ(session.loaded().file.path, path.string());
+    EXPECT_EQ(session.loaded().file.root, "moose");
 }
 
 TEST_F(LoadTextFileTest, BiasCorrectedFilesFillTheWeights) {
-    state.BiasCorrected = 1;
+    session.ChooseAnalysis(false, false, true);
     const auto path = dir.Write("wolf.txt", "x\ty\tp\n1\t2\t0.5\n3\t4\t0.25\n");
-    ASSERT_TRUE(LoadTextFile(state, path, TextFilePurpose::IndependentLocations).Ok());
-    EXPECT_EQ(state.NumLocs, 2);
-    EXPECT_EQ(state.LocWeights, (std::vector<double>{0.5, 0.25, 0.0}));
-    EXPECT_EQ(state.LocXY(1, 0), 3);
+    ASSERT_TRUE(LoadTextFile(session, path, TextFilePurpose::IndependentLocations).Ok());
+    EXPECT_EQ(session.locations().count, 2);
+    EXPECT_EQ(session.locations().weights, (std::vector<double>{0.5, 0.25, 0.0}));
+    EXPECT_EQ(session.locations().xy(1, 0), 3);
 }
 
 TEST_F(LoadTextFileTest, HeaderOnlyFileLeavesJustTheSpareRow) {
     const auto path = dir.Write("empty.txt", "x\ty\n");
-    const LoadOutcome outcome = LoadTextFile(state, path, TextFilePurpose::IndependentLocations);
+    const LoadOutcome outcome = LoadTextFile(session, path, TextFilePurpose::IndependentLocations);
     ASSERT_TRUE(outcome.Ok()) << outcome.error;
     EXPECT_EQ(outcome.count, 0);
-    EXPECT_EQ(state.NumLocs, 0);
-    EXPECT_EQ(state.LocXY.Rows(), 1);
-    EXPECT_EQ(state.LocWeights.size(), 1U);
+    EXPECT_EQ(session.locations().count, 0);
+    EXPECT_EQ(session.locations().xy.Rows(), 1);
+    EXPECT_EQ(session.locations().weights.size(), 1U);
 }
 
 TEST_F(LoadTextFileTest, NewLocationsReleaseLikelihoodsOfTheOldOnes) {
-    state.LocLikBVN = {-1.0, -2.0};
-    state.LocLikExpPower = {-3.0, -4.0};
+    session.PutLocationValues(kBVNName, {-1.0, -2.0});
+    session.PutLocationValues(kExpPowerName, {-3.0, -4.0});
     const auto path = dir.Write("bear.txt", "x\ty\n1\t2\n3\t4\n");
-    ASSERT_TRUE(LoadTextFile(state, path, TextFilePurpose::IndependentLocations).Ok());
-    EXPECT_TRUE(state.LocLikBVN.empty());
-    EXPECT_TRUE(state.LocLikExpPower.empty());
+    ASSERT_TRUE(LoadTextFile(session, path, TextFilePurpose::IndependentLocations).Ok());
+    EXPECT_TRUE(session.Result(kBVNName)->loc_lik.empty());
+    EXPECT_TRUE(session.Result(kExpPowerName)->loc_lik.empty());
 }
 
 TEST_F(LoadTextFileTest, BridgeLocationsAreStoredInFileOrderAndSortedByTime) {
-    state.LocXY.Resize(2, 3);
-    state.LocXY(0, 0) = 99;
+    ASSERT_TRUE(LoadTextFile(session, dir.Write("deer.txt", "x\ty\n99\t1\n"),
+                             TextFilePurpose::IndependentLocations)
+                    .Ok());
     const auto path =
         dir.Write("elk_gps.txt", "x\ty\tt\te\n1\t2\t30\t5\n3\t4\t10\t6\n5\t6\t20\t7\n");
-    ASSERT_TRUE(LoadTextFile(state, path, TextFilePurpose::BridgeLocations).Ok());
+    ASSERT_TRUE(LoadTextFile(session, path, TextFilePurpose::BridgeLocations).Ok());
 
-    EXPECT_EQ(state.NumLocs, 3);
-    ASSERT_EQ(state.BBLocArray.Rows(), 4);
-    ASSERT_EQ(state.BBLocArray.Cols(), 5);
-    EXPECT_EQ(state.BBLocArray(0, 2), 30);
-    ASSERT_EQ(state.BBSortedLocs.Rows(), 4);
-    EXPECT_EQ(state.BBSortedLocs(0, 0), 3);
-    EXPECT_EQ(state.BBSortedLocs(1, 3), 7);
-    EXPECT_EQ(state.BBSortedLocs(2, 2), 30);
-    EXPECT_EQ(state.InFileRoot, "elk_gps");
-    EXPECT_EQ(state.LocFileName, path.string());
-    EXPECT_EQ(state.LocXY(0, 0), 99) << "the independent locations keep what they held";
+    EXPECT_EQ(session.track().count, 3);
+    ASSERT_EQ(session.track().fixes.Rows(), 4);
+    ASSERT_EQ(session.track().fixes.Cols(), 5);
+    EXPECT_EQ(session.track().fixes(0, 2), 30);
+    ASSERT_EQ(session.track().sorted.Rows(), 4);
+    EXPECT_EQ(session.track().sorted(0, 0), 3);
+    EXPECT_EQ(session.track().sorted(1, 3), 7);
+    EXPECT_EQ(session.track().sorted(2, 2), 30);
+    EXPECT_EQ(session.loaded().file.root, "elk_gps");
+    EXPECT_EQ(session.loaded().file.path, path.string());
+    EXPECT_EQ(session.locations().xy(0, 0), 99) << "the independent locations keep what they held";
 }
 
 TEST_F(LoadTextFileTest, UserPointsLeaveTheLocationsAndTheRootName) {
-    state.NumLocs = 7;
-    state.InFileRoot = "elk_gps";
-    state.LocFileName = "elk_gps.txt";
+    const auto track = dir.Write("elk_gps.txt", "x\ty\tt\te\n1\t2\t30\t5\n");
+    ASSERT_TRUE(LoadTextFile(session, track, TextFilePurpose::BridgeLocations).Ok());
     const auto path = dir.Write("road_points.txt", "x\ty\n100\t200\n130\t200\n");
-    const LoadOutcome outcome = LoadTextFile(state, path, TextFilePurpose::UserPoints);
+    const LoadOutcome outcome = LoadTextFile(session, path, TextFilePurpose::UserPoints);
 
     ASSERT_TRUE(outcome.Ok()) << outcome.error;
     EXPECT_EQ(outcome.count, 2);
-    EXPECT_EQ(state.NumUserPts, 2);
-    EXPECT_EQ(state.UserPts.Rows(), 40001);
-    EXPECT_EQ(state.UserPts(1, 0), 130);
-    EXPECT_EQ(state.UserPtsFileName, path.string());
-    EXPECT_EQ(state.NumLocs, 7);
-    EXPECT_EQ(state.InFileRoot, "elk_gps");
-    EXPECT_EQ(state.LocFileName, "elk_gps.txt");
+    EXPECT_EQ(session.loaded().user_points->count, 2);
+    EXPECT_EQ(session.loaded().user_points->xy.Rows(), 40001);
+    EXPECT_EQ(session.loaded().user_points->xy(1, 0), 130);
+    EXPECT_EQ(session.loaded().user_points->path, path.string());
+    EXPECT_EQ(session.track().count, 1);
+    EXPECT_EQ(session.loaded().file.root, "elk_gps");
+    EXPECT_EQ(session.loaded().file.path, track.string());
 }
 
-TEST_F(LoadTextFileTest, RejectedFilesLeaveTheRecordExactlyAsItWas) {
-    ASSERT_TRUE(LoadTextFile(state, dir.Write("good.txt", "x\ty\n1\t2\n3\t4\n"),
+TEST_F(LoadTextFileTest, RejectedFilesLeaveTheSessionExactlyAsItWas) {
+    ASSERT_TRUE(LoadTextFile(session, dir.Write("good.txt", "x\ty\n1\t2\n3\t4\n"),
                              TextFilePurpose::IndependentLocations)
                     .Ok());
-    const State before = state;
+    const Session before = session;
 
     const struct {
         const char* name;
@@ -118,33 +122,35 @@ TEST_F(LoadTextFileTest, RejectedFilesLeaveTheRecordExactlyAsItWas) {
     };
     for (const auto& bad : bad_files) {
         const LoadOutcome outcome =
-            LoadTextFile(state, dir.Write(bad.name, bad.content), bad.purpose);
+            LoadTextFile(session, dir.Write(bad.name, bad.content), bad.purpose);
         EXPECT_FALSE(outcome.Ok()) << bad.name;
         EXPECT_THAT(outcome.error, HasSubstr(bad.name));
-        EXPECT_TRUE(state == before) << bad.name << " changed the record";
+        EXPECT_TRUE(session == before) << bad.name << " changed the session";
     }
     EXPECT_FALSE(
-        LoadTextFile(state, dir.path() / "absent.txt", TextFilePurpose::IndependentLocations).Ok());
-    EXPECT_TRUE(state == before);
+        LoadTextFile(session, dir.path() / "absent.txt", TextFilePurpose::IndependentLocations)
+            .Ok());
+    EXPECT_TRUE(session == before);
 }
 
 TEST_F(LoadTextFileTest, SampleDataSetsLoadForTheirPurposes) {
     const std::filesystem::path examples = RANVIK_EXAMPLES_DIR;
-    EXPECT_EQ(LoadTextFile(state, examples / "deer_independent.txt",
+    EXPECT_EQ(LoadTextFile(session, examples / "deer_independent.txt",
                            TextFilePurpose::IndependentLocations)
                   .count,
               150);
-    state.BiasCorrected = 1;
+    session.ChooseAnalysis(false, false, true);
     EXPECT_EQ(
-        LoadTextFile(state, examples / "deer_weighted.txt", TextFilePurpose::IndependentLocations)
+        LoadTextFile(session, examples / "deer_weighted.txt", TextFilePurpose::IndependentLocations)
             .count,
         150);
-    EXPECT_EQ(LoadTextFile(state, examples / "elk_gps_bridge.txt", TextFilePurpose::BridgeLocations)
-                  .count,
-              300);
-    EXPECT_EQ(LoadTextFile(state, examples / "road_points.txt", TextFilePurpose::UserPoints).count,
-              60);
-    EXPECT_EQ(state.InFileRoot, "elk_gps_bridge");
+    EXPECT_EQ(
+        LoadTextFile(session, examples / "elk_gps_bridge.txt", TextFilePurpose::BridgeLocations)
+            .count,
+        300);
+    EXPECT_EQ(
+        LoadTextFile(session, examples / "road_points.txt", TextFilePurpose::UserPoints).count, 60);
+    EXPECT_EQ(session.loaded().file.root, "elk_gps_bridge");
 }
 
 TEST(FileRoot, DropsTheLastFourCharactersWhateverTheyAre) {

@@ -200,9 +200,9 @@ private Q_SLOTS:
         const auto empty = dir.path() / "no_fixes.shp";
         QVERIFY(WriteShapefile(empty, content).Ok());
 
-        State state;
+        Session session;
         testing::FakeDialogs dialogs;
-        Wizard wizard(state, dialogs);
+        Wizard wizard(session, dialogs);
         wizard.Start();
         wizard.welcome.Get()->CmdNext_Click();
         wizard.data_type.Get()->CmdNext_Click();

@@ -88,19 +88,16 @@ void ExpectClose(const Matrix& got, const Matrix& want, int columns) {
     for (std::int32_t r = 0; r < want.Rows(); ++r) {
         for (int c = 0; c < columns; ++c) {
             const double scale = std::max(std::fabs(want(r, c)), 1e-300);
-            if (std::fabs(got(r, c) - want(r, c)) > 1e-9 * scale) {
-                QFAIL(qPrintable(QStringLiteral("row %1 column %2: %3 against %4")
-                                     .arg(r)
-                                     .arg(c)
-                                     .arg(got(r, c), 0, 'g', 17)
-                                     .arg(want(r, c), 0, 'g', 17)));
-            }
+            QVERIFY2(std::fabs(got(r, c) - want(r, c)) <= 1e-9 * scale,
+                     qPrintable(QStringLiteral("row %1 column %2: ").arg(r).arg(c) +
+                                QString::fromStdString(Exact(got(r, c)) + " against " +
+                                                       Exact(want(r, c)))));
         }
     }
 }
 
 // A wizard driven by a user, with the two analyses the comparisons below run.
-struct Session : testing::WizardSession {
+struct WizardRun : testing::WizardSession {
     // From a loaded track: an estimated variance, 600 minutes at most between fixes, and a grid
     // over the automatic extent with 25 m cells.
     void BridgeGrid() {
@@ -114,7 +111,7 @@ struct Session : testing::WizardSession {
         extent->CmdCalcGridExtent_Click();
         extent->grid_spacing_box->setText(QStringLiteral("25"));
         extent->CmdCalcBB_Click();
-        QVERIFY(state.DoneBB);
+        QVERIFY(session.WaitingGrid(kBridgeName));
     }
 
     // From the model choice: a fixed kernel with h_ref.
@@ -126,13 +123,16 @@ struct Session : testing::WizardSession {
         FrmKernelOptions* options = wizard->kernel_options.Get();
         options->href_percent_check->setChecked(true);
         options->CmdNext_Click();
-        QVERIFY(state.DoneFixedKernel);
+        QVERIFY(session.WaitingGrid(kFixedKernelName));
+    }
+
+    // Loads the text file at `path` from the choice of input type.
+    void LoadText(const QString& path) {
+        dialogs.open_answers << path;
+        wizard->load_text.Get()->Command1_Click();
+        wizard->load_text.Get()->CmdNext_Click();
     }
 };
-
-int IndexOfAnimal(QComboBox* animals, const QString& id) {
-    return animals->findData(id);
-}
 
 } // namespace
 
@@ -145,7 +145,7 @@ private Q_SLOTS:
         testing::TempDir dir;
         const auto csv = dir.Write("collars.csv", MovebankCsv(rows));
         for (const char* animal : {"A", "B"}) {
-            Session table;
+            WizardRun table;
             table.ToLoader(true, &FrmInputDataOptions::telemetry_option);
             FrmLoadTelemetry& loader = table.Telemetry();
             QVERIFY(loader.isVisible());
@@ -160,7 +160,7 @@ private Q_SLOTS:
             QVERIFY(loader.crs_box->text().contains(QStringLiteral("EPSG:4326")));
             loader.error_combo->setCurrentText(QStringLiteral("gps:error-m"));
             QCOMPARE(loader.animal_combo->count(), 2);
-            loader.animal_combo->setCurrentIndex(IndexOfAnimal(loader.animal_combo, animal));
+            loader.animal_combo->setCurrentIndex(loader.animal_combo->findData(animal));
             const bool b = std::string(animal) == "B";
             QCOMPARE(loader.count_box->text(), b ? QStringLiteral("25") : QStringLiteral("40"));
             QCOMPARE(loader.skipped_label->text(),
@@ -170,32 +170,33 @@ private Q_SLOTS:
             loader.CmdNext_Click();
             QVERIFY2(table.dialogs.messages.isEmpty(),
                      qPrintable(table.dialogs.messages.join('|')));
-            QCOMPARE(table.state.NumLocs, b ? 25 : 40);
-            QCOMPARE(table.state.InFileRoot, std::string("collars_") + animal);
-            QCOMPARE(table.state.ProjectionEpsg, 32611);
-            QVERIFY(table.state.ProjectionInMetres);
+            QCOMPARE(table.session.track().count, b ? 25 : 40);
+            QCOMPARE(table.session.loaded().file.root, std::string("collars_") + animal);
+            QCOMPARE(table.session.loaded().file.projection_epsg, 32611);
+            QVERIFY(table.session.loaded().file.projection_in_metres);
             // Saved rasters and contours carry the zone the fixes were projected to.
             OGRSpatialReference saved;
-            QCOMPARE(saved.importFromWkt(table.state.ProjectionWkt.c_str()), OGRERR_NONE);
+            QCOMPARE(saved.importFromWkt(table.session.loaded().file.projection_wkt.c_str()),
+                     OGRERR_NONE);
             QCOMPARE(QString::fromLatin1(saved.GetAuthorityCode(nullptr)), QStringLiteral("32611"));
             QVERIFY(table.wizard->bb_analysis.Get()->time_unit_label->text().contains(
                 QStringLiteral("square metres per minute")));
             table.BridgeGrid();
 
-            Session text;
+            WizardRun text;
             text.ToLoader(true, &FrmInputDataOptions::text_file_option);
             const auto path =
                 dir.Write(std::string(animal) + ".txt", ProjectedText(rows, animal, true));
-            text.dialogs.open_answers << QString::fromStdString(path.string());
-            text.wizard->load_text.Get()->Command1_Click();
-            text.wizard->load_text.Get()->CmdNext_Click();
+            text.LoadText(QString::fromStdString(path.string()));
             QVERIFY(text.wizard->bb_analysis.Get()->time_unit_label->isHidden());
             text.BridgeGrid();
 
-            ExpectClose(table.state.BBLocArray, text.state.BBLocArray, 4);
-            QVERIFY(std::fabs(table.state.BBVariance - text.state.BBVariance) <=
-                    1e-9 * text.state.BBVariance);
-            ExpectClose(table.state.BBOutput, text.state.BBOutput, 3);
+            ExpectClose(table.session.track().fixes, text.session.track().fixes, 4);
+            QVERIFY(
+                std::fabs(table.session.choices().BBVariance - text.session.choices().BBVariance) <=
+                1e-9 * text.session.choices().BBVariance);
+            ExpectClose(table.session.Result(kBridgeName)->grid.value(),
+                        text.session.Result(kBridgeName)->grid.value(), 3);
         }
     }
 
@@ -205,7 +206,7 @@ private Q_SLOTS:
         std::vector<Matrix> loaded;
         for (const auto& [name, text] : {std::pair{"movebank.csv", MovebankCsv(rows)},
                                          std::pair{"r.csv", testing::RCsv(rows)}}) {
-            Session session;
+            WizardRun session;
             session.ToLoader(true, &FrmInputDataOptions::telemetry_option);
             FrmLoadTelemetry& loader = session.Telemetry();
             session.Open(QString::fromStdString(dir.Write(name, text).string()));
@@ -218,13 +219,13 @@ private Q_SLOTS:
             // R's row numbers, under an empty name, are never offered as the animal.
             QCOMPARE(loader.id_field_combo->findText(QString()), -1);
             QVERIFY(loader.crs_box->text().contains(QStringLiteral("EPSG:4326")));
-            loader.animal_combo->setCurrentIndex(IndexOfAnimal(loader.animal_combo, "B"));
+            loader.animal_combo->setCurrentIndex(loader.animal_combo->findData("B"));
             QCOMPARE(loader.count_box->text(), QStringLiteral("25"));
             loader.CmdNext_Click();
             QVERIFY2(session.dialogs.messages.isEmpty(),
                      qPrintable(session.dialogs.messages.join('|')));
-            QCOMPARE(session.state.NumLocs, 25);
-            loaded.push_back(session.state.BBLocArray);
+            QCOMPARE(session.session.track().count, 25);
+            loaded.push_back(session.session.track().fixes);
         }
         ExpectClose(loaded[1], loaded[0], 4);
     }
@@ -237,7 +238,7 @@ private Q_SLOTS:
                 text += row.lon + "," + row.lat + (row.seconds % 9 == 0 ? ",false\n" : ",true\n");
             }
         }
-        Session session;
+        WizardRun session;
         session.ToLoader(false, &FrmInputDataOptions::telemetry_option);
         FrmLoadTelemetry& loader = session.Telemetry();
         session.Open(QString::fromStdString(dir.Write("unnamed.csv", text).string()));
@@ -252,7 +253,7 @@ private Q_SLOTS:
             QStringLiteral("Type in \"Coordinates are in\": EPSG:4326 for longitude/latitude, "
                            "metres for coordinates already in metres")));
         QVERIFY(loader.isVisible());
-        QCOMPARE(session.state.NumLocs, 0);
+        QCOMPARE(session.session.locations().count, 0);
 
         // A typed answer that is neither a code nor metres says so.
         loader.crs_box->setText(QStringLiteral("WGS84"));
@@ -268,9 +269,9 @@ private Q_SLOTS:
         QVERIFY(loader.count_box->text().toInt() > kept);
         QCOMPARE(loader.count_box->text().toInt(), 40);
         loader.CmdNext_Click();
-        QCOMPARE(session.state.NumLocs, 40);
-        QCOMPARE(session.state.ProjectionEpsg, 32611);
-        QVERIFY(session.state.LocXY(0, 1) > 5e6); // northings in metres, not degrees
+        QCOMPARE(session.session.locations().count, 40);
+        QCOMPARE(session.session.loaded().file.projection_epsg, 32611);
+        QVERIFY(session.session.locations().xy(0, 1) > 5e6); // northings in metres, not degrees
         QCOMPARE(loader.crs_box->text(), QStringLiteral("EPSG:4326"));
     }
 
@@ -282,7 +283,7 @@ private Q_SLOTS:
             text += std::to_string((i * 37) % 60) + "," + std::to_string((i * 23) % 40) + "\n";
         }
         for (const auto& [typed, epsg] : {std::pair{"metres", 0}, std::pair{"EPSG:32611", 32611}}) {
-            Session session;
+            WizardRun session;
             session.ToLoader(false, &FrmInputDataOptions::telemetry_option);
             FrmLoadTelemetry& loader = session.Telemetry();
             session.Open(QString::fromStdString(dir.Write("grid.csv", text).string()));
@@ -292,9 +293,9 @@ private Q_SLOTS:
             loader.CmdNext_Click();
             QVERIFY2(session.dialogs.messages.isEmpty(),
                      qPrintable(session.dialogs.messages.join('|')));
-            QCOMPARE(session.state.NumLocs, 30);
-            QCOMPARE(session.state.LocXY(1, 0), 37.0); // as the table holds it
-            QCOMPARE(session.state.ProjectionEpsg, epsg);
+            QCOMPARE(session.session.locations().count, 30);
+            QCOMPARE(session.session.locations().xy(1, 0), 37.0); // as the table holds it
+            QCOMPARE(session.session.loaded().file.projection_epsg, epsg);
         }
     }
 
@@ -313,17 +314,17 @@ private Q_SLOTS:
         testing::TempDir dir;
         const auto path = dir.Write("elk-A.txt", ProjectedText(rows, "elk-A", false));
 
-        Session layer;
+        WizardRun layer;
         layer.ToLoader(false, &FrmInputDataOptions::telemetry_option);
         FrmLoadTelemetry& loader = layer.Telemetry();
         QVERIFY(loader.time_combo->isHidden());
         layer.Open(kExamples + QStringLiteral("/telemetry/movebank_elk.gpkg"));
         QCOMPARE(loader.x_combo->currentText(), QStringLiteral("(point x)"));
         QVERIFY(loader.crs_box->text().contains(QStringLiteral("longitude/latitude")));
-        loader.animal_combo->setCurrentIndex(IndexOfAnimal(loader.animal_combo, "elk-A"));
+        loader.animal_combo->setCurrentIndex(loader.animal_combo->findData("elk-A"));
         loader.CmdNext_Click();
         QVERIFY2(layer.dialogs.messages.isEmpty(), qPrintable(layer.dialogs.messages.join('|')));
-        QCOMPARE(layer.state.InFileRoot, std::string("movebank_elk_elk-A"));
+        QCOMPARE(layer.session.loaded().file.root, std::string("movebank_elk_elk-A"));
         // Back from the model choice goes to the telemetry loader, as it was left.
         layer.wizard->compare.Get()->Command3_Click();
         QVERIFY(loader.isVisible());
@@ -331,15 +332,14 @@ private Q_SLOTS:
         loader.CmdNext_Click();
         layer.FixedKernelHref();
 
-        Session text;
+        WizardRun text;
         text.ToLoader(false, &FrmInputDataOptions::text_file_option);
-        text.dialogs.open_answers << QString::fromStdString(path.string());
-        text.wizard->load_text.Get()->Command1_Click();
-        text.wizard->load_text.Get()->CmdNext_Click();
+        text.LoadText(QString::fromStdString(path.string()));
         text.FixedKernelHref();
 
-        ExpectClose(layer.state.LocXY, text.state.LocXY, 2);
-        ExpectClose(layer.state.GridFixedKernel, text.state.GridFixedKernel, 3);
+        ExpectClose(layer.session.locations().xy, text.session.locations().xy, 2);
+        ExpectClose(layer.session.Result(kFixedKernelName)->grid.value(),
+                    text.session.Result(kFixedKernelName)->grid.value(), 3);
     }
 
     void everyRefusalIsASentenceAndLoadsNothing() {
@@ -383,7 +383,7 @@ private Q_SLOTS:
                             "(automatic)\".")},
             {good,
              [](FrmLoadTelemetry& form) {
-                 form.animal_combo->setCurrentIndex(IndexOfAnimal(form.animal_combo, "C"));
+                 form.animal_combo->setCurrentIndex(form.animal_combo->findData("C"));
              },
              QStringLiteral("Animal \"C\" has no fixes with coordinates; choose another animal.")},
             {good, [](FrmLoadTelemetry& form) { form.error_metres_box->setText("-2"); },
@@ -394,7 +394,7 @@ private Q_SLOTS:
              QStringLiteral("Choose the fields of the coordinates.")},
         };
         for (const Case& refused : cases) {
-            Session session;
+            WizardRun session;
             session.ToLoader(true, &FrmInputDataOptions::telemetry_option);
             FrmLoadTelemetry& loader = session.Telemetry();
             if (!refused.file.isEmpty()) {
@@ -407,12 +407,12 @@ private Q_SLOTS:
             QVERIFY2(!session.dialogs.messages.isEmpty(), qPrintable(refused.message));
             QCOMPARE(session.dialogs.messages.last(), refused.message);
             QVERIFY(loader.isVisible());
-            QCOMPARE(session.state.NumLocs, 0);
-            QCOMPARE(session.state.LoadedLocations, LocationSet::None);
+            QCOMPARE(session.session.track().count, 0);
+            QCOMPARE(session.session.loaded().last, LocationSet::None);
         }
 
         // Two fixes at one time load when the first is kept, and the line says so.
-        Session kept;
+        WizardRun kept;
         kept.ToLoader(true, &FrmInputDataOptions::telemetry_option);
         kept.Open(cases[2].file);
         kept.Telemetry().keep_first_check->setChecked(true);
@@ -420,22 +420,22 @@ private Q_SLOTS:
                  QStringLiteral("1 fix at a time its animal already had was left out, 1 of "
                                 "them this animal's."));
         kept.Telemetry().CmdNext_Click();
-        QCOMPARE(kept.state.NumLocs, 2);
-        QCOMPARE(kept.state.BBLocArray(0, 0), Project(-115.5, 49.0, 32611).first);
+        QCOMPARE(kept.session.track().count, 2);
+        QCOMPARE(kept.session.track().fixes(0, 0), Project(-115.5, 49.0, 32611).first);
         QVERIFY(kept.wizard->bb_analysis.Get()->isVisible());
 
         // A table that cannot be read is explained and the one open before stays.
-        Session broken;
+        WizardRun broken;
         broken.ToLoader(false, &FrmInputDataOptions::telemetry_option);
         broken.Open(good);
         broken.Open(table("open.csv", "\"2021-06-01 00:00:00,-115.5,49.0,A\n"));
         QVERIFY(broken.dialogs.messages.last().contains(QStringLiteral("open.csv")));
         QVERIFY(broken.Telemetry().file_name_box->text().endsWith(QStringLiteral("good.csv")));
         broken.Telemetry().CmdNext_Click();
-        QCOMPARE(broken.state.NumLocs, 2);
+        QCOMPARE(broken.session.locations().count, 2);
 
         // Bias-corrected locations need their weights.
-        Session weighted;
+        WizardRun weighted;
         weighted.ToLoader(false, &FrmInputDataOptions::telemetry_option, true);
         QVERIFY(!weighted.Telemetry().weight_combo->isHidden());
         weighted.Open(table("weights.csv", "2021-06-01 00:00:00,-115.5,49.0,A\n"));
@@ -444,8 +444,8 @@ private Q_SLOTS:
                  QStringLiteral("Choose the field of the location weights."));
         weighted.Telemetry().weight_combo->setCurrentText(QStringLiteral("location-lat"));
         weighted.Telemetry().CmdNext_Click();
-        QCOMPARE(weighted.state.NumLocs, 1);
-        QCOMPARE(weighted.state.LocWeights[0], 49.0);
+        QCOMPARE(weighted.session.locations().count, 1);
+        QCOMPARE(weighted.session.locations().weights[0], 49.0);
     }
 
     void userPointsInLongitudeLatitudeJoinTheTrack() {
@@ -454,18 +454,18 @@ private Q_SLOTS:
         const auto csv = dir.Write("collars.csv", MovebankCsv(rows));
         const auto points = dir.Write("points.csv", "name;lon;lat\np1;-115.51;49.02\n"
                                                     "p2;-115.50;49.03\np3;-115.49;49.015\n");
-        Session session;
+        WizardRun session;
         session.ToLoader(true, &FrmInputDataOptions::telemetry_option);
         session.Open(QString::fromStdString(csv.string()));
         session.Telemetry().animal_combo->setCurrentIndex(
-            IndexOfAnimal(session.Telemetry().animal_combo, "A"));
+            session.Telemetry().animal_combo->findData("A"));
         session.Telemetry().time_unit_combo->setCurrentText(QStringLiteral("hours"));
         session.Telemetry().error_combo->setCurrentText(QStringLiteral("gps:error-m"));
         session.Telemetry().CmdNext_Click();
-        QCOMPARE(session.state.TimeUnit, std::string("hours"));
+        QCOMPARE(session.session.loaded().file.time_unit, std::string("hours"));
         QVERIFY(session.wizard->bb_analysis.Get()->time_unit_label->text().contains(
             QStringLiteral("square metres per hour, the maximum time in hours")));
-        QCOMPARE(session.state.BBSortedLocs(1, 2), 1807.0 / 3600.0); // the second fix of A
+        QCOMPARE(session.session.track().sorted(1, 2), 1807.0 / 3600.0); // the second fix of A
         FrmBBAnalysis* analysis = session.wizard->bb_analysis.Get();
         analysis->CmdEstimateVar_Click();
         analysis->max_time_box->setText(QStringLiteral("10"));
@@ -479,23 +479,21 @@ private Q_SLOTS:
         QCOMPARE(loader.x_combo->currentText(), QStringLiteral("lon"));
         QCOMPARE(loader.count_box->text(), QStringLiteral("3"));
         loader.CmdNext_Click();
-        QCOMPARE(session.state.NumUserPts, 3);
+        QCOMPARE(session.session.loaded().user_points->count, 3);
         const auto [x, y] = Project(-115.50, 49.03, 32611);
-        QCOMPARE(session.state.UserPts(1, 0), x);
-        QCOMPARE(session.state.UserPts(1, 1), y);
-        QCOMPARE(session.state.InFileRoot, std::string("collars_A"));
+        QCOMPARE(session.session.loaded().user_points->xy(1, 0), x);
+        QCOMPARE(session.session.loaded().user_points->xy(1, 1), y);
+        QCOMPARE(session.session.loaded().file.root, std::string("collars_A"));
         QVERIFY(analysis->user_points_file_label->text().endsWith(QStringLiteral("points.csv")));
         analysis->CmdNext_Click();
         QVERIFY2(session.dialogs.messages.isEmpty(),
                  qPrintable(session.dialogs.messages.join('|')));
-        QCOMPARE(session.state.NumGridPts, 3);
+        QCOMPARE(session.session.Result(kBridgeName)->grid->Rows(), 4);
 
         // Points in longitude/latitude need fixes whose system is known.
-        Session text;
+        WizardRun text;
         text.ToLoader(true, &FrmInputDataOptions::text_file_option);
-        text.dialogs.open_answers << kExamples + QStringLiteral("/elk_gps_bridge.txt");
-        text.wizard->load_text.Get()->Command1_Click();
-        text.wizard->load_text.Get()->CmdNext_Click();
+        text.LoadText(kExamples + QStringLiteral("/elk_gps_bridge.txt"));
         text.wizard->input_data.Get()->telemetry_option->setChecked(true);
         FrmBBAnalysis* bridge = text.wizard->bb_analysis.Get();
         bridge->CmdEstimateVar_Click();
@@ -507,7 +505,7 @@ private Q_SLOTS:
         QCOMPARE(text.dialogs.messages.last(),
                  QStringLiteral("The fixes loaded have no known coordinate system, so points in "
                                 "longitude/latitude cannot be placed among them."));
-        QCOMPARE(text.state.NumUserPts, 0);
+        QVERIFY(!text.session.loaded().user_points);
     }
 };
 

@@ -1,7 +1,7 @@
 #include "input/telemetry.h"
 
 #include "input/shape_layer.h"
-#include "support/temp_dir.h"
+#include "support/locations.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -81,12 +81,7 @@ TEST(UtmEpsg, NumbersZonesFromTheAntimeridianEastwardsAndSplitsAtTheEquator) {
 TEST(ProjectLongLat, GivesTheTransverseMercatorValuesOnTheCentralMeridian) {
     // On a zone's central meridian x is the false easting, and y is 0.9996 times the meridian
     // arc from the equator: 4984944.378 m at 45 degrees on the WGS 84 ellipsoid.
-    Matrix points(3, 2);
-    points(0, 0) = 9.0;
-    points(1, 0) = 9.0;
-    points(1, 1) = 45.0;
-    points(2, 0) = 10.0;
-    points(2, 1) = 45.0;
+    Matrix points = testing::Locations({{9.0, 0.0}, {9.0, 45.0}, {10.0, 45.0}});
     ASSERT_TRUE(ProjectLongLat(points, 32632).Ok());
     EXPECT_NEAR(points(0, 0), 500000.0, 1e-6);
     EXPECT_NEAR(points(0, 1), 0.0, 1e-6);
@@ -137,11 +132,7 @@ TEST(SplitTelemetry, SplitsAnimalsSkipsFailedFixesSortsByTimeAndProjects) {
     EXPECT_EQ(elk1.fixes(0, 3), 10.0);
     EXPECT_EQ(elk1.time_span, 35.0);
     // The same pairs projected directly.
-    Matrix expected(2, 2);
-    expected(0, 0) = 9.00;
-    expected(0, 1) = 45.00;
-    expected(1, 0) = 9.01;
-    expected(1, 1) = 45.02;
+    Matrix expected = testing::Locations({{9.00, 45.00}, {9.01, 45.02}});
     ASSERT_TRUE(ProjectLongLat(expected, 32632).Ok());
     for (std::int32_t k = 0; k < 2; ++k) {
         EXPECT_EQ(elk1.fixes(k, 0), expected(k, 0));
@@ -168,26 +159,20 @@ TEST(SplitTelemetry, ExplainsEveryRowItCannotTake) {
         const auto table = ParseTelemetryText(text, "t.csv");
         return table.Ok() ? SplitTelemetry(table.value, fields).status.error : table.status.error;
     };
-    const TelemetryFields movebank = MovebankFields();
-    EXPECT_THAT(refused("timestamp,location-long,location-lat,individual-local-identifier,error\n"
-                        "2021-06-01 18:00:00,9,45,a,1\n"
-                        "2021-06-01 18:00:00.000,9.1,45,a,1\n",
-                        movebank),
-                HasSubstr("lines 2 and 3 give animal \"a\" two fixes at the same time"));
-    EXPECT_THAT(refused("timestamp,location-long,location-lat,individual-local-identifier,error\n"
-                        "yesterday,9,45,a,1\n",
-                        movebank),
-                HasSubstr("t.csv, line 2: the time \"yesterday\" is not a timestamp"));
-    EXPECT_THAT(refused("timestamp,location-long,location-lat,individual-local-identifier,error\n"
-                        "2021-06-01 18:00:00,9,95,a,1\n",
-                        movebank),
-                HasSubstr("not on the globe"));
-    EXPECT_THAT(refused("timestamp,lon,lat\n2021-06-01 18:00:00,9,45\n", movebank),
-                HasSubstr("no field named \"location-long\""));
-    EXPECT_THAT(refused("timestamp,location-long,location-lat,individual-local-identifier,error\n"
-                        "2021-06-01 18:00:00,9,forty-five,a,1\n",
-                        movebank),
-                HasSubstr("line 2: the latitude \"forty-five\" is not a number"));
+    const std::string header =
+        "timestamp,location-long,location-lat,individual-local-identifier,error\n";
+    for (const auto& [rows, says] :
+         {std::pair{header + "2021-06-01 18:00:00,9,45,a,1\n2021-06-01 18:00:00.000,9.1,45,a,1\n",
+                    "lines 2 and 3 give animal \"a\" two fixes at the same time"},
+          {header + "yesterday,9,45,a,1\n",
+           "t.csv, line 2: the time \"yesterday\" is not a timestamp"},
+          {header + "2021-06-01 18:00:00,9,95,a,1\n", "not on the globe"},
+          {std::string("timestamp,lon,lat\n2021-06-01 18:00:00,9,45\n"),
+           "no field named \"location-long\""},
+          {header + "2021-06-01 18:00:00,9,forty-five,a,1\n",
+           "line 2: the latitude \"forty-five\" is not a number"}}) {
+        EXPECT_THAT(refused(rows, MovebankFields()), HasSubstr(says));
+    }
     // A projected table with numeric times passes them through as they are.
     TelemetryFields projected;
     projected.x = "x";
@@ -300,51 +285,8 @@ TEST(SplitTelemetry, CoordinatesOfUnstatedSystemThatFitLongitudeLatitudeAreRefus
     EXPECT_EQ(answered.value.animals[0].fixes(1, 1), 45.02);
 }
 
-// The same two animals as a GeoJSON layer in longitude/latitude, coordinates in the points:
-// the split is the one the table gives, to the bit.
-TEST(TelemetryTableOfLayer, APointLayerInLongitudeLatitudeSplitsLikeTheTable) {
-    testing::TempDir dir;
-    std::string features;
-    const auto table = ParseTelemetryText(kMovebank, "movebank.csv");
-    ASSERT_TRUE(table.Ok());
-    for (std::size_t r = 0; r < table.value.rows.size(); ++r) {
-        const auto& row = table.value.rows[r];
-        const std::string geometry = row[2].empty() ? "null"
-                                                    : R"({"type": "Point", "coordinates": [)" +
-                                                          row[2] + ", " + row[3] + "]}";
-        features += std::string(r == 0 ? "" : ",\n") + R"({"type": "Feature", "properties": )" +
-                    R"({"timestamp": ")" + row[1] + R"(", "animal": ")" + row[4] +
-                    R"(", "error": )" + (row[5].empty() ? "null" : row[5]) + R"(}, "geometry": )" +
-                    geometry + "}";
-    }
-    const auto path = dir.Write("fixes.geojson",
-                                R"({"type": "FeatureCollection", "features": [)" + features + "]}");
-    const auto layer = OpenShapeLayer(path);
-    ASSERT_TRUE(layer.Ok()) << layer.status.error;
-    EXPECT_TRUE(IsGeographic(layer.value));
-    const TelemetryTable from_layer = TelemetryTableOfLayer(layer.value);
-    TelemetryFields fields;
-    fields.x = std::string(kPointX);
-    fields.y = std::string(kPointY);
-    fields.time = "timestamp";
-    fields.animal = "animal";
-    fields.constant_error = 10.0;
-    const auto split = SplitTelemetry(from_layer, fields);
-    ASSERT_TRUE(split.Ok()) << split.status.error;
-    TelemetryFields csv_fields = MovebankFields();
-    csv_fields.error.clear();
-    csv_fields.constant_error = 10.0;
-    const auto expected = SplitTelemetry(table.value, csv_fields);
-    ASSERT_TRUE(expected.Ok());
-    EXPECT_EQ(split.value.left_out.no_coordinates, 2);
-    ASSERT_EQ(split.value.animals.size(), 2U);
-    for (std::size_t a = 0; a < 2; ++a) {
-        EXPECT_EQ(split.value.animals[a].id, expected.value.animals[a].id);
-        EXPECT_EQ(split.value.animals[a].fixes, expected.value.animals[a].fixes);
-    }
-}
-
-// The sample Movebank export and its GeoPackage twin split into the same three animals.
+// The sample Movebank export and its GeoPackage twin, a point layer in longitude/latitude whose
+// failed fixes have no geometry, split into the same three animals to the bit.
 TEST(TelemetryExamples, TheMovebankTableAndItsGeoPackageGiveTheSameFixes) {
     const std::filesystem::path folder = std::filesystem::path(RANVIK_EXAMPLES_DIR) / "telemetry";
     const auto table = ReadTelemetryText(folder / "movebank_elk.csv");

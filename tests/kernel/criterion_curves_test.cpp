@@ -1,19 +1,21 @@
 #include "kernel/criterion_curves.h"
 
 #include "kernel/smoothing.h"
+#include "support/locations.h"
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 namespace ranvik {
 namespace {
 
 TEST(DefaultGraphRange, SpansHalfTheSmallerToOnePointEightTimesTheLarger) {
-    EXPECT_EQ(DefaultGraphRange(10, 20).low, 5);
-    EXPECT_EQ(DefaultGraphRange(10, 20).high, 36);
-    EXPECT_EQ(DefaultGraphRange(30, 20).low, 10);
-    EXPECT_EQ(DefaultGraphRange(30, 20).high, 54);
+    for (const auto& [a, b, low, high] : {std::tuple{10, 20, 5, 36}, {30, 20, 10, 54}}) {
+        EXPECT_EQ(DefaultGraphRange(a, b).low, low);
+        EXPECT_EQ(DefaultGraphRange(a, b).high, high);
+    }
 }
 
 TEST(Standardize, ScalesToTheUnitIntervalAndRefusesAFlatCurve) {
@@ -26,19 +28,14 @@ TEST(Standardize, ScalesToTheUnitIntervalAndRefusesAFlatCurve) {
 }
 
 TEST(CalcCriterionCurves, StepsFromLowToHighAndRefusesABadRange) {
-    Matrix xy(6, 3);
-    const double points[5][2] = {{0, 0}, {3, 1}, {1, 4}, {5, 5}, {2, 2}};
-    for (int i = 0; i < 5; ++i) {
-        xy(i, 0) = points[i][0];
-        xy(i, 1) = points[i][1];
-    }
+    const Matrix xy = testing::Locations({{0, 0}, {3, 1}, {1, 4}, {5, 5}, {2, 2}});
     const auto curves = CalcCriterionCurves(xy, 5, 0.5, 3.5, 100);
     ASSERT_TRUE(curves.Ok());
     ASSERT_EQ(curves.value.h.size(), 100U);
     EXPECT_EQ(curves.value.h[0], 0.5);
     EXPECT_NEAR(curves.value.h[99], 3.5, 1e-12);
     double h = 0.5;
-    EXPECT_EQ(curves.value.cv[0], CalcCVScore(xy, 0.5, 5, {}));
+    EXPECT_EQ(curves.value.cv[0], CalcCVScore(xy, h, 5, {}));
     EXPECT_EQ(curves.value.neg_lscv[0], -CalcLSCVScore(h, xy, 5));
 
     for (const auto& [low, high] : {std::pair{0.0, 3.0}, {2.0, 2.0}, {3.0, 1.0}, {-1.0, 2.0}}) {

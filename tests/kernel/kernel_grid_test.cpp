@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <span>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -67,21 +68,16 @@ void ExpectFiveGrid(const Matrix& grid, double h, const std::vector<double>& w =
 }
 
 TEST(CalcFixedKernel, CellProbabilityIsTheMeanOrWeightedMeanKernelTimesTheCellArea) {
-    const auto plain = CalcFixedKernel(kFive, 5, 2.5, {});
-    ASSERT_TRUE(plain.Ok()) << plain.status.error;
-    EXPECT_EQ(plain.value.grid.Rows(), 40001);
-    EXPECT_EQ(plain.value.sum_weights, 5.0);
-    ExpectFiveGrid(plain.value.grid, 2.5);
-
-    const auto weighted = CalcFixedKernel(kFive, 5, 2.5, kFiveWeights);
-    ASSERT_TRUE(weighted.Ok()) << weighted.status.error;
-    EXPECT_EQ(weighted.value.sum_weights, 6.5);
-    ExpectFiveGrid(weighted.value.grid, 2.5, kFiveWeights);
-
-    const auto equal = CalcFixedKernel(kFive, 5, 2.5, std::vector<double>(6, 0.25));
-    ASSERT_TRUE(equal.Ok()) << equal.status.error;
-    EXPECT_EQ(equal.value.sum_weights, 1.25);
-    ExpectFiveGrid(equal.value.grid, 2.5); // equal weights give the unweighted grid
+    // Equal weights give the unweighted grid.
+    const std::vector<double> none, equal(6, 0.25);
+    for (const auto& [weights, sum, as] : {std::tuple{&none, 5.0, &none},
+                                           {&kFiveWeights, 6.5, &kFiveWeights},
+                                           {&equal, 1.25, &none}}) {
+        const auto kernel = CalcFixedKernel(kFive, 5, 2.5, *weights);
+        ASSERT_TRUE(kernel.Ok()) << kernel.status.error;
+        EXPECT_EQ(kernel.value.sum_weights, sum);
+        ExpectFiveGrid(kernel.value.grid, 2.5, *as);
+    }
 }
 
 TEST(CalcAdKernel, MatchesPilotDensitiesAndLocalParametersWorkedIndependently) {

@@ -56,17 +56,14 @@ std::vector<Case> Cases() {
     return cases;
 }
 
-// The plain sums, node by node, as the grid was always made: the density at each node from the
-// kernel sum over every location in order, times the cell's area.
-Matrix PlainGrid(const Matrix& xy, std::int32_t n, const NodeDensity& density) {
-    return GridOverLocations(xy, n, density, RunControl{{}, false}).value;
-}
-
-// Compares a grid with the plain one: every probability within 1e-12 relative (or both below
-// 1e-290, where a term's two factors may be subnormal and carry fewer digits), and the values a
-// grid file shows the same on at least 99.99 % of the nodes and never one unit of the 9th decimal
-// apart.
-void ExpectAsPlain(const Matrix& fast, const Matrix& plain, const std::string& what) {
+// Compares a grid with the plain one, made node by node as the grid was always made (the density
+// at each node from the kernel sum over every location in order, times the cell's area): every
+// probability within 1e-12 relative (or both below 1e-290, where a term's two factors may be
+// subnormal and carry fewer digits), and the values a grid file shows the same on at least
+// 99.99 % of the nodes and never one unit of the 9th decimal apart.
+void ExpectAsPlain(const Matrix& fast, const Matrix& xy, std::int32_t n, const std::string& what,
+                   const NodeDensity& density) {
+    const Matrix plain = GridOverLocations(xy, n, density, RunControl{{}, false}).value;
     int printed_differ = 0;
     for (std::int32_t k = 0; k < kGridNodes; ++k) {
         const double a = fast(k, 2);
@@ -104,13 +101,9 @@ TEST(LatticeKernelSums, FixedAndAdaptiveGridsStayWithinThePrintedDigitsOfThePlai
             const double norm = 2 * kPi * (h * h);
             const auto fixed = CalcFixedKernel(c.xy, c.n, h, {});
             ASSERT_TRUE(fixed.Ok()) << what << ": " << fixed.status.error;
-            ExpectAsPlain(fixed.value.grid,
-                          PlainGrid(c.xy, c.n,
-                                    [&](double x, double y) {
-                                        return FixedKernelSum(x, y, points, nullptr, two_h2, norm) /
-                                               c.n;
-                                    }),
-                          "fixed " + what);
+            ExpectAsPlain(fixed.value.grid, c.xy, c.n, "fixed " + what, [&](double x, double y) {
+                return FixedKernelSum(x, y, points, nullptr, two_h2, norm) / c.n;
+            });
 
             std::vector<double> weights(static_cast<std::size_t>(c.n));
             double sum_weights = 0;
@@ -120,28 +113,19 @@ TEST(LatticeKernelSums, FixedAndAdaptiveGridsStayWithinThePrintedDigitsOfThePlai
             }
             const auto weighted = CalcFixedKernel(c.xy, c.n, h, weights);
             ASSERT_TRUE(weighted.Ok()) << what;
-            ExpectAsPlain(weighted.value.grid,
-                          PlainGrid(c.xy, c.n,
-                                    [&](double x, double y) {
-                                        return FixedKernelSum(x, y, points, weights.data(), two_h2,
-                                                              norm) /
-                                               sum_weights;
-                                    }),
-                          "weighted " + what);
+            ExpectAsPlain(
+                weighted.value.grid, c.xy, c.n, "weighted " + what, [&](double x, double y) {
+                    return FixedKernelSum(x, y, points, weights.data(), two_h2, norm) / sum_weights;
+                });
 
             const auto adaptive = CalcAdKernel(c.xy, c.n, h);
             if (!adaptive.Ok()) {
                 continue; // the pilot densities underflow: refused either way
             }
             const AdaptiveScales scales = ScalesOf(AdaptiveBandwidths(c.xy, c.n, h));
-            ExpectAsPlain(adaptive.value,
-                          PlainGrid(c.xy, c.n,
-                                    [&](double x, double y) {
-                                        return AdaptiveKernelSum(x, y, points, scales.two_h2,
-                                                                 scales.norm) /
-                                               c.n;
-                                    }),
-                          "adaptive " + what);
+            ExpectAsPlain(adaptive.value, c.xy, c.n, "adaptive " + what, [&](double x, double y) {
+                return AdaptiveKernelSum(x, y, points, scales.two_h2, scales.norm) / c.n;
+            });
         }
     }
 }
@@ -153,14 +137,9 @@ TEST(LatticeKernelSums, MorePointsThanOnePassAndParallelRunsAgreeToTheBit) {
     ASSERT_TRUE(parallel.Ok() && sequential.Ok());
     EXPECT_TRUE(parallel.value.grid == sequential.value.grid);
     const Points points = PointsOf(xy, 2500);
-    ExpectAsPlain(parallel.value.grid,
-                  PlainGrid(xy, 2500,
-                            [&](double x, double y) {
-                                return FixedKernelSum(x, y, points, nullptr, 2 * 900.0,
-                                                      2 * kPi * 900.0) /
-                                       2500;
-                            }),
-                  "2500 locations");
+    ExpectAsPlain(parallel.value.grid, xy, 2500, "2500 locations", [&](double x, double y) {
+        return FixedKernelSum(x, y, points, nullptr, 2 * 900.0, 2 * kPi * 900.0) / 2500;
+    });
 }
 
 } // namespace

@@ -116,28 +116,19 @@ TEST(NeighbourSums, SearchesFindTheHsOfThePlainSums) {
     const std::int32_t n = 2000;
     const Matrix xy = TwoCentres(n, false);
     const double h_ref = CalcHref(xy, n);
-    const RunControl control;
-    MinimiserWorkspace plain;
-    const Criterion plain_lscv = [&](double& h) {
-        h = std::max(h, 1e-20); // as the score raises it
-        return PlainLSCV(xy, n, h);
-    };
-    ASSERT_TRUE(
-        BracketMinimum(plain, kLSCVSearch, h_ref - 0.98 * h_ref, h_ref / 2, plain_lscv, control)
-            .Ok());
-    ASSERT_TRUE(GoldenSection(plain, kLSCVSearch, plain_lscv, control).Ok());
-    const auto lscv = CalcLSCVh(xy, h_ref, n, {});
-    ASSERT_TRUE(lscv.Ok());
-    EXPECT_LE(std::fabs(lscv.value.h - plain.GoldenXMin), 1e-12 * plain.GoldenXMin);
-
-    const Criterion plain_cv = [&](double& h) { return PlainCV(xy, n, h); };
-    plain = {};
-    ASSERT_TRUE(
-        BracketMinimum(plain, kCVSearch, h_ref - 0.98 * h_ref, h_ref / 2, plain_cv, control).Ok());
-    ASSERT_TRUE(GoldenSection(plain, kCVSearch, plain_cv, control).Ok());
-    const auto cv = CalcCVh(xy, h_ref, n, {}, {});
-    ASSERT_TRUE(cv.Ok());
-    EXPECT_LE(std::fabs(cv.value.h - plain.GoldenXMin), 1e-12 * plain.GoldenXMin);
+    for (const bool lscv : {true, false}) {
+        const MinimiserInstance& search = lscv ? kLSCVSearch : kCVSearch;
+        const Criterion score = [&](double& h) {
+            h = lscv ? std::max(h, 1e-20) : h; // as the LSCV score raises it
+            return lscv ? PlainLSCV(xy, n, h) : PlainCV(xy, n, h);
+        };
+        MinimiserWorkspace plain;
+        ASSERT_TRUE(BracketMinimum(plain, search, h_ref - 0.98 * h_ref, h_ref / 2, score, {}).Ok());
+        ASSERT_TRUE(GoldenSection(plain, search, score, {}).Ok());
+        const auto found = lscv ? CalcLSCVh(xy, h_ref, n, {}) : CalcCVh(xy, h_ref, n, {}, {});
+        ASSERT_TRUE(found.Ok()) << lscv;
+        EXPECT_LE(std::fabs(found.value.h - plain.GoldenXMin), 1e-12 * plain.GoldenXMin) << lscv;
+    }
 }
 
 TEST(NeighbourSums, AnIsolatedLocationsRowIsSummedInFull) {

@@ -107,10 +107,10 @@ TEST(CalcLSCVScore, TinyZeroOrNegativeHIsRaisedTo1e20InTheCallersVariable) {
 }
 
 TEST(SmoothingSearches, FewerThanTwoLocationsOrASinglePlaceFail) {
-    EXPECT_FALSE(CheckSmoothingInput(Matrix(1, 3), 0).error.empty());
-    EXPECT_FALSE(CheckSmoothingInput(Locations({{3, 4}}), 1).error.empty());
     const Matrix same = Locations({{3, 4}, {3, 4}, {3, 4}});
-    EXPECT_FALSE(CheckSmoothingInput(same, 3).error.empty());
+    for (const auto& [xy, n] : {std::pair{Matrix(1, 3), 0}, {Locations({{3, 4}}), 1}, {same, 3}}) {
+        EXPECT_FALSE(CheckSmoothingInput(xy, n).error.empty()) << n;
+    }
     EXPECT_TRUE(CheckSmoothingInput(Locations({{3, 4}, {3, 4}, {3, 5}}), 3).Ok());
 
     EXPECT_FALSE(CalcCVh(same, 1.0, 3, {}, {}).status.error.empty())
@@ -118,26 +118,20 @@ TEST(SmoothingSearches, FewerThanTwoLocationsOrASinglePlaceFail) {
     EXPECT_FALSE(CalcLSCVh(same, 1.0, 3, {}).status.error.empty());
 }
 
-TEST(CalcLSCVh, ReturnsALocalMinimumAndStoresItsTolerance) {
-    const Matrix xy = TwoClusters(60);
-    const auto result = CalcLSCVh(xy, CalcHref(xy, 60), 60, {});
-    ASSERT_TRUE(result.Ok()) << result.status.error;
-    double h = result.value.h;
-    EXPECT_EQ(result.value.minimiser.GoldenXMin, h);
-    EXPECT_EQ(result.value.minimiser.GoldenTol, 0.001);
-    const double at_min = CalcLSCVScore(h, xy, 60);
-    for (double beside : {h * 0.97, h * 1.03}) {
-        EXPECT_LT(at_min, CalcLSCVScore(beside, xy, 60)) << beside;
-    }
-}
-
-TEST(SmoothingSearches, CarryOnFromTheStartingWorkspaceAndNeverDependOnItsTriple) {
-    // The CV search hands no tolerance to the workspace, so a later CV search still shows the
-    // LSCV search's; the triple and minimum are the search's own whatever the start held.
+TEST(SmoothingSearches, LSCVFindsALocalMinimumAndCVCarriesOnFromTheStartingWorkspace) {
     const Matrix xy = TwoClusters(60);
     const double h_ref = CalcHref(xy, 60);
     const auto lscv = CalcLSCVh(xy, h_ref, 60, {});
     ASSERT_TRUE(lscv.Ok()) << lscv.status.error;
+    double h = lscv.value.h;
+    EXPECT_EQ(lscv.value.minimiser.GoldenXMin, h);
+    EXPECT_EQ(lscv.value.minimiser.GoldenTol, 0.001);
+    const double at_min = CalcLSCVScore(h, xy, 60);
+    for (double beside : {h * 0.97, h * 1.03}) {
+        EXPECT_LT(at_min, CalcLSCVScore(beside, xy, 60)) << beside;
+    }
+    // The CV search hands no tolerance to the workspace, so a later CV search still shows the
+    // LSCV search's; the triple and minimum are the search's own whatever the start held.
     const auto fresh = CalcCVh(xy, h_ref, 60, {}, {});
     const auto after_lscv = CalcCVh(xy, h_ref, 60, {}, lscv.value.minimiser);
     ASSERT_TRUE(fresh.Ok() && after_lscv.Ok());

@@ -111,13 +111,10 @@ TEST(Amoeba, ReflectionEqualToTheSecondWorstContractsThenShrinksWithoutClamping)
 
 // Rosenbrock's function plus 1, so that the relative spread test has a scale: minimum 1 at
 // (1, ..., 1), reached along a curved valley.
-double Rosenbrock(const std::vector<double>& v, int d) {
+double Rosenbrock(const std::vector<double>& v, std::size_t d) {
     double sum = 1.0;
-    for (int i = 1; i < d; ++i) {
-        const double a = v[static_cast<std::size_t>(i + 1)] -
-                         v[static_cast<std::size_t>(i)] * v[static_cast<std::size_t>(i)];
-        const double b = 1 - v[static_cast<std::size_t>(i)];
-        sum += 100 * a * a + b * b;
+    for (std::size_t i = 1; i < d; ++i) {
+        sum += 100 * (v[i + 1] - v[i] * v[i]) * (v[i + 1] - v[i] * v[i]) + (1 - v[i]) * (1 - v[i]);
     }
     return sum;
 }

@@ -50,7 +50,7 @@ double NormalMixtureLogDensity(const std::vector<double>& p, double x, double y)
                     (1 - p[11]) * NormalDensity(p[3], p[4], p[8], p[9], p[10], x, y));
 }
 
-TEST(CircleStartSimplex, StagesSpreadTheCentresThenTheSigmasAndTheRestartIsClamped) {
+TEST(MixtureStartSimplices, StagesSpreadTheirOwnParametersAndTheRestartsAreClamped) {
     FitCopy w;
     w.loc_lik.resize(4);
     RecordingNotifier notifier;
@@ -79,14 +79,8 @@ TEST(CircleStartSimplex, StagesSpreadTheCentresThenTheSigmasAndTheRestartIsClamp
     w.simplex.ModelName = kTwoModeCircleModel;
     (void)AmoebaFunc(ctx, moments, w.starts.CNStart[8], 4);
     EXPECT_EQ(w.starts.CNStart[8][7], 0.99) << "p + 0.18 is clamped when evaluated";
-}
 
-TEST(NormalStartSimplex, EachStageSpreadsItsOwnParametersAndTheRestartIsClamped) {
-    FitCopy w;
-    w.loc_lik.resize(4);
-    RecordingNotifier notifier;
-    FitContext ctx = w.Context(notifier);
-    const Matrix moments = testing::MomentSquare();
+    // The normal mixture's stages each spread their own parameters.
     Init2BVNSimplex(ctx, moments, 1, 4);
     EXPECT_THAT(w.starts.BVNStart[6],
                 VertexIs(std::vector<double>{0, -153, -75, 150, 75, 50, 50, 0, 50, 50, 0, 0.5}));

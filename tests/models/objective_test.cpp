@@ -65,9 +65,7 @@ TEST(AmoebaFunc, EachModelMatchesItsDensityWorkedIndependently) {
             return ExpPowerByTgamma({0, 0.5, 1, 2.5, 0.4}, x, y);
         },
         kGammaSeries);
-}
-
-TEST(AmoebaFunc, ExpPowerWithShapeOneIsACircularNormal) {
+    // With shape 1 the exponential power is a circular normal.
     const double sigma = 1.7;
     ExpectLogDensities(
         kExpPowerModel, {0, 0.5, -1, std::log(std::sqrt(2.0) * sigma), 1.0},

@@ -12,20 +12,19 @@ using testing::Locations;
 TEST(LayOutGrid, WidensTheBoxByHalfItsSizeOnEachSideAndAddsUpTheCentres) {
     // The first location holds both maxima, so the minima come from later rows.
     const GridLayout g = LayOutGrid(Locations({{10, 20}, {0, 0}, {10, 0}, {0, 20}}), 4);
-    EXPECT_EQ(g.x0, -5.0);
-    EXPECT_EQ(g.x1, 15.0);
-    EXPECT_EQ(g.y0, -10.0);
-    EXPECT_EQ(g.y1, 30.0);
+    EXPECT_EQ((std::vector<double>{g.x0, g.x1, g.y0, g.y1}),
+              (std::vector<double>{-5, 15, -10, 30}));
     EXPECT_DOUBLE_EQ(g.dx, 0.1);
     EXPECT_DOUBLE_EQ(g.dy, 0.2);
-
-    constexpr double kPlace = 1e-12; // 200 additions of dx or dy at most
-    EXPECT_NEAR(g.xs[0], -4.95, kPlace);
-    EXPECT_NEAR(g.xs[1], -4.85, kPlace);
-    EXPECT_NEAR(g.xs[199], 14.95, kPlace);
-    EXPECT_NEAR(g.ys[0], -9.9, kPlace);
-    EXPECT_NEAR(g.ys[1], -9.7, kPlace);
-    EXPECT_NEAR(g.ys[199], 29.9, kPlace);
+    // 200 additions of dx or dy at most.
+    for (const auto& [got, want] : {std::pair{g.xs[0], -4.95},
+                                    {g.xs[1], -4.85},
+                                    {g.xs[199], 14.95},
+                                    {g.ys[0], -9.9},
+                                    {g.ys[1], -9.7},
+                                    {g.ys[199], 29.9}}) {
+        EXPECT_NEAR(got, want, 1e-12);
+    }
     // To the bit, each centre is the previous one plus dx (or dy), not x0 + (i + 0.5) dx.
     double x = g.x0 + 0.5 * g.dx;
     double y = g.y0 + 0.5 * g.dy;

@@ -1,11 +1,13 @@
 #include "output/comparison.h"
 
+#include "kernel/kernel_grid.h"
 #include "models/bivariate_normal.h"
 #include "models/circle_mixture.h"
 #include "models/exp_power.h"
 #include "models/forms/home_range_results.h"
 #include "models/home_ranges.h"
 #include "models/normal_mixture.h"
+#include "output/estimator_table.h"
 #include "output/forms/comparison_results.h"
 #include "support/locations.h"
 #include "support/model_fixtures.h"
@@ -23,26 +25,52 @@ namespace {
 
 using testing::RecordingNotifier;
 
-State Loaded(std::int32_t n) {
-    State state;
-    state.LocXY = testing::TwoClusters(n);
-    state.NumLocs = n;
-    state.InFileRoot = "deer";
-    return state;
+// A session with n locations in two clusters loaded from "deer.txt", and the workspaces its
+// computations hand on.
+struct Record {
+    Session session;
+    EstimatorChain chain;
+
+    friend bool operator==(const Record&, const Record&) = default;
+};
+
+Record Loaded(std::int32_t n, double flat_y = 0.0) {
+    IndependentLocations locations;
+    locations.xy = testing::TwoClusters(n);
+    if (flat_y != 0.0) {
+        for (std::int32_t i = 0; i < n; ++i) {
+            locations.xy(i, 1) = flat_y;
+        }
+    }
+    locations.weights.assign(static_cast<std::size_t>(n) + 1, 0.0);
+    locations.count = n;
+    LocationFile file;
+    file.root = "deer";
+    Record record;
+    record.session.TakeLoaded(std::move(locations), std::move(file));
+    return record;
+}
+
+void RequestAll(Session& session, bool wanted) {
+    for (const std::string_view name : kHomeRangeModelNames) {
+        session.Request(name, wanted);
+    }
 }
 
 // A comparison run on the record's locations and workspace, put into the record as the
 // comparison form does.
-Status CompareInRecord(State& state, const ComparisonChoice& choice, Notifier& notifier) {
-    auto results =
-        RunComparison(state.LocXY, state.NumLocs, choice, {state.Simplex, state.Starts}, notifier);
-    return results.Ok() ? CommitComparison(state, std::move(results.value)) : results.status;
+Status CompareInRecord(Record& record, const ComparisonChoice& choice, Notifier& notifier) {
+    const IndependentLocations& locations = record.session.locations();
+    auto results = RunComparison(locations.xy, locations.count, choice, record.chain.fit, notifier);
+    return results.Ok() ? CommitComparison(record.session, record.chain, std::move(results.value))
+                        : results.status;
 }
 
 // The home range driver on the record's requests, put into the record as the forms do.
-Status HomeRangesInRecord(State& state, Notifier& notifier) {
-    auto results = CalcHomeRanges(HomeRangeInputOf(state), notifier);
-    return results.Ok() ? CommitHomeRanges(state, std::move(results.value)) : results.status;
+Status HomeRangesInRecord(Record& record, Notifier& notifier) {
+    auto results = CalcHomeRanges(HomeRangeInputOf(record.session, record.chain.fit), notifier);
+    return results.Ok() ? CommitHomeRanges(record.session, record.chain, std::move(results.value))
+                        : results.status;
 }
 
 // Row 1..6 of the table, without its line end.
@@ -55,22 +83,16 @@ std::string TableRow(const std::string& table, int row) {
 }
 
 TEST(ComparisonTable, IsExactToTheByte) {
-    State state;
-    state.InFileRoot = "deer";
-    state.Neg2LnLExpPower = 1234.5678;
-    state.AICcExpPower = 0.0625; // a true half at the third decimal: to even, downwards
-    state.CVCExpPower = -0.0004; // rounds to zero, shown without a sign
-    state.Neg2LnLBVN = 12.3456;
-    state.AICcBVN = -56.1;
-    state.Neg2LnL2CN = 0.1875; // a true half: to even, upwards
-    state.AICc2CN = 2.5;
-    state.CVC2CN = 1e-7;
-    state.Neg2LnL2BVN = 123456789.12345;
-    state.AICc2BVN = 99.9996;
-    state.CVC2BVN = -3.25;
-    state.CVCFixedKernel = 7;
-    state.CVCAdKernel = 1e20;
-    EXPECT_EQ(ComparisonTable(state),
+    Session session = Loaded(3).session;
+    session.PutScore(kExpPowerName, {1234.5678,
+                                     0.0625,    // a true half at the third decimal: to even, down
+                                     -0.0004}); // rounds to zero, shown without a sign
+    session.PutScore(kBVNName, {12.3456, -56.1, 0});
+    session.PutScore(kCircleMixtureName, {0.1875, 2.5, 1e-7}); // a true half: to even, upwards
+    session.PutScore(kNormalMixtureName, {123456789.12345, 99.9996, -3.25});
+    session.PutScore(kFixedKernelName, {0, 0, 7});
+    session.PutScore(kAdaptiveKernelName, {0, 0, 1e20});
+    EXPECT_EQ(ComparisonTable(session, Estimators()),
               "File Name\tHome Range Method\t# Parameters\tln(L)*-2\tAICc\tCVC\r\n"
               "deer\tExponential Power Model\t4                   \t1234.568\t0.062\t0\r\n"
               "deer\t1 Mode Bivariate Normal\t5                   \t12.346\t-56.1\t0\r\n"
@@ -81,21 +103,20 @@ TEST(ComparisonTable, IsExactToTheByte) {
 }
 
 TEST(RunComparison, OnlyTheTickedModelChangesAndTheOthersShowZeroOnAFirstRun) {
-    State state = Loaded(20);
-    state.ComparisonErrors[1] = "left from an earlier run";
-    const State before = state;
+    Record record = Loaded(20);
+    record.session.PutScoreFailure(kBVNName, "left from an earlier run");
+    const Record before = record;
     RecordingNotifier notifier;
-    ASSERT_TRUE(CompareInRecord(state, {.bvn = true}, notifier).Ok());
-    State expected = before;
-    expected.ComparisonErrors[1].clear();
-    expected.LocLikBVN = state.LocLikBVN;
-    expected.Neg2LnLBVN = state.Neg2LnLBVN;
-    expected.AICcBVN = state.AICcBVN;
-    expected.CVCBVN = state.CVCBVN;
-    EXPECT_TRUE(state == expected);
-    EXPECT_EQ(state.LocLikBVN.size(), 20U);
+    ASSERT_TRUE(CompareInRecord(record, {.bvn = true}, notifier).Ok());
+    const EstimatorResult& bvn = *record.session.Result(kBVNName);
+    EXPECT_EQ(bvn.score_error, "");
+    EXPECT_EQ(bvn.loc_lik.size(), 20U);
+    Record expected = before;
+    expected.session.PutScore(kBVNName, bvn.score, bvn.loc_lik);
+    expected.chain = record.chain;
+    EXPECT_TRUE(record == expected);
 
-    const std::string table = ComparisonTable(state);
+    const std::string table = ComparisonTable(record.session, Estimators());
     EXPECT_TRUE(TableRow(table, 2).starts_with("deer\t1 Mode Bivariate Normal\t5    "));
     EXPECT_EQ(TableRow(table, 2).find("\t0"), std::string::npos);
     for (const int row : {1, 3, 4, 5, 6}) {
@@ -106,13 +127,16 @@ TEST(RunComparison, OnlyTheTickedModelChangesAndTheOthersShowZeroOnAFirstRun) {
 TEST(RunComparison, ModelThatCannotBeScoredShowsNotScoredWhileTheOthersGetNumbers) {
     // Eight locations: enough for the exponential power model (6), the 1-mode normal (7)
     // and the kernels, too few for the circle (9) and normal (13) mixtures.
-    State state = Loaded(8);
-    state.Neg2LnL2CN = 5.5;
+    Record record = Loaded(8);
+    record.session.PutScore(kCircleMixtureName, {5.5, 0, 0});
     RecordingNotifier notifier;
-    const Status status = CompareInRecord(state, {true, true, true, true, true, true}, notifier);
-    EXPECT_EQ(status.error, state.ComparisonErrors[2] + "\n" + state.ComparisonErrors[3]);
-    EXPECT_EQ(state.Neg2LnL2CN, 5.5) << "a model not scored keeps its earlier values";
-    const std::string table = ComparisonTable(state);
+    const Status status = CompareInRecord(record, {true, true, true, true, true, true}, notifier);
+    const Session& session = record.session;
+    EXPECT_EQ(status.error, session.Result(kCircleMixtureName)->score_error + "\n" +
+                                session.Result(kNormalMixtureName)->score_error);
+    EXPECT_EQ(session.Result(kCircleMixtureName)->score.neg2lnl, 5.5)
+        << "a model not scored keeps its earlier values";
+    const std::string table = ComparisonTable(session, Estimators());
     const std::string failed = std::string("\t") + kNotScored;
     EXPECT_EQ(TableRow(table, 3),
               "deer\t2 Mode Bivariate Circle\t7                   " + failed + failed + failed);
@@ -153,55 +177,51 @@ TEST(ComparisonEntries, DegenerateLocationsFailWithAMessage) {
 }
 
 TEST(CalcHomeRanges, OnlyTheExpPowerRequestChangesOnlyItsGridValuesAndFlags) {
-    State state = Loaded(30);
-    state.DoExpPower = 1;
-    state.DoneBVN = true;
-    const State before = state;
+    Record record = Loaded(30);
+    record.session.Request(kExpPowerName, true);
+    record.session.Put(kBVNName, Matrix(3, 4)); // an earlier grid, still waiting
+    const Record before = record;
     RecordingNotifier notifier;
-    ASSERT_TRUE(HomeRangesInRecord(state, notifier).Ok());
-    ASSERT_EQ(state.LocLikExpPower.size(), 30U);
-    State expected = before;
-    expected.DoExpPower = 0;
-    expected.DoneExpPower = true;
-    expected.GridExpPower = state.GridExpPower;
-    expected.LocLikExpPower = state.LocLikExpPower;
-    expected.NumGridPts = 40000;
-    expected.Simplex = state.Simplex; // every simplex fit shares the workspace
-    expected.Starts = state.Starts;
-    EXPECT_TRUE(state == expected);
+    ASSERT_TRUE(HomeRangesInRecord(record, notifier).Ok());
+    const Session& session = record.session;
+    ASSERT_EQ(session.Result(kExpPowerName)->loc_lik.size(), 30U);
+    Record expected = before;
+    expected.session.Request(kExpPowerName, false);
+    expected.session.PutLocationValues(kExpPowerName,
+                                       std::vector(session.Result(kExpPowerName)->loc_lik));
+    expected.session.Put(kExpPowerName, Matrix(*session.Result(kExpPowerName)->grid));
+    expected.chain.fit = record.chain.fit; // every simplex fit shares the workspace
+    EXPECT_TRUE(record == expected);
     testing::ExpectGridOf(
-        state.GridExpPower, state.LocXY, 30,
+        *session.Result(kExpPowerName)->grid, session.locations().xy, 30,
         [&](double x, double y) {
-            return testing::ExpPowerByTgamma(state.Simplex.ModelParams, x, y);
+            return testing::ExpPowerByTgamma(record.chain.fit.simplex.ModelParams, x, y);
         },
         1e-8L);
 }
 
 TEST(CalcHomeRanges, EveryRequestIsClearedWhetherItsModelIsFittedOrNot) {
-    State none = Loaded(12);
-    none.DoFixedKernel = 1; // the kernels are not this driver's
-    const State untouched = none;
+    Record none = Loaded(12);
+    none.session.Request(kFixedKernelName, true); // the kernels are not this driver's
+    const Record untouched = none;
     RecordingNotifier notifier;
     EXPECT_TRUE(HomeRangesInRecord(none, notifier).Ok());
     EXPECT_TRUE(none == untouched) << "nothing requested, nothing changes";
 
-    State state = Loaded(30);
-    state.DoBVN = state.Do2BVN = state.Do2CN = state.DoExpPower = 1;
-    ASSERT_TRUE(HomeRangesInRecord(state, notifier).Ok());
-    EXPECT_EQ(state.DoBVN + state.Do2BVN + state.Do2CN + state.DoExpPower, 0);
-    EXPECT_TRUE(state.DoneBVN && state.Done2BVN && state.Done2CN && state.DoneExpPower);
-    for (const Matrix* g : {&state.GridBVN, &state.Grid2BVN, &state.Grid2CN, &state.GridExpPower}) {
-        EXPECT_EQ(g->Rows(), 40001);
+    Record record = Loaded(30);
+    RequestAll(record.session, true);
+    ASSERT_TRUE(HomeRangesInRecord(record, notifier).Ok());
+    EXPECT_TRUE(record.session.choices().requested.empty());
+    for (const std::string_view name : kHomeRangeModelNames) {
+        ASSERT_NE(record.session.WaitingGrid(name), nullptr) << name;
+        EXPECT_EQ(record.session.WaitingGrid(name)->Rows(), 40001);
     }
-    // On one east-west line no model can be fitted: no grid or result flag changes, and each
+    // On one east-west line no model can be fitted: no grid or result changes, and each
     // model says why on a line of its own.
-    State flat = Loaded(30);
-    for (std::int32_t i = 0; i < 30; ++i) {
-        flat.LocXY(i, 1) = 1200.0;
-    }
-    flat.DoBVN = flat.Do2BVN = flat.Do2CN = flat.DoExpPower = 1;
-    State expected = flat;
-    expected.DoBVN = expected.Do2BVN = expected.Do2CN = expected.DoExpPower = 0;
+    Record flat = Loaded(30, 1200.0);
+    RequestAll(flat.session, true);
+    Record expected = flat;
+    RequestAll(expected.session, false);
     const Status status = HomeRangesInRecord(flat, notifier);
     EXPECT_EQ(std::count(status.error.begin(), status.error.end(), '\n'), 3);
     EXPECT_TRUE(flat == expected);

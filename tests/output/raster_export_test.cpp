@@ -1,5 +1,6 @@
 #include "output/raster_export.h"
 
+#include "bridge/bridge_probability.h"
 #include "input/forms/loaded_files.h"
 #include "input/shape_layer.h"
 #include "models/bivariate_normal.h"
@@ -98,35 +99,32 @@ TEST(SaveResults, RasterAndContourTypesWriteGridsAndKeepTheLikelihoodsText) {
     ASSERT_TRUE(grid.Ok());
     testing::TempDir dir;
     for (const FileType type : {FileType::GeoTiff, FileType::ContourShapefile}) {
-        State state;
-        state.GridBVN = grid.value;
-        state.NumGridPts = 40000;
-        state.DoneBVN = true;
-        state.OutputLocLiks = true;
-        const SaveReport report = SaveResults(state, dir.path(), "R", type);
+        Session session;
+        session.Put(kBVNName, Matrix(grid.value));
+        session.MarkLikelihoodsWaiting(true);
+        const SaveReport report = SaveResults(session, dir.path(), "R", type);
         ASSERT_TRUE(report.Ok()) << report.errors.front();
-        EXPECT_FALSE(state.DoneBVN);
+        EXPECT_FALSE(session.WaitingGrid(kBVNName));
         EXPECT_TRUE(std::filesystem::exists(dir.path() / "RLikelihoods.txt"));
     }
     EXPECT_TRUE(std::filesystem::exists(dir.path() / "RBVN.tif"));
     EXPECT_TRUE(OpenShapeLayer(dir.path() / "RBVN.shp").Ok());
 
     // Points that are not a regular grid cannot be a raster: the result keeps waiting.
-    State points;
-    points.BBOutput = Matrix(4, 4);
-    points.BBOutput(1, 0) = 5;
-    points.BBOutput(2, 0) = 9;
-    points.NumGridPts = 3;
-    points.DoneBB = true;
+    Session points;
+    Matrix scattered(4, 4);
+    scattered(1, 0) = 5;
+    scattered(2, 0) = 9;
+    points.Put(kBridgeName, std::move(scattered));
     const SaveReport report = SaveResults(points, dir.path(), "R", FileType::GeoTiff);
     EXPECT_FALSE(report.Ok());
-    EXPECT_TRUE(points.DoneBB);
+    EXPECT_TRUE(points.WaitingGrid(kBridgeName));
 }
 
 // The ten locations of the hand-worked MCP test, taken in as a loader takes them: their 50 %
 // polygon is the kite (-3, 0) (0, -5) (4, 0) (0, 5) of area 35, their 95 % one the kite
 // (-10, 0) (0, -5) (13, 0) (0, 5) of area 115.
-void TakeTenLocations(State& state) {
+void TakeTenLocations(Session& session) {
     const std::pair<double, double> points[] = {{10, 0}, {1, 0},  {0, 5}, {-17, 0}, {-3, 0},
                                                 {0, -5}, {13, 0}, {2, 0}, {-10, 0}, {4, 0}};
     LoadedFile file;
@@ -135,19 +133,17 @@ void TakeTenLocations(State& state) {
         file.values(i, 0) = points[i].first;
         file.values(i, 1) = points[i].second;
     }
-    ASSERT_EQ(TakeLoadedFile(state, std::move(file)), 10);
+    ASSERT_EQ(TakeLoadedFile(session, std::move(file)), 10);
 }
 
 TEST(SaveResults, ContoursOfIndependentLocationsComeWithTheirMinimumConvexPolygons) {
     const auto grid = NormalGrid();
     ASSERT_TRUE(grid.Ok());
-    State state;
-    TakeTenLocations(state);
-    state.GridBVN = grid.value;
-    state.NumGridPts = 40000;
-    state.DoneBVN = true;
+    Session session;
+    TakeTenLocations(session);
+    session.Put(kBVNName, Matrix(grid.value));
     testing::TempDir dir;
-    const SaveReport report = SaveResults(state, dir.path(), "R", FileType::ContourShapefile);
+    const SaveReport report = SaveResults(session, dir.path(), "R", FileType::ContourShapefile);
     ASSERT_TRUE(report.Ok()) << report.errors.front();
     EXPECT_EQ(report.written, (std::vector<std::filesystem::path>{dir.path() / "RBVN.shp",
                                                                   dir.path() / "RMcp.shp"}));
@@ -177,24 +173,25 @@ TEST(SaveResults, ContoursOfIndependentLocationsComeWithTheirMinimumConvexPolygo
     }
 
     // Rasters come alone.
-    state.DoneBVN = true;
+    session.Put(kBVNName, Matrix(*session.Result(kBVNName)->grid));
     testing::TempDir rasters;
-    EXPECT_EQ(SaveResults(state, rasters.path(), "R", FileType::GeoTiff).written,
+    EXPECT_EQ(SaveResults(session, rasters.path(), "R", FileType::GeoTiff).written,
               std::vector<std::filesystem::path>{rasters.path() / "RBVN.tif"});
 
     // A file that cannot be written is one more error, and the contours stay written.
-    state.DoneBVN = true;
+    session.Put(kBVNName, Matrix(*session.Result(kBVNName)->grid));
     testing::TempDir blocked;
     std::filesystem::create_directory(blocked.path() / "RMcp.dbf");
-    const SaveReport refused = SaveResults(state, blocked.path(), "R", FileType::ContourShapefile);
+    const SaveReport refused =
+        SaveResults(session, blocked.path(), "R", FileType::ContourShapefile);
     ASSERT_EQ(refused.errors.size(), 1U);
     EXPECT_NE(refused.errors.front().find((blocked.path() / "RMcp.shp").string()),
               std::string::npos)
         << refused.errors.front();
     EXPECT_EQ(refused.written, std::vector<std::filesystem::path>{blocked.path() / "RBVN.shp"});
-    EXPECT_FALSE(state.DoneBVN);
+    EXPECT_FALSE(session.WaitingGrid(kBVNName));
 
-    // A track loaded since: NumLocs counts its fixes, and a Brownian bridge's contours come alone.
+    // A track loaded since is worked on, and a Brownian bridge's contours come alone.
     LoadedFile track;
     track.purpose = TextFilePurpose::BridgeLocations;
     track.values = Matrix(4, 4);
@@ -204,11 +201,10 @@ TEST(SaveResults, ContoursOfIndependentLocationsComeWithTheirMinimumConvexPolygo
         track.values(i, 2) = 60 * i;
         track.values(i, 3) = 10;
     }
-    ASSERT_EQ(TakeLoadedFile(state, std::move(track)), 4);
-    state.BBOutput = grid.value;
-    state.DoneBB = true;
+    ASSERT_EQ(TakeLoadedFile(session, std::move(track)), 4);
+    session.Put(kBridgeName, Matrix(grid.value));
     testing::TempDir bridge;
-    const SaveReport alone = SaveResults(state, bridge.path(), "R", FileType::ContourShapefile);
+    const SaveReport alone = SaveResults(session, bridge.path(), "R", FileType::ContourShapefile);
     ASSERT_TRUE(alone.Ok()) << alone.errors.front();
     EXPECT_EQ(alone.written,
               std::vector<std::filesystem::path>{bridge.path() / "RBrownianBridge.shp"});

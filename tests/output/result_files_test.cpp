@@ -1,6 +1,10 @@
 #include "output/forms/saved_results.h"
 #include "output/result_files.h"
 
+#include "bridge/bridge_probability.h"
+#include "kernel/kernel_grid.h"
+#include "models/home_ranges.h"
+
 #include "support/temp_dir.h"
 
 #include <gmock/gmock.h>
@@ -95,84 +99,97 @@ TEST(WriteGridText, ReportsAStreamThatRunsOutOfRoom) {
     EXPECT_FALSE(WriteGridText(out, grid, 40000, ","));
 }
 
-State TwoLocationsCompared() {
-    State state;
-    state.NumLocs = 2;
-    state.LocXY.Resize(3, 3);
-    state.LocXY(0, 0) = 557100.25;
-    state.LocXY(0, 1) = 5424100;
-    state.LocXY(1, 0) = -3;
-    state.LocXY(1, 1) = 1e-5;
-    state.LocLikExpPower = {-12.3456789012345678, -0.5};
-    state.LocLikBVN = {-32.23619130191664, -1.0 / 3.0};
-    state.LocLik2BVN = {-7.0, -8.000000000125};
-    return state; // the circle mixture was not compared
+Session TwoLocationsCompared() {
+    IndependentLocations locations;
+    locations.count = 2;
+    locations.xy.Resize(3, 3);
+    locations.xy(0, 0) = 557100.25;
+    locations.xy(0, 1) = 5424100;
+    locations.xy(1, 0) = -3;
+    locations.xy(1, 1) = 1e-5;
+    locations.weights.assign(3, 0.0);
+    Session session;
+    session.TakeLoaded(std::move(locations), {});
+    session.PutLocationValues(kExpPowerName, {-12.3456789012345678, -0.5});
+    session.PutLocationValues(kBVNName, {-32.23619130191664, -1.0 / 3.0});
+    session.PutLocationValues(kNormalMixtureName, {-7.0, -8.000000000125});
+    return session; // the circle mixture was not compared
+}
+
+// The likelihood file's columns as a save makes them.
+std::vector<LikelihoodColumn> ColumnsOf(const Session& session) {
+    std::vector<LikelihoodColumn> columns;
+    for (const auto& [heading, name] :
+         {std::pair{"ExpPower", kExpPowerName}, std::pair{"BVN", kBVNName},
+          std::pair{"2-modeCN", kCircleMixtureName}, std::pair{"2-modeBVN", kNormalMixtureName}}) {
+        const EstimatorResult* result = session.Result(name);
+        columns.push_back({heading, result != nullptr ? &result->loc_lik : nullptr});
+    }
+    return columns;
 }
 
 TEST(WriteLikelihoodText, WritesEveryLocationUnroundedWithNAForModelsNotFitted) {
-    const State state = TwoLocationsCompared();
+    const Session session = TwoLocationsCompared();
     std::ostringstream out;
-    ASSERT_TRUE(WriteLikelihoodText(out, state, ","));
+    ASSERT_TRUE(WriteLikelihoodText(out, session.locations().xy, ColumnsOf(session), ","));
     EXPECT_EQ(out.str(), "X,Y,ExpPower,BVN,2-modeCN,2-modeBVN\r\n"
                          "557100.25,5424100,-12.3456789012346,-32.2361913019166,NA,-7\r\n"
                          "-3,1E-05,-0.5,-0.333333333333333,NA,-8.000000000125\r\n");
 }
 
 TEST(WriteLikelihoodText, TabFileHasOneLinePerLocationAndAHeader) {
-    const State state = TwoLocationsCompared();
+    const Session session = TwoLocationsCompared();
     std::ostringstream out;
-    ASSERT_TRUE(WriteLikelihoodText(out, state, "\t"));
+    ASSERT_TRUE(WriteLikelihoodText(out, session.locations().xy, ColumnsOf(session), "\t"));
     const std::string text = out.str();
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), state.NumLocs + 1);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), session.locations().count + 1);
     EXPECT_THAT(text, ::testing::StartsWith("X\tY\tExpPower\tBVN\t2-modeCN\t2-modeBVN\r\n"));
     EXPECT_EQ(text.find("\t\r\n"), std::string::npos);
 }
 
 TEST(ResultFilePath, JoinsFolderRootKeyWordAndExtension) {
-    EXPECT_EQ(ResultFilePath("/data/out", "R", ResultFile::FixedKernel, true),
+    EXPECT_EQ(ResultFilePath("/data/out", "R", "WeightedFixedKernel"),
               std::filesystem::path("/data/out/RWeightedFixedKernel.txt"));
-    EXPECT_EQ(ResultFilePath("/data/out", "R", ResultFile::ExpPower, true),
-              std::filesystem::path("/data/out/RExpPower.txt"));
+    EXPECT_EQ(ResultFilePath("/data/out", "R", "ExpPower", FileType::GeoTiff),
+              std::filesystem::path("/data/out/RExpPower.tif"));
+    EXPECT_EQ(ResultFilePath("/data/out", "R", kLikelihoodsKeyWord, FileType::ContourShapefile),
+              std::filesystem::path("/data/out/RLikelihoods.txt"));
 }
 
 class SaveResultsTest : public ::testing::Test {
 protected:
     // Waiting results: a fixed kernel, a 1-mode normal and the likelihoods.
     void SetUp() override {
-        state = TwoLocationsCompared();
-        state.NumGridPts = 3;
-        state.GridFixedKernel = SmallGrid();
-        state.GridBVN = SmallGrid();
-        state.DoneFixedKernel = true;
-        state.DoneBVN = true;
-        state.OutputLocLiks = true;
+        session = TwoLocationsCompared();
+        session.Put(kFixedKernelName, Matrix(SmallGrid()));
+        session.Put(kBVNName, Matrix(SmallGrid()));
+        session.MarkLikelihoodsWaiting(true);
     }
 
     testing::TempDir dir;
-    State state;
+    Session session;
 };
 
-TEST_F(SaveResultsTest, WritesEveryWaitingResultInOrderAndClearsItsFlag) {
-    const SaveReport report = SaveResults(state, dir.path(), "R", FileType::CommaDelimited);
+TEST_F(SaveResultsTest, WritesEveryWaitingResultInOrderAndMarksItSaved) {
+    const SaveReport report = SaveResults(session, dir.path(), "R", FileType::CommaDelimited);
 
     ASSERT_TRUE(report.Ok()) << report.errors.front();
     EXPECT_EQ(report.written, (std::vector<std::filesystem::path>{dir.path() / "RLikelihoods.txt",
                                                                   dir.path() / "RFixedKernel.txt",
                                                                   dir.path() / "RBVN.txt"}));
     EXPECT_FALSE(report.brownian_bridge);
-    EXPECT_FALSE(state.DoneFixedKernel);
-    EXPECT_FALSE(state.DoneBVN);
-    EXPECT_FALSE(state.OutputLocLiks);
+    EXPECT_FALSE(session.WaitingGrid(kFixedKernelName));
+    EXPECT_FALSE(session.WaitingGrid(kBVNName));
+    EXPECT_FALSE(session.LikelihoodsWaiting());
     EXPECT_THAT(dir.Read("RFixedKernel.txt"), HasSubstr("-48.5,1.5,0.25\r\n"));
     EXPECT_EQ(dir.Read("RBVN.txt"), dir.Read("RFixedKernel.txt"));
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "RBVN.txt.partial"));
 }
 
 TEST_F(SaveResultsTest, BiasCorrectedRunWritesWeightedNames) {
-    state.BiasCorrected = 1;
-    state.Grid2BVN = SmallGrid();
-    state.Done2BVN = true;
-    const SaveReport report = SaveResults(state, dir.path(), "R", FileType::TabDelimited);
+    session.ChooseAnalysis(false, false, true);
+    session.Put(kNormalMixtureName, Matrix(SmallGrid()));
+    const SaveReport report = SaveResults(session, dir.path(), "R", FileType::TabDelimited);
     ASSERT_TRUE(report.Ok());
     for (const char* name :
          {"RWeightedFixedKernel.txt", "RWeighted2ModeBVNMix.txt", "RWeightedBVN.txt"}) {
@@ -183,32 +200,29 @@ TEST_F(SaveResultsTest, BiasCorrectedRunWritesWeightedNames) {
 TEST_F(SaveResultsTest, OverwritesAnEarlierFile) {
     dir.Write("RBVN.txt", "an older result that is longer than the new one will be\r\n"
                           "and has a second line\r\n");
-    ASSERT_TRUE(SaveResults(state, dir.path(), "R", FileType::CommaDelimited).Ok());
+    ASSERT_TRUE(SaveResults(session, dir.path(), "R", FileType::CommaDelimited).Ok());
     EXPECT_EQ(dir.Read("RBVN.txt"), dir.Read("RFixedKernel.txt"));
 }
 
 TEST_F(SaveResultsTest, BrownianBridgeWritesItsPointsButNotTheSpareRow) {
-    state = State{};
-    state.BBOutput.Resize(3, 4);
-    state.BBOutput(0, 0) = 557000;
-    state.BBOutput(1, 0) = 557030;
-    state.NumGridPts = 2;
-    state.DoneBB = true;
-    const SaveReport report = SaveResults(state, dir.path(), "elk", FileType::CommaDelimited);
+    session = Session{};
+    Matrix grid(3, 4);
+    grid(0, 0) = 557000;
+    grid(1, 0) = 557030;
+    session.Put(kBridgeName, std::move(grid));
+    const SaveReport report = SaveResults(session, dir.path(), "elk", FileType::CommaDelimited);
     ASSERT_TRUE(report.Ok());
     EXPECT_TRUE(report.brownian_bridge);
-    EXPECT_FALSE(state.DoneBB);
+    EXPECT_FALSE(session.WaitingGrid(kBridgeName));
     EXPECT_EQ(dir.Read("elkBrownianBridge.txt"), "X,Y,Probability\r\n557000,0,0\r\n557030,0,0\r\n");
 }
 
 // A kernel grid left waiting (its sister kernel failed) while a smaller Brownian bridge grid is
-// computed: NumGridPts then counts the bridge grid, and the kernel file must still be whole.
+// computed: the kernel file must still be whole.
 TEST_F(SaveResultsTest, AGridWaitingFromAnEarlierRunKeepsItsOwnCount) {
-    state.GridFixedKernel.Resize(40001, 4);
-    state.BBOutput.Resize(3, 4);
-    state.DoneBB = true;
-    state.NumGridPts = 2;
-    ASSERT_TRUE(SaveResults(state, dir.path(), "R", FileType::CommaDelimited).Ok());
+    session.Put(kFixedKernelName, Matrix(40001, 4));
+    session.Put(kBridgeName, Matrix(3, 4));
+    ASSERT_TRUE(SaveResults(session, dir.path(), "R", FileType::CommaDelimited).Ok());
     const std::string kernel = dir.Read("RFixedKernel.txt");
     EXPECT_EQ(std::count(kernel.begin(), kernel.end(), '\n'), 40001);
     const std::string bridge = dir.Read("RBrownianBridge.txt");
@@ -216,23 +230,23 @@ TEST_F(SaveResultsTest, AGridWaitingFromAnEarlierRunKeepsItsOwnCount) {
 }
 
 TEST_F(SaveResultsTest, AnUnwritableFolderKeepsEveryResultForAnotherTry) {
-    const State before = state;
+    const Session before = session;
     const auto missing = dir.path() / "no such folder";
-    const SaveReport report = SaveResults(state, missing, "R", FileType::CommaDelimited);
+    const SaveReport report = SaveResults(session, missing, "R", FileType::CommaDelimited);
 
     ASSERT_EQ(report.errors.size(), 3U);
     EXPECT_TRUE(report.written.empty());
     EXPECT_THAT(report.errors[0], HasSubstr((missing / "RLikelihoods.txt").string()));
     EXPECT_THAT(report.errors[1], HasSubstr("RFixedKernel.txt"));
-    EXPECT_TRUE(state == before) << "flags stay set and grids stay in memory";
+    EXPECT_TRUE(session == before) << "results stay waiting and grids stay in memory";
 
     // A path through a plain file fails the same way.
     const auto file = dir.Write("not_a_folder", "x");
-    EXPECT_FALSE(SaveResults(state, file, "R", FileType::CommaDelimited).Ok());
+    EXPECT_FALSE(SaveResults(session, file, "R", FileType::CommaDelimited).Ok());
 
     // Saving again to a folder that exists then succeeds.
-    EXPECT_TRUE(SaveResults(state, dir.path(), "R", FileType::CommaDelimited).Ok());
-    EXPECT_FALSE(state.DoneFixedKernel);
+    EXPECT_TRUE(SaveResults(session, dir.path(), "R", FileType::CommaDelimited).Ok());
+    EXPECT_FALSE(session.WaitingGrid(kFixedKernelName));
 }
 
 // Lowers the largest file this process may write to `bytes` for as long as it lives, as a full
@@ -261,20 +275,20 @@ private:
 
 TEST_F(SaveResultsTest, ADiskFillingUpMidWriteKeepsTheEarlierFileAndTheResult) {
     // A 40,000-point grid makes a file of about 1.2 MB; the disk takes 64 KB of it.
-    state.NumGridPts = 40000;
-    state.GridFixedKernel = Matrix(40001, 4);
+    Matrix grid(40001, 4);
     for (std::int32_t k = 0; k < 40000; ++k) {
-        state.GridFixedKernel(k, 0) = 557000 + k;
-        state.GridFixedKernel(k, 1) = 5424000 - k;
-        state.GridFixedKernel(k, 2) = 1.0 / (k + 3);
+        grid(k, 0) = 557000 + k;
+        grid(k, 1) = 5424000 - k;
+        grid(k, 2) = 1.0 / (k + 3);
     }
-    state.GridBVN = state.GridFixedKernel;
+    session.Put(kFixedKernelName, Matrix(grid));
+    session.Put(kBVNName, std::move(grid));
     const std::string earlier = "X,Y,Probability\r\n1,2,0.5\r\n";
     dir.Write("RFixedKernel.txt", earlier);
     SaveReport report;
     {
         const FileSizeLimit disk(64 * 1024);
-        report = SaveResults(state, dir.path(), "R", FileType::CommaDelimited);
+        report = SaveResults(session, dir.path(), "R", FileType::CommaDelimited);
     }
 
     ASSERT_EQ(report.errors.size(), 2U);
@@ -288,18 +302,19 @@ TEST_F(SaveResultsTest, ADiskFillingUpMidWriteKeepsTheEarlierFileAndTheResult) {
     for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
         EXPECT_EQ(entry.path().extension(), ".txt") << entry.path() << " was left behind";
     }
-    EXPECT_TRUE(state.DoneFixedKernel && state.DoneBVN) << "both results wait to be saved";
-    EXPECT_FALSE(state.OutputLocLiks);
+    EXPECT_TRUE(session.WaitingGrid(kFixedKernelName) && session.WaitingGrid(kBVNName))
+        << "both results wait to be saved";
+    EXPECT_FALSE(session.LikelihoodsWaiting());
 
     // With room on the disk the same results save in full.
-    ASSERT_TRUE(SaveResults(state, dir.path(), "R", FileType::CommaDelimited).Ok());
+    ASSERT_TRUE(SaveResults(session, dir.path(), "R", FileType::CommaDelimited).Ok());
     const std::string saved = dir.Read("RFixedKernel.txt");
     EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 40001);
 }
 
 TEST_F(SaveResultsTest, NothingWaitingWritesNothing) {
-    state = State{};
-    const SaveReport report = SaveResults(state, dir.path(), "R", FileType::CommaDelimited);
+    session = Session{};
+    const SaveReport report = SaveResults(session, dir.path(), "R", FileType::CommaDelimited);
     EXPECT_TRUE(report.Ok());
     EXPECT_TRUE(report.written.empty());
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));

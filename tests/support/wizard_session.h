@@ -3,6 +3,10 @@
 #include "app/forms/all_forms.h"
 #include "support/fake_dialogs.h"
 
+#include "bridge/bridge_probability.h"
+#include "kernel/kernel_grid.h"
+#include "models/home_ranges.h"
+
 #include <memory>
 
 namespace ranvik::testing {
@@ -29,9 +33,9 @@ inline void WalkToLoader(Wizard& wizard, bool bridge, QRadioButton* FrmInputData
 
 // A wizard of its own, over its own record and fake dialogs, driven as a user drives it.
 struct WizardSession {
-    State state;
+    Session session;
     FakeDialogs dialogs;
-    std::unique_ptr<Wizard> wizard = std::make_unique<Wizard>(state, dialogs);
+    std::unique_ptr<Wizard> wizard = std::make_unique<Wizard>(session, dialogs);
 
     WizardSession() = default;
     WizardSession(const WizardSession&) = delete;

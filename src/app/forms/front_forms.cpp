@@ -4,6 +4,7 @@
 #include "app/forms/home_range_sketch.h"
 #include "input/forms/frm_load_text_file.h"
 #include "kernel/forms/frm_kernel_options.h"
+#include "kernel/kernel_grid.h"
 #include "models/forms/home_range_results.h"
 #include "models/home_ranges.h"
 #include "output/comparison.h"
@@ -55,16 +56,15 @@ FrmDataTypeOptions::FrmDataTypeOptions(Navigator& wizard)
 }
 
 void FrmDataTypeOptions::CmdNext_Click() {
-    State& state = wizard_.state();
-    state.IsBBData = bridge_data_option->isChecked();
-    state.IsIndData = independent_data_option->isChecked();
-    if (state.IsIndData) {
-        state.DataMode.clear();
+    Session& session = wizard_.session();
+    session.ChooseDataType(bridge_data_option->isChecked(), independent_data_option->isChecked());
+    if (session.choices().IsIndData) {
+        session.ChooseDataMode({});
         wizard_.Show(FormId::HomeRange);
         hide();
     }
-    if (state.IsBBData) {
-        state.DataMode = "location";
+    if (session.choices().IsBBData) {
+        session.ChooseDataMode("location");
         wizard_.Show(FormId::InputData);
         hide();
     }
@@ -116,15 +116,15 @@ FrmHomeRangeOptions::FrmHomeRangeOptions(Navigator& wizard)
 }
 
 void FrmHomeRangeOptions::CmdNext_Click() {
-    State& state = wizard_.state();
-    state.IsHomeRange = home_range_option->isChecked();
-    state.IsSynoptic = synoptic_option->isChecked();
-    state.BiasCorrected = bias_corrected_option->isChecked() ? 1 : 0;
-    if (state.IsHomeRange || state.BiasCorrected == 1) {
+    Session& session = wizard_.session();
+    session.ChooseAnalysis(home_range_option->isChecked(), synoptic_option->isChecked(),
+                           bias_corrected_option->isChecked());
+    const Choices& chosen = session.choices();
+    if (chosen.IsHomeRange || chosen.BiasCorrected == 1) {
         wizard_.Show(FormId::InputData);
         hide();
     }
-    if (state.IsSynoptic) {
+    if (chosen.IsSynoptic) {
         Message(QStringLiteral("Option not available at this time"));
     }
 }
@@ -209,7 +209,7 @@ void SetTextFileInstructions(Navigator& wizard) {
 
 FrmCompareHROption::FrmCompareHROption(Navigator& wizard)
     : WizardForm(wizard, "FrmCompareHROption") {
-    const State& state = wizard_.state();
+    const Session& session = wizard_.session();
     auto* label10 = Label("Label10", QStringLiteral("Locations File:"));
     location_file_box = Text("Text1");
     location_file_box->setReadOnly(true);
@@ -282,14 +282,14 @@ FrmCompareHROption::FrmCompareHROption(Navigator& wizard)
     setFixedWidth(520);
 
     // Form load.
-    if (state.BiasCorrected == 1) {
+    if (session.choices().BiasCorrected == 1) {
         models_frame->setTitle(QStringLiteral("Estimate Bias-Corrected Home Range Using:"));
         compare_option->setVisible(false);
         adaptive_kernel_check->setEnabled(false);
         exp_power_check->setEnabled(false);
         circle_mixture_check->setEnabled(false);
     }
-    location_file_box->setText(QString::fromStdString(state.LocFileName));
+    location_file_box->setText(QString::fromStdString(session.loaded().file.path));
 }
 
 void FrmCompareHROption::CmdNext_Click() {
@@ -311,20 +311,20 @@ void FrmCompareHROption::CmdNext_Click() {
 }
 
 void FrmCompareHROption::EstimateRequest() {
-    State& state = wizard_.state();
+    Session& session = wizard_.session();
     const struct {
         QCheckBox* box;
-        IntFlag& request;
-    } requests[] = {{fixed_kernel_check, state.DoFixedKernel},
-                    {adaptive_kernel_check, state.DoAdKernel},
-                    {bvn_check, state.DoBVN},
-                    {circle_mixture_check, state.Do2CN},
-                    {normal_mixture_check, state.Do2BVN},
-                    {exp_power_check, state.DoExpPower}};
-    const auto set_requests = [&requests] {
+        std::string_view estimator;
+    } requests[] = {{fixed_kernel_check, kFixedKernelName},
+                    {adaptive_kernel_check, kAdaptiveKernelName},
+                    {bvn_check, kBVNName},
+                    {circle_mixture_check, kCircleMixtureName},
+                    {normal_mixture_check, kNormalMixtureName},
+                    {exp_power_check, kExpPowerName}};
+    const auto set_requests = [&requests, &session] {
         for (const auto& r : requests) {
             if (r.box->isChecked()) {
-                r.request = 1;
+                session.Request(r.estimator, true);
             }
         }
     };
@@ -334,9 +334,9 @@ void FrmCompareHROption::EstimateRequest() {
         wizard_.Unload(FormId::Compare);
         return;
     }
-    // The requests go into the record with the results, so a cancelled run leaves them as
+    // The requests go into the session with the results, so a cancelled run leaves them as
     // they were.
-    HomeRangeInput input = HomeRangeInputOf(state);
+    HomeRangeInput input = HomeRangeInputOf(session, wizard_.chain().fit);
     const QCheckBox* ticked[kHomeRangeModels] = {bvn_check, normal_mixture_check,
                                                  circle_mixture_check, exp_power_check};
     for (int k = 0; k < kHomeRangeModels; ++k) {
@@ -352,7 +352,9 @@ void FrmCompareHROption::EstimateRequest() {
         },
         [&] {
             set_requests();
-            if (const Status made = CommitHomeRanges(state, std::move(results.value)); !made.Ok()) {
+            if (const Status made =
+                    CommitHomeRanges(session, wizard_.chain(), std::move(results.value));
+                !made.Ok()) {
                 Message(QString::fromStdString(made.error));
             }
             wizard_.Show(FormId::SaveAs);
@@ -368,17 +370,20 @@ void FrmCompareHROption::Compare() {
     choice.normal_mixture = normal_mixture_check->isChecked();
     choice.fixed_kernel = fixed_kernel_check->isChecked();
     choice.adaptive_kernel = adaptive_kernel_check->isChecked();
-    State& state = wizard_.state();
-    const SimplexFit start{state.Simplex, state.Starts};
+    Session& session = wizard_.session();
+    const SimplexFit start = wizard_.chain().fit;
+    const IndependentLocations& locations = *session.loaded().locations;
     StatusOr<ComparisonResults> results;
     RunLong(
         QStringLiteral("Comparing the models and their leave-one-out criteria"),
         [&](const RunControl& control, Notifier& notifier) {
-            results = RunComparison(state.LocXY, state.NumLocs, choice, start, notifier, control);
+            results =
+                RunComparison(locations.xy, locations.count, choice, start, notifier, control);
             return results.status;
         },
         [&] {
-            if (const Status scored = CommitComparison(state, std::move(results.value));
+            if (const Status scored =
+                    CommitComparison(session, wizard_.chain(), std::move(results.value));
                 !scored.Ok()) {
                 Message(QString::fromStdString(scored.error));
             }

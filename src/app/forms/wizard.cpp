@@ -8,7 +8,7 @@
 
 namespace ranvik {
 
-Wizard::Wizard(State& state, Dialogs& dialogs) : state_(state), dialogs_(dialogs) {}
+Wizard::Wizard(Session& session, Dialogs& dialogs) : session_(session), dialogs_(dialogs) {}
 
 Wizard::~Wizard() {
     // Forms unloaded a moment ago wait for the event loop to delete them; do it now.
@@ -114,7 +114,7 @@ FormId Wizard::ChosenLoader() {
 
 void Wizard::ShowBridgeAnalysis() {
     FrmBBAnalysis& analysis = bb_analysis.Show(*this);
-    analysis.location_file_label->setText(QString::fromStdString(state_.LocFileName));
+    analysis.location_file_label->setText(QString::fromStdString(session_.loaded().file.path));
     ShowBridgeTimeUnit(*this);
 }
 
@@ -152,9 +152,9 @@ void Wizard::OpenUserPointsLoader() {
 int RunWizard(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ranvik"));
-    State state;
+    Session session;
     QtDialogs dialogs;
-    Wizard wizard(state, dialogs);
+    Wizard wizard(session, dialogs);
     wizard.Start();
     return QApplication::exec();
 }

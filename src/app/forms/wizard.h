@@ -1,6 +1,6 @@
 #pragma once
 
-#include "state/state.h"
+#include "state/session.h"
 #include "ui/dialogs.h"
 #include "ui/navigator.h"
 
@@ -77,12 +77,12 @@ private:
 };
 
 // The form registry: owns every form of the wizard, shows, hides and unloads them, hands each
-// the shared record and the dialogs, and answers what one subsystem's forms ask of another's.
+// the session and the dialogs, and answers what one subsystem's forms ask of another's.
 class Wizard : public QObject, public Navigator {
     Q_OBJECT
 
 public:
-    Wizard(State& state, Dialogs& dialogs);
+    Wizard(Session& session, Dialogs& dialogs);
     ~Wizard() override;
 
     Wizard(const Wizard&) = delete;
@@ -91,7 +91,8 @@ public:
     // Shows the welcome form, the start of every run.
     void Start();
 
-    [[nodiscard]] State& state() override { return state_; }
+    [[nodiscard]] Session& session() override { return session_; }
+    [[nodiscard]] EstimatorChain& chain() override { return chain_; }
     [[nodiscard]] Dialogs& dialogs() override { return dialogs_; }
 
     QWidget& Load(FormId form) override;
@@ -124,7 +125,8 @@ public:
     FormSlot<FrmLoadTelemetry> load_telemetry;
 
 private:
-    State& state_;
+    Session& session_;
+    EstimatorChain chain_;
     Dialogs& dialogs_;
 };
 

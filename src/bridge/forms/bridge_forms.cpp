@@ -2,7 +2,6 @@
 
 #include "bridge/bridge_probability.h"
 #include "bridge/bridge_variance.h"
-#include "bridge/forms/bridge_results.h"
 #include "state/loaded_locations.h"
 #include "state/number_text.h"
 
@@ -101,10 +100,10 @@ FrmBBAnalysis::FrmBBAnalysis(Navigator& wizard) : WizardForm(wizard, "FrmBBAnaly
     setFixedWidth(620);
 
     // Form load.
-    const State& state = wizard_.state();
-    location_file_label->setText(QString::fromStdString(state.LocFileName));
-    if (state.BBVariance != 0) {
-        variance_box->setText(Shown(state.BBVariance));
+    const Session& session = wizard_.session();
+    location_file_label->setText(QString::fromStdString(session.loaded().file.path));
+    if (session.choices().BBVariance != 0) {
+        variance_box->setText(Shown(session.choices().BBVariance));
     }
 }
 
@@ -112,23 +111,25 @@ void FrmBBAnalysis::CmdEstimateVar_Click() {
     if (!HasLocations(LocationSet::Bridge)) {
         return;
     }
-    State& state = wizard_.state();
+    Session& session = wizard_.session();
+    const Track& track = session.track();
+    const MinimiserWorkspace start = wizard_.chain().minimiser;
     BBVarianceEstimate estimate;
     RunLong(
         QStringLiteral("Estimating the Brownian bridge variance"),
-        [&record = std::as_const(state), &estimate](const RunControl& control, Notifier& notifier) {
-            return Take(EstimateBBVariance(record.BBSortedLocs, record.NumLocs, record.Minimiser,
-                                           notifier, control),
+        [&track, &start, &estimate](const RunControl& control, Notifier& notifier) {
+            return Take(EstimateBBVariance(track.sorted, track.count, start, notifier, control),
                         estimate);
         },
         [&] {
-            CommitBBVariance(state, estimate);
-            variance_box->setText(Shown(state.BBVariance));
+            wizard_.chain().minimiser = estimate.minimiser;
+            session.ChooseBridgeVariance(estimate.variance);
+            variance_box->setText(Shown(estimate.variance));
         });
 }
 
 bool FrmBBAnalysis::ReadBoxes() {
-    State& state = wizard_.state();
+    Session& session = wizard_.session();
     if (variance_box->text().isEmpty()) {
         Message(kNeedVariance);
         return false;
@@ -140,7 +141,7 @@ bool FrmBBAnalysis::ReadBoxes() {
         Message(QStringLiteral("The Brownian bridge variance parameter must be a number."));
         return false;
     }
-    state.BBVariance = *variance;
+    session.ChooseBridgeVariance(*variance);
     if (max_time_box->text().isEmpty()) {
         Message(kNeedMaxTime);
         return false;
@@ -150,14 +151,14 @@ bool FrmBBAnalysis::ReadBoxes() {
         Message(QStringLiteral("The maximum time limit must be a number of 0 or more."));
         return false;
     }
-    state.BBMaxTime = *max_time;
+    session.ChooseMaxTime(*max_time);
     return true;
 }
 
 void FrmBBAnalysis::CmdNext_Click() {
     if (user_points_option->isChecked()) {
         if (user_points_file_label->text().isEmpty()) {
-            wizard_.state().DataMode = "Road";
+            wizard_.session().ChooseDataMode("Road");
             hide();
             wizard_.OpenUserPointsLoader();
         } else {
@@ -175,18 +176,23 @@ void FrmBBAnalysis::CalcBBAtUserPts() {
     if (!ReadBoxes() || !HasLocations(LocationSet::Bridge)) {
         return;
     }
-    State& state = wizard_.state();
+    Session& session = wizard_.session();
+    static const UserPoints no_points;
+    const UserPoints& points =
+        session.loaded().user_points ? *session.loaded().user_points : no_points;
     BridgeOutput result;
     RunLong(
         QStringLiteral("Brownian bridge probability at the user-specified points"),
-        [&record = std::as_const(state), &result](const RunControl& control, Notifier&) {
-            return Take(ranvik::CalcBBAtUserPts(record.BBSortedLocs, record.NumLocs,
-                                                record.BBVariance, record.BBMaxTime, record.UserPts,
-                                                record.NumUserPts, control),
+        [&session = std::as_const(session), &points, &result](const RunControl& control,
+                                                              Notifier&) {
+            const Track& track = session.track();
+            return Take(ranvik::CalcBBAtUserPts(
+                            track.sorted, track.count, session.choices().BBVariance,
+                            session.choices().BBMaxTime, points.xy, points.count, control),
                         result);
         },
         [&] {
-            CommitBridgeOutput(state, std::move(result));
+            session.Put(kBridgeName, std::move(result.output));
             hide(); // saving brings this form back
             wizard_.Show(FormId::SaveAs);
         });
@@ -199,7 +205,7 @@ void FrmBBAnalysis::Command3_Click() {
 
 void ShowBridgeTimeUnit(Navigator& wizard) {
     FrmBBAnalysis& analysis = wizard.LoadAs<FrmBBAnalysis>(FormId::BBAnalysis);
-    const QString unit = QString::fromStdString(wizard.state().TimeUnit);
+    const QString unit = QString::fromStdString(wizard.session().loaded().file.time_unit);
     analysis.time_unit_label->setText(
         unit.isEmpty() ? QString()
                        : QStringLiteral("Times are in %1 since the first fix: the variance is in "
@@ -213,8 +219,9 @@ void ShowUserPtsFile(Navigator& wizard) {
     if (analysis.user_points_option->isChecked()) {
         analysis.user_points_caption_label->setVisible(true);
         analysis.user_points_file_label->setVisible(true);
-        analysis.user_points_file_label->setText(
-            QString::fromStdString(wizard.state().UserPtsFileName));
+        analysis.user_points_file_label->setText(QString::fromStdString(
+            wizard.session().loaded().user_points ? wizard.session().loaded().user_points->path
+                                                  : std::string()));
     }
 }
 
@@ -251,7 +258,7 @@ FrmBBGridExtent::FrmBBGridExtent(Navigator& wizard) : WizardForm(wizard, "FrmBBG
     layout->addLayout(ButtonRow({previous, next}));
     setFixedWidth(400);
     // The grid starts over the loaded locations rather than a fixed study area.
-    if (MissingLocations(wizard_.state(), LocationSet::Bridge).empty()) {
+    if (MissingLocations(wizard_.session(), LocationSet::Bridge).empty()) {
         CmdCalcGridExtent_Click();
     }
 }
@@ -260,8 +267,8 @@ void FrmBBGridExtent::CmdCalcGridExtent_Click() {
     if (!HasLocations(LocationSet::Bridge)) {
         return;
     }
-    const State& state = wizard_.state();
-    const BridgeGridSpec spec = AutoBridgeGridExtent(state.BBSortedLocs, state.NumLocs);
+    const Track& track = wizard_.session().track();
+    const BridgeGridSpec spec = AutoBridgeGridExtent(track.sorted, track.count);
     min_x_box->setText(Shown(spec.min_x));
     max_x_box->setText(Shown(spec.max_x));
     min_y_box->setText(Shown(spec.min_y));
@@ -280,18 +287,19 @@ void FrmBBGridExtent::CmdCalcBB_Click() {
         Message(QString::fromStdString(spec.status.error));
         return;
     }
-    State& state = wizard_.state();
+    Session& session = wizard_.session();
     const BridgeGridSpec grid = spec.value;
     BridgeOutput result;
     RunLong(
         QStringLiteral("Brownian bridge probability over the grid"),
-        [&record = std::as_const(state), &result, grid](const RunControl& control, Notifier&) {
-            return Take(CalcBBGrid(record.BBSortedLocs, record.NumLocs, record.BBVariance,
-                                   record.BBMaxTime, grid, control),
+        [&session = std::as_const(session), &result, grid](const RunControl& control, Notifier&) {
+            const Track& track = session.track();
+            return Take(CalcBBGrid(track.sorted, track.count, session.choices().BBVariance,
+                                   session.choices().BBMaxTime, grid, control),
                         result);
         },
         [&] {
-            CommitBridgeOutput(state, std::move(result));
+            session.Put(kBridgeName, std::move(result.output));
             wizard_.Show(FormId::SaveAs);
             wizard_.Unload(FormId::GridExtent);
         });

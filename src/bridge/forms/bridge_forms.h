@@ -27,7 +27,7 @@ public:
     QRadioButton* grid_option = nullptr;
 
 private:
-    // Reads the variance and the maximum time into the record; false after a message.
+    // Reads the variance and the maximum time into the session; false after a message.
     bool ReadBoxes();
 };
 

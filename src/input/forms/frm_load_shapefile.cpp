@@ -125,7 +125,7 @@ void FrmLoadShapefile::Command1_Click() {
         return;
     }
     layer_ = std::move(opened.value);
-    const State& state = wizard_.state();
+    const Session& session = wizard_.session();
     const bool bridge = wizard_.BridgeDataChosen();
     file_name_box->setText(path);
     shape_type_box->setText(ShapeTypeName(layer_->shape_type));
@@ -150,7 +150,7 @@ void FrmLoadShapefile::Command1_Click() {
         const QString name = QString::fromStdString(layer_->fields[i].name);
         easting_combo->addItem(name);
         northing_combo->addItem(name);
-        if (state.BiasCorrected == 1 || bridge) {
+        if (session.choices().BiasCorrected == 1 || bridge) {
             weight_or_time_combo->addItem(name);
             error_combo->addItem(name);
         }
@@ -216,9 +216,9 @@ void FrmLoadShapefile::Command3_Click() {
 }
 
 void FrmLoadShapefile::CmdNext_Click() {
-    State& state = wizard_.state();
+    Session& session = wizard_.session();
     const bool bridge = wizard_.BridgeDataChosen();
-    const bool road = state.DataMode == "Road";
+    const bool road = session.choices().DataMode == "Road";
     if (northing_combo->currentText().isEmpty()) {
         Message(QStringLiteral("You need to select a field for the Northing"));
         return;
@@ -227,7 +227,7 @@ void FrmLoadShapefile::CmdNext_Click() {
         Message(QStringLiteral("You need to select a field for the Easting"));
         return;
     }
-    if (state.BiasCorrected == 1 && weight_or_time_combo->currentText().isEmpty()) {
+    if (session.choices().BiasCorrected == 1 && weight_or_time_combo->currentText().isEmpty()) {
         Message(QStringLiteral("You need to select a field for the Location weights"));
         return;
     }
@@ -254,16 +254,16 @@ void FrmLoadShapefile::CmdNext_Click() {
         purpose = TextFilePurpose::BridgeLocations;
         fields.push_back(weight_or_time_combo->currentText().toStdString());
         fields.push_back(error_combo->currentText().toStdString());
-    } else if (state.BiasCorrected == 1) {
+    } else if (session.choices().BiasCorrected == 1) {
         fields.push_back(weight_or_time_combo->currentText().toStdString());
     }
-    const LoadOutcome outcome = LoadShapeLayer(state, *layer_, purpose, fields);
+    const LoadOutcome outcome = LoadShapeLayer(session, *layer_, purpose, fields);
     if (!outcome.Ok()) {
         Message(QString::fromStdString(outcome.error));
         return;
     }
     if (road) {
-        state.InFileRoot = FileRoot(QFileInfo(file_name_box->text()).fileName().toStdString());
+        session.Rename(FileRoot(QFileInfo(file_name_box->text()).fileName().toStdString()));
         wizard_.ShowUserPointsFile();
     }
     hide();
@@ -285,7 +285,7 @@ void SetShapefileLayout(Navigator& wizard) {
             widget->setVisible(false);
         }
     }
-    if (wizard.state().BiasCorrected == 1) {
+    if (wizard.session().choices().BiasCorrected == 1) {
         form.fields_frame->setTitle(
             QStringLiteral("Select Data Fields for Easting, Northing, and Location weights"));
         form.weight_or_time_label->setVisible(true);

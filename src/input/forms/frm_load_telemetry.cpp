@@ -170,14 +170,14 @@ FrmLoadTelemetry::FrmLoadTelemetry(Navigator& wizard) : WizardForm(wizard, "FrmL
 }
 
 TextFilePurpose FrmLoadTelemetry::Purpose() {
-    return TextPurposeFor(wizard_.BridgeDataChosen(), wizard_.state().DataMode);
+    return TextPurposeFor(wizard_.BridgeDataChosen(), wizard_.session().choices().DataMode);
 }
 
 void FrmLoadTelemetry::ArrangeForData() {
     const TextFilePurpose purpose = Purpose();
     const bool bridge = purpose == TextFilePurpose::BridgeLocations;
-    const bool weighted =
-        purpose == TextFilePurpose::IndependentLocations && wizard_.state().BiasCorrected == 1;
+    const bool weighted = purpose == TextFilePurpose::IndependentLocations &&
+                          wizard_.session().choices().BiasCorrected == 1;
     for (QWidget* widget :
          {static_cast<QWidget*>(time_combo), static_cast<QWidget*>(time_unit_combo),
           static_cast<QWidget*>(error_combo), static_cast<QWidget*>(error_metres_box),
@@ -273,7 +273,7 @@ void FrmLoadTelemetry::FillFieldLists() {
 }
 
 StatusOr<TelemetryFields> FrmLoadTelemetry::ChosenFields() {
-    const State& state = wizard_.state();
+    const Session& session = wizard_.session();
     const TextFilePurpose purpose = Purpose();
     const bool bridge = purpose == TextFilePurpose::BridgeLocations;
     TelemetryFields fields;
@@ -300,7 +300,7 @@ StatusOr<TelemetryFields> FrmLoadTelemetry::ChosenFields() {
         fields.keep_first_duplicate = keep_first_check->isChecked();
     }
     fields.keep_outliers = keep_outliers_check->isChecked();
-    if (purpose == TextFilePurpose::IndependentLocations && state.BiasCorrected == 1) {
+    if (purpose == TextFilePurpose::IndependentLocations && session.choices().BiasCorrected == 1) {
         fields.weight = weight_combo->currentText().toStdString();
     }
     const QString answer_text = SourceAnswer();
@@ -313,7 +313,7 @@ StatusOr<TelemetryFields> FrmLoadTelemetry::ChosenFields() {
     }
     int target = 0;
     if (purpose == TextFilePurpose::UserPoints) {
-        target = state.ProjectionEpsg;
+        target = session.loaded().file.projection_epsg;
     } else {
         const QString typed = target_crs_combo->currentText();
         const auto epsg = ParseEpsgChoice(typed.toStdString());
@@ -329,7 +329,7 @@ StatusOr<TelemetryFields> FrmLoadTelemetry::ChosenFields() {
         return chosen;
     }
     if (purpose == TextFilePurpose::UserPoints) {
-        if (fields.geographic && state.ProjectionEpsg == 0) {
+        if (fields.geographic && session.loaded().file.projection_epsg == 0) {
             return Status::Failure("The fixes loaded have no known coordinate system, so points in "
                                    "longitude/latitude cannot be placed among them.");
         }
@@ -478,13 +478,13 @@ void FrmLoadTelemetry::CmdNext_Click() {
         Message(split_error_);
         return;
     }
-    State& state = wizard_.state();
+    Session& session = wizard_.session();
     const TextFilePurpose purpose = Purpose();
     if (purpose == TextFilePurpose::BridgeLocations && last_fields_->time.empty()) {
         Message(QStringLiteral("Choose the field of the fix times."));
         return;
     }
-    if (purpose == TextFilePurpose::IndependentLocations && state.BiasCorrected == 1 &&
+    if (purpose == TextFilePurpose::IndependentLocations && session.choices().BiasCorrected == 1 &&
         last_fields_->weight.empty()) {
         Message(QStringLiteral("Choose the field of the location weights."));
         return;
@@ -495,12 +495,12 @@ void FrmLoadTelemetry::CmdNext_Click() {
         return;
     }
     auto file = AnimalLoadedFile(*source_, split_->animals[static_cast<std::size_t>(index)],
-                                 purpose, state.BiasCorrected == 1, time_unit_);
+                                 purpose, session.choices().BiasCorrected == 1, time_unit_);
     if (!file.Ok()) {
         Message(QString::fromStdString(file.status.error));
         return;
     }
-    TakeLoadedFile(state, std::move(file.value));
+    TakeLoadedFile(session, std::move(file.value));
     hide();
     if (purpose == TextFilePurpose::UserPoints) {
         wizard_.ShowUserPointsFile();

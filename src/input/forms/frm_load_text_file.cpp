@@ -39,10 +39,10 @@ void FrmLoadTextFile::Command1_Click() {
     if (path.isEmpty()) {
         return;
     }
-    State& state = wizard_.state();
+    Session& session = wizard_.session();
     const bool bridge = wizard_.BridgeDataChosen();
-    const TextFilePurpose purpose = TextPurposeFor(bridge, state.DataMode);
-    const LoadOutcome outcome = LoadTextFile(state, path.toStdString(), purpose);
+    const TextFilePurpose purpose = TextPurposeFor(bridge, session.choices().DataMode);
+    const LoadOutcome outcome = LoadTextFile(session, path.toStdString(), purpose);
     if (!outcome.Ok()) {
         Message(QString::fromStdString(outcome.error));
         return;

@@ -10,93 +10,99 @@ namespace {
 // UserPts keeps at least this many rows, the size the points array has always had.
 constexpr std::int32_t kUserPtsMinRows = 40'001;
 
-void TakeIndependent(State& state, const LoadedFile& file) {
-    const std::int32_t n = file.Count();
-    state.LocXY.Resize(n + 1, 3);
-    state.LocWeights.assign(static_cast<std::size_t>(n) + 1, 0.0);
-    for (std::int32_t i = 0; i < n; ++i) {
-        state.LocXY(i, 0) = file.values(i, 0);
-        state.LocXY(i, 1) = file.values(i, 1);
-        if (file.weighted) {
-            state.LocWeights[static_cast<std::size_t>(i)] = file.values(i, 2);
-        }
-    }
-    state.NumLocs = n;
-    state.LoadedLocations = LocationSet::Independent;
-    state.LocLikBVN.clear();
-    state.LocLik2BVN.clear();
-    state.LocLik2CN.clear();
-    state.LocLikExpPower.clear();
+LocationFile FileOf(LoadedFile& file) {
+    LocationFile from;
+    from.path = file.path;
+    from.root = file.root.empty() ? FileRoot(std::filesystem::path(file.path).filename().string())
+                                  : std::move(file.root);
+    from.projection_wkt = std::move(file.projection_wkt);
+    from.projection_in_metres = file.projection_in_metres;
+    from.projection_epsg = file.epsg;
+    from.time_unit = std::move(file.time_unit);
+    return from;
 }
 
-void TakeBridge(State& state, const LoadedFile& file) {
+void TakeIndependent(Session& session, LoadedFile& file) {
     const std::int32_t n = file.Count();
-    state.BBLocArray.Resize(n + 1, 5);
+    IndependentLocations locations;
+    locations.xy.Resize(n + 1, 3);
+    locations.weights.assign(static_cast<std::size_t>(n) + 1, 0.0);
+    for (std::int32_t i = 0; i < n; ++i) {
+        locations.xy(i, 0) = file.values(i, 0);
+        locations.xy(i, 1) = file.values(i, 1);
+        if (file.weighted) {
+            locations.weights[static_cast<std::size_t>(i)] = file.values(i, 2);
+        }
+    }
+    locations.count = n;
+    session.TakeLoaded(std::move(locations), FileOf(file));
+}
+
+void TakeBridge(Session& session, LoadedFile& file) {
+    const std::int32_t n = file.Count();
+    Track track;
+    track.fixes.Resize(n + 1, 5);
     for (std::int32_t i = 0; i < n; ++i) {
         for (int c = 0; c < 4; ++c) {
-            state.BBLocArray(i, c) = file.values(i, c);
+            track.fixes(i, c) = file.values(i, c);
         }
     }
-    state.NumLocs = n;
-    state.LoadedLocations = LocationSet::Bridge;
-    state.BBSortedLocs = SortBBLocsByTime(state.BBLocArray, n);
+    track.count = n;
+    track.sorted = SortBBLocsByTime(track.fixes, n);
+    session.TakeLoaded(std::move(track), FileOf(file));
 }
 
-void TakeUserPoints(State& state, const LoadedFile& file) {
+void TakeUserPoints(Session& session, const LoadedFile& file) {
     const std::int32_t m = file.Count();
-    state.UserPts.Resize(std::max(m + 1, kUserPtsMinRows), 3);
+    UserPoints points;
+    points.xy.Resize(std::max(m + 1, kUserPtsMinRows), 3);
     for (std::int32_t i = 0; i < m; ++i) {
-        state.UserPts(i, 0) = file.values(i, 0);
-        state.UserPts(i, 1) = file.values(i, 1);
+        points.xy(i, 0) = file.values(i, 0);
+        points.xy(i, 1) = file.values(i, 1);
     }
-    state.NumUserPts = m;
-    state.UserPtsFileName = file.path;
+    points.count = m;
+    points.path = file.path;
+    session.TakeLoaded(std::move(points));
 }
 
-LoadOutcome Take(State& state, StatusOr<LoadedFile>&& read) {
+LoadOutcome Take(Session& session, StatusOr<LoadedFile>&& read) {
     if (!read.Ok()) {
         return {0, read.status.error};
     }
-    return {TakeLoadedFile(state, std::move(read.value)), {}};
+    return {TakeLoadedFile(session, std::move(read.value)), {}};
 }
 
 } // namespace
 
-std::int32_t TakeLoadedFile(State& state, LoadedFile&& file) {
+std::int32_t TakeLoadedFile(Session& session, LoadedFile&& file) {
     switch (file.purpose) {
     case TextFilePurpose::IndependentLocations:
-        TakeIndependent(state, file);
+        TakeIndependent(session, file);
         break;
     case TextFilePurpose::BridgeLocations:
-        TakeBridge(state, file);
+        TakeBridge(session, file);
         break;
     case TextFilePurpose::UserPoints:
-        TakeUserPoints(state, file);
-        return file.Count();
+        TakeUserPoints(session, file);
+        break;
     }
-    state.LocFileName = file.path;
-    state.InFileRoot = file.root.empty()
-                           ? FileRoot(std::filesystem::path(file.path).filename().string())
-                           : std::move(file.root);
-    state.ProjectionWkt = std::move(file.projection_wkt);
-    state.ProjectionInMetres = file.projection_in_metres;
-    state.ProjectionEpsg = file.epsg;
-    state.TimeUnit = std::move(file.time_unit);
     return file.Count();
 }
 
-LoadOutcome LoadTextFile(State& state, const std::filesystem::path& path, TextFilePurpose purpose) {
-    return Take(state, ReadLocationFile(path, purpose, state.BiasCorrected == 1));
+LoadOutcome LoadTextFile(Session& session, const std::filesystem::path& path,
+                         TextFilePurpose purpose) {
+    return Take(session, ReadLocationFile(path, purpose, session.choices().BiasCorrected == 1));
 }
 
-LoadOutcome LoadTextContent(State& state, std::string_view content,
+LoadOutcome LoadTextContent(Session& session, std::string_view content,
                             const std::filesystem::path& path, TextFilePurpose purpose) {
-    return Take(state, ReadLocationContent(content, path, purpose, state.BiasCorrected == 1));
+    return Take(session,
+                ReadLocationContent(content, path, purpose, session.choices().BiasCorrected == 1));
 }
 
-LoadOutcome LoadShapeLayer(State& state, const ShapeLayer& layer, TextFilePurpose purpose,
+LoadOutcome LoadShapeLayer(Session& session, const ShapeLayer& layer, TextFilePurpose purpose,
                            const std::vector<std::string>& fields) {
-    return Take(state, ReadShapeLayer(layer, purpose, fields));
+    return Take(session, ReadShapeLayer(layer, purpose, fields));
 }
 
 } // namespace ranvik

@@ -137,12 +137,12 @@ void FrmCVhLSCVhGraph::CmdRefresh_Click() {
         return;
     }
     constexpr int kCount = 100;
-    const State& state = wizard_.state();
+    const IndependentLocations& locations = wizard_.session().locations();
     if (!HasLocations(LocationSet::Independent)) {
         return;
     }
-    const Matrix& xy = state.LocXY;
-    const std::int32_t n = state.NumLocs;
+    const Matrix& xy = locations.xy;
+    const std::int32_t n = locations.count;
     StatusOr<CriterionCurves> curves;
     const double from = *low;
     const double to = *high;

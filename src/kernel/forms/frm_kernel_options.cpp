@@ -1,7 +1,6 @@
 #include "kernel/forms/frm_kernel_options.h"
 
 #include "kernel/forms/frm_cv_graph.h"
-#include "kernel/forms/kernel_results.h"
 #include "kernel/kernel_grid.h"
 #include "kernel/smoothing.h"
 #include "models/forms/home_range_results.h"
@@ -77,18 +76,19 @@ FrmKernelOptions::FrmKernelOptions(Navigator& wizard) : WizardForm(wizard, "FrmK
 }
 
 void FrmKernelOptions::FormLoad() {
-    State& state = wizard_.state();
-    const Matrix& xy = state.LocXY;
-    const std::int32_t n = state.NumLocs;
-    const bool weighted = state.BiasCorrected == 1;
+    const Session& session = wizard_.session();
+    const IndependentLocations& locations = session.locations();
+    const Matrix& xy = locations.xy;
+    const std::int32_t n = locations.count;
+    const bool weighted = session.choices().BiasCorrected == 1;
     if (!HasLocations(LocationSet::Independent)) {
         // Nothing to compute on; the boxes stay empty.
     } else if (const Status input = CheckSmoothingInput(xy, n); !input.Ok()) {
         Message(QString::fromStdString(input.error));
     } else {
         const std::span<const double> weights =
-            weighted ? std::span<const double>(state.LocWeights) : std::span<const double>();
-        const MinimiserWorkspace start = state.Minimiser;
+            weighted ? std::span<const double>(locations.weights) : std::span<const double>();
+        const MinimiserWorkspace start = wizard_.chain().minimiser;
         double h_ref = 0.0;
         StatusOr<SmoothingSearch> cv;
         StatusOr<SmoothingSearch> lscv;
@@ -101,18 +101,19 @@ void FrmKernelOptions::FormLoad() {
                     return cv.status;
                 }
                 // The LSCV search takes the workspace on from the CV search, as the
-                // record would hold it between the two.
+                // chain would hold it between the two.
                 if (!weighted) {
                     lscv = CalcLSCVh(xy, h_ref, n, cv.Ok() ? cv.value.minimiser : start, control);
                 }
                 return lscv.status.cancelled ? lscv.status : Status{};
             });
         if (status.Ok()) {
+            // The chain keeps the workspace of the last search made.
             if (cv.Ok()) {
-                CommitSmoothingSearch(state, cv.value);
+                wizard_.chain().minimiser = cv.value.minimiser;
             }
             if (!weighted && lscv.Ok()) {
-                CommitSmoothingSearch(state, lscv.value);
+                wizard_.chain().minimiser = lscv.value.minimiser;
             }
         }
         if (!status.cancelled) {
@@ -133,8 +134,8 @@ void FrmKernelOptions::FormLoad() {
         lscv_h_box->clear();
         graph_button->setVisible(false);
     }
-    if (state.DoAdKernel == 1) {
-        if (state.DoFixedKernel != 1) {
+    if (session.choices().Requested(kAdaptiveKernelName)) {
+        if (!session.choices().Requested(kFixedKernelName)) {
             smoothing_frame->setTitle(QStringLiteral("Estimate Adaptive Kernel Using:"));
         } else {
             graph_button->setVisible(false);
@@ -171,7 +172,7 @@ std::optional<StatusOr<double>> FrmKernelOptions::ChosenH() const {
 }
 
 void FrmKernelOptions::CmdNext_Click() {
-    State& state = wizard_.state();
+    Session& session = wizard_.session();
     if (!HasLocations(LocationSet::Independent)) {
         return;
     }
@@ -182,16 +183,17 @@ void FrmKernelOptions::CmdNext_Click() {
         Message(QString::fromStdString(h->status.error));
         return;
     }
-    const bool fixed_wanted = h && state.DoFixedKernel == 1;
-    const bool adaptive_wanted = h && state.DoAdKernel == 1;
+    const bool fixed_wanted = h && session.choices().Requested(kFixedKernelName);
+    const bool adaptive_wanted = h && session.choices().Requested(kAdaptiveKernelName);
     const double kernel_h = h ? h->value : 0.0;
-    const Matrix& xy = state.LocXY;
-    const std::int32_t n = state.NumLocs;
-    const std::span<const double> weights = state.BiasCorrected == 1
-                                                ? std::span<const double>(state.LocWeights)
+    const IndependentLocations& locations = session.locations();
+    const Matrix& xy = locations.xy;
+    const std::int32_t n = locations.count;
+    const std::span<const double> weights = session.choices().BiasCorrected == 1
+                                                ? std::span<const double>(locations.weights)
                                                 : std::span<const double>();
-    const HomeRangeInput input = HomeRangeInputOf(state);
-    // The work fills only these; the record takes them once the run is over.
+    const HomeRangeInput input = HomeRangeInputOf(session, wizard_.chain().fit);
+    // The work fills only these; the session takes them once the run is over.
     std::optional<StatusOr<KernelGrid>> fixed;
     std::optional<StatusOr<Matrix>> adaptive;
     StatusOr<HomeRangeResults> models;
@@ -219,18 +221,19 @@ void FrmKernelOptions::CmdNext_Click() {
     }
     // Each kernel made is kept, even when the other could not be made.
     if (fixed && fixed->Ok()) {
-        CommitFixedKernel(state, std::move(fixed->value));
-        state.DoFixedKernel = 0;
+        session.Put(kFixedKernelName, std::move(fixed->value.grid));
+        session.Request(kFixedKernelName, false);
     }
     if (adaptive && adaptive->Ok()) {
-        CommitAdKernel(state, std::move(adaptive->value));
-        state.DoAdKernel = 0;
+        session.Put(kAdaptiveKernelName, std::move(adaptive->value));
+        session.Request(kAdaptiveKernelName, false);
     }
     if (!status.Ok()) {
         Message(QString::fromStdString(status.error));
         return; // a kernel could not be computed: choose another h
     }
-    if (const Status made = CommitHomeRanges(state, std::move(models.value)); !made.Ok()) {
+    if (const Status made = CommitHomeRanges(session, wizard_.chain(), std::move(models.value));
+        !made.Ok()) {
         Message(QString::fromStdString(made.error));
     }
     wizard_.Show(FormId::SaveAs);

@@ -1,51 +1,38 @@
 #include "models/forms/home_range_results.h"
 
-#include "numerics/output_grid.h"
-
 #include <string>
 
 namespace ranvik {
 
-void TakeFit(State& state, std::optional<SimplexFit>& fit) {
+void TakeFit(EstimatorChain& chain, std::optional<SimplexFit>& fit) {
     if (fit) {
-        state.Simplex = std::move(fit->simplex);
-        state.Starts = std::move(fit->starts);
+        chain.fit = std::move(*fit);
     }
 }
 
-Status CommitHomeRanges(State& state, HomeRangeResults&& results) {
-    struct Slot {
-        IntFlag& request;
-        bool& done;
-        Matrix& grid;
-        std::vector<double>* loc_lik; // none for the 1-mode normal
-    };
-    const Slot slots[kHomeRangeModels] = {
-        {state.DoBVN, state.DoneBVN, state.GridBVN, nullptr},
-        {state.Do2BVN, state.Done2BVN, state.Grid2BVN, &state.LocLik2BVN},
-        {state.Do2CN, state.Done2CN, state.Grid2CN, &state.LocLik2CN},
-        {state.DoExpPower, state.DoneExpPower, state.GridExpPower, &state.LocLikExpPower},
-    };
+Status CommitHomeRanges(Session& session, EstimatorChain& chain, HomeRangeResults&& results) {
     std::string errors;
-    for (int k = 0; k < kHomeRangeModels; ++k) {
-        auto& made = results.models[static_cast<std::size_t>(k)];
+    for (std::size_t k = 0; k < kHomeRangeModelNames.size(); ++k) {
+        auto& made = results.models[k];
         if (!made) {
             continue;
         }
-        const Slot& slot = slots[k];
-        slot.request = 0;
+        const std::string_view name = kHomeRangeModelNames[k];
+        session.Request(name, false);
         if (!made->Ok()) {
-            errors += (errors.empty() ? "" : "\n") + made->status.error;
+            if (!errors.empty()) {
+                errors += '\n';
+            }
+            errors += made->status.error;
             continue;
         }
         ModelHomeRange& range = made->value;
-        TakeFit(state, range.fit);
-        if (slot.loc_lik != nullptr) {
-            *slot.loc_lik = std::move(range.loc_lik);
+        TakeFit(chain, range.fit);
+        // The 1-mode normal is not fitted by the simplex and leaves no per-location values.
+        if (name != kBVNName) {
+            session.PutLocationValues(name, std::move(range.loc_lik));
         }
-        slot.grid = std::move(range.grid);
-        state.NumGridPts = kGridNodes;
-        slot.done = true;
+        session.Put(name, std::move(range.grid));
     }
     return errors.empty() ? Status{} : Status::Failure(errors);
 }

@@ -1,57 +1,51 @@
 #include "output/forms/comparison_results.h"
 
+#include "kernel/kernel_grid.h"
 #include "models/forms/home_range_results.h"
 
+#include <array>
 #include <string>
 
 namespace ranvik {
 
-Status CommitComparison(State& state, ComparisonResults&& results) {
-    struct ModelSlot {
-        double& neg2lnl;
-        double& aicc;
-        double& cvc;
-        std::vector<double>& loc_lik;
-    };
-    const ModelSlot models[] = {
-        {state.Neg2LnLExpPower, state.AICcExpPower, state.CVCExpPower, state.LocLikExpPower},
-        {state.Neg2LnLBVN, state.AICcBVN, state.CVCBVN, state.LocLikBVN},
-        {state.Neg2LnL2CN, state.AICc2CN, state.CVC2CN, state.LocLik2CN},
-        {state.Neg2LnL2BVN, state.AICc2BVN, state.CVC2BVN, state.LocLik2BVN},
-    };
-    double* const kernels[] = {&state.CVCFixedKernel, &state.CVCAdKernel};
+Status CommitComparison(Session& session, EstimatorChain& chain, ComparisonResults&& results) {
+    // The entries of a comparison, in the order RunComparison makes them.
+    constexpr std::array<std::string_view, 4> models = {kExpPowerName, kBVNName, kCircleMixtureName,
+                                                        kNormalMixtureName};
+    constexpr std::array<std::string_view, 2> kernels = {kFixedKernelName, kAdaptiveKernelName};
     std::string errors;
-    const auto note = [&](std::size_t entry, const Status& status) {
-        state.ComparisonErrors[entry] = status.error;
-        if (!status.Ok()) {
-            errors += (errors.empty() ? "" : "\n") + status.error;
+    const auto failed = [&](std::string_view name, const Status& status) {
+        session.PutScoreFailure(name, status.error);
+        if (!errors.empty()) {
+            errors += '\n';
         }
+        errors += status.error;
     };
     for (std::size_t k = 0; k < results.models.size(); ++k) {
         auto& scored = results.models[k];
         if (!scored) {
             continue;
         }
-        note(k, scored->status);
-        if (scored->Ok()) {
-            ModelComparison& entry = scored->value;
-            models[k].neg2lnl = entry.scores.neg2lnl;
-            models[k].aicc = entry.scores.aicc;
-            models[k].cvc = entry.scores.cvc;
-            models[k].loc_lik = std::move(entry.loc_lik);
-            TakeFit(state, entry.fit);
+        if (!scored->Ok()) {
+            failed(models[k], scored->status);
+            continue;
         }
+        ModelComparison& entry = scored->value;
+        session.PutScore(models[k], {entry.scores.neg2lnl, entry.scores.aicc, entry.scores.cvc},
+                         std::move(entry.loc_lik));
+        TakeFit(chain, entry.fit);
     }
     for (std::size_t k = 0; k < results.kernels.size(); ++k) {
         auto& scored = results.kernels[k];
         if (!scored) {
             continue;
         }
-        note(results.models.size() + k, scored->status);
-        if (scored->Ok()) {
-            *kernels[k] = scored->value.cvc;
-            state.Minimiser = scored->value.minimiser;
+        if (!scored->Ok()) {
+            failed(kernels[k], scored->status);
+            continue;
         }
+        session.PutScore(kernels[k], {0.0, 0.0, scored->value.cvc});
+        chain.minimiser = scored->value.minimiser;
     }
     return errors.empty() ? Status{} : Status::Failure(errors);
 }

@@ -1,5 +1,6 @@
 #include "output/forms/frm_home_range_picture.h"
 
+#include "output/estimator_table.h"
 #include "output/mcp.h"
 #include "state/number_text.h"
 
@@ -69,26 +70,26 @@ struct Waiting {
     const Matrix* locations;
 };
 
-std::vector<Waiting> WaitingResults(const State& state) {
+// The results waiting to be saved, in the order the wizard lists them, each with the
+// locations it was made from.
+std::vector<Waiting> WaitingResults(const Session& session) {
+    const LoadedData& loaded = session.loaded();
+    static const Matrix none; // no locations of the kind loaded
     std::vector<Waiting> results;
-    const struct {
-        bool done;
-        const char* name;
-        const Matrix& grid;
-    } grids[] = {
-        {state.DoneFixedKernel, "Fixed kernel", state.GridFixedKernel},
-        {state.DoneAdKernel, "Adaptive kernel", state.GridAdKernel},
-        {state.Done2BVN, "2-mode bivariate normal mixture", state.Grid2BVN},
-        {state.Done2CN, "2-mode circle mixture", state.Grid2CN},
-        {state.DoneBVN, "1-mode bivariate normal", state.GridBVN},
-        {state.DoneExpPower, "Exponential power model", state.GridExpPower},
-        {state.DoneBB, "Brownian bridge", state.BBOutput},
-    };
-    for (const auto& g : grids) {
-        if (g.done) {
-            results.push_back({QString::fromLatin1(g.name), &g.grid,
-                               &g.grid == &state.BBOutput ? &state.BBSortedLocs : &state.LocXY});
+    for (const EstimatorRow* row : WizardRows(Estimators())) {
+        const Matrix* grid = session.WaitingGrid(row->name);
+        if (grid == nullptr) {
+            continue;
         }
+        const Matrix* locations = &none;
+        if (row->data == EstimatorData::Track && loaded.track) {
+            locations = &loaded.track->sorted;
+        } else if (row->data == EstimatorData::Locations && loaded.locations) {
+            locations = &loaded.locations->xy;
+        }
+        results.push_back({QString::fromUtf8(row->listed_as.data(),
+                                             static_cast<qsizetype>(row->listed_as.size())),
+                           grid, locations});
     }
     return results;
 }
@@ -228,11 +229,11 @@ FrmHomeRangePicture::FrmHomeRangePicture(Navigator& wizard)
     setWindowTitle(QStringLiteral("Home Range Picture"));
     result_combo = new QComboBox(this);
     result_combo->setObjectName(QStringLiteral("CmboResult"));
-    for (const Waiting& w : WaitingResults(wizard_.state())) {
+    for (const Waiting& w : WaitingResults(wizard_.session())) {
         result_combo->addItem(w.name);
     }
     metres_check = Check("ChkMetres", QStringLiteral("Coordinates are in metres"));
-    metres_check->setChecked(wizard_.state().ProjectionInMetres);
+    metres_check->setChecked(wizard_.session().loaded().file.projection_in_metres);
     levels_box = Text("TxtLevels", QStringLiteral("50, 95"));
     connect(levels_box, &QLineEdit::editingFinished, this, [this] { Refresh(); });
     total_label = Label("LabelTotal", {}, true);
@@ -272,16 +273,14 @@ void FrmHomeRangePicture::CmboResult_Changed() {
 
 void FrmHomeRangePicture::Refresh() {
     areas_table->setRowCount(0);
-    const State& state = wizard_.state();
-    const auto results = WaitingResults(state);
+    const auto results = WaitingResults(wizard_.session());
     const int index = result_combo->currentIndex();
     if (index < 0 || index >= static_cast<int>(results.size())) {
         total_label->setText(QStringLiteral("No result waits to be saved."));
         return;
     }
     const Waiting& w = results[static_cast<std::size_t>(index)];
-    // A grid and its locations each carry their own count (their rows but the spare one):
-    // NumGridPts and NumLocs count only the grid and the locations loaded or computed last.
+    // A grid and its locations each carry their own count (their rows but the spare one).
     const std::int32_t count = std::max(w.grid->Rows() - 1, 0);
     const auto lattice = LatticeOf(*w.grid, count);
     if (!lattice.Ok()) {

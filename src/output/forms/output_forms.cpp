@@ -1,5 +1,7 @@
 #include "output/forms/output_forms.h"
 
+#include "output/estimator_table.h"
+
 #include "output/comparison.h"
 #include "output/forms/frm_home_range_picture.h"
 #include "output/forms/saved_results.h"
@@ -20,7 +22,7 @@ namespace ranvik {
 
 FrmSaveAs::FrmSaveAs(Navigator& wizard) : WizardForm(wizard, "FrmSaveAs") {
     auto* lbl_file = Label("LblFile", QStringLiteral("Root name for Home Range Output:"));
-    root_name_box = Text("TxtSaveAs", QString::fromStdString(wizard_.state().InFileRoot));
+    root_name_box = Text("TxtSaveAs", QString::fromStdString(wizard_.session().loaded().file.root));
     auto* lbl_type = Label("LblSaveType", QStringLiteral("Save file as type: "));
     file_type_combo = new QComboBox(this);
     file_type_combo->setObjectName(QStringLiteral("CmboFileType"));
@@ -90,11 +92,11 @@ void FrmSaveAs::SetDirectory(const QString& path) {
 }
 
 void FrmSaveAs::CmdSave_Click() {
-    State& state = wizard_.state();
+    Session& session = wizard_.session();
     const auto type = FileTypeFromText(file_type_combo->currentText().toStdString());
     const QString folder = Directory();
     const SaveReport report =
-        SaveResults(state, folder.toStdString(), root_name_box->text().toStdString(),
+        SaveResults(session, folder.toStdString(), root_name_box->text().toStdString(),
                     type.value_or(FileType::CommaDelimited));
     if (!report.Ok()) {
         QString text;
@@ -131,7 +133,8 @@ FrmHRComparison::FrmHRComparison(Navigator& wizard) : WizardForm(wizard, "FrmHRC
     layout->addWidget(comparison_box);
     layout->addLayout(ButtonRow({previous, output}));
     resize(860, 300);
-    comparison_box->setPlainText(QString::fromStdString(ComparisonTable(wizard_.state())));
+    comparison_box->setPlainText(
+        QString::fromStdString(ComparisonTable(wizard_.session(), Estimators())));
 }
 
 void FrmHRComparison::CmdPrevious_Click() {
@@ -140,7 +143,7 @@ void FrmHRComparison::CmdPrevious_Click() {
 }
 
 void FrmHRComparison::Command1_Click() {
-    wizard_.state().OutputLocLiks = true;
+    wizard_.session().MarkLikelihoodsWaiting(true);
     wizard_.Show(FormId::SaveAs);
     wizard_.Unload(FormId::Comparison);
 }

@@ -1,5 +1,6 @@
 #include "output/forms/saved_results.h"
 
+#include "output/estimator_table.h"
 #include "output/mcp.h"
 #include "output/raster_export.h"
 #include "state/loaded_locations.h"
@@ -32,8 +33,7 @@ std::vector<Mcp> ContourMcps(const Matrix& xy, std::int32_t n) {
 
 WriteOutcome WriteResultGrid(const std::filesystem::path& path, const Matrix& grid, FileType type,
                              const std::string& projection_wkt) {
-    // Each grid holds its points and one spare row. NumGridPts counts only the grid computed
-    // last, so a grid still waiting from an earlier run is written with its own count.
+    // Each grid holds its points and one spare row.
     const std::int32_t rows = std::max(grid.Rows() - 1, 0);
     WriteOutcome outcome;
     switch (type) {
@@ -59,65 +59,70 @@ WriteOutcome WriteResultGrid(const std::filesystem::path& path, const Matrix& gr
     return outcome;
 }
 
-SaveReport SaveResults(State& state, const std::filesystem::path& folder, std::string_view root,
+SaveReport SaveResults(Session& session, const std::filesystem::path& folder, std::string_view root,
                        FileType type) {
     const std::string_view sep = Separator(type);
-    const bool weighted = state.BiasCorrected == 1;
+    const bool text = type == FileType::CommaDelimited || type == FileType::TabDelimited;
+    const bool weighted = session.choices().BiasCorrected == 1;
+    const LoadedData& loaded = session.loaded();
+    const std::vector<EstimatorRow>& table = Estimators();
     SaveReport report;
-    const auto record = [&](ResultFile file, const WriteOutcome& outcome, bool& flag) {
+
+    if (session.LikelihoodsWaiting()) {
+        std::vector<LikelihoodColumn> columns;
+        for (const EstimatorRow* row : ComparedRows(table)) {
+            if (!row->likelihood_heading.empty()) {
+                const EstimatorResult* result = session.Result(row->name);
+                columns.push_back(
+                    {row->likelihood_heading, result != nullptr ? &result->loc_lik : nullptr});
+            }
+        }
+        const Matrix none;
+        const auto path = ResultFilePath(folder, root, kLikelihoodsKeyWord);
+        const WriteOutcome outcome =
+            WriteLikelihoodFile(path, loaded.locations ? loaded.locations->xy : none, columns, sep);
         if (outcome.Ok()) {
-            report.written.push_back(ResultFilePath(folder, root, file, weighted, type));
-            flag = false;
+            report.written.push_back(path);
+            session.MarkLikelihoodsWaiting(false);
         } else {
             report.errors.push_back(outcome.error);
         }
-    };
-
-    if (state.OutputLocLiks) {
-        const auto path = ResultFilePath(folder, root, ResultFile::Likelihoods, weighted);
-        record(ResultFile::Likelihoods, WriteLikelihoodFile(path, state, sep), state.OutputLocLiks);
     }
 
-    struct Waiting {
-        ResultFile file;
-        bool& done;
-        Matrix& grid;
-    };
-    const Waiting grids[] = {
-        {ResultFile::FixedKernel, state.DoneFixedKernel, state.GridFixedKernel},
-        {ResultFile::AdaptiveKernel, state.DoneAdKernel, state.GridAdKernel},
-        {ResultFile::TwoModeBVNMix, state.Done2BVN, state.Grid2BVN},
-        {ResultFile::TwoModeCNMix, state.Done2CN, state.Grid2CN},
-        {ResultFile::BVN, state.DoneBVN, state.GridBVN},
-        {ResultFile::ExpPower, state.DoneExpPower, state.GridExpPower},
-        {ResultFile::BrownianBridge, state.DoneBB, state.BBOutput},
-    };
     bool located_grid = false; // a grid of independent locations was written
-    for (const Waiting& waiting : grids) {
-        if (!waiting.done) {
+    for (const EstimatorRow* row : WizardRows(table)) {
+        const Matrix* grid = session.WaitingGrid(row->name);
+        if (grid == nullptr) {
             continue;
         }
-        if (waiting.file == ResultFile::BrownianBridge) {
-            report.brownian_bridge = true;
+        const bool track = row->data == EstimatorData::Track;
+        report.brownian_bridge = report.brownian_bridge || track;
+        const auto path = ResultFilePath(folder, root, row->FileKey(weighted), type);
+        const WriteOutcome outcome = WriteResultGrid(path, *grid, type, loaded.file.projection_wkt);
+        if (!outcome.Ok()) {
+            report.errors.push_back(outcome.error);
+            continue;
         }
-        const auto path = ResultFilePath(folder, root, waiting.file, weighted, type);
-        const WriteOutcome outcome = WriteResultGrid(path, waiting.grid, type, state.ProjectionWkt);
-        if (outcome.Ok() && (type == FileType::CommaDelimited || type == FileType::TabDelimited)) {
+        report.written.push_back(path);
+        located_grid = located_grid || !track;
+        if (text) {
             // The grid keeps the values its file shows.
-            RoundGridValues(waiting.grid, std::max(waiting.grid.Rows() - 1, 0));
+            Matrix shown = *grid;
+            RoundGridValues(shown, std::max(shown.Rows() - 1, 0));
+            session.MarkSaved(row->name, std::move(shown));
+        } else {
+            session.MarkSaved(row->name);
         }
-        located_grid = located_grid || (outcome.Ok() && waiting.file != ResultFile::BrownianBridge);
-        record(waiting.file, outcome, waiting.done);
     }
 
     // The contours of estimators of independent locations come with the minimum convex polygons
     // of those locations, when they are the ones loaded.
     if (type == FileType::ContourShapefile && located_grid &&
-        MissingLocations(state, LocationSet::Independent).empty()) {
-        const std::vector<Mcp> mcps = ContourMcps(state.LocXY, state.NumLocs);
+        MissingLocations(session, LocationSet::Independent).empty()) {
+        const std::vector<Mcp> mcps = ContourMcps(loaded.locations->xy, loaded.locations->count);
         const auto path = folder / (std::string(root) + std::string(kMcpKeyWord) + ".shp");
         if (!mcps.empty()) {
-            const Status written = WriteMcpPolygons(path, mcps, state.ProjectionWkt);
+            const Status written = WriteMcpPolygons(path, mcps, loaded.file.projection_wkt);
             if (written.Ok()) {
                 report.written.push_back(path);
             } else {

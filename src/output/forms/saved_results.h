@@ -1,7 +1,7 @@
 #pragma once
 
 #include "output/result_files.h"
-#include "state/state.h"
+#include "state/session.h"
 
 #include <filesystem>
 #include <string>
@@ -24,18 +24,17 @@ struct SaveReport {
 [[nodiscard]] WriteOutcome WriteResultGrid(const std::filesystem::path& path, const Matrix& grid,
                                            FileType type, const std::string& projection_wkt);
 
-// Writes every result that waits to be saved into `folder`, named after `root`:
-// the likelihood file when OutputLocLiks is set, then the grids of the fixed kernel, adaptive
-// kernel, 2-mode bivariate normal mixture, 2-mode circle mixture, 1-mode bivariate normal and
-// exponential power model whose Done flags are set, then the Brownian bridge output when
-// DoneBB is set. Each grid writes its own points (its rows but the spare one); a grid saved as
-// text keeps the values its file shows (rounded to 9 decimals). A flag is cleared only after
-// its file has been written; a file that fails keeps its flag and its data, so it can be saved
-// again elsewhere.
+// Writes every result that waits to be saved into `folder`, named after `root`: the likelihood
+// file when it was asked for, then the grids waiting in the order the wizard lists them (fixed
+// kernel, adaptive kernel, 2-mode bivariate normal mixture, 2-mode circle mixture, 1-mode
+// bivariate normal, exponential power model, Brownian bridge). Each grid writes its own points
+// (its rows but the spare one); a grid saved as text keeps the values its file shows (rounded
+// to 9 decimals). A result is marked saved only after its file has been written; a file that
+// fails leaves its result waiting, so it can be saved again elsewhere.
 // Saved as contours, the grids of independent locations come with root + "Mcp.shp": the 50 %
 // and 95 % minimum convex polygons of the independent locations when they are the ones loaded
 // (a level whose polygon cannot be made is left out, and no file is written when neither can).
-[[nodiscard]] SaveReport SaveResults(State& state, const std::filesystem::path& folder,
+[[nodiscard]] SaveReport SaveResults(Session& session, const std::filesystem::path& folder,
                                      std::string_view root, FileType type);
 
 } // namespace ranvik
