@@ -1,8 +1,7 @@
 #include "app/forms/all_forms.h"
 
-#include "support/fake_dialogs.h"
+#include "support/wizard_session.h"
 
-#include <QDir>
 #include <QImage>
 #include <QLabel>
 #include <QSet>
@@ -16,13 +15,11 @@ class FrontFormsTest : public QObject {
 private Q_SLOTS:
     // The analysis form carries a picture of a home range, not an empty frame.
     void analysisFormShowsAHomeRangePicture() {
-        Session session;
-        testing::FakeDialogs dialogs;
-        Wizard wizard(session, dialogs);
-        wizard.Start();
-        wizard.welcome.Get()->CmdNext_Click();
-        wizard.data_type.Get()->CmdNext_Click();
-        FrmHomeRangeOptions* analysis = wizard.home_range.Get();
+        testing::WizardSession s;
+        s.wizard->Start();
+        s.wizard->welcome.Get()->CmdNext_Click();
+        s.wizard->data_type.Get()->CmdNext_Click();
+        FrmHomeRangeOptions* analysis = s.wizard->home_range.Get();
         QVERIFY(analysis != nullptr && analysis->isVisible());
 
         const auto* image1 = analysis->findChild<QLabel*>(QStringLiteral("Image1"));
@@ -40,11 +37,9 @@ private Q_SLOTS:
             }
         }
         QVERIFY(colours.size() >= 5);
-        QVERIFY(dialogs.messages.isEmpty());
-
-        QDir folder(QDir::current().filePath(QStringLiteral("form-pictures")));
-        QVERIFY(folder.mkpath(QStringLiteral(".")));
-        QVERIFY(analysis->grab().save(folder.filePath(QStringLiteral("FrmHomeRangeOptions.png"))));
+        QVERIFY(s.dialogs.messages.isEmpty());
+        QVERIFY(
+            analysis->grab().save(testing::FormPicture(QStringLiteral("FrmHomeRangeOptions.png"))));
     }
 };
 

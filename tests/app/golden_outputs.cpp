@@ -75,8 +75,7 @@ template <class Form> Form& Showing(Form* form, const char* what) {
 template <class Loader>
 void OpenAndGoOn(WizardRun& s, Loader* loader, const char* what, std::string_view file) {
     Loader& form = Showing(loader, what);
-    s.dialogs.open_answers << s.Example(file);
-    form.Command1_Click();
+    testing::OpenOn(s.dialogs, form, s.Example(file));
     form.CmdNext_Click();
 }
 
@@ -91,8 +90,7 @@ void LoadTextFile(WizardRun& s, bool bridge, std::string_view file, bool weighte
 void LoadShapefile(WizardRun& s, bool bridge, std::string_view file) {
     s.ToLoader(bridge, &FrmInputDataOptions::shapefile_option);
     FrmLoadShapefile& loader = Showing(s.wizard->load_shapefile.Get(), "The shapefile loader");
-    s.dialogs.open_answers << s.Example(file);
-    loader.Command1_Click();
+    testing::OpenOn(s.dialogs, loader, s.Example(file));
     if (bridge) {
         loader.weight_or_time_combo->setCurrentText(QStringLiteral("Time"));
         loader.error_combo->setCurrentText(QStringLiteral("LocError"));
@@ -114,27 +112,16 @@ void LoadTelemetry(WizardRun& s, bool bridge) {
     loader.CmdNext_Click();
 }
 
-using ModelBox = QCheckBox* FrmCompareHROption::*;
+using testing::ModelBox;
+using F = FrmCompareHROption;
 
-// Ticks `models` on the model choice and presses Next to estimate them.
-void Estimate(WizardRun& s, const std::vector<ModelBox>& models) {
+// Ticks `models` on the model choice, to compare them when `compare`, and presses Next.
+void Estimate(WizardRun& s, const std::vector<ModelBox>& models, bool compare = false) {
     FrmCompareHROption& choice = Showing(s.wizard->compare.Get(), "The model choice");
-    for (const ModelBox box : models) {
-        (choice.*box)->setChecked(true);
+    if (compare) {
+        choice.compare_option->setChecked(true);
     }
-    choice.CmdNext_Click();
-}
-
-// Ticks all six models on the model choice to compare them and presses Next.
-void CompareAll(WizardRun& s) {
-    FrmCompareHROption& choice = Showing(s.wizard->compare.Get(), "The model choice");
-    choice.compare_option->setChecked(true);
-    for (QCheckBox* box :
-         {choice.exp_power_check, choice.bvn_check, choice.circle_mixture_check,
-          choice.normal_mixture_check, choice.fixed_kernel_check, choice.adaptive_kernel_check}) {
-        box->setChecked(true);
-    }
-    choice.CmdNext_Click();
+    testing::Estimate(choice, models);
 }
 
 enum class Smoothing { Href, PercentHref, CVh, LSCVh, User };
@@ -210,7 +197,10 @@ void WriteText(const fs::path& path, const QString& text) {
 // The comparison of all six models: the table it shows goes to comparison_table.txt in
 // `folder`, then "Output log-likelihoods at each location" leads to the save form.
 void ComparisonToLikelihoods(WizardRun& s, const fs::path& folder) {
-    CompareAll(s);
+    Estimate(s,
+             {&F::exp_power_check, &F::bvn_check, &F::circle_mixture_check,
+              &F::normal_mixture_check, &F::fixed_kernel_check, &F::adaptive_kernel_check},
+             true);
     FrmHRComparison& table = Showing(s.wizard->comparison.Get(), "The comparison table");
     WriteText(folder / "comparison_table.txt", table.comparison_box->toPlainText());
     table.Command1_Click();
@@ -275,7 +265,6 @@ Way Bridged(std::string folder, Load load, QString max_time, BridgeTo to = Bridg
 }
 
 std::vector<Way> AllWays() {
-    using F = FrmCompareHROption;
     const Load deer = [](WizardRun& s) { LoadTextFile(s, false, "deer_independent.txt"); };
     const Load weighted = [](WizardRun& s) { LoadTextFile(s, false, "deer_weighted.txt", true); };
     const Load elk = [](WizardRun& s) { LoadTextFile(s, true, "elk_gps_bridge.txt"); };

@@ -5,10 +5,10 @@
 #include "output/comparison.h"
 #include "output/forms/comparison_results.h"
 #include "support/fake_dialogs.h"
+#include "support/wizard_session.h"
 #include "ui/form_kit.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -32,16 +32,6 @@ Session DeerLoaded() {
                      TextFilePurpose::IndependentLocations);
     Q_ASSERT(outcome.Ok());
     return session;
-}
-
-// Presses Cancel on the progress window once it is up.
-void CancelSoon(QWidget& parent, int after_ms) {
-    QTimer::singleShot(after_ms, &parent, [&parent] {
-        auto* window = parent.findChild<FrmProgress*>();
-        if (window != nullptr) {
-            window->CmdCancel->click();
-        }
-    });
 }
 
 // A control that, at the first report of at least `at`, has the window's thread run `act` on
@@ -141,48 +131,6 @@ private Q_SLOTS:
         }
     }
 
-    void cancelStopsTheWorkAndNothingIsCommitted() {
-        CancelSoon(parent, 150);
-        int steps = 0;
-        const Status status = RunWithProgress(
-            &parent, dialogs, QStringLiteral("Busy"), [&](const RunControl& control, Notifier&) {
-                for (;; ++steps) {
-                    if (!control.Report(0.5)) {
-                        return Status::Cancelled();
-                    }
-                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-                }
-            });
-        QVERIFY(status.cancelled);
-        QVERIFY(steps > 0);
-
-        // A real comparison cancelled mid-way returns Cancelled, so its form commits nothing.
-        const Session session = DeerLoaded();
-        CancelSoon(parent, 100);
-        const ComparisonChoice all{true, true, true, true, true, true};
-        StatusOr<ComparisonResults> results;
-        const Status compared =
-            RunWithProgress(&parent, dialogs, QStringLiteral("Comparing"),
-                            [&](const RunControl& control, Notifier& notifier) {
-                                results =
-                                    RunComparison(session.locations().xy, session.locations().count,
-                                                  all, {}, notifier, control);
-                                return results.status;
-                            });
-        QVERIFY(compared.cancelled);
-        QVERIFY(results.status.cancelled);
-    }
-
-    void workThatRunsOutOfMemoryEndsInASentence() {
-        const Status status = RunWithProgress(
-            &parent, dialogs, QStringLiteral("Gridding"),
-            [&](const RunControl&, Notifier&) -> Status { throw std::bad_alloc(); });
-        QVERIFY(!status.Ok() && !status.cancelled);
-        QCOMPARE(QString::fromStdString(status.error),
-                 QStringLiteral("There is not enough memory to finish: Gridding. Nothing was "
-                                "changed."));
-    }
-
     void aMessageWaitsForTheUserAndTheWorkGoesOn() {
         int messages_seen_by_work = -1;
         bool finished = false;
@@ -217,28 +165,33 @@ private Q_SLOTS:
         QVERIFY2(ticks >= 5, "the event loop stood still while the work ran");
     }
 
-    void progressWindowPictureDuringAComparison() {
+    // Cancel pressed mid-way through a real comparison (after the window's picture is taken):
+    // the comparison itself stops and says so, so its form commits nothing.
+    void cancelStopsAComparisonMidWay() {
         const Session session = DeerLoaded();
-        QDir folder(QDir::current().filePath(QStringLiteral("form-pictures")));
-        QVERIFY(folder.mkpath(QStringLiteral(".")));
-        const QString file = folder.filePath(QStringLiteral("FrmProgress.png"));
+        const QString file = testing::FormPicture(QStringLiteral("FrmProgress.png"));
         QFile::remove(file);
         const ComparisonChoice all{true, true, true, true, true, true};
-        (void)RunWithProgress(&parent, dialogs,
-                              QStringLiteral("Comparing the models and their leave-one-out "
-                                             "criteria"),
-                              [&](const RunControl& control, Notifier& notifier) {
-                                  return RunComparison(session.locations().xy,
-                                                       session.locations().count, all, {}, notifier,
-                                                       ActAt(control, 0.3, parent,
-                                                             [&file](FrmProgress& w) {
-                                                                 QCoreApplication::processEvents();
-                                                                 w.grab().save(file);
-                                                                 w.CmdCancel->click();
-                                                             }))
-                                      .status;
-                              });
+        Status compared;
+        const Status status =
+            RunWithProgress(&parent, dialogs,
+                            QStringLiteral("Comparing the models and their leave-one-out criteria"),
+                            [&](const RunControl& control, Notifier& notifier) {
+                                compared =
+                                    RunComparison(session.locations().xy, session.locations().count,
+                                                  all, {}, notifier,
+                                                  ActAt(control, 0.3, parent,
+                                                        [&file](FrmProgress& w) {
+                                                            QCoreApplication::processEvents();
+                                                            w.grab().save(file);
+                                                            w.CmdCancel->click();
+                                                        }))
+                                        .status;
+                                return compared;
+                            });
         QVERIFY(QFileInfo(file).size() > 0);
+        QVERIFY(status.cancelled);
+        QVERIFY(compared.cancelled);
     }
 
     void workThatSucceedsIsCommittedOnTheGuiThread() {
@@ -281,7 +234,8 @@ private Q_SLOTS:
         QCOMPARE(dialogs.titles.last(), QString());
         QCOMPARE(dialogs.last_icon, Dialogs::Icon::None);
 
-        // Work that runs out of memory fails the same way, with the runner's sentence.
+        // Work that runs out of memory fails the same way, with the runner's sentence (the
+        // wizard's forms run all long work through the runner).
         const bool out_of_memory = form.RunLong(
             QStringLiteral("Gridding"),
             [](const RunControl&, Notifier&) -> Status { throw std::bad_alloc(); },

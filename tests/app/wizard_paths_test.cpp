@@ -12,7 +12,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -26,11 +25,8 @@
 namespace ranvik {
 namespace {
 
-// Loads a sample text file into `session` as independent locations.
-#define ASSERT_LOADS(session, file)                                                                \
-    QVERIFY(LoadTextFile(session, std::string(RANVIK_EXAMPLES_DIR) + "/" + file,                   \
-                         TextFilePurpose::IndependentLocations)                                    \
-                .Ok())
+using F = FrmCompareHROption;
+using testing::Estimate;
 
 const QString kExamples = QStringLiteral(RANVIK_EXAMPLES_DIR);
 
@@ -67,7 +63,12 @@ class WizardPathsTest : public QObject {
     Session session;
     testing::FakeDialogs dialogs;
     std::unique_ptr<Wizard> wizard;
-    QString instructions; // of the loader, as the track was loaded
+    QString instructions;                  // of the loader, as the track was loaded
+    std::unique_ptr<testing::TempDir> dir; // a fresh one for each test
+
+    [[nodiscard]] std::size_t Lines(const char* file) const {
+        return LineCount(dir->path() / file);
+    }
 
     // Welcome -> data type (independent) -> analysis -> input type (text) -> text loader.
     FrmLoadTextFile& ToTextLoader(bool bias_corrected) {
@@ -78,18 +79,29 @@ class WizardPathsTest : public QObject {
 
     // Loads `file` from the examples and goes on to the model-choice form.
     FrmCompareHROption& LoadAndGoOn(FrmLoadTextFile& loader, const QString& file) {
-        dialogs.open_answers << kExamples + QLatin1Char('/') + file;
-        loader.Command1_Click();
+        testing::OpenOn(dialogs, loader, kExamples + QLatin1Char('/') + file);
         loader.CmdNext_Click();
         return *wizard->compare.Get();
     }
 
-    void SaveTo(const testing::TempDir& dir, const QString& root, int type) {
+    // The model choice with the deer's 150 independent locations loaded from the text file.
+    FrmCompareHROption& ToDeerModels() {
+        return LoadAndGoOn(ToTextLoader(false), QStringLiteral("deer_independent.txt"));
+    }
+
+    // Ticks `h` on the kernel options and presses Next.
+    void ChooseH(QCheckBox* FrmKernelOptions::*h) {
+        (wizard->kernel_options.Get()->*h)->setChecked(true);
+        wizard->kernel_options.Get()->CmdNext_Click();
+    }
+
+    // Saves every waiting result as file type `type` into this test's folder.
+    void SaveTo(const QString& root, int type) {
         FrmSaveAs* save = wizard->save_as.Get();
         QVERIFY(save != nullptr && save->isVisible());
         save->root_name_box->setText(root);
         save->file_type_combo->setCurrentIndex(type);
-        save->SetDirectory(QString::fromStdString(dir.path().string()));
+        save->SetDirectory(QString::fromStdString(dir->path().string()));
         save->CmdSave_Click();
     }
 
@@ -99,8 +111,7 @@ class WizardPathsTest : public QObject {
         testing::WalkToLoader(*wizard, true, &FrmInputDataOptions::text_file_option);
         FrmLoadTextFile* loader = wizard->load_text.Get();
         instructions = loader->instructions_label->text();
-        dialogs.open_answers << kExamples + QStringLiteral("/elk_gps_bridge.txt");
-        loader->Command1_Click();
+        testing::OpenOn(dialogs, *loader, kExamples + QStringLiteral("/elk_gps_bridge.txt"));
         loader->CmdNext_Click();
         return *wizard->bb_analysis.Get();
     }
@@ -113,8 +124,7 @@ class WizardPathsTest : public QObject {
     }
 
     void OpenShapefile(FrmLoadShapefile& loader, const QString& path) {
-        dialogs.open_answers << path;
-        loader.Command1_Click();
+        testing::OpenOn(dialogs, loader, path);
     }
 
 private Q_SLOTS:
@@ -122,6 +132,7 @@ private Q_SLOTS:
         session = Session{};
         dialogs = testing::FakeDialogs{};
         wizard = std::make_unique<Wizard>(session, dialogs);
+        dir = std::make_unique<testing::TempDir>();
     }
     void cleanup() { wizard.reset(); }
 
@@ -133,26 +144,22 @@ private Q_SLOTS:
         FrmCompareHROption& choice = LoadAndGoOn(loader, QStringLiteral("deer_independent.txt"));
         QCOMPARE(session.locations().count, 150);
         QVERIFY(choice.location_file_box->text().endsWith(QStringLiteral("deer_independent.txt")));
-        choice.fixed_kernel_check->setChecked(true);
-        choice.CmdNext_Click();
+        Estimate(choice, {&F::fixed_kernel_check});
 
         FrmKernelOptions* kernel = wizard->kernel_options.Get();
         QVERIFY(kernel != nullptr && kernel->isVisible());
         QVERIFY(!kernel->cv_h_box->text().isEmpty());
         QVERIFY(!kernel->lscv_h_box->text().isEmpty());
         QVERIFY(!kernel->href_box->text().isEmpty());
-        kernel->lscv_h_check->setChecked(true);
-        kernel->CmdNext_Click();
+        ChooseH(&FrmKernelOptions::lscv_h_check);
         QCOMPARE(session.choices().Requested(kFixedKernelName), IntFlag{0});
         QVERIFY(session.WaitingGrid(kFixedKernelName));
 
-        testing::TempDir dir;
-        SaveTo(dir, QStringLiteral("R"), 0);
-        const auto file = dir.path() / "RFixedKernel.txt";
-        QCOMPARE(LineCount(file), std::size_t{40001});
-        QVERIFY(dir.Read("RFixedKernel.txt").starts_with("X,Y,Probability\r\n"));
+        SaveTo(QStringLiteral("R"), 0);
+        QCOMPARE(Lines("RFixedKernel.txt"), std::size_t{40001});
+        QVERIFY(dir->Read("RFixedKernel.txt").starts_with("X,Y,Probability\r\n"));
         QCOMPARE(dialogs.messages.last(), QStringLiteral("Home Range Estimates Saved to ") +
-                                              QString::fromStdString(dir.path().string()));
+                                              QString::fromStdString(dir->path().string()));
         QVERIFY(!session.WaitingGrid(kFixedKernelName));
         QVERIFY(wizard->compare.Get() != nullptr && wizard->compare.Get()->isVisible());
     }
@@ -161,44 +168,36 @@ private Q_SLOTS:
         FrmLoadTextFile& loader = ToTextLoader(true);
         QVERIFY(loader.instructions_label->text().contains(QStringLiteral("3 columns")));
         FrmCompareHROption& choice = LoadAndGoOn(loader, QStringLiteral("deer_weighted.txt"));
+        QCOMPARE(session.locations().count, 150);
         QCOMPARE(choice.models_frame->title(),
                  QStringLiteral("Estimate Bias-Corrected Home Range Using:"));
         QVERIFY(choice.compare_option->isHidden());
         QVERIFY(!choice.adaptive_kernel_check->isEnabled());
         QVERIFY(!choice.exp_power_check->isEnabled());
         QVERIFY(!choice.circle_mixture_check->isEnabled());
-        choice.fixed_kernel_check->setChecked(true);
-        choice.bvn_check->setChecked(true);
-        choice.normal_mixture_check->setChecked(true);
-        choice.CmdNext_Click();
+        Estimate(choice, {&F::fixed_kernel_check, &F::bvn_check, &F::normal_mixture_check});
 
         FrmKernelOptions* kernel = wizard->kernel_options.Get();
         QVERIFY(kernel->href_box->text().isEmpty());
         QVERIFY(kernel->lscv_h_box->text().isEmpty());
         QVERIFY(!kernel->cv_h_box->text().isEmpty());
-        kernel->cv_h_check->setChecked(true);
-        kernel->CmdNext_Click();
+        ChooseH(&FrmKernelOptions::cv_h_check);
 
-        testing::TempDir dir;
-        SaveTo(dir, QStringLiteral("R"), 1);
+        SaveTo(QStringLiteral("R"), 1);
         for (const char* name :
              {"RWeightedFixedKernel.txt", "RWeightedBVN.txt", "RWeighted2ModeBVNMix.txt"}) {
-            QCOMPARE(LineCount(dir.path() / name), std::size_t{40001});
-            QVERIFY(dir.Read(name).starts_with("X\tY\tProbability\r\n"));
+            QCOMPARE(Lines(name), std::size_t{40001});
+            QVERIFY(dir->Read(name).starts_with("X\tY\tProbability\r\n"));
         }
     }
 
     void comparingAllSixModelsLeadsToTheLikelihoodFile() {
-        FrmCompareHROption& choice =
-            LoadAndGoOn(ToTextLoader(false), QStringLiteral("deer_independent.txt"));
+        FrmCompareHROption& choice = ToDeerModels();
         choice.compare_option->setChecked(true);
         QCOMPARE(choice.models_frame->title(), QStringLiteral("Compare Models:"));
-        for (QCheckBox* box : {choice.exp_power_check, choice.bvn_check,
-                               choice.circle_mixture_check, choice.normal_mixture_check,
-                               choice.fixed_kernel_check, choice.adaptive_kernel_check}) {
-            box->setChecked(true);
-        }
-        choice.CmdNext_Click();
+        Estimate(choice,
+                 {&F::exp_power_check, &F::bvn_check, &F::circle_mixture_check,
+                  &F::normal_mixture_check, &F::fixed_kernel_check, &F::adaptive_kernel_check});
 
         FrmHRComparison* table = wizard->comparison.Get();
         QVERIFY(table != nullptr && table->isVisible());
@@ -209,9 +208,8 @@ private Q_SLOTS:
         QVERIFY(text.contains(QStringLiteral("deer_independent\tFixed Kernel Density   \tNA")));
         table->Command1_Click();
 
-        testing::TempDir dir;
-        SaveTo(dir, QStringLiteral("R"), 0);
-        QCOMPARE(LineCount(dir.path() / "RLikelihoods.txt"), std::size_t{151});
+        SaveTo(QStringLiteral("R"), 0);
+        QCOMPARE(Lines("RLikelihoods.txt"), std::size_t{151});
         QVERIFY(
             dialogs.messages.last().startsWith(QStringLiteral("Home Range Estimates Saved to ")));
     }
@@ -259,13 +257,17 @@ private Q_SLOTS:
                                 "parameter"));
         analysis.CmdEstimateVar_Click();
         QVERIFY(session.choices().BBVariance > 0);
-        QCOMPARE(analysis.variance_box->text().toStdString(),
-                 FormatNumber(session.choices().BBVariance));
+        const QString estimate = analysis.variance_box->text();
+        QCOMPARE(estimate.toStdString(), FormatNumber(session.choices().BBVariance));
         analysis.CmdNext_Click();
         QVERIFY(dialogs.messages.last().startsWith(
             QStringLiteral("You must enter a value for that specifies the time")));
         analysis.max_time_box->setText(QStringLiteral("400"));
+        const qsizetype messages = dialogs.messages.size();
         analysis.CmdNext_Click();
+        QCOMPARE(dialogs.messages.size(), messages);
+        // Next takes the estimate as the box shows it.
+        QCOMPARE(QString::fromStdString(FormatNumber(session.choices().BBVariance)), estimate);
 
         FrmBBGridExtent* extent = wizard->grid_extent.Get();
         QVERIFY(extent != nullptr && extent->isVisible());
@@ -275,13 +277,11 @@ private Q_SLOTS:
         extent->CmdCalcBB_Click();
         QVERIFY(session.WaitingGrid(kBridgeName));
 
-        testing::TempDir dir;
         const std::int32_t points = session.Result(kBridgeName)->grid->Rows() - 1;
-        SaveTo(dir, QStringLiteral("R"), 0);
-        QCOMPARE(LineCount(dir.path() / "RBrownianBridge.txt"),
-                 static_cast<std::size_t>(points) + 1);
+        SaveTo(QStringLiteral("R"), 0);
+        QCOMPARE(Lines("RBrownianBridge.txt"), static_cast<std::size_t>(points) + 1);
         QCOMPARE(dialogs.messages.last(), QStringLiteral("Browninan Bridge Output File Saved to ") +
-                                              QString::fromStdString(dir.path().string()));
+                                              QString::fromStdString(dir->path().string()));
         QVERIFY(wizard->bb_analysis.Get()->isVisible());
     }
 
@@ -298,8 +298,7 @@ private Q_SLOTS:
         QCOMPARE(loader->file_caption_label->text(), QStringLiteral("File name"));
         QCOMPARE(loader->count_caption_label->text(), QStringLiteral("Number of points"));
         QVERIFY(loader->file_name_box->text().isEmpty());
-        dialogs.open_answers << kExamples + QStringLiteral("/road_points.txt");
-        loader->Command1_Click();
+        testing::OpenOn(dialogs, *loader, kExamples + QStringLiteral("/road_points.txt"));
         QCOMPARE(loader->count_box->text(), QStringLiteral("60"));
         QCOMPARE(session.track().count, 300);
         QCOMPARE(session.loaded().file.root, std::string("elk_gps_bridge"));
@@ -310,17 +309,13 @@ private Q_SLOTS:
         analysis.CmdNext_Click();
         QCOMPARE(session.Result(kBridgeName)->grid->Rows(), 61);
 
-        testing::TempDir dir;
-        SaveTo(dir, QStringLiteral("R"), 1);
-        QCOMPARE(LineCount(dir.path() / "RBrownianBridge.txt"), std::size_t{61});
-        QVERIFY(dir.Read("RBrownianBridge.txt").starts_with("X\tY\tProbability\r\n"));
+        SaveTo(QStringLiteral("R"), 1);
+        QCOMPARE(Lines("RBrownianBridge.txt"), std::size_t{61});
+        QVERIFY(dir->Read("RBrownianBridge.txt").starts_with("X\tY\tProbability\r\n"));
     }
 
     void graphOfTheCriteriaStartsAroundTheTwoMinima() {
-        FrmCompareHROption& choice =
-            LoadAndGoOn(ToTextLoader(false), QStringLiteral("deer_independent.txt"));
-        choice.adaptive_kernel_check->setChecked(true);
-        choice.CmdNext_Click();
+        Estimate(ToDeerModels(), {&F::adaptive_kernel_check});
         FrmKernelOptions* kernel = wizard->kernel_options.Get();
         QCOMPARE(kernel->smoothing_frame->title(),
                  QStringLiteral("Estimate Adaptive Kernel Using:"));
@@ -349,8 +344,6 @@ private Q_SLOTS:
         dialogs.open_answers << kExamples + QStringLiteral("/deer_independent.txt");
         FrmLoadTextFile& loader = ToTextLoader(false);
         loader.Command1_Click();
-        QDir folder(QDir::current().filePath(QStringLiteral("form-pictures")));
-        QVERIFY(folder.mkpath(QStringLiteral(".")));
         const QList<QWidget*> forms = {
             &wizard->data_type.Load(*wizard),   &wizard->home_range.Load(*wizard),
             &wizard->input_data.Load(*wizard),  &wizard->load_text.Load(*wizard),
@@ -360,17 +353,14 @@ private Q_SLOTS:
             &wizard->grid_extent.Load(*wizard), &wizard->welcome.Load(*wizard)};
         for (QWidget* form : forms) {
             form->adjustSize();
-            const QString file = folder.filePath(form->objectName() + QStringLiteral(".png"));
+            const QString file = testing::FormPicture(form->objectName() + QStringLiteral(".png"));
             QVERIFY(form->grab().save(file));
             QVERIFY(QFileInfo(file).size() > 0);
         }
     }
 
     void kernelAndSaveChecksKeepTheUserOnTheForm() {
-        FrmCompareHROption& choice =
-            LoadAndGoOn(ToTextLoader(false), QStringLiteral("deer_independent.txt"));
-        choice.fixed_kernel_check->setChecked(true);
-        choice.CmdNext_Click();
+        Estimate(ToDeerModels(), {&F::fixed_kernel_check});
         FrmKernelOptions* kernel = wizard->kernel_options.Get();
         kernel->user_h_check->setChecked(true);
         for (const char* bad : {"", "ten", "0", "-3"}) {
@@ -431,9 +421,7 @@ private Q_SLOTS:
     // Independent locations loaded, then the Brownian bridge path without a track: every
     // button that starts work says what to load.
     void independentLocationsAreNeverTakenForATrack() {
-        FrmCompareHROption& choice =
-            LoadAndGoOn(ToTextLoader(false), QStringLiteral("deer_independent.txt"));
-        choice.Command3_Click();
+        ToDeerModels().Command3_Click();
         wizard->load_text.Get()->Command3_Click();
         wizard->input_data.Get()->Command1_Click();
         wizard->home_range.Get()->Command1_Click();
@@ -468,12 +456,8 @@ private Q_SLOTS:
     // With no way of choosing h ticked, Next computes no kernel, keeps both kernel requests,
     // runs the other ticked estimators and goes on without a message.
     void kernelOptionsWithNoWayOfChoosingHRunTheOtherEstimators() {
-        FrmCompareHROption& choice =
-            LoadAndGoOn(ToTextLoader(false), QStringLiteral("deer_independent.txt"));
-        choice.fixed_kernel_check->setChecked(true);
-        choice.adaptive_kernel_check->setChecked(true);
-        choice.bvn_check->setChecked(true);
-        choice.CmdNext_Click();
+        Estimate(ToDeerModels(),
+                 {&F::fixed_kernel_check, &F::adaptive_kernel_check, &F::bvn_check});
         const qsizetype messages = dialogs.messages.size();
         wizard->kernel_options.Get()->CmdNext_Click();
         QCOMPARE(dialogs.messages.size(), messages);
@@ -488,8 +472,7 @@ private Q_SLOTS:
         QVERIFY(wizard->kernel_options.Get() == nullptr);
     }
 
-    // The two empty boxes are the checks; a variance of 0 with positive location errors is a
-    // valid input and computes, and the estimate is always taken.
+    // A variance of 0 with positive location errors is a valid input and computes.
     void bridgeChecksKeepTheUserOnTheForm() {
         FrmBBAnalysis& analysis = ToBridgeAnalysis();
         analysis.max_time_box->setText(QStringLiteral("400"));
@@ -528,22 +511,8 @@ private Q_SLOTS:
         QVERIFY(wizard->save_as.Get()->isVisible());
     }
 
-    void theEstimatedVarianceIsAlwaysTakenByNext() {
-        FrmBBAnalysis& analysis = ToBridgeAnalysis();
-        analysis.CmdEstimateVar_Click();
-        const QString estimate = analysis.variance_box->text();
-        QVERIFY(!estimate.isEmpty());
-        analysis.max_time_box->setText(QStringLiteral("400"));
-        const qsizetype messages = dialogs.messages.size();
-        analysis.CmdNext_Click();
-        QCOMPARE(dialogs.messages.size(), messages);
-        QCOMPARE(QString::fromStdString(FormatNumber(session.choices().BBVariance)), estimate);
-        QVERIFY(wizard->grid_extent.Get()->isVisible());
-    }
-
     void messagesOfTheComputationsReachTheUser() {
         // A track with one fix 100 km off its bridge: the estimate reports its zero densities.
-        testing::TempDir dir;
         std::string track = "x\ty\tt\te\n";
         for (int i = 0; i < 1001; ++i) {
             const double x = 500000.0 + 40.0 * i + (i % 2 == 1 ? 17.0 * ((i / 2) % 5 - 2) : 0.0);
@@ -551,15 +520,9 @@ private Q_SLOTS:
             track += std::to_string(x + far) + "\t" + std::to_string(5400000.0 + 25.0 * (i % 9)) +
                      "\t" + std::to_string(i * 60) + "\t10\n";
         }
-        const auto path = dir.Write("outlier_track.txt", track);
-        wizard->Start();
-        wizard->welcome.Get()->CmdNext_Click();
-        wizard->data_type.Get()->bridge_data_option->setChecked(true);
-        wizard->data_type.Get()->CmdNext_Click();
-        wizard->input_data.Get()->text_file_option->setChecked(true);
-        wizard->input_data.Get()->CmdNext_Click();
-        dialogs.open_answers << QString::fromStdString(path.string());
-        wizard->load_text.Get()->Command1_Click();
+        const auto path = dir->Write("outlier_track.txt", track);
+        testing::WalkToLoader(*wizard, true, &FrmInputDataOptions::text_file_option);
+        testing::OpenOn(dialogs, *wizard->load_text.Get(), QString::fromStdString(path.string()));
         wizard->load_text.Get()->CmdNext_Click();
         wizard->bb_analysis.Get()->CmdEstimateVar_Click();
         QVERIFY(!dialogs.messages.isEmpty());
@@ -582,17 +545,15 @@ private Q_SLOTS:
         loader.CmdNext_Click();
 
         Session from_text;
-        ASSERT_LOADS(from_text, "deer_independent.txt");
+        QVERIFY(LoadTextFile(from_text, std::string(RANVIK_EXAMPLES_DIR) + "/deer_independent.txt",
+                             TextFilePurpose::IndependentLocations)
+                    .Ok());
         QVERIFY(session.locations().xy == from_text.locations().xy);
         QCOMPARE(session.loaded().file.root, std::string("deer_points"));
-        FrmCompareHROption* choice = wizard->compare.Get();
-        choice->fixed_kernel_check->setChecked(true);
-        choice->CmdNext_Click();
-        wizard->kernel_options.Get()->cv_h_check->setChecked(true);
-        wizard->kernel_options.Get()->CmdNext_Click();
-        testing::TempDir dir;
-        SaveTo(dir, QStringLiteral("R"), 0);
-        QCOMPARE(LineCount(dir.path() / "RFixedKernel.txt"), std::size_t{40001});
+        Estimate(*wizard->compare.Get(), {&F::fixed_kernel_check});
+        ChooseH(&FrmKernelOptions::cv_h_check);
+        SaveTo(QStringLiteral("R"), 0);
+        QCOMPARE(Lines("RFixedKernel.txt"), std::size_t{40001});
         // Back from the model choice goes to the shapefile loader.
         wizard->compare.Get()->Command3_Click();
         QVERIFY(wizard->load_shapefile.Get()->isVisible());
@@ -633,20 +594,18 @@ private Q_SLOTS:
         QVERIFY(
             analysis->user_points_file_label->text().endsWith(QStringLiteral("road_points.shp")));
         analysis->CmdNext_Click();
-        testing::TempDir dir;
-        SaveTo(dir, QStringLiteral("R"), 0);
-        QCOMPARE(LineCount(dir.path() / "RBrownianBridge.txt"), std::size_t{61});
+        SaveTo(QStringLiteral("R"), 0);
+        QCOMPARE(Lines("RBrownianBridge.txt"), std::size_t{61});
     }
 
     void shapefileChoicesAndMessages() {
-        testing::TempDir dir;
         const auto write = [&](const char* name, std::vector<ShapeField> fields,
                                std::vector<std::vector<std::string>> values) {
             ShapefileContent content;
             content.fields = fields;
             content.geometries = {ShapeGeometry{{{{1, 2}}}}, ShapeGeometry{{{{3, 4}}}}};
             content.values = std::move(values);
-            const auto path = dir.path() / name;
+            const auto path = dir->path() / name;
             return WriteShapefile(path, content).Ok() ? QString::fromStdString(path.string())
                                                       : QString();
         };
@@ -714,13 +673,8 @@ private Q_SLOTS:
     }
 
     void homeRangePictureFromTheSaveForm() {
-        FrmCompareHROption& choice =
-            LoadAndGoOn(ToTextLoader(false), QStringLiteral("deer_independent.txt"));
-        choice.fixed_kernel_check->setChecked(true);
-        choice.bvn_check->setChecked(true);
-        choice.CmdNext_Click();
-        wizard->kernel_options.Get()->cv_h_check->setChecked(true);
-        wizard->kernel_options.Get()->CmdNext_Click();
+        Estimate(ToDeerModels(), {&F::fixed_kernel_check, &F::bvn_check});
+        ChooseH(&FrmKernelOptions::cv_h_check);
         FrmSaveAs* save = wizard->save_as.Get();
         save->findChild<QPushButton*>(QStringLiteral("CmdViewHomeRange"))->click();
 
@@ -772,32 +726,27 @@ private Q_SLOTS:
         picture->levels_box->setText(QStringLiteral("30, 60, 90"));
         Q_EMIT picture->levels_box->editingFinished();
 
-        testing::TempDir dir;
-        const QString png = QString::fromStdString((dir.path() / "ud.png").string());
+        const QString png = QString::fromStdString((dir->path() / "ud.png").string());
         dialogs.save_answers << png;
         picture->CmdSavePicture_Click();
         QVERIFY(QFileInfo(png).size() > 0);
-        QDir folder(QDir::current().filePath(QStringLiteral("form-pictures")));
-        QVERIFY(folder.mkpath(QStringLiteral(".")));
-        QVERIFY(picture->grab().save(folder.filePath(QStringLiteral("FrmHomeRangePicture.png"))));
+        QVERIFY(
+            picture->grab().save(testing::FormPicture(QStringLiteral("FrmHomeRangePicture.png"))));
 
         // Saving afterwards writes the same text files as ever.
-        SaveTo(dir, QStringLiteral("R"), 0);
-        QCOMPARE(LineCount(dir.path() / "RFixedKernel.txt"), std::size_t{40001});
-        QCOMPARE(LineCount(dir.path() / "RBVN.txt"), std::size_t{40001});
+        SaveTo(QStringLiteral("R"), 0);
+        QCOMPARE(Lines("RFixedKernel.txt"), std::size_t{40001});
+        QCOMPARE(Lines("RBVN.txt"), std::size_t{40001});
     }
 
     void aFileThatFailsToLoadKeepsTheEarlierLocationsAndTheRunGoesOn() {
         FrmLoadTextFile& loader = ToTextLoader(false);
-        dialogs.open_answers << kExamples + QStringLiteral("/deer_independent.txt");
-        loader.Command1_Click();
+        testing::OpenOn(dialogs, loader, kExamples + QStringLiteral("/deer_independent.txt"));
         QCOMPARE(session.locations().count, 150);
         const Session loaded = session;
 
-        testing::TempDir dir;
-        const auto bad = dir.Write("collar_export.txt", "x\ty\n1\t2\n3\tN/A\n");
-        dialogs.open_answers << QString::fromStdString(bad.string());
-        loader.Command1_Click();
+        const auto bad = dir->Write("collar_export.txt", "x\ty\n1\t2\n3\tN/A\n");
+        testing::OpenOn(dialogs, loader, QString::fromStdString(bad.string()));
         QCOMPARE(dialogs.messages.last(),
                  QStringLiteral("collar_export.txt, line 3: \"N/A\" is not a number."));
         QVERIFY(session == loaded);
@@ -805,17 +754,14 @@ private Q_SLOTS:
         QCOMPARE(loader.count_box->text(), QStringLiteral("150"));
 
         loader.CmdNext_Click();
-        FrmCompareHROption* choice = wizard->compare.Get();
-        choice->bvn_check->setChecked(true);
-        choice->CmdNext_Click();
-        SaveTo(dir, QStringLiteral("deer"), 0);
-        QCOMPARE(LineCount(dir.path() / "deerBVN.txt"), std::size_t{40001});
+        Estimate(*wizard->compare.Get(), {&F::bvn_check});
+        SaveTo(QStringLiteral("deer"), 0);
+        QCOMPARE(Lines("deerBVN.txt"), std::size_t{40001});
     }
 
     void checksKeepTheUserOnTheForm() {
         FrmLoadTextFile& loader = ToTextLoader(false);
-        dialogs.open_answers << kExamples + QStringLiteral("/no_such_file.txt");
-        loader.Command1_Click();
+        testing::OpenOn(dialogs, loader, kExamples + QStringLiteral("/no_such_file.txt"));
         QVERIFY(dialogs.messages.last().contains(QStringLiteral("no_such_file.txt")));
         QCOMPARE(loader.count_box->text(), QString());
         loader.CmdNext_Click();

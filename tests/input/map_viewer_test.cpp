@@ -3,12 +3,11 @@
 #include "app/forms/all_forms.h"
 #include "input/shape_writer.h"
 
-#include "support/fake_dialogs.h"
 #include "support/temp_dir.h"
+#include "support/wizard_session.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QDir>
 #include <QPointer>
 #include <QTest>
 #include <QToolBar>
@@ -93,9 +92,7 @@ private Q_SLOTS:
         Tool(*view, "FullExt")->trigger();
         QCOMPARE(map->Extent(), full);
 
-        QDir folder(QDir::current().filePath(QStringLiteral("form-pictures")));
-        QVERIFY(folder.mkpath(QStringLiteral(".")));
-        QVERIFY(view->grab().save(folder.filePath(QStringLiteral("frmViewShapeFile.png"))));
+        QVERIFY(view->grab().save(testing::FormPicture(QStringLiteral("frmViewShapeFile.png"))));
     }
 
     void identifyListsTheFieldsOfThePolygonClicked() {
@@ -200,20 +197,11 @@ private Q_SLOTS:
         const auto empty = dir.path() / "no_fixes.shp";
         QVERIFY(WriteShapefile(empty, content).Ok());
 
-        Session session;
-        testing::FakeDialogs dialogs;
-        Wizard wizard(session, dialogs);
-        wizard.Start();
-        wizard.welcome.Get()->CmdNext_Click();
-        wizard.data_type.Get()->CmdNext_Click();
-        wizard.home_range.Get()->CmdNext_Click();
-        FrmInputDataOptions* input = wizard.input_data.Get();
-        input->shapefile_option->setChecked(true);
-        input->CmdNext_Click();
-        FrmLoadShapefile& loader = *wizard.load_shapefile.Get();
-
-        dialogs.open_answers << QString::fromStdString(empty.string());
-        loader.Command1_Click();
+        testing::WizardSession s;
+        s.ToLoader(false, &FrmInputDataOptions::shapefile_option);
+        testing::FakeDialogs& dialogs = s.dialogs;
+        FrmLoadShapefile& loader = *s.wizard->load_shapefile.Get();
+        testing::OpenOn(dialogs, loader, QString::fromStdString(empty.string()));
         QVERIFY(loader.Layer().has_value());
         const qsizetype before = dialogs.messages.size();
         loader.Command2_Click();
@@ -226,8 +214,7 @@ private Q_SLOTS:
                       window->isVisible()));
         }
 
-        dialogs.open_answers << kExamples + QStringLiteral("/shapefiles/road_points.shp");
-        loader.Command1_Click();
+        testing::OpenOn(dialogs, loader, kExamples + QStringLiteral("/shapefiles/road_points.shp"));
         loader.Command2_Click();
         QPointer<frmViewShapeFile> viewer = loader.Viewer();
         QVERIFY(viewer != nullptr && viewer->isVisible());

@@ -7,7 +7,10 @@
 #include "kernel/kernel_grid.h"
 #include "models/home_ranges.h"
 
+#include <QDir>
+
 #include <memory>
+#include <vector>
 
 namespace ranvik::testing {
 
@@ -29,6 +32,30 @@ inline void WalkToLoader(Wizard& wizard, bool bridge, QRadioButton* FrmInputData
     FrmInputDataOptions* options = wizard.input_data.Get();
     (options->*input)->setChecked(true);
     options->CmdNext_Click();
+}
+
+// Where the picture of a form for the manual goes: form-pictures/`name` in the working folder.
+inline QString FormPicture(const QString& name) {
+    const QDir folder(QDir::current().filePath(QStringLiteral("form-pictures")));
+    folder.mkpath(QStringLiteral("."));
+    return folder.filePath(name);
+}
+
+using ModelBox = QCheckBox* FrmCompareHROption::*;
+
+// Ticks `models` on the model choice and presses Next.
+inline void Estimate(FrmCompareHROption& choice, const std::vector<ModelBox>& models) {
+    for (const ModelBox box : models) {
+        (choice.*box)->setChecked(true);
+    }
+    choice.CmdNext_Click();
+}
+
+// Answers the next file dialog with `path` and presses the load button of a text or shapefile
+// loader.
+template <class Loader> void OpenOn(FakeDialogs& dialogs, Loader& loader, const QString& path) {
+    dialogs.open_answers << path;
+    loader.Command1_Click();
 }
 
 // A wizard of its own, over its own record and fake dialogs, driven as a user drives it.
