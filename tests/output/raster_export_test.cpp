@@ -29,6 +29,19 @@ StatusOr<Matrix> NormalGrid() {
     return CalcBVNGrid(xy, 2, BVNEstimate{557200, 5424150, 60, 45, -0.2});
 }
 
+// The values of the numeric field `name` in every record of `layer`; none when it has no such
+// field.
+std::vector<double> Column(const ShapeLayer& layer, const char* name) {
+    const int field = layer.FieldIndex(name);
+    EXPECT_GE(field, 0) << name;
+    std::vector<double> values;
+    for (std::int32_t r = 0; field >= 0 && r < layer.records; ++r) {
+        values.push_back(layer.numbers[static_cast<std::size_t>(r) * layer.fields.size() +
+                                       static_cast<std::size_t>(field)]);
+    }
+    return values;
+}
+
 TEST(WriteGeoTiff, RasterReadBackHoldsTheGridsValuesCellSizeAndOrigin) {
     const auto grid = NormalGrid();
     ASSERT_TRUE(grid.Ok());
@@ -70,28 +83,19 @@ TEST(WriteContourShapefile, PolygonsCarryTheirLevelsAndAreas) {
     const auto layer = OpenShapeLayer(path);
     ASSERT_TRUE(layer.Ok()) << layer.status.error;
     EXPECT_EQ(layer.value.shape_type, kPolygonShape);
-    const int level = layer.value.FieldIndex("Level");
-    const int area = layer.value.FieldIndex("Area");
-    ASSERT_GE(level, 0);
-    ASSERT_GE(area, 0);
+    const std::vector<double> levels = Column(layer.value, "Level");
+    const std::vector<double> areas = Column(layer.value, "Area");
+    ASSERT_EQ(areas.size(), levels.size());
     const VolumeLevels volume = CalcVolumeLevels(grid.value, 40000);
     const double cell =
         (grid.value(200, 0) - grid.value(0, 0)) * (grid.value(1, 1) - grid.value(0, 1));
-    std::set<double> levels;
-    const std::size_t width = layer.value.fields.size();
-    for (std::int32_t r = 0; r < layer.value.records; ++r) {
-        const double at =
-            layer.value
-                .numbers[static_cast<std::size_t>(r) * width + static_cast<std::size_t>(level)];
-        levels.insert(at);
+    for (std::size_t r = 0; r < levels.size(); ++r) {
         const auto expected = CalcHomeRangeArea(grid.value, 40000, volume, std::sqrt(cell),
-                                                std::sqrt(cell), at / 100);
+                                                std::sqrt(cell), levels[r] / 100);
         ASSERT_TRUE(expected.Ok());
-        EXPECT_NEAR(layer.value.numbers[static_cast<std::size_t>(r) * width +
-                                        static_cast<std::size_t>(area)],
-                    expected.value.area, 1e-6 * expected.value.area);
+        EXPECT_NEAR(areas[r], expected.value.area, 1e-6 * expected.value.area);
     }
-    EXPECT_EQ(levels, (std::set<double>{50, 95}));
+    EXPECT_EQ(std::set<double>(levels.begin(), levels.end()), (std::set<double>{50, 95}));
 }
 
 TEST(SaveResults, RasterAndContourTypesWriteGridsAndKeepTheLikelihoodsText) {
@@ -151,25 +155,15 @@ TEST(SaveResults, ContoursOfIndependentLocationsComeWithTheirMinimumConvexPolygo
     ASSERT_TRUE(layer.Ok()) << layer.status.error;
     EXPECT_EQ(layer.value.shape_type, kPolygonShape);
     ASSERT_EQ(layer.value.records, 2);
-    const int level = layer.value.FieldIndex("Level");
-    const int area = layer.value.FieldIndex("Area");
-    ASSERT_GE(level, 0);
-    ASSERT_GE(area, 0);
+    EXPECT_EQ(Column(layer.value, "Level"), (std::vector<double>{50, 95}));
+    EXPECT_EQ(Column(layer.value, "Area"), (std::vector<double>{35, 115}));
     using Corners = std::set<std::pair<double, double>>;
-    const struct {
-        double level, area;
-        Corners corners;
-    } expected[] = {{50, 35, {{-3, 0}, {0, -5}, {4, 0}, {0, 5}}},
-                    {95, 115, {{-10, 0}, {0, -5}, {13, 0}, {0, 5}}}};
-    const std::size_t width = layer.value.fields.size();
+    const Corners corners[] = {{{-3, 0}, {0, -5}, {4, 0}, {0, 5}},
+                               {{-10, 0}, {0, -5}, {13, 0}, {0, 5}}};
     for (std::size_t r = 0; r < 2; ++r) {
-        EXPECT_EQ(layer.value.numbers[r * width + static_cast<std::size_t>(level)],
-                  expected[r].level);
-        EXPECT_EQ(layer.value.numbers[r * width + static_cast<std::size_t>(area)],
-                  expected[r].area);
         const auto& parts = layer.value.geometries[r].parts;
         ASSERT_EQ(parts.size(), 1U);
-        EXPECT_EQ(Corners(parts[0].begin(), parts[0].end()), expected[r].corners);
+        EXPECT_EQ(Corners(parts[0].begin(), parts[0].end()), corners[r]);
     }
 
     // Rasters come alone.

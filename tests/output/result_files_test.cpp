@@ -16,6 +16,7 @@
 #include <csignal>
 #include <sstream>
 #include <streambuf>
+#include <tuple>
 
 namespace ranvik {
 namespace {
@@ -36,23 +37,18 @@ Matrix SmallGrid() {
     return grid;
 }
 
-TEST(WriteGridText, CommaFileIsExactToTheByte) {
-    Matrix grid = SmallGrid();
-    std::ostringstream out;
-    ASSERT_TRUE(WriteGridText(out, grid, 3, ","));
-    EXPECT_EQ(out.str(), "X,Y,Probability\r\n"
-                         "-49.5,0.5,1.23E-07\r\n"
-                         "-48.5,1.5,0.25\r\n"
-                         "557000.123456789,5424000.5,2E-09\r\n");
-}
-
-TEST(WriteGridText, TabFileHasNoTabAtTheEndOfALine) {
-    Matrix grid = SmallGrid();
-    std::ostringstream out;
-    ASSERT_TRUE(WriteGridText(out, grid, 2, "\t"));
-    EXPECT_EQ(out.str(), "X\tY\tProbability\r\n"
-                         "-49.5\t0.5\t1.23E-07\r\n"
-                         "-48.5\t1.5\t0.25\r\n");
+// Comma and tab files to the byte: no separator at the end of a line.
+TEST(WriteGridText, IsExactToTheByte) {
+    for (const auto& [points, separator, text] :
+         {std::tuple{3, ",",
+                     "X,Y,Probability\r\n-49.5,0.5,1.23E-07\r\n-48.5,1.5,0.25\r\n"
+                     "557000.123456789,5424000.5,2E-09\r\n"},
+          std::tuple{2, "\t",
+                     "X\tY\tProbability\r\n-49.5\t0.5\t1.23E-07\r\n-48.5\t1.5\t0.25\r\n"}}) {
+        std::ostringstream out;
+        ASSERT_TRUE(WriteGridText(out, SmallGrid(), points, separator));
+        EXPECT_EQ(out.str(), text);
+    }
 }
 
 TEST(RoundGridValues, StoresTheValuesTheFileShowsAndWritingThemAgainChangesNothing) {
@@ -128,23 +124,20 @@ std::vector<LikelihoodColumn> ColumnsOf(const Session& session) {
     return columns;
 }
 
-TEST(WriteLikelihoodText, WritesEveryLocationUnroundedWithNAForModelsNotFitted) {
+// Every location unrounded, NA for models not fitted; comma and tab files alike.
+TEST(WriteLikelihoodText, IsExactToTheByte) {
     const Session session = TwoLocationsCompared();
-    std::ostringstream out;
-    ASSERT_TRUE(WriteLikelihoodText(out, session.locations().xy, ColumnsOf(session), ","));
-    EXPECT_EQ(out.str(), "X,Y,ExpPower,BVN,2-modeCN,2-modeBVN\r\n"
-                         "557100.25,5424100,-12.3456789012346,-32.2361913019166,NA,-7\r\n"
-                         "-3,1E-05,-0.5,-0.333333333333333,NA,-8.000000000125\r\n");
-}
-
-TEST(WriteLikelihoodText, TabFileHasOneLinePerLocationAndAHeader) {
-    const Session session = TwoLocationsCompared();
-    std::ostringstream out;
-    ASSERT_TRUE(WriteLikelihoodText(out, session.locations().xy, ColumnsOf(session), "\t"));
-    const std::string text = out.str();
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), session.locations().count + 1);
-    EXPECT_THAT(text, ::testing::StartsWith("X\tY\tExpPower\tBVN\t2-modeCN\t2-modeBVN\r\n"));
-    EXPECT_EQ(text.find("\t\r\n"), std::string::npos);
+    const std::string comma = "X,Y,ExpPower,BVN,2-modeCN,2-modeBVN\r\n"
+                              "557100.25,5424100,-12.3456789012346,-32.2361913019166,NA,-7\r\n"
+                              "-3,1E-05,-0.5,-0.333333333333333,NA,-8.000000000125\r\n";
+    std::string tab = comma;
+    std::replace(tab.begin(), tab.end(), ',', '\t');
+    for (const auto& [separator, text] : {std::pair{",", comma}, std::pair{"\t", tab}}) {
+        std::ostringstream out;
+        ASSERT_TRUE(
+            WriteLikelihoodText(out, session.locations().xy, ColumnsOf(session), separator));
+        EXPECT_EQ(out.str(), text);
+    }
 }
 
 TEST(ResultFilePath, JoinsFolderRootKeyWordAndExtension) {
@@ -170,7 +163,10 @@ protected:
     Session session;
 };
 
+// An earlier, longer file of the same name is overwritten.
 TEST_F(SaveResultsTest, WritesEveryWaitingResultInOrderAndMarksItSaved) {
+    dir.Write("RBVN.txt", "an older result that is longer than the new one will be\r\n"
+                          "and has a second line\r\n");
     const SaveReport report = SaveResults(session, dir.path(), "R", FileType::CommaDelimited);
 
     ASSERT_TRUE(report.Ok()) << report.errors.front();
@@ -195,13 +191,6 @@ TEST_F(SaveResultsTest, BiasCorrectedRunWritesWeightedNames) {
          {"RWeightedFixedKernel.txt", "RWeighted2ModeBVNMix.txt", "RWeightedBVN.txt"}) {
         EXPECT_TRUE(std::filesystem::exists(dir.path() / name)) << name;
     }
-}
-
-TEST_F(SaveResultsTest, OverwritesAnEarlierFile) {
-    dir.Write("RBVN.txt", "an older result that is longer than the new one will be\r\n"
-                          "and has a second line\r\n");
-    ASSERT_TRUE(SaveResults(session, dir.path(), "R", FileType::CommaDelimited).Ok());
-    EXPECT_EQ(dir.Read("RBVN.txt"), dir.Read("RFixedKernel.txt"));
 }
 
 TEST_F(SaveResultsTest, BrownianBridgeWritesItsPointsButNotTheSpareRow) {
