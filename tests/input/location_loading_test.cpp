@@ -1,9 +1,7 @@
 #include "input/forms/loaded_files.h"
+#include "state/loaded_locations.h"
 
 #include "support/temp_dir.h"
-
-#include "models/bivariate_normal.h"
-#include "models/exp_power.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -47,6 +45,7 @@ TEST_F(LoadTextFileTest, BiasCorrectedFilesFillTheWeights) {
     EXPECT_EQ(session.locations().xy(1, 0), 3);
 }
 
+// No locations to start work on, but the counts agree with the arrays.
 TEST_F(LoadTextFileTest, HeaderOnlyFileLeavesJustTheSpareRow) {
     const auto path = dir.Write("empty.txt", "x\ty\n");
     const LoadOutcome outcome = LoadTextFile(session, path, TextFilePurpose::IndependentLocations);
@@ -55,15 +54,8 @@ TEST_F(LoadTextFileTest, HeaderOnlyFileLeavesJustTheSpareRow) {
     EXPECT_EQ(session.locations().count, 0);
     EXPECT_EQ(session.locations().xy.Rows(), 1);
     EXPECT_EQ(session.locations().weights.size(), 1U);
-}
-
-TEST_F(LoadTextFileTest, NewLocationsReleaseLikelihoodsOfTheOldOnes) {
-    session.PutLocationValues(kBVNName, {-1.0, -2.0});
-    session.PutLocationValues(kExpPowerName, {-3.0, -4.0});
-    const auto path = dir.Write("bear.txt", "x\ty\n1\t2\n3\t4\n");
-    ASSERT_TRUE(LoadTextFile(session, path, TextFilePurpose::IndependentLocations).Ok());
-    EXPECT_TRUE(session.Result(kBVNName)->loc_lik.empty());
-    EXPECT_TRUE(session.Result(kExpPowerName)->loc_lik.empty());
+    EXPECT_EQ(CountDisagreement(session), "");
+    EXPECT_NE(MissingLocations(session, LocationSet::Independent), "");
 }
 
 TEST_F(LoadTextFileTest, BridgeLocationsAreStoredInFileOrderAndSortedByTime) {
@@ -85,23 +77,6 @@ TEST_F(LoadTextFileTest, BridgeLocationsAreStoredInFileOrderAndSortedByTime) {
     EXPECT_EQ(session.loaded().file.root, "elk_gps");
     EXPECT_EQ(session.loaded().file.path, path.string());
     EXPECT_EQ(session.locations().xy(0, 0), 99) << "the independent locations keep what they held";
-}
-
-TEST_F(LoadTextFileTest, UserPointsLeaveTheLocationsAndTheRootName) {
-    const auto track = dir.Write("elk_gps.txt", "x\ty\tt\te\n1\t2\t30\t5\n");
-    ASSERT_TRUE(LoadTextFile(session, track, TextFilePurpose::BridgeLocations).Ok());
-    const auto path = dir.Write("road_points.txt", "x\ty\n100\t200\n130\t200\n");
-    const LoadOutcome outcome = LoadTextFile(session, path, TextFilePurpose::UserPoints);
-
-    ASSERT_TRUE(outcome.Ok()) << outcome.error;
-    EXPECT_EQ(outcome.count, 2);
-    EXPECT_EQ(session.loaded().user_points->count, 2);
-    EXPECT_EQ(session.loaded().user_points->xy.Rows(), 40001);
-    EXPECT_EQ(session.loaded().user_points->xy(1, 0), 130);
-    EXPECT_EQ(session.loaded().user_points->path, path.string());
-    EXPECT_EQ(session.track().count, 1);
-    EXPECT_EQ(session.loaded().file.root, "elk_gps");
-    EXPECT_EQ(session.loaded().file.path, track.string());
 }
 
 TEST_F(LoadTextFileTest, RejectedFilesLeaveTheSessionExactlyAsItWas) {
@@ -131,26 +106,6 @@ TEST_F(LoadTextFileTest, RejectedFilesLeaveTheSessionExactlyAsItWas) {
         LoadTextFile(session, dir.path() / "absent.txt", TextFilePurpose::IndependentLocations)
             .Ok());
     EXPECT_TRUE(session == before);
-}
-
-TEST_F(LoadTextFileTest, SampleDataSetsLoadForTheirPurposes) {
-    const std::filesystem::path examples = RANVIK_EXAMPLES_DIR;
-    EXPECT_EQ(LoadTextFile(session, examples / "deer_independent.txt",
-                           TextFilePurpose::IndependentLocations)
-                  .count,
-              150);
-    session.ChooseAnalysis(false, false, true);
-    EXPECT_EQ(
-        LoadTextFile(session, examples / "deer_weighted.txt", TextFilePurpose::IndependentLocations)
-            .count,
-        150);
-    EXPECT_EQ(
-        LoadTextFile(session, examples / "elk_gps_bridge.txt", TextFilePurpose::BridgeLocations)
-            .count,
-        300);
-    EXPECT_EQ(
-        LoadTextFile(session, examples / "road_points.txt", TextFilePurpose::UserPoints).count, 60);
-    EXPECT_EQ(session.loaded().file.root, "elk_gps_bridge");
 }
 
 TEST(FileRoot, DropsTheLastFourCharactersWhateverTheyAre) {

@@ -55,18 +55,17 @@ TEST_F(LoadedLocationsTest, EachKindKeepsItsOwnCountAndTheLastLoadedIsTheOneWork
     EXPECT_NE(MissingLocations(session, LocationSet::Independent), "");
     EXPECT_EQ(CountDisagreement(session), "");
 
-    // User points leave the locations, their file and its root alone.
-    Load("road.txt", "x\ty\n1\t1\n2\t2\n", TextFilePurpose::UserPoints);
+    // User points leave the locations, the track, their file and its root alone.
+    const auto road = dir.Write("road.txt", "x\ty\n1\t1\n2\t2\n");
+    EXPECT_EQ(LoadTextFile(session, road, TextFilePurpose::UserPoints).count, 2);
     EXPECT_EQ(session.loaded().last, LocationSet::Bridge);
     EXPECT_EQ(session.loaded().user_points->count, 2);
     EXPECT_EQ(session.loaded().user_points->xy.Rows(), 40'001);
+    EXPECT_EQ(session.loaded().user_points->xy(1, 0), 2);
+    EXPECT_EQ(session.loaded().user_points->path, road.string());
+    EXPECT_EQ(session.track().count, 5);
     EXPECT_EQ(session.loaded().file.root, "elk");
-}
-
-TEST_F(LoadedLocationsTest, AHeaderOnlyFileLoadsNoLocationsToStartWorkOn) {
-    Load("empty.txt", "x\ty\n", TextFilePurpose::IndependentLocations);
-    EXPECT_EQ(CountDisagreement(session), "");
-    EXPECT_NE(MissingLocations(session, LocationSet::Independent), "");
+    EXPECT_EQ(session.loaded().file.path, (dir.path() / "elk.txt").string());
 }
 
 TEST_F(LoadedLocationsTest, ResultsWaitUntilSavedAndNewLocationsDropTheOldPerLocationValues) {
