@@ -27,6 +27,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -129,27 +130,28 @@ struct Files {
             points += std::to_string(557700.0 + 90.0 * i) + "\t" +
                       std::to_string(5424800.0 + 60.0 * (i % 4)) + "\n";
         }
-        for (const auto& [name, content] :
-             std::vector<std::pair<std::string, std::string>>{{"independent.txt", independent},
-                                                              {"weighted.txt", weighted},
-                                                              {"track.txt", track},
-                                                              {"user_points.txt", points}}) {
-            good << QString::fromStdString(dir.Write(name, content).string());
-        }
-        for (const auto& [name, content] : std::vector<std::pair<std::string, std::string>>{
-                 {"not_a_number.txt", "x\ty\n557000\t5424000\n557100\tN/A\n"},
-                 {"empty.txt", ""},
-                 {"header_only.txt", "x\ty\n"},
-                 {"one_location.txt", "x\ty\n557000\t5424000\n"},
-                 {"same_place.txt", "x\ty\n1\t2\n1\t2\n1\t2\n1\t2\n1\t2\n"}}) {
-            bad << QString::fromStdString(dir.Write(name, content).string());
-        }
+        Write(good, {{"independent.txt", independent},
+                     {"weighted.txt", weighted},
+                     {"track.txt", track},
+                     {"user_points.txt", points}});
+        Write(bad, {{"not_a_number.txt", "x\ty\n557000\t5424000\n557100\tN/A\n"},
+                    {"empty.txt", ""},
+                    {"header_only.txt", "x\ty\n"},
+                    {"one_location.txt", "x\ty\n557000\t5424000\n"},
+                    {"same_place.txt", "x\ty\n1\t2\n1\t2\n1\t2\n1\t2\n1\t2\n"}});
         WriteLayer(rng);
         WriteTelemetry(rng);
         bad << QString::fromStdString((dir.path() / "missing.shp").string());
         const QString examples = QStringLiteral(RANVIK_EXAMPLES_DIR "/shapefiles/");
         bad << examples + QStringLiteral("streams.shp")
             << examples + QStringLiteral("study_area.shp");
+    }
+
+    // Writes each (name, content) into the folder and adds its path to `list`.
+    void Write(QStringList& list, const std::vector<std::pair<std::string, std::string>>& files) {
+        for (const auto& [name, content] : files) {
+            list << QString::fromStdString(dir.Write(name, content).string());
+        }
     }
 
     // One point layer whose fields serve every purpose: Easting, Northing, Weight, Time and
@@ -210,17 +212,14 @@ struct Files {
             flagged +=
                 std::string(i % 7 == 3 ? "false," : "true,") + (i % 11 == 5 ? "TRUE," : ",") + row;
         }
-        good << QString::fromStdString(dir.Write("collars.csv", table).string());
-        good << QString::fromStdString(dir.Write("collars_r.csv", r_table).string());
-        good << QString::fromStdString(dir.Write("collars_flagged.csv", flagged).string());
+        Write(
+            good,
+            {{"collars.csv", table}, {"collars_r.csv", r_table}, {"collars_flagged.csv", flagged}});
         good << QStringLiteral(RANVIK_EXAMPLES_DIR "/telemetry/movebank_elk.gpkg");
-        for (const auto& [name, content] : std::vector<std::pair<std::string, std::string>>{
-                 {"bad_time.csv", "timestamp,location-long,location-lat\n"
-                                  "2021-06-01 00:00:00,-115.5,49\nyesterday,-115.5,49.1\n"},
-                 {"open_quote.csv", "timestamp,x,y\n\"2021-06-01,1,2\n"},
-                 {"no_rows.csv", "timestamp,location-long,location-lat\n"}}) {
-            bad << QString::fromStdString(dir.Write(name, content).string());
-        }
+        Write(bad, {{"bad_time.csv", "timestamp,location-long,location-lat\n"
+                                     "2021-06-01 00:00:00,-115.5,49\nyesterday,-115.5,49.1\n"},
+                    {"open_quote.csv", "timestamp,x,y\n\"2021-06-01,1,2\n"},
+                    {"no_rows.csv", "timestamp,location-long,location-lat\n"}});
     }
 };
 
@@ -274,31 +273,19 @@ private:
 // What may be typed into a box, by the box's name: valid values, and empty, zero, negative and
 // non-numeric text. Grid boxes get values that keep grids within a few million points.
 QStringList TextsFor(const QString& box) {
-    if (box == QLatin1String("TxtGridResolution")) {
-        return {"", "0", "-5", "abc", "100", "250", "1e9"};
-    }
+    static const QHash<QString, QStringList> texts = {
+        {"TxtGridResolution", {"", "0", "-5", "abc", "100", "250", "1e9"}},
+        {"TxtBBVar", {"", "0", "-5", "abc", "2500", "400"}},
+        {"TxtTotalTimeTooLong", {"", "0", "-5", "abc", "60", "400"}},
+        {"TxtSaveAs", {"", "R", "walk"}},
+        {"TxtErrorM", {"", "0", "-5", "abc", "15"}},
+        {"ComboTargetCRSText",
+         {"", "UTM zone (automatic)", "EPSG:32611", "EPSG:999999", "abc", "3005", "4326"}},
+        {"TxtLevels", {"", "abc", "50, 95", "0", "100", "50"}}};
     if (box.startsWith(QLatin1String("TxtMin")) || box.startsWith(QLatin1String("TxtMax"))) {
         return {"", "abc", "557000", "559400", "5424000", "5426200", "1e300"};
     }
-    if (box == QLatin1String("TxtBBVar")) {
-        return {"", "0", "-5", "abc", "2500", "400"};
-    }
-    if (box == QLatin1String("TxtTotalTimeTooLong")) {
-        return {"", "0", "-5", "abc", "60", "400"};
-    }
-    if (box == QLatin1String("TxtSaveAs")) {
-        return {"", "R", "walk"};
-    }
-    if (box == QLatin1String("TxtErrorM")) {
-        return {"", "0", "-5", "abc", "15"};
-    }
-    if (box == QLatin1String("ComboTargetCRSText")) {
-        return {"", "UTM zone (automatic)", "EPSG:32611", "EPSG:999999", "abc", "3005", "4326"};
-    }
-    if (box == QLatin1String("TxtLevels")) {
-        return {"", "abc", "50, 95", "0", "100", "50"};
-    }
-    return {"", "0", "-5", "abc", "0.001", "50", "100", "300"};
+    return texts.value(box, {"", "0", "-5", "abc", "0.001", "50", "100", "300"});
 }
 
 bool IsWizardForm(const QWidget* widget) {
@@ -318,6 +305,15 @@ QList<QWidget*> ShownWindows() {
     std::sort(shown.begin(), shown.end(),
               [](const QWidget* a, const QWidget* b) { return a->objectName() < b->objectName(); });
     return shown;
+}
+
+// Runs `act` on `widget` if the widget still exists when the action is taken.
+template <class W, class Act> std::function<void()> Guarded(W* widget, Act act) {
+    return [widget = QPointer<W>(widget), act] {
+        if (widget) {
+            act(*widget);
+        }
+    };
 }
 
 struct Action {
@@ -478,11 +474,7 @@ private:
                 }
                 const bool check = qobject_cast<QCheckBox*>(button) != nullptr;
                 actions.push_back({form + (check ? "toggle " : "click ") + name,
-                                   [button = QPointer<QAbstractButton>(button)] {
-                                       if (button) {
-                                           button->click();
-                                       }
-                                   },
+                                   Guarded(button, [](QAbstractButton& b) { b.click(); }),
                                    WeightOf(button->objectName())});
             }
             for (QLineEdit* box : window->findChildren<QLineEdit*>()) {
@@ -493,11 +485,8 @@ private:
                 const std::string text = Pick(TextsFor(box->objectName()));
                 actions.push_back(
                     {form + "type \"" + text + "\" into " + box->objectName().toStdString(),
-                     [box = QPointer<QLineEdit>(box), text] {
-                         if (box) {
-                             box->setText(QString::fromStdString(text));
-                         }
-                     }});
+                     Guarded(box,
+                             [text](QLineEdit& b) { b.setText(QString::fromStdString(text)); })});
             }
             for (QComboBox* combo : window->findChildren<QComboBox*>()) {
                 // The drive list would send saves to the top of a real volume.
@@ -507,25 +496,19 @@ private:
                 }
                 const int index =
                     static_cast<int>(rng_() % static_cast<std::uint64_t>(combo->count()));
-                actions.push_back({form + "choose item " + std::to_string(index) + " of " +
-                                       combo->objectName().toStdString(),
-                                   [combo = QPointer<QComboBox>(combo), index] {
-                                       if (combo) {
-                                           combo->setCurrentIndex(index);
-                                       }
-                                   }});
+                actions.push_back(
+                    {form + "choose item " + std::to_string(index) + " of " +
+                         combo->objectName().toStdString(),
+                     Guarded(combo, [index](QComboBox& c) { c.setCurrentIndex(index); })});
             }
             if (auto* save = qobject_cast<FrmSaveAs*>(window)) {
                 const bool missing = rng_() % 4 == 0;
                 const QString folder = QString::fromStdString(
                     (files_.dir.path() / (missing ? "no_such_folder" : "out")).string());
                 QDir().mkpath(QString::fromStdString((files_.dir.path() / "out").string()));
-                actions.push_back({form + "choose folder " + (missing ? "no_such_folder" : "out"),
-                                   [save = QPointer<FrmSaveAs>(save), folder] {
-                                       if (save) {
-                                           save->SetDirectory(folder);
-                                       }
-                                   }});
+                actions.push_back(
+                    {form + "choose folder " + (missing ? "no_such_folder" : "out"),
+                     Guarded(save, [folder](FrmSaveAs& s) { s.SetDirectory(folder); })});
             }
             if (auto* map = window->findChild<MapCanvas*>(QStringLiteral("mapMain"))) {
                 const QPoint at(static_cast<int>(
@@ -534,11 +517,9 @@ private:
                                                               std::max(map->height(), 1))));
                 actions.push_back({form + "click the map at (" + std::to_string(at.x()) + ", " +
                                        std::to_string(at.y()) + ")",
-                                   [map = QPointer<MapCanvas>(map), at] {
-                                       if (map) {
-                                           QTest::mouseClick(map, Qt::LeftButton, {}, at);
-                                       }
-                                   }});
+                                   Guarded(map, [at](MapCanvas& m) {
+                                       QTest::mouseClick(&m, Qt::LeftButton, {}, at);
+                                   })});
             }
         }
         return actions;

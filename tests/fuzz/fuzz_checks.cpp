@@ -22,26 +22,27 @@ constexpr std::string_view kEarlierLocations = "X\tY\tTime\tError\n"
                                                "557180.5\t5424010\t60\t20\n"
                                                "557260\t5423990.25\t120\t10\n";
 
-Session RecordWithLocations(TextMode mode) {
-    Session session;
-    session.ChooseAnalysis(true, false, mode == TextMode::WeightedLocations);
+TextFilePurpose PurposeOf(TextMode mode) {
     switch (mode) {
     case TextMode::IndependentLocations:
     case TextMode::WeightedLocations:
-        (void)LoadTextContent(session, kEarlierLocations, "earlier.txt",
-                              TextFilePurpose::IndependentLocations);
-        break;
+        return TextFilePurpose::IndependentLocations;
     case TextMode::BridgeLocations:
-        (void)LoadTextContent(session, kEarlierLocations, "earlier.txt",
-                              TextFilePurpose::BridgeLocations);
-        break;
+        return TextFilePurpose::BridgeLocations;
     case TextMode::UserPoints:
+        return TextFilePurpose::UserPoints;
+    }
+    return TextFilePurpose::IndependentLocations;
+}
+
+Session RecordWithLocations(TextMode mode) {
+    Session session;
+    session.ChooseAnalysis(true, false, mode == TextMode::WeightedLocations);
+    if (mode == TextMode::UserPoints) { // user points come after a track
         (void)LoadTextContent(session, kEarlierLocations, "earlier.txt",
                               TextFilePurpose::BridgeLocations);
-        (void)LoadTextContent(session, kEarlierLocations, "earlier.txt",
-                              TextFilePurpose::UserPoints);
-        break;
     }
+    (void)LoadTextContent(session, kEarlierLocations, "earlier.txt", PurposeOf(mode));
     return session;
 }
 
@@ -63,19 +64,6 @@ Records& RecordsFor(TextMode mode) {
     }
     chosen.working = chosen.before;
     return chosen;
-}
-
-TextFilePurpose PurposeOf(TextMode mode) {
-    switch (mode) {
-    case TextMode::IndependentLocations:
-    case TextMode::WeightedLocations:
-        return TextFilePurpose::IndependentLocations;
-    case TextMode::BridgeLocations:
-        return TextFilePurpose::BridgeLocations;
-    case TextMode::UserPoints:
-        return TextFilePurpose::UserPoints;
-    }
-    return TextFilePurpose::IndependentLocations;
 }
 
 bool AllFinite(const Matrix& values, std::int32_t rows, int columns) {
