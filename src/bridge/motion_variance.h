@@ -33,6 +33,9 @@ struct DynamicBridgeOptions {
 // fixes i = first + 1, first + 3, ... (i <= last - 1) of ln phi_i, phi_i the density of fix i
 // under the bridge between fixes i - 1 and i + 1 (see CalcBBNegLogLik):
 //   var_i = T alpha (1 - alpha) sigma_m2 + (1 - alpha)^2 e_{i-1}^2 + alpha^2 e_{i+1}^2.
+// A phi that underflows to 0 is taken as 1e-250, as there; where var_i is 0 (sigma_m2 = 0 and
+// both neighbours without error) a fix on the bridge's mean gives +infinity, any other 1e-250.
+// sigma_m2 >= 0; 0 <= first <= last < the fixes' rows.
 [[nodiscard]] double StretchLogLik(const Matrix& fixes, std::int32_t first, std::int32_t last,
                                    double sigma_m2);
 
@@ -41,6 +44,16 @@ struct StretchFit {
     double variance = 0.0;
     double log_lik = 0.0;
 };
+
+// The fit of the stretch of fixes first..last (as StretchLogLik; no observation, first + 2 >
+// last, gives 0 and 0). Each observation's ln phi rises with sigma_m2 up to its own optimum
+// p_i = (d_i^2 / 2 - c_i) / a_i (var_i = a_i sigma_m2 + c_i) and falls beyond it, so the
+// maximum lies between the least and the greatest p_i, clipped at 0, and a single observation
+// gives max(p_1, 0). Between them a Newton search on ln sigma_m2 (analytic first and second
+// derivatives, bisection where a step leaves the bracket or curvature turns it uphill) finds
+// where the slope turns from rising to falling, to 1e-13 relative; when the slope at 0 is not
+// positive, 0 is taken if its likelihood is higher. log_lik is StretchLogLik at the variance.
+[[nodiscard]] StretchFit FitStretch(const Matrix& fixes, std::int32_t first, std::int32_t last);
 
 // How one window of fixes start..start + w - 1 was scored. BIC of one variance for the whole
 // window: -2 ln L + ln(w). BIC of a break at fix b (window positions m..w - m + 1, 1-based,
