@@ -119,7 +119,12 @@ std::optional<double> RisingToFalling(const Stretch& stretch, double u_start, do
         }
         (slope.g > 0 ? u_lo : u_hi) = u;
         have_lo = have_lo || slope.g > 0;
+        const double tolerance = kLogVarianceTolerance * std::max(1.0, std::abs(u));
         const double newton = slope.dg < 0 ? u - slope.g / slope.dg : u;
+        // A Newton step this small has converged, even when rounding puts it on a bracket end.
+        if (slope.dg < 0 && std::abs(newton - u) <= tolerance) {
+            return newton;
+        }
         double next = newton;
         if (!have_lo) {
             next = newton < u && newton >= u - step ? newton : u - step;
@@ -130,8 +135,7 @@ std::optional<double> RisingToFalling(const Stretch& stretch, double u_start, do
         } else if (!(next > u_lo && next < u_hi)) {
             next = 0.5 * (u_lo + u_hi);
         }
-        if (std::abs(next - u) <= kLogVarianceTolerance * std::max(1.0, std::abs(u)) ||
-            (have_lo && u_hi - u_lo <= kLogVarianceTolerance * std::max(1.0, std::abs(u)))) {
+        if (have_lo && u_hi - u_lo <= tolerance) {
             return next;
         }
         u = next;
