@@ -13,7 +13,6 @@
 #include <numbers>
 #include <string>
 #include <tuple>
-#include <vector>
 
 namespace ranvik {
 namespace {
@@ -218,33 +217,6 @@ TEST(MotionVariance, OneVarianceAgreesWithTheBrownianBridgeEstimate) {
         }
     }
     EXPECT_NEAR(sum / count, single.value.variance, 0.1 * single.value.variance);
-}
-
-TEST(MotionVariance, SegmentsAverageTheWindowsThatReachThem) {
-    const std::int32_t n = 90;
-    const DynamicBridgeOptions options{15, 5};
-    const auto result = EstimateMotionVariance(StepTrack(n, 45), n, options);
-    ASSERT_TRUE(result.Ok());
-    std::vector<double> sum(n - 1, 0.0);
-    std::vector<int> count(n - 1, 0);
-    for (const WindowScore& s : result.value.scores) {
-        // Window positions 5..10 (1-based) are the segments start + 4 .. start + 9.
-        for (std::int32_t k = s.start + 4; k <= s.start + 9; ++k) {
-            const bool before = s.break_fix && k < *s.break_fix;
-            sum[static_cast<std::size_t>(k)] += !s.break_fix ? s.whole.variance
-                                                : before     ? s.before.variance
-                                                             : s.after.variance;
-            ++count[static_cast<std::size_t>(k)];
-        }
-    }
-    for (std::int32_t k = 0; k < n - 1; ++k) {
-        const auto i = static_cast<std::size_t>(k);
-        EXPECT_EQ(result.value.windows[i], count[i]);
-        EXPECT_EQ(result.value.segment[i].has_value(), count[i] > 0);
-        if (count[i] > 0) {
-            EXPECT_NEAR(*result.value.segment[i], sum[i] / count[i], 1e-12 * sum[i]);
-        }
-    }
 }
 
 TEST(MotionVariance, ParallelGivesTheSameBitsAsSequential) {
