@@ -1,10 +1,12 @@
-// Brownian bridge on synthetic GPS tracks: the variance estimate, and the probability over a
-// 1,000 x 1,000 grid at 30 m. The grid benchmark also times the plain loop (every bridge at
-// every cell) on a sample of cells, extrapolates it to the whole grid ("plain_s"), and reports
-// how many times faster the grid is ("x_faster").
+// Brownian bridge on synthetic GPS tracks: the variance estimate, the dynamic bridge's motion
+// variance over sliding windows, and the probability over a 1,000 x 1,000 grid at 30 m. The grid
+// benchmark also times the plain loop (every bridge at every cell) on a sample of cells,
+// extrapolates it to the whole grid ("plain_s"), and reports how many times faster the grid is
+// ("x_faster").
 
 #include "bridge/bridge_probability.h"
 #include "bridge/bridge_variance.h"
+#include "bridge/motion_variance.h"
 #include "output/home_range_levels.h"
 #include "output/raster_export.h"
 #include "synthetic.h"
@@ -48,6 +50,31 @@ void VarianceEstimate(benchmark::State& bench) {
     bench.counters["sigma_m2"] = sigma_m2;
 }
 BENCHMARK(VarianceEstimate)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecond);
+
+// The motion variance of the dynamic bridge (windows of 31 fixes, margins of 11) on all
+// cores; "seconds" is the wall time of the last run, "breaks" the windows that chose a break.
+void MotionVarianceEstimate(benchmark::State& bench) {
+    const auto n = static_cast<std::int32_t>(bench.range(0));
+    const ranvik::Matrix track = ranvik::bench::GpsTrack(n);
+    double seconds = 0.0;
+    std::int32_t breaks = 0;
+    for (auto _ : bench) {
+        const auto start = Clock::now();
+        const auto estimate = ranvik::EstimateMotionVariance(track, n, {});
+        seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        if (!estimate.Ok()) {
+            bench.SkipWithError("motion variance failed");
+            return;
+        }
+        breaks = 0;
+        for (const auto& score : estimate.value.scores) {
+            breaks += score.break_fix ? 1 : 0;
+        }
+    }
+    bench.counters["seconds"] = seconds;
+    bench.counters["breaks"] = breaks;
+}
+BENCHMARK(MotionVarianceEstimate)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 // data = 0: a GPS track wandering around one centre; data = 1: a migrating track whose long
 // legs cross the grid between seasonal ranges.
