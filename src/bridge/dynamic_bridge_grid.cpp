@@ -29,7 +29,7 @@ constexpr double kEllipse = 2.5;
 constexpr double kTimeTolerance = 1e-8;
 
 // Grid columns per strip: the unit of parallel work.
-constexpr std::int64_t kStripColumns = 64;
+constexpr std::int64_t kStripColumns = 128;
 
 // A segment taking part: x(alpha) = a + d alpha, var(alpha) = c0 + c1 alpha + c2 alpha^2, its
 // weight T / W, its panels [first_panel, first_panel + panel_count) and the box outside which
@@ -136,37 +136,42 @@ double PanelError(const Segment& s, double start, double length) {
     return 64.0 / 15 * m * std::pow(kEllipse, 2 - 2 * kTimeNodes) / (kEllipse * kEllipse - 1);
 }
 
-// Splits [0, 1] into the panels of a segment, from 0 on, each as long as PanelError allows
-// (at most twice the one before). Every panel keeps PanelError <= kTimeTolerance, so the
-// panels together err by at most kTimeTolerance / 2 over the grid; except that where the
-// variance is 0 at an end (a location error of 0) the panel touching that end can only be
-// bounded trivially: its quadrature and its true masses are each `length`, so it errs by at most
+// Splits [0, 1] into the panels of a segment, from each end towards the middle (the variance is
+// least at the ends, so the panels there are short), each as long as PanelError allows and at
+// most four times the one before. Every panel keeps PanelError <= kTimeTolerance, so the panels
+// together err by at most kTimeTolerance / 2 over the grid; except that where the variance is 0
+// at an end (a location error of 0) the panel touching that end can only be bounded trivially:
+// its quadrature and its true masses are each `length`, so it errs by at most
 // 2 length <= kTimeTolerance / 4, and the two ends by kTimeTolerance / 2 together. A fast
-// segment thus gets panels about 2.4 spreads of the mean's travel long (12 nodes each), a slow
-// one a single panel, and the panels shrink geometrically towards an end whose variance is
-// small next to the segment's.
+// segment thus gets panels about 2 spreads of the mean's travel long (12 nodes each), a slow one
+// a panel per half, and the panels grow geometrically away from an end whose variance is small
+// next to the segment's.
 void AddPanels(const Segment& s, std::vector<Panel>& panels) {
-    double start = 0.0;
-    double length = 1.0;
-    while (start < 1) {
-        length = std::min(2 * length, 1 - start);
-        while (true) {
-            const bool at_end = start == 0 || start + length >= 1;
-            if (PanelError(s, start, length) <= kTimeTolerance ||
-                (at_end && length <= kTimeTolerance / 8) || length < 1e-300) {
-                break;
+    std::vector<Panel> right;
+    for (const bool from_left : {true, false}) {
+        double done = 0.0; // distance covered from this half's end
+        double length = 0.25;
+        while (done < 0.5) {
+            length = std::min(4 * length, 0.5 - done);
+            const auto start = [&](double l) { return from_left ? done : 1 - done - l; };
+            while (!(PanelError(s, start(length), length) <= kTimeTolerance ||
+                     (done == 0 && length <= kTimeTolerance / 8) || length < 1e-300)) {
+                length /= 2;
             }
-            length /= 2;
-        }
-        if (start + length >= 1) {
-            length = 1 - start;
-        }
-        panels.push_back({start, length});
-        start = start + length;
-        if (start >= 1) {
-            break;
+            // A sliver left before the middle joins this panel when the bound allows.
+            const double rest = 0.5 - done - length;
+            if (rest > 0 && rest < length &&
+                PanelError(s, start(0.5 - done), 0.5 - done) <= kTimeTolerance) {
+                length = 0.5 - done;
+            }
+            if (done + length >= 0.5) {
+                length = 0.5 - done;
+            }
+            (from_left ? panels : right).push_back({start(length), length});
+            done = done + length;
         }
     }
+    panels.insert(panels.end(), right.rbegin(), right.rend());
 }
 
 // Fails unless var(alpha) > 0 for every alpha strictly between 0 and 1 (the ends may be 0: the
