@@ -1,11 +1,13 @@
-// Brownian bridge on synthetic GPS tracks: the variance estimate, the dynamic bridge's motion
-// variance over sliding windows, and the probability over a 1,000 x 1,000 grid at 30 m. The grid
-// benchmark also times the plain loop (every bridge at every cell) on a sample of cells,
-// extrapolates it to the whole grid ("plain_s"), and reports how many times faster the grid is
-// ("x_faster").
+// Brownian bridge on synthetic GPS tracks: the variance estimate, and the probability over a
+// 1,000 x 1,000 grid at 30 m. The dynamic bridge: its motion variance over sliding windows, and
+// its grid: 1,000 fixes at 25 m cells and 100,000 fixes on about a million cells, both over the
+// automatic extent. The grid benchmark also times the plain loop (every bridge at every cell) on
+// a sample of cells, extrapolates it to the whole grid ("plain_s"), and reports how many times
+// faster the grid is ("x_faster").
 
 #include "bridge/bridge_probability.h"
 #include "bridge/bridge_variance.h"
+#include "bridge/dynamic_bridge_grid.h"
 #include "bridge/motion_variance.h"
 #include "output/home_range_levels.h"
 #include "output/raster_export.h"
@@ -13,7 +15,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <utility>
@@ -157,6 +161,54 @@ void LevelsAreasAndContours(benchmark::State& bench) {
     bench.counters["area95_km2"] = area95 / 1e6;
 }
 BENCHMARK(LevelsAreasAndContours)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The dynamic bridge's grid over its automatic extent, every segment given the track's single
+// variance (estimated on its first 2,000 fixes, outside the timing). range(1) = 0: 25 m cells;
+// otherwise cells sized for about that many cells. Reports the seconds, cells, the mass outside
+// and the grid's sum.
+void DynamicBridgeGridOverTrack(benchmark::State& bench) {
+    const auto n = static_cast<std::int32_t>(bench.range(0));
+    const ranvik::Matrix track = ranvik::bench::GpsTrack(n);
+    const double sigma_m2 = Variance(track, std::min(n, 2000));
+    ranvik::MotionVariance variance;
+    variance.segment.assign(static_cast<std::size_t>(n - 1), sigma_m2);
+    variance.windows.assign(static_cast<std::size_t>(n - 1), 1);
+    double cell = 25.0;
+    if (bench.range(1) > 0) {
+        const auto box = ranvik::AutoDynamicBridgeExtent(track, n, variance, kMaxTime, 1.0);
+        cell = std::sqrt((box.max_x - box.min_x) * (box.max_y - box.min_y) /
+                         static_cast<double>(bench.range(1)));
+    }
+    const auto spec = ranvik::AutoDynamicBridgeExtent(track, n, variance, kMaxTime, cell);
+    double seconds = 0.0;
+    ranvik::DynamicBridgeGrid grid;
+    for (auto _ : bench) {
+        const auto start = Clock::now();
+        auto computed = ranvik::CalcDynamicBridgeGrid(track, n, variance, kMaxTime, spec);
+        if (!computed.Ok()) {
+            bench.SkipWithError("grid failed");
+            return;
+        }
+        seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        grid = std::move(computed.value);
+    }
+    double sum = 0.0;
+    for (std::int32_t k = 0; k < grid.count; ++k) {
+        sum += grid.output(k, 2);
+    }
+    bench.counters["seconds"] = seconds;
+    bench.counters["cells"] = grid.count;
+    bench.counters["cell_m"] = cell;
+    bench.counters["sigma_m2"] = sigma_m2;
+    bench.counters["outside"] = grid.mass_outside;
+    bench.counters["sum_minus_1"] = sum - 1;
+}
+BENCHMARK(DynamicBridgeGridOverTrack)
+    ->Args({1000, 0})
+    ->Args({100000, 1000000})
+    ->ArgNames({"n", "cells"})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 } // namespace
 

@@ -20,12 +20,15 @@ namespace ranvik {
 //
 // Each cell holds the distribution's mass in the cell: the normal is integrated over the
 // cell exactly (per axis, differences of the error function), so no mass is lost when the
-// spread is smaller than a cell, and over time with a rule whose error is bounded where it is
-// used.
+// spread is smaller than a cell, and over time by Gauss-Legendre panels chosen per segment so
+// that the time rule's errors, summed in absolute value over all cells, stay below 1e-8. Each
+// time node is cut 8.3 of its standard deviations from its mean on each axis, which leaves out
+// less than 1e-15 of the mass.
 
 // A computed dynamic bridge grid: rows k = column * rows + row hold the cell centre x, y and
 // the cell's mass (x outer, y inner, as the Brownian bridge grid), row `count` is the spare
-// row, and `mass_outside` is the share of the distribution that fell outside the grid.
+// row, and `mass_outside` is the share of the distribution that fell outside the grid:
+// 1 - the sum of the cells (not below 0), within 1e-12 of 0 when the extent holds the bridges.
 struct DynamicBridgeGrid {
     Matrix output;
     std::int32_t count = 0;
