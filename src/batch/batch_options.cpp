@@ -77,6 +77,14 @@ std::string Convert(BatchOptions& options, const std::string& estimators, const 
     if (!(std::isfinite(options.bb_cell) && options.bb_cell > 0)) {
         return "--bb-cell: give a positive number of metres.";
     }
+    if (options.dbbmm.window < 3 || options.dbbmm.window % 2 == 0) {
+        return "--dbbmm-window: give an odd number of fixes, 3 or more.";
+    }
+    if (options.dbbmm.margin < 1 || options.dbbmm.margin % 2 == 0 ||
+        options.dbbmm.window < 2 * options.dbbmm.margin + 1) {
+        return "--dbbmm-margin: give an odd number of fixes, at least 1 and at most (window - "
+               "1) / 2.";
+    }
     if (!levels.empty()) {
         options.levels.clear();
         for (const std::string& part : SplitList(levels)) {
@@ -235,6 +243,13 @@ CommandLine ParseBatchCommandLine(const std::vector<std::string>& args,
     app.add_option("--bb-max-time", max_time,
                    "The longest time between two fixes that is bridged (default: every gap)");
     app.add_option("--bb-cell", o.bb_cell, "The Brownian bridge grid spacing in metres")
+        ->capture_default_str();
+    app.add_option("--dbbmm-window", o.dbbmm.window,
+                   "The dynamic Brownian bridge's window: an odd number of fixes")
+        ->capture_default_str();
+    app.add_option("--dbbmm-margin", o.dbbmm.margin,
+                   "The dynamic Brownian bridge's margin: an odd number of fixes at each end of "
+                   "a window where no break is looked for")
         ->capture_default_str();
     app.add_option("--levels", levels, "Home range levels in percent (default 50,95)");
     app.add_option("--formats", formats, "Comma-separated: txt, tif, gpkg (default txt)");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bridge/motion_variance.h"
 #include "output/estimator_table.h"
 #include "state/status.h"
 
@@ -47,6 +48,7 @@ struct BatchOptions {
     std::optional<double> bb_variance; // empty: estimated for each animal
     std::optional<double> bb_max_time; // empty: every gap between fixes is bridged
     double bb_cell = 30.0;
+    DynamicBridgeOptions dbbmm; // the dynamic Brownian bridge's window and margin
     std::vector<double> levels{50.0, 95.0};
     bool txt = true, tif = false, gpkg = false;
     int jobs = 0; // 0: one per core

@@ -76,8 +76,8 @@ void AddOptions(Fingerprint& f, const BatchOptions& options) {
     // folder, the jobs, quiet and resume do not; the table's rows are named by the estimators).
     [[maybe_unused]] const auto& [input, out, id, x, y, time, error, weight, error_m, crs,
                                   source_crs, keep_outliers, resume, time_unit, table, estimators,
-                                  compare, h, bb_variance, bb_max_time, bb_cell, levels, txt, tif,
-                                  gpkg, jobs, quiet] = options;
+                                  compare, h, bb_variance, bb_max_time, bb_cell, dbbmm, levels, txt,
+                                  tif, gpkg, jobs, quiet] = options;
     f.Add(input.filename().string()); // its rows are the input's fingerprint
     f.Add(id).Add(x).Add(y).Add(time).Add(error).Add(weight);
     f.Add(error_m);
@@ -94,6 +94,7 @@ void AddOptions(Fingerprint& f, const BatchOptions& options) {
     f.Add(bb_variance);
     f.Add(bb_max_time);
     f.Add(bb_cell);
+    f.Add(dbbmm.window).Add(dbbmm.margin);
     f.Add(levels);
     f.Add(txt).Add(tif).Add(gpkg);
 }

@@ -190,6 +190,15 @@ std::vector<std::string> SaveFormats(const std::vector<MadeGrid>& made, bool wei
             }
         }
     }
+    for (const MadeGrid& grid : made) {
+        for (const ResultTable& table : grid.output.tables) {
+            if (WriteOutcome written =
+                    WriteTextFile(folder / (table.key + table.extension), table.text);
+                !written.Ok()) {
+                errors.push_back(std::move(written.error));
+            }
+        }
+    }
     if (!options.gpkg) {
         return errors;
     }
@@ -516,6 +525,7 @@ bool AnimalRun::Track() {
     input.variance = options_.bb_variance;
     input.max_time = options_.bb_max_time.value_or(std::numeric_limits<double>::max());
     input.cell = options_.bb_cell;
+    input.dynamic = options_.dbbmm;
     EstimatorChain chain;
     std::vector<MadeGrid> made;
     for (const EstimatorRow* row : asked) {

@@ -2,6 +2,8 @@
 
 #include "bridge/bridge_probability.h"
 #include "bridge/bridge_variance.h"
+#include "bridge/dynamic_bridge_grid.h"
+#include "bridge/motion_variance_file.h"
 #include "kernel/kernel_grid.h"
 #include "models/bivariate_normal.h"
 #include "models/circle_mixture.h"
@@ -20,7 +22,7 @@ StatusOr<EstimatorOutput> GridOf(StatusOr<Matrix>&& made) {
     if (!made.Ok()) {
         return made.status;
     }
-    return EstimatorOutput{std::move(made.value), std::nullopt};
+    return EstimatorOutput{std::move(made.value), std::nullopt, {}};
 }
 
 // A parametric model's grid; its fit's workspace is where the next fit starts.
@@ -31,7 +33,7 @@ StatusOr<EstimatorOutput> ModelGrid(StatusOr<ModelHomeRange>&& made, EstimatorCh
     if (made.value.fit) {
         chain.fit = std::move(*made.value.fit);
     }
-    return EstimatorOutput{std::move(made.value.grid), std::nullopt};
+    return EstimatorOutput{std::move(made.value.grid), std::nullopt, {}};
 }
 
 StatusOr<EstimatorOutput> FixedKernel(const EstimatorInput& in, EstimatorChain&, Notifier&,
@@ -42,7 +44,7 @@ StatusOr<EstimatorOutput> FixedKernel(const EstimatorInput& in, EstimatorChain&,
     if (!made.Ok()) {
         return made.status;
     }
-    return EstimatorOutput{std::move(made.value.grid), std::nullopt};
+    return EstimatorOutput{std::move(made.value.grid), std::nullopt, {}};
 }
 
 StatusOr<EstimatorOutput> AdaptiveKernel(const EstimatorInput& in, EstimatorChain&, Notifier&,
@@ -108,7 +110,31 @@ StatusOr<EstimatorOutput> BrownianBridge(const EstimatorInput& in, EstimatorChai
     if (!grid.Ok()) {
         return grid.status;
     }
-    return EstimatorOutput{std::move(grid.value.output), variance};
+    return EstimatorOutput{std::move(grid.value.output), variance, {}};
+}
+
+// The motion variance along the track by sliding windows, then the grid of the distribution
+// over the automatic extent at the input's cell size, and the motion variance table.
+StatusOr<EstimatorOutput> DynamicBridge(const EstimatorInput& in, EstimatorChain&, Notifier&,
+                                        const RunControl& control) {
+    auto motion = EstimateMotionVariance(in.xy, in.n, in.dynamic, control.Part(0, 2));
+    if (!motion.Ok()) {
+        return motion.status;
+    }
+    const BridgeGridSpec spec =
+        AutoDynamicBridgeExtent(in.xy, in.n, motion.value, in.max_time, in.cell);
+    if (Status valid = CheckBridgeGridSpec(spec); !valid.Ok()) {
+        return valid;
+    }
+    auto grid =
+        CalcDynamicBridgeGrid(in.xy, in.n, motion.value, in.max_time, spec, control.Part(1, 2));
+    if (!grid.Ok()) {
+        return grid.status;
+    }
+    EstimatorOutput made{std::move(grid.value.output), std::nullopt, {}};
+    made.tables.push_back(
+        {"MotionVariance", ".csv", MotionVarianceText(in.xy, in.n, motion.value)});
+    return made;
 }
 
 } // namespace
@@ -139,6 +165,9 @@ const std::vector<EstimatorRow>& Estimators() {
          "ExpPower", "Exponential power model", 5},
         {kBridgeName, "Brownian Bridge", "BrownianBridge", "BrownianBridge", D::Track, K::Grid,
          false, false, nullptr, -1, BrownianBridge, "", "", "", "Brownian bridge", 6},
+        {kDynamicBridgeName, "Dynamic Brownian Bridge", "DynamicBrownianBridge",
+         "DynamicBrownianBridge", D::Track, K::Grid, false, false, nullptr, -1, DynamicBridge, "",
+         "", "", "Dynamic Brownian bridge", 7},
         {kMcpName,
          "Minimum Convex Polygon",
          "Mcp",

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "bridge/motion_variance.h"
 #include "models/fit_context.h"
 #include "output/comparison.h"
 #include "state/matrix.h"
 #include "state/notifier.h"
 #include "state/run_control.h"
+#include "state/session.h"
 #include "state/status.h"
 #include "state/workspaces.h"
 
@@ -12,6 +14,7 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -36,6 +39,7 @@ struct EstimatorInput {
     std::optional<double> variance; // the Brownian bridge variance; nothing: estimated
     double max_time = 0.0;          // the longest time between fixes that is bridged
     double cell = 0.0;              // the Brownian bridge grid's spacing
+    DynamicBridgeOptions dynamic;   // the dynamic Brownian bridge's window and margin
 };
 
 // What a row's computation gives: its grid (one row per node, columns x, y, probability, and a
@@ -43,6 +47,7 @@ struct EstimatorInput {
 struct EstimatorOutput {
     Matrix grid;
     std::optional<double> variance;
+    std::vector<ResultTable> tables; // written beside the grid
 };
 
 using EstimatorCompute = std::function<StatusOr<EstimatorOutput>(

@@ -171,6 +171,13 @@ WriteOutcome WriteLikelihoodFile(const std::filesystem::path& path, const Matrix
         path, [&](std::ostream& out) { return WriteLikelihoodText(out, xy, columns, sep); });
 }
 
+WriteOutcome WriteTextFile(const std::filesystem::path& path, std::string_view text) {
+    return WriteReplacing(path, [&](std::ostream& out) {
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        return static_cast<bool>(out.flush());
+    });
+}
+
 std::filesystem::path ResultFilePath(const std::filesystem::path& folder, std::string_view root,
                                      std::string_view key, FileType type) {
     std::string name(root);

@@ -78,6 +78,9 @@ struct WriteOutcome {
                                                const std::vector<LikelihoodColumn>& columns,
                                                std::string_view sep);
 
+// Writes `text` to `path` in the same safe way.
+[[nodiscard]] WriteOutcome WriteTextFile(const std::filesystem::path& path, std::string_view text);
+
 // The path of a result file: folder / (root + key word + extension), the extension ".txt", or
 // ".tif" / ".shp" for a grid saved as a raster or as contours.
 [[nodiscard]] std::filesystem::path ResultFilePath(const std::filesystem::path& folder,

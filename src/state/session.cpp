@@ -87,9 +87,10 @@ EstimatorResult& Session::At(std::string_view estimator) {
     return at->second;
 }
 
-void Session::Put(std::string_view estimator, Matrix&& grid) {
+void Session::Put(std::string_view estimator, Matrix&& grid, std::vector<ResultTable> tables) {
     EstimatorResult& result = At(estimator);
     result.grid = std::move(grid);
+    result.tables = std::move(tables);
     result.saved = false;
 }
 

@@ -109,13 +109,23 @@ struct ModelScore {
     friend bool operator==(const ModelScore&, const ModelScore&) = default;
 };
 
+// A table an estimator writes beside its grid, named root + key + extension.
+struct ResultTable {
+    std::string key;       // "MotionVariance"
+    std::string extension; // ".csv"
+    std::string text;
+
+    friend bool operator==(const ResultTable&, const ResultTable&) = default;
+};
+
 // What one estimator has given in this session.
 struct EstimatorResult {
     // Its last grid (rows of x, y, probability, unused, and a spare row), when one was made.
     std::optional<Matrix> grid;
-    bool saved = false;      // the grid has been written to a file
-    ModelScore score;        // from the last comparison that scored it
-    std::string score_error; // why the last comparison that included it could not score it
+    bool saved = false;              // the grid has been written to a file
+    std::vector<ResultTable> tables; // written beside the grid
+    ModelScore score;                // from the last comparison that scored it
+    std::string score_error;         // why the last comparison that included it could not score it
     // Log-likelihood of each independent location (rows 0..n-1) under its fit.
     std::vector<double> loc_lik;
 
@@ -164,8 +174,8 @@ public:
     void Rename(std::string root);
 
     // Results.
-    // A grid made by `estimator`: it waits to be saved.
-    void Put(std::string_view estimator, Matrix&& grid);
+    // A grid made by `estimator`, with the tables written beside it: it waits to be saved.
+    void Put(std::string_view estimator, Matrix&& grid, std::vector<ResultTable> tables = {});
     // The log-likelihoods of the locations under `estimator`'s fit.
     void PutLocationValues(std::string_view estimator, std::vector<double>&& loc_lik);
     // A comparison scored `estimator` (its per-location values given when it has them).

@@ -25,6 +25,7 @@ enum class FormId {
     Picture,
     GridExtent,
     LoadTelemetry,
+    MotionVariance,
 };
 
 // What a form needs of the wizard: the session, the dialogs, the other forms by name,

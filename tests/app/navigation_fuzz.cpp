@@ -277,6 +277,8 @@ QStringList TextsFor(const QString& box) {
         {"TxtGridResolution", {"", "0", "-5", "abc", "100", "250", "1e9"}},
         {"TxtBBVar", {"", "0", "-5", "abc", "2500", "400"}},
         {"TxtTotalTimeTooLong", {"", "0", "-5", "abc", "60", "400"}},
+        {"TxtWindowSize", {"", "0", "-5", "abc", "4", "7", "31", "1e9"}},
+        {"TxtMargin", {"", "0", "-5", "abc", "2", "1", "3", "11"}},
         {"TxtSaveAs", {"", "R", "walk"}},
         {"TxtErrorM", {"", "0", "-5", "abc", "15"}},
         {"ComboTargetCRSText",

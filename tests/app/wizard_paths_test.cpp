@@ -5,6 +5,7 @@
 #include "support/wizard_session.h"
 
 #include "bridge/bridge_probability.h"
+#include "bridge/dynamic_bridge_grid.h"
 #include "input/forms/loaded_files.h"
 #include "input/shape_writer.h"
 #include "output/mcp.h"
@@ -280,6 +281,61 @@ private Q_SLOTS:
         const std::int32_t points = session.Result(kBridgeName)->grid->Rows() - 1;
         SaveTo(QStringLiteral("R"), 0);
         QCOMPARE(Lines("RBrownianBridge.txt"), static_cast<std::size_t>(points) + 1);
+        QCOMPARE(dialogs.messages.last(), QStringLiteral("Browninan Bridge Output File Saved to ") +
+                                              QString::fromStdString(dir->path().string()));
+        QVERIFY(wizard->bb_analysis.Get()->isVisible());
+    }
+
+    void dynamicBridgeToAGridItsMotionVarianceAndTheirFiles() {
+        FrmBBAnalysis& analysis = ToBridgeAnalysis();
+        QVERIFY(!analysis.window_box->isEnabled());
+        analysis.dynamic_option->setChecked(true);
+        QVERIFY(analysis.window_box->isEnabled() && analysis.margin_box->isEnabled());
+        analysis.max_time_box->setText(QStringLiteral("400"));
+        const struct {
+            const char* window;
+            const char* margin;
+            const char* said;
+        } refused[] = {{"30", "11", "odd"},
+                       {"31", "16", "odd"},
+                       {"9", "5", "too short for a margin of 5"},
+                       {"301", "11", "301 fixes; 300 are loaded"},
+                       {"3.5", "1", "whole"}};
+        for (const auto& r : refused) {
+            analysis.window_box->setText(QString::fromLatin1(r.window));
+            analysis.margin_box->setText(QString::fromLatin1(r.margin));
+            analysis.CmdNext_Click();
+            QVERIFY2(dialogs.messages.last().contains(QString::fromLatin1(r.said)),
+                     qPrintable(dialogs.messages.last()));
+            QVERIFY(analysis.isVisible());
+        }
+        analysis.window_box->setText(QStringLiteral("31"));
+        analysis.margin_box->setText(QStringLiteral("11"));
+        const qsizetype messages = dialogs.messages.size();
+        analysis.CmdNext_Click(); // no variance needed: the windows give it
+        QCOMPARE(dialogs.messages.size(), messages);
+        QVERIFY(analysis.motion_variance.has_value());
+
+        FrmBBGridExtent* extent = wizard->grid_extent.Get();
+        QVERIFY(extent != nullptr && extent->isVisible());
+        const BridgeGridSpec automatic = AutoDynamicBridgeExtent(
+            session.track().sorted, session.track().count, *analysis.motion_variance, 400, 30);
+        QCOMPARE(extent->min_x_box->text().toStdString(), FormatNumber(automatic.min_x));
+        extent->CmdCalcBB_Click();
+        QCOMPARE(dialogs.messages.size(), messages); // the automatic extent holds it all
+        const Matrix* grid = session.WaitingGrid(kDynamicBridgeName);
+        QVERIFY(grid != nullptr);
+        double mass = 0.0;
+        for (std::int32_t k = 0; k + 1 < grid->Rows(); ++k) {
+            mass += (*grid)(k, 2);
+        }
+        QVERIFY(std::fabs(mass - 1.0) < 1e-9);
+        QVERIFY(wizard->motion_variance.Get() != nullptr &&
+                wizard->motion_variance.Get()->isVisible());
+
+        SaveTo(QStringLiteral("R"), 0);
+        QCOMPARE(Lines("RDynamicBrownianBridge.txt"), static_cast<std::size_t>(grid->Rows()));
+        QCOMPARE(Lines("RMotionVariance.csv"), std::size_t{301});
         QCOMPARE(dialogs.messages.last(), QStringLiteral("Browninan Bridge Output File Saved to ") +
                                               QString::fromStdString(dir->path().string()));
         QVERIFY(wizard->bb_analysis.Get()->isVisible());

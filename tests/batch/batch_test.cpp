@@ -110,6 +110,8 @@ TEST(BatchCommandLine, DefaultsAndEveryOptionAsDocumented) {
     EXPECT_EQ(help.exit_code, 0);
     EXPECT_THAT(help.text, HasSubstr("--bb-max-time"));
     EXPECT_THAT(help.text, HasSubstr("--resume"));
+    EXPECT_THAT(help.text, HasSubstr("dbbmm"));
+    EXPECT_THAT(help.text, HasSubstr("--dbbmm-window"));
 }
 
 TEST(BatchCommandLine, RefusesWhatItCannotRunWithASentence) {
@@ -124,7 +126,10 @@ TEST(BatchCommandLine, RefusesWhatItCannotRunWithASentence) {
           Refused{"--crs UTM", "--crs"}, Refused{"--time-unit days", "--time-unit"},
           Refused{"--source-crs degrees", "--source-crs: give EPSG:4326"},
           Refused{"--source-crs EPSG:", "--source-crs"},
-          Refused{"--compare --weight w", "unweighted"}}) {
+          Refused{"--compare --weight w", "unweighted"},
+          Refused{"--dbbmm-window 30", "--dbbmm-window: give an odd number"},
+          Refused{"--dbbmm-window 9 --dbbmm-margin 5", "--dbbmm-margin"},
+          Refused{"--dbbmm-margin 2", "--dbbmm-margin"}}) {
         const CommandLine line =
             Parse(Words(*args == 0 ? "t.csv" : std::string("t.csv --out r ") + args));
         EXPECT_FALSE(line.run) << says;
@@ -578,6 +583,8 @@ TEST(BatchRecord, FingerprintsFollowWhatShapesTheResultsAndNothingElse) {
         [](BatchOptions& o) { o.bb_variance = 250.0; },
         [](BatchOptions& o) { o.bb_max_time.reset(); },
         [](BatchOptions& o) { o.bb_cell = 40.5; },
+        [](BatchOptions& o) { o.dbbmm.window = 21; },
+        [](BatchOptions& o) { o.dbbmm.margin = 5; },
         [](BatchOptions& o) {
             o.levels = std::vector<double>{50, 95, 99};
         },
@@ -796,6 +803,43 @@ TEST(BatchResume, AFolderWithoutARecordOrWithAnUnreadableOneIsComputedAgain) {
     EXPECT_TRUE(FilesUnder(options.out) == before); // the records written afresh, the stray gone
 }
 
+TEST(BatchRun, TheDynamicBridgeWritesItsGridItsMotionVarianceAndItsAreas) {
+    testing::TempDir dir;
+    const auto table = dir.Write("three.csv", ThreeCollars());
+    BatchOptions options = Options(table, dir.path() / "out");
+    options.estimators = {"dbbmm"};
+    options.dbbmm = {7, 3}; // each window gives its segments 3 and 4 a variance
+    std::filesystem::create_directories(options.out);
+    const auto input = OpenBatchInput(options);
+    ASSERT_TRUE(input.Ok()) << input.status.error;
+    std::atomic<bool> stop{false};
+    TerminalProgress progress(3, true);
+    (void)RunAnimals(input.value, LargestFirst(input.value), options, 1, stop, progress);
+    const std::string summary = dir.Read("out/summary.csv");
+    EXPECT_THAT(summary, HasSubstr("A,dbbmm,"));
+    const std::string motion = dir.Read("out/A/MotionVariance.csv");
+    EXPECT_TRUE(motion.starts_with("time,x,y,motion_variance,windows,break\n"));
+    // One line per fix; no window reaches the first two segments, the last fix starts none.
+    std::istringstream lines(motion);
+    std::vector<std::string> rows;
+    for (std::string line; std::getline(lines, line);) {
+        rows.push_back(line);
+    }
+    ASSERT_GT(rows.size(), 8U);
+    EXPECT_THAT(rows[1], ::testing::EndsWith(",,0,0"));
+    EXPECT_THAT(rows.back(), ::testing::EndsWith(",,0,0"));
+    EXPECT_THAT(rows[2], ::testing::EndsWith(",,0,0"));
+    EXPECT_THAT(rows[3], ::testing::Not(::testing::EndsWith(",,0,0")));
+    std::istringstream grid(dir.Read("out/A/DynamicBrownianBridge.txt"));
+    double mass = 0.0;
+    std::string line;
+    std::getline(grid, line); // X,Y,Probability
+    while (std::getline(grid, line)) {
+        mass += std::stod(line.substr(line.rfind(',') + 1));
+    }
+    EXPECT_NEAR(mass, 1.0, 1e-6); // the automatic extent holds it; the file rounds to 9 decimals
+}
+
 TEST(BatchRun, TheGeoPackageOfMcpsHoldsAPolygonForEveryLevelTheSummaryGivesAnAreaFor) {
     testing::TempDir dir;
     const auto table = dir.Write("two.csv", testing::MovebankCsv(testing::TwoAnimals()));
@@ -868,7 +912,7 @@ EstimatorRow FlatEstimator() {
                 grid(10 * i + j, 2) = i == 0 ? 0.04 : 0.6 / 90;
             }
         }
-        return EstimatorOutput{std::move(grid), std::nullopt};
+        return EstimatorOutput{std::move(grid), std::nullopt, {}};
     };
     return flat;
 }

@@ -14,6 +14,7 @@ Wizard::~Wizard() {
     // Forms unloaded a moment ago wait for the event loop to delete them; do it now.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     // The forms are top-level windows with no parent to delete them: they go with the wizard.
+    motion_variance.Destroy();
     load_telemetry.Destroy();
     grid_extent.Destroy();
     picture.Destroy();
@@ -70,6 +71,8 @@ template <class Act> decltype(auto) OnSlot(Wizard& w, FormId form, Act&& act) {
         return act(w.grid_extent);
     case FormId::LoadTelemetry:
         return act(w.load_telemetry);
+    case FormId::MotionVariance:
+        return act(w.motion_variance);
     }
     return act(w.welcome);
 }

@@ -26,6 +26,7 @@ class FrmLoadShapefile;
 class FrmHomeRangePicture;
 class FrmBBGridExtent;
 class FrmLoadTelemetry;
+class FrmMotionVariance;
 
 // One form of the wizard and its lifetime: shown (created and loaded on first show), hidden
 // (kept with its control values) or unloaded (destroyed, so the next show starts afresh).
@@ -123,6 +124,7 @@ public:
     FormSlot<FrmHomeRangePicture> picture;
     FormSlot<FrmBBGridExtent> grid_extent;
     FormSlot<FrmLoadTelemetry> load_telemetry;
+    FormSlot<FrmMotionVariance> motion_variance;
 
 private:
     Session& session_;

@@ -2,14 +2,21 @@
 
 #include "bridge/bridge_probability.h"
 #include "bridge/bridge_variance.h"
+#include "bridge/dynamic_bridge_grid.h"
+#include "bridge/motion_variance_file.h"
 #include "state/loaded_locations.h"
 #include "state/number_text.h"
 
 #include <QApplication>
 #include <QGridLayout>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QPainterPath>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace ranvik {
@@ -28,6 +35,9 @@ template <class T> Status Take(StatusOr<T>&& computed, T& result) {
     }
     return std::move(computed.status);
 }
+
+// A share of the distribution outside the grid below this is not worth a message.
+constexpr double kOutsideWorthSaying = 1e-6;
 
 const QString kNeedVariance =
     QStringLiteral("You must enter a value for the Brownian bridge variance parameter");
@@ -61,10 +71,26 @@ FrmBBAnalysis::FrmBBAnalysis(Navigator& wizard) : WizardForm(wizard, "FrmBBAnaly
                                 frame2);
     grid_option = Option("OptBBGrid",
                          QStringLiteral("Calculate probability-of-occurrence over a grid"), frame2);
+    dynamic_option = Option(
+        "OptDynamicBB",
+        QStringLiteral("Dynamic Brownian bridge (the variance changes along the track)"), frame2);
     grid_option->setChecked(true);
+    window_box = Text("TxtWindowSize", QStringLiteral("31"));
+    margin_box = Text("TxtMargin", QStringLiteral("11"));
+    auto* dynamic_boxes = new QHBoxLayout;
+    dynamic_boxes->addWidget(Label("LblWindowSize", QStringLiteral("Window size (fixes):")));
+    dynamic_boxes->addWidget(window_box);
+    dynamic_boxes->addWidget(Label("LblMargin", QStringLiteral("Margin (fixes):")));
+    dynamic_boxes->addWidget(margin_box);
+    for (QLineEdit* box : {window_box, margin_box}) {
+        box->setEnabled(false);
+        connect(dynamic_option, &QRadioButton::toggled, box, &QLineEdit::setEnabled);
+    }
     auto* options = new QVBoxLayout(frame2);
     options->addWidget(user_points_option);
     options->addWidget(grid_option);
+    options->addWidget(dynamic_option);
+    options->addLayout(dynamic_boxes);
     connect(grid_option, &QRadioButton::toggled, this, [this](bool on) {
         if (on) {
             user_points_caption_label->setVisible(false);
@@ -170,6 +196,51 @@ void FrmBBAnalysis::CmdNext_Click() {
         hide();
         wizard_.Show(FormId::GridExtent);
     }
+    if (dynamic_option->isChecked() && EstimateMotion()) {
+        hide();
+        // The extent starts from where the dynamic bridges reach.
+        wizard_.Unload(FormId::GridExtent);
+        wizard_.Show(FormId::GridExtent);
+    }
+}
+
+bool FrmBBAnalysis::EstimateMotion() {
+    if (!HasLocations(LocationSet::Bridge)) {
+        return false;
+    }
+    Session& session = wizard_.session();
+    const auto max_time = ParseNumber(max_time_box->text().toStdString());
+    if (max_time_box->text().isEmpty()) {
+        Message(kNeedMaxTime);
+        return false;
+    }
+    if (!max_time || *max_time < 0) {
+        Message(QStringLiteral("The maximum time limit must be a number of 0 or more."));
+        return false;
+    }
+    const auto window = ParseNumber(window_box->text().toStdString());
+    const auto margin = ParseNumber(margin_box->text().toStdString());
+    if (!window || !margin || *window != std::floor(*window) || *margin != std::floor(*margin) ||
+        std::fabs(*window) > 1e6 || std::fabs(*margin) > 1e6) {
+        Message(QStringLiteral("The window size and the margin must be whole numbers of fixes."));
+        return false;
+    }
+    const DynamicBridgeOptions options{static_cast<std::int32_t>(*window),
+                                       static_cast<std::int32_t>(*margin)};
+    const Track& track = session.track();
+    if (Status valid = CheckDynamicBridgeOptions(options, track.sorted, track.count); !valid.Ok()) {
+        Message(QString::fromStdString(valid.error));
+        return false;
+    }
+    session.ChooseMaxTime(*max_time);
+    MotionVariance motion;
+    return RunLong(
+        QStringLiteral("Scoring the windows of the dynamic Brownian bridge"),
+        [&track, &options, &motion](const RunControl& control, Notifier&) {
+            return Take(EstimateMotionVariance(track.sorted, track.count, options, control),
+                        motion);
+        },
+        [&] { motion_variance = std::move(motion); });
 }
 
 void FrmBBAnalysis::CalcBBAtUserPts() {
@@ -268,7 +339,13 @@ void FrmBBGridExtent::CmdCalcGridExtent_Click() {
         return;
     }
     const Track& track = wizard_.session().track();
-    const BridgeGridSpec spec = AutoBridgeGridExtent(track.sorted, track.count);
+    BridgeGridSpec spec = AutoBridgeGridExtent(track.sorted, track.count);
+    if (const MotionVariance* motion = DynamicMotion()) {
+        const auto cell = ParseNumber(grid_spacing_box->text().toStdString());
+        spec = AutoDynamicBridgeExtent(track.sorted, track.count, *motion,
+                                       wizard_.session().choices().BBMaxTime,
+                                       cell && *cell > 0 ? *cell : 30.0);
+    }
     min_x_box->setText(Shown(spec.min_x));
     max_x_box->setText(Shown(spec.max_x));
     min_y_box->setText(Shown(spec.min_y));
@@ -285,6 +362,10 @@ void FrmBBGridExtent::CmdCalcBB_Click() {
                             grid_spacing_box->text().toStdString());
     if (!spec.Ok()) {
         Message(QString::fromStdString(spec.status.error));
+        return;
+    }
+    if (DynamicMotion() != nullptr) {
+        CalcDynamicBridge(spec.value);
         return;
     }
     Session& session = wizard_.session();
@@ -305,9 +386,130 @@ void FrmBBGridExtent::CmdCalcBB_Click() {
         });
 }
 
+const MotionVariance* FrmBBGridExtent::DynamicMotion() {
+    const FrmBBAnalysis& analysis = wizard_.LoadAs<FrmBBAnalysis>(FormId::BBAnalysis);
+    return analysis.dynamic_option->isChecked() && analysis.motion_variance
+               ? &*analysis.motion_variance
+               : nullptr;
+}
+
+void FrmBBGridExtent::CalcDynamicBridge(const BridgeGridSpec& grid) {
+    Session& session = wizard_.session();
+    const MotionVariance& motion = *DynamicMotion();
+    DynamicBridgeGrid result;
+    RunLong(
+        QStringLiteral("Dynamic Brownian bridge over the grid"),
+        [&session = std::as_const(session), &motion, &result, grid](const RunControl& control,
+                                                                    Notifier&) {
+            const Track& track = session.track();
+            return Take(CalcDynamicBridgeGrid(track.sorted, track.count, motion,
+                                              session.choices().BBMaxTime, grid, control),
+                        result);
+        },
+        [&] {
+            const Track& track = session.track();
+            session.Put(kDynamicBridgeName, std::move(result.output),
+                        {{"MotionVariance", ".csv",
+                          MotionVarianceText(track.sorted, track.count, motion)}});
+            if (result.mass_outside > kOutsideWorthSaying) {
+                Message(QStringLiteral("%1 % of the distribution falls outside the grid; widen "
+                                       "the extent to hold it all.")
+                            .arg(100 * result.mass_outside, 0, 'g', 3));
+            }
+            FrmMotionVariance& graph = wizard_.ShowAs<FrmMotionVariance>(FormId::MotionVariance);
+            std::vector<double> times;
+            for (std::int32_t i = 0; i < track.count; ++i) {
+                times.push_back(track.sorted(i, 2));
+            }
+            graph.graph_picture->SetContent(std::move(times), motion.segment, motion.breaks);
+            wizard_.Show(FormId::SaveAs);
+            wizard_.Unload(FormId::GridExtent);
+        });
+}
+
 void FrmBBGridExtent::Command3_Click() {
     hide();
     wizard_.Show(FormId::BBAnalysis);
+}
+
+MotionVarianceGraph::MotionVarianceGraph(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("PicMotionVariance"));
+    setMinimumSize(520, 260);
+}
+
+void MotionVarianceGraph::SetContent(std::vector<double> times,
+                                     std::vector<std::optional<double>> variances,
+                                     std::vector<std::int32_t> breaks) {
+    times_ = std::move(times);
+    variances_ = std::move(variances);
+    breaks_ = std::move(breaks);
+    update();
+}
+
+void MotionVarianceGraph::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::white);
+    double low = 0.0;
+    double high = 0.0;
+    bool any = false;
+    for (const auto& v : variances_) {
+        if (v && *v > 0) {
+            low = any ? std::min(low, *v) : *v;
+            high = any ? std::max(high, *v) : *v;
+            any = true;
+        }
+    }
+    if (!any || times_.size() < 2) {
+        painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("No motion variance to show."));
+        return;
+    }
+    const double t0 = times_.front();
+    const double t1 = std::max(times_.back(), t0 + 1e-12);
+    const double l0 = std::log10(low) - 0.1;
+    const double l1 = std::log10(high) + 0.1;
+    const QRectF plot = QRectF(rect()).adjusted(60, 10, -10, -30);
+    const auto px = [&](double t) { return plot.left() + (t - t0) / (t1 - t0) * plot.width(); };
+    const auto py = [&](double v) {
+        return plot.bottom() - (std::log10(v) - l0) / (l1 - l0) * plot.height();
+    };
+    painter.setPen(Qt::black);
+    painter.drawRect(plot);
+    for (int decade = static_cast<int>(std::ceil(l0)); decade <= static_cast<int>(l1); ++decade) {
+        const double y = py(std::pow(10.0, decade));
+        painter.drawLine(QPointF(plot.left() - 4, y), QPointF(plot.left(), y));
+        painter.drawText(QRectF(0, y - 8, plot.left() - 6, 16), Qt::AlignRight | Qt::AlignVCenter,
+                         QStringLiteral("1e%1").arg(decade));
+    }
+    painter.drawText(QRectF(plot.left(), plot.bottom() + 4, plot.width(), 20), Qt::AlignCenter,
+                     QStringLiteral("time"));
+    // Each segment's variance as a step from its first fix to the next.
+    painter.setPen(QPen(QColor(30, 80, 160), 1.5));
+    for (std::size_t k = 0; k + 1 < times_.size() && k < variances_.size(); ++k) {
+        if (variances_[k] && *variances_[k] > 0) {
+            const double y = py(*variances_[k]);
+            painter.drawLine(QPointF(px(times_[k]), y), QPointF(px(times_[k + 1]), y));
+        }
+    }
+    painter.setPen(QPen(QColor(200, 40, 40), 1, Qt::DashLine));
+    for (std::size_t i = 0; i < breaks_.size() && i < times_.size(); ++i) {
+        if (breaks_[i] > 0) {
+            painter.drawLine(QPointF(px(times_[i]), plot.top()),
+                             QPointF(px(times_[i]), plot.bottom()));
+        }
+    }
+}
+
+FrmMotionVariance::FrmMotionVariance(Navigator& wizard) : WizardForm(wizard, "FrmMotionVariance") {
+    setWindowTitle(QStringLiteral("Motion variance along the track"));
+    summary_label =
+        Label("LblMotionVariance",
+              QStringLiteral("The motion variance of each segment (logarithmic scale); dashed "
+                             "lines mark the fixes where a window found a break."),
+              true);
+    graph_picture = new MotionVarianceGraph(this);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(summary_label);
+    layout->addWidget(graph_picture);
 }
 
 } // namespace ranvik

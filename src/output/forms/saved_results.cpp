@@ -105,6 +105,16 @@ SaveReport SaveResults(Session& session, const std::filesystem::path& folder, st
         }
         report.written.push_back(path);
         located_grid = located_grid || !track;
+        for (const ResultTable& written_beside : session.Result(row->name)->tables) {
+            const auto beside =
+                folder / (std::string(root) + written_beside.key + written_beside.extension);
+            if (const WriteOutcome written = WriteTextFile(beside, written_beside.text);
+                written.Ok()) {
+                report.written.push_back(beside);
+            } else {
+                report.errors.push_back(written.error);
+            }
+        }
         if (text) {
             // The grid keeps the values its file shows.
             Matrix shown = *grid;
