@@ -290,10 +290,13 @@ QStringList TextsFor(const QString& box) {
     return texts.value(box, {"", "0", "-5", "abc", "0.001", "50", "100", "300"});
 }
 
+// A step of the wizard: not the progress window, nor a view that may stay open beside the
+// steps (the home range picture, the motion variance graph).
 bool IsWizardForm(const QWidget* widget) {
     const QString name = widget->objectName();
     return name.startsWith(QLatin1String("Frm")) && name != QLatin1String("FrmProgress") &&
-           name != QLatin1String("FrmHomeRangePicture");
+           name != QLatin1String("FrmHomeRangePicture") &&
+           name != QLatin1String("FrmMotionVariance");
 }
 
 // The windows showing, in a fixed order so a seed always makes the same walk.
