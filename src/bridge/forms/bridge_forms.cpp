@@ -168,17 +168,25 @@ bool FrmBBAnalysis::ReadBoxes() {
         return false;
     }
     session.ChooseBridgeVariance(*variance);
-    if (max_time_box->text().isEmpty()) {
-        Message(kNeedMaxTime);
-        return false;
-    }
-    const auto max_time = ParseNumber(max_time_box->text().toStdString());
-    if (!max_time || *max_time < 0) {
-        Message(QStringLiteral("The maximum time limit must be a number of 0 or more."));
+    const auto max_time = ReadMaxTime();
+    if (!max_time) {
         return false;
     }
     session.ChooseMaxTime(*max_time);
     return true;
+}
+
+std::optional<double> FrmBBAnalysis::ReadMaxTime() {
+    if (max_time_box->text().isEmpty()) {
+        Message(kNeedMaxTime);
+        return std::nullopt;
+    }
+    const auto max_time = ParseNumber(max_time_box->text().toStdString());
+    if (!max_time || *max_time < 0) {
+        Message(QStringLiteral("The maximum time limit must be a number of 0 or more."));
+        return std::nullopt;
+    }
+    return max_time;
 }
 
 void FrmBBAnalysis::CmdNext_Click() {
@@ -209,13 +217,8 @@ bool FrmBBAnalysis::EstimateMotion() {
         return false;
     }
     Session& session = wizard_.session();
-    const auto max_time = ParseNumber(max_time_box->text().toStdString());
-    if (max_time_box->text().isEmpty()) {
-        Message(kNeedMaxTime);
-        return false;
-    }
-    if (!max_time || *max_time < 0) {
-        Message(QStringLiteral("The maximum time limit must be a number of 0 or more."));
+    const auto max_time = ReadMaxTime();
+    if (!max_time) {
         return false;
     }
     const auto window = ParseNumber(window_box->text().toStdString());

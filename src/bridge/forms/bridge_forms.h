@@ -38,6 +38,8 @@ public:
 private:
     // Reads the variance and the maximum time into the session; false after a message.
     bool ReadBoxes();
+    // The maximum time as the box gives it; none after a message.
+    std::optional<double> ReadMaxTime();
     // Reads the maximum time, the window and the margin and scores the windows; false after a
     // message or a cancel.
     bool EstimateMotion();
