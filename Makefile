@@ -9,7 +9,8 @@ PACKAGES := build-essential cmake ninja-build pkg-config \
             qt6-base-dev qt6-qpa-plugins libgl-dev libvulkan-dev \
             libgtest-dev libgmock-dev libbenchmark-dev \
             libgdal-dev libboost-dev libhowardhinnant-date-dev libcli11-dev \
-            libopenmpi-dev openmpi-bin clang-format
+            libopenmpi-dev openmpi-bin clang-format \
+            librsvg2-bin file man-db desktop-file-utils lintian
 
 # The fuzz targets are built with clang and its libFuzzer runtime.
 FUZZ_PACKAGES := clang libclang-rt-14-dev libomp-14-dev
@@ -28,7 +29,7 @@ FUZZ_LIMIT    = $(if $(FUZZ_RUNS),-runs=$(FUZZ_RUNS),-max_total_time=$(FUZZ_SECO
 NAV_FIRST_SEED ?= $(shell date +%s)
 NAV_STEPS      ?= 1000
 
-.PHONY: all deps fuzz-deps install-missing configure build run test bench sanitize fuzz format clean
+.PHONY: all deps fuzz-deps install-missing configure build run test bench package sanitize fuzz format clean
 
 all: build
 
@@ -62,6 +63,10 @@ run: build
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory sanitize
+
+# The Debian package: build/ranvik_<version>_<arch>.deb.
+package: build
+	cd $(BUILD_DIR) && cpack
 
 bench: build
 	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; ./$$b || exit 1; done

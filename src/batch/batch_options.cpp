@@ -259,6 +259,9 @@ CommandLine ParseBatchCommandLine(const std::vector<std::string>& args,
                  "Take the animals whose folders in --out a run with the same options and input "
                  "finished as done, and compute only the others (after a run that was stopped)");
 
+    app.set_version_flag("--version", std::string("ranvik-batch ") + RANVIK_VERSION,
+                         "Print the program's version and exit");
+
     std::vector<const char*> argv;
     for (const std::string& arg : args) {
         argv.push_back(arg.c_str());
@@ -267,6 +270,9 @@ CommandLine ParseBatchCommandLine(const std::vector<std::string>& args,
         app.parse(static_cast<int>(argv.size()), argv.data());
     } catch (const CLI::CallForHelp&) {
         line.text = app.help();
+        return line;
+    } catch (const CLI::CallForVersion& version) {
+        line.text = std::string(version.what()) + "\n";
         return line;
     } catch (const CLI::ParseError& e) {
         line.text = std::string(e.what()) + "\nRun with --help for more information.\n";

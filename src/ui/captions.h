@@ -2,8 +2,8 @@
 
 namespace ranvik {
 
-// The window caption of every wizard form.
-inline constexpr const char* kFormCaption = "Ranvik 1.3 Beta";
+// The window caption of every wizard form; the version is the build's (RANVIK_VERSION).
+inline constexpr const char* kFormCaption = "Ranvik " RANVIK_VERSION " Beta";
 
 // The title of message boxes that have none of their own.
 inline constexpr const char* kMessageTitle = "Ranvik";

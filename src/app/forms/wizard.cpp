@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QIcon>
 #include <QTreeWidget>
 
 namespace ranvik {
@@ -155,6 +156,9 @@ void Wizard::OpenUserPointsLoader() {
 int RunWizard(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ranvik"));
+    QApplication::setApplicationVersion(QStringLiteral(RANVIK_VERSION));
+    // The icon the package installs in the desktop's theme, where there is one.
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("ranvik")));
     Session session;
     QtDialogs dialogs;
     Wizard wizard(session, dialogs);
