@@ -39,6 +39,10 @@ std::optional<BatchOutcome> RunAnimalsOnCluster(const Cluster&, const BatchInput
     return RunAnimals(input, order, options, 1, stop, progress);
 }
 
+std::vector<double> GatherOnFirst(const Cluster&, const std::vector<double>& mine) {
+    return mine;
+}
+
 #else
 
 namespace {
@@ -247,6 +251,24 @@ std::optional<BatchOutcome> RunAnimalsOnCluster(const Cluster& cluster, const Ba
     }
     local.join();
     return summary.Outcome();
+}
+
+std::vector<double> GatherOnFirst(const Cluster& cluster, const std::vector<double>& mine) {
+    if (cluster.size == 1) {
+        return mine;
+    }
+    const int count = static_cast<int>(mine.size());
+    std::vector<int> counts(static_cast<std::size_t>(cluster.size));
+    MPI_Gather(&count, 1, MPI_INT, counts.data(), 1, MPI_INT, 0, MPI_COMM_WORLD);
+    std::vector<int> offsets(counts.size(), 0);
+    for (std::size_t k = 1; k < counts.size(); ++k) {
+        offsets[k] = offsets[k - 1] + counts[k - 1];
+    }
+    std::vector<double> all(
+        cluster.rank == 0 ? static_cast<std::size_t>(offsets.back() + counts.back()) : 0);
+    MPI_Gatherv(mine.data(), count, MPI_DOUBLE, all.data(), counts.data(), offsets.data(),
+                MPI_DOUBLE, 0, MPI_COMM_WORLD);
+    return all;
 }
 
 #endif

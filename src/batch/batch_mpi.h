@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <optional>
+#include <vector>
 
 namespace ranvik {
 
@@ -34,5 +35,10 @@ void EndCluster(const Cluster& cluster);
 RunAnimalsOnCluster(const Cluster& cluster, const BatchInput& input,
                     const std::vector<std::size_t>& order, const BatchOptions& options,
                     const std::atomic<bool>& stop, BatchProgress& progress);
+
+// Every process's `mine` joined on process 0 in the order of the processes (process 0's first);
+// the other processes get nothing. With one process, `mine` itself.
+[[nodiscard]] std::vector<double> GatherOnFirst(const Cluster& cluster,
+                                                const std::vector<double>& mine);
 
 } // namespace ranvik

@@ -34,10 +34,61 @@ std::optional<double> PositiveNumber(std::string_view text) {
     return value;
 }
 
+// The percentages of `text` (comma-separated, above 0 and at most 100) sorted without repeats
+// into `levels`; the sentence of what is wrong, or none.
+std::string ParseLevels(std::string_view option, const std::string& text,
+                        std::vector<double>& levels) {
+    levels.clear();
+    for (const std::string& part : SplitList(text)) {
+        const auto value = ParseNumber(part);
+        if (!value || !(*value > 0 && *value <= 100)) {
+            std::string wrong(option);
+            wrong += ": \"" + part + "\" is not a percentage above 0 and at most 100.";
+            return wrong;
+        }
+        levels.push_back(*value);
+    }
+    std::sort(levels.begin(), levels.end());
+    levels.erase(std::unique(levels.begin(), levels.end()), levels.end());
+    if (levels.empty()) {
+        std::string wrong(option);
+        wrong += ": give at least one percentage.";
+        return wrong;
+    }
+    return {};
+}
+
+// Checks the overlap's options; the sentence of what is wrong, or none.
+std::string CheckOverlap(OverlapOptions& overlap, const std::vector<EstimatorRow>& table,
+                         const std::string& levels) {
+    if (!levels.empty()) {
+        if (std::string wrong = ParseLevels("--overlap-levels", levels, overlap.levels);
+            !wrong.empty()) {
+            return wrong;
+        }
+    }
+    const EstimatorRow* row = FindEstimator(table, overlap.estimator);
+    if (row == nullptr || !row->on_lattice) {
+        std::string offered;
+        for (const EstimatorRow& each : table) {
+            if (each.on_lattice) {
+                offered += (offered.empty() ? "" : ", ") + std::string(each.name);
+            }
+        }
+        return "--overlap-estimator: give one of " + offered + ", not \"" + overlap.estimator +
+               "\".";
+    }
+    if (overlap.cell && !(std::isfinite(*overlap.cell) && *overlap.cell > 0)) {
+        return "--overlap-cell: give a positive number of metres.";
+    }
+    return {};
+}
+
 // Checks and converts the options given as text; the first sentence of what is wrong, or none.
 std::string Convert(BatchOptions& options, const std::string& estimators, const std::string& h,
                     const std::string& variance, const std::string& max_time,
-                    const std::string& levels, const std::string& formats) {
+                    const std::string& levels, const std::string& formats,
+                    const std::string& overlap_levels) {
     if (!estimators.empty()) {
         options.estimators.clear();
         for (const std::string& name : SplitList(estimators)) {
@@ -86,19 +137,8 @@ std::string Convert(BatchOptions& options, const std::string& estimators, const 
                "1) / 2.";
     }
     if (!levels.empty()) {
-        options.levels.clear();
-        for (const std::string& part : SplitList(levels)) {
-            const auto value = ParseNumber(part);
-            if (!value || !(*value > 0 && *value <= 100)) {
-                return "--levels: \"" + part + "\" is not a percentage above 0 and at most 100.";
-            }
-            options.levels.push_back(*value);
-        }
-        std::sort(options.levels.begin(), options.levels.end());
-        options.levels.erase(std::unique(options.levels.begin(), options.levels.end()),
-                             options.levels.end());
-        if (options.levels.empty()) {
-            return "--levels: give at least one percentage.";
+        if (std::string wrong = ParseLevels("--levels", levels, options.levels); !wrong.empty()) {
+            return wrong;
         }
     }
     if (!formats.empty()) {
@@ -133,6 +173,10 @@ std::string Convert(BatchOptions& options, const std::string& estimators, const 
     if (options.compare && !options.weight.empty()) {
         return "--compare: the models are compared on unweighted locations only; leave out "
                "--weight.";
+    }
+    if (std::string wrong = CheckOverlap(options.overlap, *options.table, overlap_levels);
+        !wrong.empty()) {
+        return wrong;
     }
     if (options.jobs < 0) {
         return "--jobs: give a number of 1 or more (0: one per core).";
@@ -230,7 +274,7 @@ CommandLine ParseBatchCommandLine(const std::vector<std::string>& args,
     app.add_flag("--keep-outliers", o.keep_outliers,
                  "Keep the rows Movebank marks as not visible or as manually marked outliers "
                  "(left out by default)");
-    std::string estimators, h, variance, max_time, levels, formats;
+    std::string estimators, h, variance, max_time, levels, formats, overlap_levels;
     app.add_option("--estimators", estimators,
                    "Comma-separated: " + EstimatorNames(table) + " (default fixed-kernel,mcp)");
     app.add_flag("--compare", o.compare,
@@ -253,6 +297,18 @@ CommandLine ParseBatchCommandLine(const std::vector<std::string>& args,
         ->capture_default_str();
     app.add_option("--levels", levels, "Home range levels in percent (default 50,95)");
     app.add_option("--formats", formats, "Comma-separated: txt, tif, gpkg (default txt)");
+    app.add_flag("--overlap", o.overlap.on,
+                 "Also compute how the animals' utilisation distributions overlap, every pair: "
+                 "OUT/overlap.csv (HR, PHR, VI, BA, UDOI) and OUT/overlap.png (BA as a matrix)");
+    app.add_option("--overlap-levels", overlap_levels,
+                   "Home range levels of the overlap indices in percent (default 95; below 100 "
+                   "VI, BA and UDOI use each distribution inside its range, renormalised)");
+    app.add_option("--overlap-estimator", o.overlap.estimator,
+                   "The estimator whose distributions are overlapped")
+        ->capture_default_str();
+    app.add_option("--overlap-cell", o.overlap.cell,
+                   "The cell of the shared lattice in metres (default: a fifth of the smallest "
+                   "smoothing parameter among the animals)");
     app.add_option("--jobs", o.jobs, "Animals computed at once (default: one per core)");
     app.add_flag("--quiet", o.quiet, "No progress on the terminal");
     app.add_flag("--resume", o.resume,
@@ -279,7 +335,8 @@ CommandLine ParseBatchCommandLine(const std::vector<std::string>& args,
         line.exit_code = 2;
         return line;
     }
-    if (std::string wrong = Convert(o, estimators, h, variance, max_time, levels, formats);
+    if (std::string wrong =
+            Convert(o, estimators, h, variance, max_time, levels, formats, overlap_levels);
         !wrong.empty()) {
         line.text = wrong + "\nRun with --help for more information.\n";
         line.exit_code = 2;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bridge/motion_variance.h"
+#include "kernel/kernel_grid.h"
 #include "output/estimator_table.h"
 #include "state/status.h"
 
@@ -24,6 +25,15 @@ struct SmoothingChoice {
 
 // "href", "cv", "lscv", a positive number, or a positive percent followed by "%".
 [[nodiscard]] StatusOr<SmoothingChoice> ParseSmoothingChoice(std::string_view text);
+
+// What --overlap asks for: the overlap indices between every pair of animals, from each
+// animal's distribution made a second time on one shared lattice.
+struct OverlapOptions {
+    bool on = false;
+    std::vector<double> levels{95.0};
+    std::string estimator{kFixedKernelName};
+    std::optional<double> cell; // metres; empty: a fifth of the smallest smoothing parameter
+};
 
 // Everything a batch run is told on its command line.
 struct BatchOptions {
@@ -50,6 +60,7 @@ struct BatchOptions {
     double bb_cell = 30.0;
     DynamicBridgeOptions dbbmm; // the dynamic Brownian bridge's window and margin
     std::vector<double> levels{50.0, 95.0};
+    OverlapOptions overlap;
     bool txt = true, tif = false, gpkg = false;
     int jobs = 0; // 0: one per core
     bool quiet = false;

@@ -74,10 +74,12 @@ void AddOptions(Fingerprint& f, const BatchOptions& options) {
     // Naming every member here stops the build when one is added to BatchOptions: a new member
     // must be added below, unless it changes no file and no summary line (as the output
     // folder, the jobs, quiet and resume do not; the table's rows are named by the estimators).
+    // The overlap changes no animal's files either: it is computed afresh by every run that
+    // asks for it, from grids made beside the animals' own, and writes only its own files.
     [[maybe_unused]] const auto& [input, out, id, x, y, time, error, weight, error_m, crs,
                                   source_crs, keep_outliers, resume, time_unit, table, estimators,
-                                  compare, h, bb_variance, bb_max_time, bb_cell, dbbmm, levels, txt,
-                                  tif, gpkg, jobs, quiet] = options;
+                                  compare, h, bb_variance, bb_max_time, bb_cell, dbbmm, levels,
+                                  overlap, txt, tif, gpkg, jobs, quiet] = options;
     f.Add(input.filename().string()); // its rows are the input's fingerprint
     f.Add(id).Add(x).Add(y).Add(time).Add(error).Add(weight);
     f.Add(error_m);

@@ -15,6 +15,7 @@
 #include "output/mcp.h"
 #include "output/raster_export.h"
 #include "output/result_files.h"
+#include "state/loaded_locations.h"
 
 #include <algorithm>
 #include <cmath>
@@ -298,7 +299,6 @@ private:
     void TellLeftOut(const LeftOut& left_out);
     bool IndependentLocations();
     void Offer(Independents& run, const std::vector<const EstimatorRow*>& asked);
-    StatusOr<double> SearchH(Independents& run);
     bool Grids(Independents& run);
     bool Compare(const LoadedFile& loaded, const std::vector<MadeGrid>& made);
     bool Track();
@@ -413,33 +413,32 @@ void AnimalRun::Offer(Independents& run, const std::vector<const EstimatorRow*>&
 // The kernels' smoothing parameter as the kernel options find it when they open. The searches
 // they make there change no result but the h they find, so only the one asked for is made
 // (LSCV after CV, whose workspace it starts from). A cancelled search gives a cancelled status.
-StatusOr<double> AnimalRun::SearchH(Independents& run) {
-    const auto& locations = run.locations();
-    if (Status input_ok = CheckSmoothingInput(locations.xy, run.n); !input_ok.Ok()) {
+StatusOr<double> SearchH(const IndependentLocations& locations, std::int32_t n, bool weighted,
+                         const SmoothingChoice& choice, const RunControl& control) {
+    if (Status input_ok = CheckSmoothingInput(locations.xy, n); !input_ok.Ok()) {
         return input_ok;
     }
     const MinimiserWorkspace start; // as a fresh wizard's first search starts
-    const double h_ref = CalcHref(locations.xy, run.n);
+    const double h_ref = CalcHref(locations.xy, n);
     const std::span<const double> weights =
-        run.weighted ? std::span<const double>(locations.weights) : std::span<const double>();
-    const bool want_lscv = options_.h.kind == SmoothingChoice::Kind::LSCV;
-    const bool want_cv = want_lscv || options_.h.kind == SmoothingChoice::Kind::CV;
+        weighted ? std::span<const double>(locations.weights) : std::span<const double>();
+    const bool want_lscv = choice.kind == SmoothingChoice::Kind::LSCV;
+    const bool want_cv = want_lscv || choice.kind == SmoothingChoice::Kind::CV;
     std::optional<StatusOr<SmoothingSearch>> cv;
     std::optional<StatusOr<SmoothingSearch>> lscv;
     if (want_cv) {
-        cv = CalcCVh(locations.xy, h_ref, run.n, weights, start, control_);
+        cv = CalcCVh(locations.xy, h_ref, n, weights, start, control);
         if (cv->status.cancelled) {
             return Status::Cancelled();
         }
     }
-    if (want_lscv && !run.weighted) {
-        lscv =
-            CalcLSCVh(locations.xy, h_ref, run.n, cv->Ok() ? cv->value.minimiser : start, control_);
+    if (want_lscv && !weighted) {
+        lscv = CalcLSCVh(locations.xy, h_ref, n, cv->Ok() ? cv->value.minimiser : start, control);
         if (lscv->status.cancelled) {
             return Status::Cancelled();
         }
     }
-    return ChosenH(options_.h, run.weighted, h_ref, cv, lscv);
+    return ChosenH(choice, weighted, h_ref, cv, lscv);
 }
 
 // Each grid offered, in table order: the smoothed ones once the smoothing parameter is found,
@@ -453,7 +452,7 @@ bool AnimalRun::Grids(Independents& run) {
         }
         if (row->smoothed && !h) {
             Step("smoothing parameter");
-            h = SearchH(run);
+            h = SearchH(run.locations(), run.n, run.weighted, options_.h, control_);
             if (h->status.cancelled) {
                 return false;
             }
@@ -592,6 +591,59 @@ AnimalResult AnimalRun::Cancelled() {
 }
 
 } // namespace
+
+StatusOr<LatticeAnimal> LoadLatticeAnimal(const BatchInput& input, std::size_t index,
+                                          const BatchOptions& options, const EstimatorRow& row,
+                                          const RunControl& control) {
+    auto file =
+        LoadAnimal(input, input.animals.at(index), TextFilePurpose::IndependentLocations, options);
+    if (!file.Ok()) {
+        return file.status;
+    }
+    StatusOr<LatticeAnimal> result;
+    LatticeAnimal& animal = result.value;
+    animal.weighted = !input.fields.weight.empty();
+    if (animal.weighted && !row.weighted) {
+        return Status::Failure("The " + std::string(row.name) +
+                               " estimator is not available for weighted locations.");
+    }
+    animal.session.ChooseAnalysis(true, false, animal.weighted);
+    animal.n = TakeLoadedFile(animal.session, std::move(file.value.file));
+    const IndependentLocations& locations = *animal.session.loaded().locations;
+    if (Status held = CheckCount(locations.xy, animal.n, "locations"); !held.Ok()) {
+        return held;
+    }
+    if (row.smoothed) {
+        const auto h = SearchH(locations, animal.n, animal.weighted, options.h, control);
+        if (!h.Ok()) {
+            return h.status;
+        }
+        animal.h = h.value;
+    }
+    animal.xmin = locations.xy(0, 0);
+    animal.ymin = locations.xy(0, 1);
+    for (std::int32_t k = 1; k < animal.n; ++k) {
+        animal.xmin = std::min(animal.xmin, locations.xy(k, 0));
+        animal.ymin = std::min(animal.ymin, locations.xy(k, 1));
+    }
+    return result;
+}
+
+StatusOr<Matrix> MakeOnLattice(const LatticeAnimal& animal, const EstimatorRow& row,
+                               const SharedLattice& lattice, const RunControl& control,
+                               Notifier& notifier) {
+    const IndependentLocations& locations = *animal.session.loaded().locations;
+    EstimatorInput input{locations.xy, animal.n};
+    input.weights = animal.weighted ? &locations.weights : nullptr;
+    input.h = animal.h;
+    input.lattice = lattice;
+    EstimatorChain chain;
+    auto made = row.compute(input, chain, notifier, control);
+    if (!made.Ok()) {
+        return made.status;
+    }
+    return std::move(made.value.grid);
+}
 
 AnimalResult RunAnimal(const BatchInput& input, std::size_t index, const BatchOptions& options,
                        const RunControl& control, Notifier& notifier, BatchProgress* progress) {

@@ -4,8 +4,10 @@
 #include "batch/batch_input.h"
 #include "batch/batch_options.h"
 #include "batch/batch_summary.h"
+#include "numerics/output_grid.h"
 #include "state/notifier.h"
 #include "state/run_control.h"
+#include "state/session.h"
 
 #include <cstddef>
 #include <string>
@@ -35,5 +37,29 @@ public:
 [[nodiscard]] AnimalResult RunAnimal(const BatchInput& input, std::size_t index,
                                      const BatchOptions& options, const RunControl& control,
                                      Notifier& notifier, BatchProgress* progress = nullptr);
+
+// One animal's independent locations as its own run reads them, with the kernels' smoothing
+// parameter that run chooses: what the overlap's shared lattice is sized from and made on.
+struct LatticeAnimal {
+    Session session;
+    std::int32_t n = 0;
+    bool weighted = false;
+    double h = 0.0; // the smoothing parameter (rows that read it)
+    double xmin = 0.0, ymin = 0.0;
+};
+
+// Loads animal `index` of `input` for `row` (a row made from independent locations that makes
+// its distribution on a shared lattice) and finds its smoothing parameter as RunAnimal does.
+// Fails with the sentence the animal's own run gives for the same step; cancels with `control`.
+[[nodiscard]] StatusOr<LatticeAnimal> LoadLatticeAnimal(const BatchInput& input, std::size_t index,
+                                                        const BatchOptions& options,
+                                                        const EstimatorRow& row,
+                                                        const RunControl& control);
+
+// The animal's distribution by `row` made on `lattice` (EstimatorInput::lattice): the window its
+// tails reach, rows of x, y and probability and a spare row.
+[[nodiscard]] StatusOr<Matrix> MakeOnLattice(const LatticeAnimal& animal, const EstimatorRow& row,
+                                             const SharedLattice& lattice,
+                                             const RunControl& control, Notifier& notifier);
 
 } // namespace ranvik

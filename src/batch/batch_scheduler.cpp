@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 namespace ranvik {
-namespace {
 
 std::string Clock(double seconds) {
     const auto s = static_cast<long>(std::llround(std::max(seconds, 0.0)));
@@ -16,8 +15,6 @@ std::string Clock(double seconds) {
     std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
     return text;
 }
-
-} // namespace
 
 std::vector<std::size_t> LargestFirst(const BatchInput& input) {
     std::vector<std::size_t> order(input.animals.size());
@@ -33,16 +30,19 @@ std::vector<std::size_t> LargestFirst(const BatchInput& input) {
 TerminalProgress::TerminalProgress(std::size_t animals, bool quiet, std::FILE* out)
     : animals_(animals), quiet_(quiet), terminal_(isatty(fileno(out)) != 0), out_(out) {}
 
-void TerminalProgress::Print(const std::string& line, bool final) {
-    if (quiet_) {
-        return;
-    }
-    if (terminal_) {
-        std::fprintf(out_, "\r\033[K%s%s", line.c_str(), final ? "\n" : "");
+void PrintProgressLine(std::FILE* out, bool terminal, const std::string& line, bool final) {
+    if (terminal) {
+        std::fprintf(out, "\r\033[K%s%s", line.c_str(), final ? "\n" : "");
     } else if (final) {
-        std::fprintf(out_, "%s\n", line.c_str());
+        std::fprintf(out, "%s\n", line.c_str());
     }
-    std::fflush(out_);
+    std::fflush(out);
+}
+
+void TerminalProgress::Print(const std::string& line, bool final) {
+    if (!quiet_) {
+        PrintProgressLine(out_, terminal_, line, final);
+    }
 }
 
 void TerminalProgress::Step(const std::string& animal, std::string_view estimator) {

@@ -13,6 +13,13 @@
 
 namespace ranvik {
 
+// A duration in seconds as the progress shows it: H:MM:SS.
+[[nodiscard]] std::string Clock(double seconds);
+
+// Writes a progress line to `out`: rewritten in place on a terminal (and ended there when
+// `final`), only the final lines elsewhere.
+void PrintProgressLine(std::FILE* out, bool terminal, const std::string& line, bool final);
+
 // The order animals are handed out in: most rows first (the longest work starts first, so the
 // last to finish are short), ties in table order.
 [[nodiscard]] std::vector<std::size_t> LargestFirst(const BatchInput& input);

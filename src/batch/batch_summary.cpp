@@ -5,7 +5,6 @@
 #include <algorithm>
 
 namespace ranvik {
-namespace {
 
 std::string CsvField(std::string_view text) {
     if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
@@ -20,6 +19,8 @@ std::string CsvField(std::string_view text) {
     }
     return quoted + "\"";
 }
+
+namespace {
 
 std::string NumberField(const std::optional<double>& value) {
     return value ? FormatNumber(*value) : std::string();

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -33,6 +34,10 @@ struct AnimalResult {
     bool failed = false;          // some estimator could not be made or saved
     bool cancelled = false;       // the run was stopped before the animal was done
 };
+
+// A field of a CSV line: quoted, its quotes doubled, when it holds a comma, a quote or a line
+// end; as it is otherwise.
+[[nodiscard]] std::string CsvField(std::string_view text);
 
 // An area as the summary shows it: rounded to 2 decimals as the home range picture shows it,
 // but never to 0 when the home range has an extent (then at full precision).

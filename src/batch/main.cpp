@@ -1,5 +1,6 @@
 #include "batch/batch_mpi.h"
 #include "batch/batch_options.h"
+#include "batch/batch_overlap.h"
 #include "batch/batch_run.h"
 #include "batch/batch_scheduler.h"
 
@@ -69,8 +70,13 @@ int main(int argc, char** argv) {
                              : static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
         outcome = RunAnimals(input.value, order, options, jobs, g_stop, progress);
     }
+    // Every process takes its share of the overlap's pairs; process 0 writes its files.
+    const auto overlap = [&] {
+        return options.overlap.on ? RunOverlap(cluster, input.value, options, g_stop) : Status{};
+    };
     if (!outcome) {
-        return end(0); // another process writes the summary
+        (void)overlap();
+        return end(0); // another process writes the summary and the overlap
     }
     progress.Finish();
     if (!options.quiet) {
@@ -86,6 +92,12 @@ int main(int argc, char** argv) {
     if (const Status written = WriteWholeFile(options.out / "summary.csv", text); !written.Ok()) {
         std::fprintf(stderr, "ranvik-batch: %s\n", written.error.c_str());
         return end(1);
+    }
+    if (const Status overlapped = overlap(); !overlapped.Ok()) {
+        std::fprintf(stderr, "ranvik-batch: %s\n",
+                     overlapped.cancelled ? "the overlaps were stopped before they were done."
+                                          : overlapped.error.c_str());
+        return end(overlapped.cancelled ? 130 : 1);
     }
     if (!outcome->undone.empty()) {
         std::fprintf(stderr,

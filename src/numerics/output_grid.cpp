@@ -3,6 +3,8 @@
 #include "state/number_text.h"
 
 #include <algorithm>
+#include <cmath>
+#include <string>
 
 namespace ranvik {
 namespace {
@@ -119,6 +121,41 @@ Matrix GridOfNodeDensities(const GridLayout& layout, const std::vector<double>& 
         }
     }
     return grid;
+}
+
+double LatticeWindow::X(const SharedLattice& lattice, std::int32_t i) const {
+    return lattice.x0 + static_cast<double>(i0 + i) * lattice.cell;
+}
+
+double LatticeWindow::Y(const SharedLattice& lattice, std::int32_t j) const {
+    return lattice.y0 + static_cast<double>(j0 + j) * lattice.cell;
+}
+
+StatusOr<LatticeWindow> WindowOver(const SharedLattice& lattice, double xmin, double xmax,
+                                   double ymin, double ymax) {
+    const double c = lattice.cell;
+    if (!(c > 0 && std::isfinite(c))) {
+        return Status::Failure("The cell of the shared lattice must be a number greater than 0; "
+                               "it is " +
+                               FormatNumber(c) + ".");
+    }
+    // Cell i covers x0 + (i - 1/2) c .. x0 + (i + 1/2) c.
+    const double i0 = std::floor((xmin - lattice.x0) / c + 0.5);
+    const double i1 = std::floor((xmax - lattice.x0) / c + 0.5);
+    const double j0 = std::floor((ymin - lattice.y0) / c + 0.5);
+    const double j1 = std::floor((ymax - lattice.y0) / c + 0.5);
+    const double cells = (i1 - i0 + 1) * (j1 - j0 + 1);
+    if (!(cells >= 1 && cells <= static_cast<double>(kMaxLatticeWindowCells))) {
+        std::string text = "The shared lattice would need ";
+        text += FormatNumber(cells);
+        text += " cells of " + FormatNumber(c) + " to hold one distribution, more than the " +
+                std::to_string(kMaxLatticeWindowCells) +
+                " a window may hold; choose a larger cell.";
+        return Status::Failure(text);
+    }
+    return LatticeWindow{static_cast<std::int64_t>(i0), static_cast<std::int64_t>(j0),
+                         static_cast<std::int32_t>(i1 - i0 + 1),
+                         static_cast<std::int32_t>(j1 - j0 + 1)};
 }
 
 StatusOr<Matrix> GridOverLocations(const Matrix& xy, std::int32_t n, const NodeDensity& density,

@@ -54,6 +54,33 @@ using NodeDensity = std::function<double(double x, double y)>;
 [[nodiscard]] Matrix GridOfNodeDensities(const GridLayout& layout,
                                          const std::vector<double>& density);
 
+// A lattice several distributions share so that their cells coincide: cell centres
+// (x0 + i cell, y0 + j cell) for every integer i and j. A distribution made on it fills only the
+// window its tails reach; two windows of one lattice line up cell for cell.
+struct SharedLattice {
+    double x0 = 0.0, y0 = 0.0;
+    double cell = 0.0;
+};
+
+// The most cells one window of a shared lattice may hold: 16 million cells of x, y and
+// probability take 384 MB while the window is made.
+inline constexpr std::int64_t kMaxLatticeWindowCells = 16'000'000;
+
+// A window of a shared lattice: columns i0..i0 + columns - 1 and rows j0..j0 + rows - 1.
+struct LatticeWindow {
+    std::int64_t i0 = 0, j0 = 0;
+    std::int32_t columns = 0, rows = 0;
+
+    [[nodiscard]] double X(const SharedLattice& lattice, std::int32_t i) const;
+    [[nodiscard]] double Y(const SharedLattice& lattice, std::int32_t j) const;
+};
+
+// The smallest window whose cells cover the box xmin..xmax, ymin..ymax. Fails with a sentence
+// for the user when the cell is not a positive number or the window would hold more than
+// kMaxLatticeWindowCells cells.
+[[nodiscard]] StatusOr<LatticeWindow> WindowOver(const SharedLattice& lattice, double xmin,
+                                                 double xmax, double ymin, double ymax);
+
 // The grid of `density` over locations 0..n-1 of `xy`: LayOutGrid, CheckGridExtent and
 // ComputeGrid in one step.
 [[nodiscard]] StatusOr<Matrix> GridOverLocations(const Matrix& xy, std::int32_t n,

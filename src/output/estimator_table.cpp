@@ -40,6 +40,13 @@ StatusOr<EstimatorOutput> FixedKernel(const EstimatorInput& in, EstimatorChain&,
                                       const RunControl& control) {
     const std::span<const double> weights =
         in.weights != nullptr ? std::span<const double>(*in.weights) : std::span<const double>();
+    if (in.lattice) {
+        if (Status valid = CheckSmoothingParameter(in.h); !valid.Ok()) {
+            return valid;
+        }
+        const std::vector<double> local_h(static_cast<std::size_t>(std::max(in.n, 0)), in.h);
+        return GridOf(CalcKernelOnLattice(in.xy, in.n, local_h, weights, *in.lattice, control));
+    }
     auto made = CalcFixedKernel(in.xy, in.n, in.h, weights, control);
     if (!made.Ok()) {
         return made.status;
@@ -49,6 +56,14 @@ StatusOr<EstimatorOutput> FixedKernel(const EstimatorInput& in, EstimatorChain&,
 
 StatusOr<EstimatorOutput> AdaptiveKernel(const EstimatorInput& in, EstimatorChain&, Notifier&,
                                          const RunControl& control) {
+    if (in.lattice) {
+        if (Status valid = CheckSmoothingParameter(in.h); !valid.Ok()) {
+            return valid;
+        }
+        return GridOf(CalcKernelOnLattice(in.xy, in.n,
+                                          AdaptiveBandwidths(in.xy, in.n, in.h, control.parallel),
+                                          {}, *in.lattice, control));
+    }
     return GridOf(CalcAdKernel(in.xy, in.n, in.h, control));
 }
 
@@ -146,28 +161,29 @@ const std::vector<EstimatorRow>& Estimators() {
     static const std::vector<EstimatorRow> table{
         {kFixedKernelName, "Fixed Kernel", "FixedKernel", "WeightedFixedKernel", D::Locations,
          K::Grid, true, true, &C::fixed_kernel, 4, FixedKernel, "Fixed Kernel Density   ",
-         "NA                  ", "", "Fixed kernel", 0},
+         "NA                  ", "", "Fixed kernel", 0, true},
         {kAdaptiveKernelName, "Adaptive Kernel", "AdaptiveKernel", "AdaptiveKernel", D::Locations,
          K::Grid, false, true, &C::adaptive_kernel, 5, AdaptiveKernel, "Adaptive Kernel Density",
-         "NA                  ", "", "Adaptive kernel", 1},
+         "NA                  ", "", "Adaptive kernel", 1, true},
         {kBVNName, "1 Mode Bivariate Normal", "BVN", "WeightedBVN", D::Locations, K::Grid, true,
          false, &C::bvn, 1, BVN, "1 Mode Bivariate Normal", "5                   ", "BVN",
-         "1-mode bivariate normal", 4},
+         "1-mode bivariate normal", 4, false},
         {kNormalMixtureName, "2 Mode Bivariate Normal Mix", "2ModeBVNMix", "Weighted2ModeBVNMix",
          D::Locations, K::Grid, true, false, &C::normal_mixture, 3, NormalMixture,
          "2 Mode Bivariate Normal", "11                  ", "2-modeBVN",
-         "2-mode bivariate normal mixture", 2},
+         "2-mode bivariate normal mixture", 2, false},
         {kCircleMixtureName, "2 Mode Bivariate Circle Mix", "2ModeCNMix", "Weighted2ModeCNMix",
          D::Locations, K::Grid, false, false, &C::circle_mixture, 2, CircleMixture,
-         "2 Mode Bivariate Circle", "7                   ", "2-modeCN", "2-mode circle mixture", 3},
+         "2 Mode Bivariate Circle", "7                   ", "2-modeCN", "2-mode circle mixture", 3,
+         false},
         {kExpPowerName, "Exponential Power", "ExpPower", "ExpPower", D::Locations, K::Grid, false,
          false, &C::exp_power, 0, ExpPower, "Exponential Power Model", "4                   ",
-         "ExpPower", "Exponential power model", 5},
+         "ExpPower", "Exponential power model", 5, false},
         {kBridgeName, "Brownian Bridge", "BrownianBridge", "BrownianBridge", D::Track, K::Grid,
-         false, false, nullptr, -1, BrownianBridge, "", "", "", "Brownian bridge", 6},
+         false, false, nullptr, -1, BrownianBridge, "", "", "", "Brownian bridge", 6, false},
         {kDynamicBridgeName, "Dynamic Brownian Bridge", "DynamicBrownianBridge",
          "DynamicBrownianBridge", D::Track, K::Grid, false, false, nullptr, -1, DynamicBridge, "",
-         "", "", "Dynamic Brownian bridge", 7},
+         "", "", "Dynamic Brownian bridge", 7, false},
         {kMcpName,
          "Minimum Convex Polygon",
          "Mcp",
@@ -183,7 +199,8 @@ const std::vector<EstimatorRow>& Estimators() {
          "",
          "",
          "",
-         -1},
+         -1,
+         false},
     };
     return table;
 }

@@ -2,6 +2,7 @@
 
 #include "bridge/motion_variance.h"
 #include "models/fit_context.h"
+#include "numerics/output_grid.h"
 #include "output/comparison.h"
 #include "state/matrix.h"
 #include "state/notifier.h"
@@ -40,6 +41,10 @@ struct EstimatorInput {
     double max_time = 0.0;          // the longest time between fixes that is bridged
     double cell = 0.0;              // the Brownian bridge grid's spacing
     DynamicBridgeOptions dynamic;   // the dynamic Brownian bridge's window and margin
+    // When set, the distribution is made a second time on this lattice, over the window its
+    // tails reach, instead of on its own grid (only rows with `on_lattice` do this); the grid
+    // then holds that window's cells in the same columns.
+    std::optional<SharedLattice> lattice;
 };
 
 // What a row's computation gives: its grid (one row per node, columns x, y, probability, and a
@@ -81,6 +86,9 @@ struct EstimatorRow {
     // make it).
     std::string_view listed_as;
     int listed = -1;
+    // Makes its distribution on a shared lattice when EstimatorInput::lattice is set (the
+    // overlaps between animals are computed from such grids).
+    bool on_lattice = false;
 
     // The result file's key word for a plain or a bias-corrected run.
     [[nodiscard]] std::string_view FileKey(bool weighted_run) const {

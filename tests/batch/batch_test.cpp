@@ -78,13 +78,19 @@ TEST(BatchCommandLine, DefaultsAndEveryOptionAsDocumented) {
     EXPECT_FALSE(o.bb_max_time);
     EXPECT_EQ(o.bb_cell, 30.0);
     EXPECT_EQ(o.levels, (std::vector<double>{50, 95}));
+    EXPECT_FALSE(o.overlap.on);
+    EXPECT_EQ(o.overlap.levels, std::vector<double>{95});
+    EXPECT_EQ(o.overlap.estimator, "fixed-kernel");
+    EXPECT_FALSE(o.overlap.cell);
     EXPECT_TRUE(o.txt && !o.tif && !o.gpkg);
     EXPECT_EQ(o.SecondsPerUnit(), 60.0);
 
     std::vector<std::string> args = Words(
         "t.gpkg --out r --id tag --x lon --y lat --time when --time-unit hours --error-m 12.5 "
         "--crs EPSG:32633 --h 80% --bb-variance 250 --bb-max-time 3 --bb-cell 10 --levels "
-        "95,50,75 --formats tif,gpkg --jobs 3 --quiet --resume --compare --estimators");
+        "95,50,75 --formats tif,gpkg --jobs 3 --quiet --resume --compare --overlap "
+        "--overlap-levels 100,50 --overlap-estimator adaptive-kernel --overlap-cell 4 "
+        "--estimators");
     args.push_back("bb, 2cn,bb,exp-power");
     const CommandLine full = Parse(args);
     ASSERT_TRUE(full.run) << full.text;
@@ -99,6 +105,10 @@ TEST(BatchCommandLine, DefaultsAndEveryOptionAsDocumented) {
     EXPECT_EQ(f.error_m, 12.5);
     EXPECT_TRUE(f.quiet && f.compare && f.resume);
     EXPECT_EQ(f.jobs, 3);
+    EXPECT_TRUE(f.overlap.on);
+    EXPECT_EQ(f.overlap.levels, (std::vector<double>{50, 100}));
+    EXPECT_EQ(f.overlap.estimator, "adaptive-kernel");
+    EXPECT_EQ(f.overlap.cell, 4.0);
 
     EXPECT_EQ(ParseSmoothingChoice("cv").value.kind, SmoothingChoice::Kind::CV);
     EXPECT_EQ(ParseSmoothingChoice("lscv").value.kind, SmoothingChoice::Kind::LSCV);
@@ -112,24 +122,33 @@ TEST(BatchCommandLine, DefaultsAndEveryOptionAsDocumented) {
     EXPECT_THAT(help.text, HasSubstr("--resume"));
     EXPECT_THAT(help.text, HasSubstr("dbbmm"));
     EXPECT_THAT(help.text, HasSubstr("--dbbmm-window"));
+    EXPECT_THAT(help.text, HasSubstr("--overlap-cell"));
 }
 
 TEST(BatchCommandLine, RefusesWhatItCannotRunWithASentence) {
     using Refused = std::pair<const char*, const char*>;
     for (const auto& [args, says] :
-         {Refused{"", "--out is required"}, Refused{"--estimators kde", "\"kde\" is not one of"},
-          Refused{"--h 0", "--h: give href"}, Refused{"--h -5%", "--h: give href"},
+         {Refused{"", "--out is required"},
+          Refused{"--estimators kde", "\"kde\" is not one of"},
+          Refused{"--h 0", "--h: give href"},
+          Refused{"--h -5%", "--h: give href"},
           Refused{"--bb-variance lots", "--bb-variance"},
-          Refused{"--bb-max-time -1", "--bb-max-time"}, Refused{"--bb-cell 0", "--bb-cell"},
+          Refused{"--bb-max-time -1", "--bb-max-time"},
+          Refused{"--bb-cell 0", "--bb-cell"},
           Refused{"--levels 50,101", "\"101\" is not a percentage"},
           Refused{"--formats shp", "\"shp\" is not one of txt, tif, gpkg"},
-          Refused{"--crs UTM", "--crs"}, Refused{"--time-unit days", "--time-unit"},
+          Refused{"--crs UTM", "--crs"},
+          Refused{"--time-unit days", "--time-unit"},
           Refused{"--source-crs degrees", "--source-crs: give EPSG:4326"},
           Refused{"--source-crs EPSG:", "--source-crs"},
           Refused{"--compare --weight w", "unweighted"},
           Refused{"--dbbmm-window 30", "--dbbmm-window: give an odd number"},
           Refused{"--dbbmm-window 9 --dbbmm-margin 5", "--dbbmm-margin"},
-          Refused{"--dbbmm-margin 2", "--dbbmm-margin"}}) {
+          Refused{"--dbbmm-margin 2", "--dbbmm-margin"},
+          Refused{"--overlap-levels 0", "--overlap-levels: \"0\" is not a percentage"},
+          Refused{"--overlap-estimator bvn", "--overlap-estimator: give one of fixed-kernel, "
+                                             "adaptive-kernel, not \"bvn\""},
+          Refused{"--overlap-cell -2", "--overlap-cell"}}) {
         const CommandLine line =
             Parse(Words(*args == 0 ? "t.csv" : std::string("t.csv --out r ") + args));
         EXPECT_FALSE(line.run) << says;
@@ -915,6 +934,77 @@ EstimatorRow FlatEstimator() {
         return EstimatorOutput{std::move(grid), std::nullopt, {}};
     };
     return flat;
+}
+
+// Three animals in metres: A and B wander around centres 300 m apart, C 50 km away.
+std::string ThreeNeighbours() {
+    std::string table = "animal,x,y\n";
+    const auto add = [&table](const char* animal, double cx, double cy, int n) {
+        for (int k = 0; k < n; ++k) {
+            table += std::string(animal) + "," + FormatNumber(cx + 400 * std::sin(k * 2.3)) + "," +
+                     FormatNumber(cy + 300 * std::cos(k * 1.7)) + "\n";
+        }
+    };
+    add("A", 500000, 5400000, 40);
+    add("B", 500300, 5400100, 35);
+    add("C", 550000, 5400000, 30);
+    return table;
+}
+
+TEST(BatchOverlap, WritesBothOrdersAndAPictureAndLeavesEveryAnimalsFilesAsTheyWere) {
+    testing::TempDir dir;
+    const auto table = dir.Write("three.csv", ThreeNeighbours());
+    const std::string args = table.string() + " --id animal --source-crs metres --quiet --out ";
+    const auto plain = dir.path() / "plain";
+    const auto overlap = dir.path() / "overlap";
+    ASSERT_EQ(RunBatch(args + plain.string(), dir.path() / "plain.log"), 0);
+    ASSERT_EQ(RunBatch(args + overlap.string() + " --overlap --overlap-levels 50,95",
+                       dir.path() / "overlap.log"),
+              0)
+        << dir.Read("overlap.log");
+
+    std::map<std::string, std::vector<double>> rows; // "A,B,95" -> HR, PHR, VI, BA, UDOI
+    std::istringstream csv(dir.Read("overlap/overlap.csv"));
+    std::string line;
+    std::getline(csv, line);
+    EXPECT_EQ(line, "animal_a,animal_b,estimator,level_percent,HR,PHR,VI,BA,UDOI");
+    while (std::getline(csv, line)) {
+        const auto cells = testing::CommaFields(line, 9);
+        EXPECT_EQ(cells[2], "fixed-kernel");
+        auto& values = rows[cells[0] + "," + cells[1] + "," + cells[3]];
+        for (std::size_t k = 4; k < 9; ++k) {
+            values.push_back(ParseNumber(cells[k]).value_or(-1));
+        }
+    }
+    EXPECT_EQ(rows.size(), 12U) << "3 pairs, both orders, 2 levels";
+    for (const char* level : {"50", "95"}) {
+        const auto& ab = rows[std::string("A,B,") + level];
+        const auto& ba = rows[std::string("B,A,") + level];
+        ASSERT_EQ(ab.size(), 5U);
+        ASSERT_EQ(ba.size(), 5U);
+        for (std::size_t k = 0; k < 5; ++k) {
+            EXPECT_GT(ab[k], 0) << level << " index " << k;
+            EXPECT_LT(k < 4 ? ab[k] : 0, 1) << level << " index " << k;
+        }
+        EXPECT_NE(ab[0], ba[0]) << "HR is not symmetric";
+        EXPECT_EQ(std::vector<double>(ab.begin() + 2, ab.end()),
+                  std::vector<double>(ba.begin() + 2, ba.end()))
+            << "VI, BA and UDOI are";
+        EXPECT_EQ(rows[std::string("A,C,") + level], std::vector<double>(5, 0.0));
+    }
+
+    std::unique_ptr<GDALDataset> png(
+        GDALDataset::Open((overlap / "overlap.png").c_str(), GDAL_OF_RASTER));
+    ASSERT_TRUE(png);
+    EXPECT_STREQ(png->GetDriver()->GetDescription(), "PNG");
+    EXPECT_EQ(png->GetRasterCount(), 3);
+    EXPECT_GT(png->GetRasterXSize(), 3 * 54) << "three printed cells";
+    EXPECT_GT(png->GetRasterYSize(), 3 * 54);
+    png.reset();
+
+    std::filesystem::remove(overlap / "overlap.csv");
+    std::filesystem::remove(overlap / "overlap.png");
+    ExpectSameFiles(plain, overlap);
 }
 
 TEST(EstimatorTable, AMadeUpRowIsOfferedRunSummarisedAndSavedByTheBatch) {

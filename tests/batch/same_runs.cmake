@@ -1,9 +1,10 @@
 # Runs ranvik-batch with one job, then under mpirun on three processes, and fails unless both
-# runs wrote the same files, byte for byte (summary.csv and the animals' records included).
+# runs wrote the same files, byte for byte (summary.csv, the animals' records, and the overlap
+# between the animals, whose pairs the processes share, included).
 # Then the three processes resume a run that lost an animal's folder and its final summary:
 # they compute that animal alone and leave the same files again.
 set(args ${INPUT} --estimators fixed-kernel,mcp,bvn,bb --error-m 15 --bb-max-time 120
-    --formats txt,tif,gpkg --compare)
+    --formats txt,tif,gpkg --compare --overlap --overlap-levels 95,100)
 set(mpirun ${MPIEXEC} --allow-run-as-root --oversubscribe -n 3)
 file(REMOVE_RECURSE ${OUT})
 execute_process(COMMAND ${BATCH} ${args} --quiet --out ${OUT}/one --jobs 1 RESULT_VARIABLE one)
@@ -17,7 +18,8 @@ function(expect_same_files what)
     file(GLOB_RECURSE others RELATIVE ${OUT}/mpi ${OUT}/mpi/*)
     list(LENGTH files count)
     list(FIND files elk-A/.ranvik-run record)
-    if(NOT files STREQUAL others OR count LESS 10 OR record LESS 0)
+    list(FIND files overlap.png picture)
+    if(NOT files STREQUAL others OR count LESS 10 OR record LESS 0 OR picture LESS 0)
         message(FATAL_ERROR "${what} wrote different files:\n${files}\n${others}")
     endif()
     foreach(file ${files})
