@@ -1,0 +1,442 @@
+#include "kernel/akde.h"
+
+#include "numerics/exp_batch.h"
+#include "numerics/output_grid.h"
+#include "numerics/parallel_for.h"
+#include "state/constants.h"
+
+#include <boost/math/distributions/chi_squared.hpp>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <complex>
+#include <limits>
+#include <numeric>
+#include <string>
+
+namespace ranvik {
+namespace {
+
+// Fix times within this share of a slot of a whole number of slots are taken as on schedule.
+constexpr double kOnSchedule = 1e-6;
+
+// More slots than this (a track with a few long gaps between many close fixes) are merged two
+// by two for the variogram: 2^24 slots take 1 GB of transforms.
+constexpr std::int64_t kMaxSlots = std::int64_t{1} << 24;
+
+// Kernels are counted out to this Mahalanobis distance: beyond it a kernel is below
+// exp(-8.5^2 / 2) = 2.3e-16 of its peak.
+constexpr double kKernelReach = 8.5;
+
+// The bandwidth search: points per pass, passes, and the range of ln h of the first pass.
+constexpr int kSearchPoints = 64;
+constexpr int kSearchPasses = 3;
+constexpr double kLowestH = 1e-4;
+constexpr double kHighestH = 10.0;
+
+// Rows of fixes per tile of the pair sums.
+constexpr std::int64_t kTileRows = 64;
+
+using Complex = std::complex<double>;
+
+// In-place radix-2 transform of a power-of-two length; inverse without the 1/L.
+void Fft(std::vector<Complex>& a, bool inverse) {
+    const std::size_t n = a.size();
+    for (std::size_t i = 1, j = 0; i < n; ++i) {
+        std::size_t bit = n >> 1;
+        for (; (j & bit) != 0; bit >>= 1) {
+            j ^= bit;
+        }
+        j ^= bit;
+        if (i < j) {
+            std::swap(a[i], a[j]);
+        }
+    }
+    for (std::size_t len = 2; len <= n; len <<= 1) {
+        const double angle = 2 * kPi / static_cast<double>(len) * (inverse ? 1 : -1);
+        for (std::size_t i = 0; i < n; i += len) {
+            for (std::size_t k = 0; k < len / 2; ++k) {
+                // Twiddles from the angle directly, not by repeated multiplication, so their
+                // error does not grow along the transform.
+                const Complex w = std::polar(1.0, angle * static_cast<double>(k));
+                const Complex u = a[i + k];
+                const Complex v = a[i + k + len / 2] * w;
+                a[i + k] = u + v;
+                a[i + k + len / 2] = u - v;
+            }
+        }
+    }
+}
+
+// The fixes' slots of width `step` from the first fix's time, and whether every fix lies on
+// its slot (a regular schedule, gaps allowed) in a slot of its own.
+struct Slots {
+    double step = 0.0;
+    std::vector<std::int64_t> slot;
+    std::int64_t count = 0;
+    bool regular = true;
+};
+
+Slots SlotsOf(const MovementData& data, double step) {
+    Slots s;
+    s.step = step;
+    s.slot.resize(data.t.size());
+    for (std::size_t i = 0; i < data.t.size(); ++i) {
+        const double at = (data.t[i] - data.t.front()) / step;
+        s.slot[i] = std::llround(at);
+        if (std::abs(at - static_cast<double>(s.slot[i])) > kOnSchedule ||
+            (i > 0 && s.slot[i] == s.slot[i - 1])) {
+            s.regular = false;
+        }
+    }
+    s.count = s.slot.back() + 1;
+    return s;
+}
+
+double MedianInterval(const MovementData& data) {
+    std::vector<double> gaps(data.t.size() - 1);
+    for (std::size_t i = 1; i < data.t.size(); ++i) {
+        gaps[i - 1] = data.t[i] - data.t[i - 1];
+    }
+    const auto mid = gaps.begin() + static_cast<std::ptrdiff_t>(gaps.size() / 2);
+    std::nth_element(gaps.begin(), mid, gaps.end());
+    return *mid;
+}
+
+// Cross-correlations c_k = sum_s a_s b_{s+k}, k = 0..length-1, of series of `length` slots,
+// through transforms of twice that length (so no lag wraps around).
+class Correlator {
+public:
+    explicit Correlator(std::int64_t length) : length_(length) {
+        while (static_cast<std::int64_t>(size_) < 2 * length) {
+            size_ <<= 1;
+        }
+    }
+
+    [[nodiscard]] std::vector<Complex> Transform(const std::vector<double>& series) const {
+        std::vector<Complex> a(size_);
+        std::copy(series.begin(), series.end(), a.begin());
+        Fft(a, false);
+        return a;
+    }
+
+    [[nodiscard]] std::vector<double> Correlate(const std::vector<Complex>& fa,
+                                                const std::vector<Complex>& fb) const {
+        std::vector<Complex> c(size_);
+        for (std::size_t i = 0; i < size_; ++i) {
+            c[i] = std::conj(fa[i]) * fb[i];
+        }
+        Fft(c, true);
+        std::vector<double> out(static_cast<std::size_t>(length_));
+        for (std::size_t k = 0; k < out.size(); ++k) {
+            out[k] = c[k].real() / static_cast<double>(size_);
+        }
+        return out;
+    }
+
+private:
+    std::int64_t length_;
+    std::size_t size_ = 1;
+};
+
+// Sum over pairs i < j of `add(rho_ij)`, where add takes the pair's autocorrelation and a
+// count of pairs that share it; as whole pair counts per lag on a regular schedule, else
+// over every pair in tiles (pairs so far apart that rho is 0 in double precision are counted
+// together, as pairs of rho = 0).
+template <class Acc, class Add>
+Acc SumOverPairs(const MovementData& data, const MovementParams& params, const Slots& slots,
+                 const std::vector<double>& lag_pairs, const RunControl& control, Add add,
+                 bool& stopped) {
+    Acc total{};
+    if (slots.regular) {
+        for (std::size_t k = 1; k < lag_pairs.size(); ++k) {
+            if (lag_pairs[k] > 0) {
+                add(total, Autocorrelation(params, static_cast<double>(k) * slots.step),
+                    lag_pairs[k]);
+            }
+        }
+        return total;
+    }
+    const auto n = static_cast<std::int64_t>(data.t.size());
+    const std::int64_t tiles = (n + kTileRows - 1) / kTileRows;
+    std::vector<Acc> partial(static_cast<std::size_t>(tiles));
+    // rho below 2^-60 rounds 1 - rho to 1: past the longest such lag every pair counts as 0.
+    const double longest_tau = std::max(params.tau_p, params.tau_v);
+    const double reach = params.kind == MovementKind::Iid ? 0.0 : 60 * std::log(2.0) * longest_tau;
+    stopped = !ParallelFor(tiles, control, {}, [&](std::int64_t tile) {
+        Acc& acc = partial[static_cast<std::size_t>(tile)];
+        const std::int64_t end = std::min(n, (tile + 1) * kTileRows);
+        for (std::int64_t i = tile * kTileRows; i < end; ++i) {
+            std::int64_t j = i + 1;
+            for (; j < n; ++j) {
+                const double lag =
+                    data.t[static_cast<std::size_t>(j)] - data.t[static_cast<std::size_t>(i)];
+                if (lag > reach) {
+                    break;
+                }
+                add(acc, Autocorrelation(params, lag), 1.0);
+            }
+            if (j < n) {
+                add(acc, 0.0, static_cast<double>(n - j));
+            }
+        }
+    });
+    for (const Acc& acc : partial) {
+        total += acc;
+    }
+    return total;
+}
+
+// Counts of pairs i < j at each lag k of a regular schedule.
+std::vector<double> LagPairs(const Slots& slots) {
+    if (!slots.regular) {
+        return {};
+    }
+    std::vector<double> occupied(static_cast<std::size_t>(slots.count), 0.0);
+    for (const std::int64_t s : slots.slot) {
+        occupied[static_cast<std::size_t>(s)] = 1.0;
+    }
+    const Correlator correlator(slots.count);
+    const auto f = correlator.Transform(occupied);
+    std::vector<double> pairs = correlator.Correlate(f, f);
+    for (double& p : pairs) {
+        p = std::round(p);
+    }
+    return pairs;
+}
+
+// Accumulators of the 64 MISE pair sums at once.
+struct MiseSums {
+    std::array<double, kSearchPoints> s{};
+    MiseSums& operator+=(const MiseSums& o) {
+        for (std::size_t k = 0; k < s.size(); ++k) {
+            s[k] += o.s[k];
+        }
+        return *this;
+    }
+};
+
+} // namespace
+
+Variogram EmpiricalVariogram(const MovementData& data) {
+    double step = MedianInterval(data);
+    Slots slots = SlotsOf(data, step);
+    while (slots.count > kMaxSlots) {
+        step *= 2;
+        slots = SlotsOf(data, step);
+    }
+    const auto length = static_cast<std::size_t>(slots.count);
+    std::vector<double> o(length, 0.0), x(length, 0.0), y(length, 0.0), q(length, 0.0);
+    for (std::size_t i = 0; i < data.t.size(); ++i) {
+        const auto s = static_cast<std::size_t>(slots.slot[i]);
+        if (o[s] != 0.0) {
+            continue;
+        }
+        o[s] = 1.0;
+        x[s] = data.x[i];
+        y[s] = data.y[i];
+        q[s] = data.x[i] * data.x[i] + data.y[i] * data.y[i];
+    }
+    // sum over pairs at lag k of |r_j - r_i|^2 = corr(q, o) + corr(o, q) - 2 corr(x, x) - 2 corr(y,
+    // y).
+    const Correlator correlator(slots.count);
+    const auto fo = correlator.Transform(o);
+    const auto fq = correlator.Transform(q);
+    const auto fx = correlator.Transform(x);
+    const auto fy = correlator.Transform(y);
+    const auto count = correlator.Correlate(fo, fo);
+    const auto qo = correlator.Correlate(fq, fo);
+    const auto oq = correlator.Correlate(fo, fq);
+    const auto xx = correlator.Correlate(fx, fx);
+    const auto yy = correlator.Correlate(fy, fy);
+    Variogram v;
+    for (std::size_t k = 1; k <= length / 2; ++k) {
+        const double pairs = std::round(count[k]);
+        if (pairs < 1) {
+            continue;
+        }
+        v.lag.push_back(static_cast<double>(k) * step);
+        v.semivariance.push_back((qo[k] + oq[k] - 2 * xx[k] - 2 * yy[k]) / (4 * pairs));
+        v.pairs.push_back(pairs);
+    }
+    return v;
+}
+
+double ModelSemivariance(const MovementParams& params, double lag, double mean_error2) {
+    return 0.5 * (params.major + params.minor) * (1 - Autocorrelation(params, lag)) + mean_error2;
+}
+
+StatusOr<AkdeBandwidth> ChooseAkdeBandwidth(const MovementData& data, const MovementParams& params,
+                                            const RunControl& control) {
+    const auto n = static_cast<double>(data.t.size());
+    const Slots slots = SlotsOf(data, MedianInterval(data));
+    const std::vector<double> lag_pairs = LagPairs(slots);
+    bool stopped = false;
+    // m = (n + 2 sum_{i<j} rho_ij) / n^2.
+    const double rho_sum = SumOverPairs<double>(
+        data, params, slots, lag_pairs, control,
+        [](double& acc, double rho, double count) { acc += count * rho; }, stopped);
+    if (stopped) {
+        return Status::Cancelled();
+    }
+    AkdeBandwidth bw;
+    bw.m = (n + 2 * rho_sum) / (n * n);
+    double lo = std::log(kLowestH);
+    double hi = std::log(kHighestH);
+    double best_h = 0.0;
+    for (int pass = 0; pass < kSearchPasses; ++pass) {
+        std::array<double, kSearchPoints> h2{};
+        for (int k = 0; k < kSearchPoints; ++k) {
+            const double h = std::exp(lo + (hi - lo) * k / (kSearchPoints - 1));
+            h2[static_cast<std::size_t>(k)] = h * h;
+        }
+        const MiseSums pairs = SumOverPairs<MiseSums>(
+            data, params, slots, lag_pairs, control,
+            [&h2](MiseSums& acc, double rho, double count) {
+                const double u2 = 2 * (1 - rho);
+                for (std::size_t k = 0; k < h2.size(); ++k) {
+                    acc.s[k] += count / (2 * h2[k] + u2);
+                }
+            },
+            stopped);
+        if (stopped) {
+            return Status::Cancelled();
+        }
+        int best = 0;
+        double best_mise = std::numeric_limits<double>::infinity();
+        for (int k = 0; k < kSearchPoints; ++k) {
+            const double hh = h2[static_cast<std::size_t>(k)];
+            const double mise =
+                (n / (2 * hh) + 2 * pairs.s[static_cast<std::size_t>(k)]) / (n * n) - 2 / (2 + hh) +
+                0.5;
+            if (mise < best_mise) {
+                best_mise = mise;
+                best = k;
+            }
+        }
+        const double width = (hi - lo) / (kSearchPoints - 1);
+        best_h = std::sqrt(h2[static_cast<std::size_t>(best)]);
+        const double centre = std::log(best_h);
+        lo = centre - width;
+        hi = centre + width;
+    }
+    bw.h = best_h;
+    bw.inflation = 1 - bw.m + bw.h * bw.h;
+    return bw;
+}
+
+AreaInterval AreaWithInterval(double area, double effective_n) {
+    if (!(effective_n > 0) || !std::isfinite(effective_n)) {
+        return {area, std::isinf(effective_n) ? area : 0.0,
+                std::isinf(effective_n) ? area : std::numeric_limits<double>::infinity()};
+    }
+    const boost::math::chi_squared chi2(effective_n);
+    return {area, area * effective_n / boost::math::quantile(chi2, 0.975),
+            area * effective_n / boost::math::quantile(chi2, 0.025)};
+}
+
+StatusOr<AkdeResult> CalcAkde(const Matrix& fixes, std::int32_t n, const MovementFit& model,
+                              const RunControl& control) {
+    const MovementData data = MovementDataOf(fixes, n);
+    if (Status ok = CheckMovementData(data); !ok.Ok()) {
+        return ok;
+    }
+    const MovementParams& p = model.params;
+    const double duration = data.t.back() - data.t.front();
+    if (p.kind != MovementKind::Iid && p.tau_p > duration) {
+        return Status::Failure(
+            "The track is not range-resident: the " + model.Name() +
+            " model's position autocorrelation time (" + std::to_string(p.tau_p) +
+            ") is longer than the track (" + std::to_string(duration) +
+            "), so the animal has not yet crossed its range and its area would not be a home "
+            "range. The model's fit is still reported.");
+    }
+    const GridLayout layout = LayOutGrid(fixes, n);
+    if (Status ok = CheckGridExtent(layout, n); !ok.Ok()) {
+        return ok;
+    }
+    const auto bandwidth = ChooseAkdeBandwidth(data, p, control.Share(0.0, 0.3));
+    if (!bandwidth.Ok()) {
+        return bandwidth.status;
+    }
+    AkdeResult result;
+    result.bandwidth = bandwidth.value;
+    const double c2 = 1 / bandwidth.value.inflation;
+    const double c = std::sqrt(c2);
+    // The kernel's covariance c^2 h^2 Sigma and its inverse.
+    const double cs = std::cos(p.angle);
+    const double sn = std::sin(p.angle);
+    const double scale = c2 * bandwidth.value.h * bandwidth.value.h;
+    const double kxx = scale * (p.major * cs * cs + p.minor * sn * sn);
+    const double kyy = scale * (p.major * sn * sn + p.minor * cs * cs);
+    const double kxy = scale * (p.major - p.minor) * cs * sn;
+    const double det = kxx * kyy - kxy * kxy;
+    const double bxx = kyy / det;
+    const double byy = kxx / det;
+    const double bxy = -kxy / det;
+    const double norm = 1 / (2 * kPi * std::sqrt(det) * n);
+    const double reach2 = kKernelReach * kKernelReach;
+    const double rx = kKernelReach * std::sqrt(kxx);
+    const double ry = kKernelReach * std::sqrt(kyy);
+    // The fixes drawn towards their mean, in order of x (ties in fix order).
+    double mx = 0.0;
+    double my = 0.0;
+    for (std::int32_t i = 0; i < n; ++i) {
+        mx += fixes(i, 0);
+        my += fixes(i, 1);
+    }
+    mx /= n;
+    my /= n;
+    std::vector<std::array<double, 2>> points(static_cast<std::size_t>(n));
+    for (std::int32_t i = 0; i < n; ++i) {
+        points[static_cast<std::size_t>(i)] = {mx + c * (fixes(i, 0) - mx),
+                                               my + c * (fixes(i, 1) - my)};
+    }
+    std::stable_sort(points.begin(), points.end(),
+                     [](const auto& a, const auto& b) { return a[0] < b[0]; });
+    std::vector<double> density(static_cast<std::size_t>(kGridNodes), 0.0);
+    const RunControl grid_control = control.Share(0.3, 1.0);
+    const bool done = ParallelFor(kGridCells, grid_control, {}, [&](std::int64_t column) {
+        const double gx = layout.xs[static_cast<std::size_t>(column)];
+        std::vector<double> arg(kGridCells);
+        std::vector<double> value(kGridCells);
+        std::vector<int> row(kGridCells);
+        auto first = std::lower_bound(points.begin(), points.end(), gx - rx,
+                                      [](const auto& pt, double v) { return pt[0] < v; });
+        for (auto it = first; it != points.end() && (*it)[0] <= gx + rx; ++it) {
+            const double dx = gx - (*it)[0];
+            const int j0 = std::max(
+                0, static_cast<int>(std::floor(((*it)[1] - ry - layout.ys[0]) / layout.dy)));
+            const int j1 =
+                std::min(kGridCells - 1,
+                         static_cast<int>(std::ceil(((*it)[1] + ry - layout.ys[0]) / layout.dy)));
+            std::size_t count = 0;
+            for (int j = j0; j <= j1; ++j) {
+                const double dy = layout.ys[static_cast<std::size_t>(j)] - (*it)[1];
+                const double q = bxx * dx * dx + 2 * bxy * dx * dy + byy * dy * dy;
+                if (q <= reach2) {
+                    arg[count] = -0.5 * q;
+                    row[count] = j;
+                    ++count;
+                }
+            }
+            ExpBatch(arg.data(), value.data(), count);
+            double* col = density.data() + column * kGridCells;
+            for (std::size_t k = 0; k < count; ++k) {
+                col[row[k]] += value[k];
+            }
+        }
+        double* col = density.data() + column * kGridCells;
+        for (int j = 0; j < kGridCells; ++j) {
+            col[j] *= norm;
+        }
+    });
+    if (!done) {
+        return Status::Cancelled();
+    }
+    result.grid = GridOfNodeDensities(layout, density);
+    return result;
+}
+
+} // namespace ranvik
