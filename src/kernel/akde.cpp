@@ -380,18 +380,9 @@ StatusOr<AkdeResult> CalcAkde(const Matrix& fixes, std::int32_t n, const Movemen
     const double rx = kKernelReach * std::sqrt(kxx);
     const double ry = kKernelReach * std::sqrt(kyy);
     // The fixes drawn towards their mean, in order of x (ties in fix order).
-    double mx = 0.0;
-    double my = 0.0;
-    for (std::int32_t i = 0; i < n; ++i) {
-        mx += fixes(i, 0);
-        my += fixes(i, 1);
-    }
-    mx /= n;
-    my /= n;
-    std::vector<std::array<double, 2>> points(static_cast<std::size_t>(n));
-    for (std::int32_t i = 0; i < n; ++i) {
-        points[static_cast<std::size_t>(i)] = {mx + c * (fixes(i, 0) - mx),
-                                               my + c * (fixes(i, 1) - my)};
+    std::vector<std::array<double, 2>> points(data.t.size());
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        points[i] = {data.origin_x + c * data.x[i], data.origin_y + c * data.y[i]};
     }
     std::stable_sort(points.begin(), points.end(),
                      [](const auto& a, const auto& b) { return a[0] < b[0]; });

@@ -471,6 +471,8 @@ MovementData MovementDataOf(const Matrix& fixes, std::int32_t n) {
     }
     mx /= n;
     my /= n;
+    data.origin_x = mx;
+    data.origin_y = my;
     for (std::int32_t i = 0; i < n; ++i) {
         data.x.push_back(fixes(i, 0) - mx);
         data.y.push_back(fixes(i, 1) - my);

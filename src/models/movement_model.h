@@ -45,10 +45,13 @@ struct MovementData {
     std::vector<double> x;
     std::vector<double> y;
     std::vector<double> error2;
+    double origin_x = 0.0; // where x and y are measured from
+    double origin_y = 0.0;
 };
 
 // The fixes 0..n-1 of a track table (x, y, time, location error per row); coordinates are
-// taken relative to their mean, which the likelihood does not see (the mean is profiled).
+// taken relative to their mean (the origin), which the likelihood does not see (the mean is
+// profiled).
 [[nodiscard]] MovementData MovementDataOf(const Matrix& fixes, std::int32_t n);
 
 // The exact Gaussian log-likelihood of the fixes at their own times, the mean of each axis
