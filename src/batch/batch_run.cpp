@@ -5,6 +5,7 @@
 #include "bridge/bridge_probability.h"
 #include "bridge/bridge_variance.h"
 #include "input/forms/loaded_files.h"
+#include "kernel/akde.h"
 #include "kernel/kernel_grid.h"
 #include "kernel/smoothing.h"
 #include "models/home_ranges.h"
@@ -85,7 +86,8 @@ public:
 
     // A row per level for `estimator`, with the areas of `grid`.
     void Levels(std::string_view estimator, std::int32_t n, const std::string& crs,
-                const Matrix& grid, std::optional<double> h, std::optional<double> variance) {
+                const Matrix& grid, std::optional<double> h, std::optional<double> variance,
+                const std::optional<EstimatorOutput::AreaUncertainty>& uncertainty = {}) {
         const auto areas = GridAreas(grid, options_.levels);
         if (!areas.Ok()) {
             Failed(estimator, n, crs, areas.status.error);
@@ -97,6 +99,13 @@ public:
             row.bb_variance = variance;
             row.level_percent = area.percent * 100;
             row.area_m2 = SummaryArea(area.area);
+            if (uncertainty) {
+                const AreaInterval interval = AreaWithInterval(area.area, uncertainty->effective_n);
+                row.area_low_m2 = SummaryArea(interval.low);
+                row.area_high_m2 = SummaryArea(interval.high);
+                row.model = uncertainty->model;
+                row.effective_n = uncertainty->effective_n;
+            }
             result_.rows.push_back(std::move(row));
         }
     }
@@ -183,6 +192,9 @@ std::vector<std::string> SaveFormats(const std::vector<MadeGrid>& made, bool wei
             if (!wanted) {
                 break;
             }
+            if (grid.output.grid.Rows() == 0) {
+                continue; // refused: only its tables are written
+            }
             const auto path =
                 folder / (std::string(key(grid)) + (type == FileType::GeoTiff ? ".tif" : ".txt"));
             if (WriteOutcome written = WriteResultGrid(path, grid.output.grid, type, wkt);
@@ -209,6 +221,9 @@ std::vector<std::string> SaveFormats(const std::vector<MadeGrid>& made, bool wei
     }
     for (const MadeGrid& grid : made) {
         const Matrix& values = grid.output.grid;
+        if (values.Rows() == 0) {
+            continue;
+        }
         const Status written =
             WriteContourShapefile(folder / (std::string(key(grid)) + ".gpkg"), values,
                                   std::max(values.Rows() - 1, 0), levels, wkt);
@@ -537,7 +552,12 @@ bool AnimalRun::Track() {
             rows_.Failed(row->name, n, crs, grid.status.error);
             continue;
         }
-        rows_.Levels(row->name, n, crs, grid.value.grid, std::nullopt, grid.value.variance);
+        if (!grid.value.refused.empty()) {
+            rows_.Failed(row->name, n, crs, grid.value.refused);
+        } else {
+            rows_.Levels(row->name, n, crs, grid.value.grid, std::nullopt, grid.value.variance,
+                         grid.value.uncertainty);
+        }
         made.push_back({row, std::move(grid.value)});
     }
     Step("files");

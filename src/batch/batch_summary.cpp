@@ -40,7 +40,7 @@ std::string SummaryHeader(bool compare) {
     if (compare) {
         header += ",neg2lnl,aicc,cvc";
     }
-    return header + ",error\n";
+    return header + ",area_low_m2,area_high_m2,model,effective_n,error\n";
 }
 
 std::string SummaryLines(const AnimalResult& result, bool compare) {
@@ -68,6 +68,10 @@ std::string SummaryLines(const AnimalResult& result, bool compare) {
                 field(NumberField(*value));
             }
         }
+        field(NumberField(row.area_low_m2));
+        field(NumberField(row.area_high_m2));
+        field(CsvField(row.model));
+        field(NumberField(row.effective_n));
         field(CsvField(row.error));
         text += '\n';
     }

@@ -24,6 +24,10 @@ struct SummaryRow {
     std::string crs;
     std::optional<LeftOut> left_out; // of the fixes it was made from; nothing when not loaded
     std::optional<double> neg2lnl, aicc, cvc;
+    // An area's 95% interval, the model it rests on and its effective sample size (AKDE).
+    std::optional<double> area_low_m2, area_high_m2;
+    std::string model;
+    std::optional<double> effective_n;
     std::string error;
 };
 
@@ -46,7 +50,8 @@ struct AnimalResult {
 // The summary's header line: animal,estimator,n_locations,smoothing_h,bb_variance,
 // level_percent,area_m2,crs, the rows left out of the fixes by reason (skipped_no_coordinates,
 // skipped_no_time, skipped_no_error, skipped_outliers, skipped_duplicates), then
-// neg2lnl,aicc,cvc when the models were compared, then error.
+// neg2lnl,aicc,cvc when the models were compared, then area_low_m2,area_high_m2,model,
+// effective_n (empty but for estimators whose areas have an interval), then error.
 [[nodiscard]] std::string SummaryHeader(bool compare);
 
 // An animal's summary lines, each ended by a line feed; fields are quoted as CSV asks when they

@@ -4,6 +4,7 @@
 #include "numerics/output_grid.h"
 #include "numerics/parallel_for.h"
 #include "state/constants.h"
+#include "state/number_text.h"
 
 #include <boost/math/distributions/chi_squared.hpp>
 
@@ -14,6 +15,7 @@
 #include <limits>
 #include <numeric>
 #include <string>
+#include <utility>
 
 namespace ranvik {
 namespace {
@@ -336,22 +338,76 @@ AreaInterval AreaWithInterval(double area, double effective_n) {
             area * effective_n / boost::math::quantile(chi2, 0.025)};
 }
 
+std::string MovementModelsText(const std::vector<MovementFit>& fits) {
+    std::string text = "model,aicc,delta_aicc,log_likelihood,parameters,sigma_m,sigma_low_m,"
+                       "sigma_high_m,tau_p,tau_p_low,tau_p_high,tau_v,tau_v_low,tau_v_high,"
+                       "major_m2,minor_m2,angle_degrees,effective_n\n";
+    const auto field = [&text](double value, bool present = true) {
+        text += ',';
+        if (present) {
+            text += FormatNumber(value);
+        }
+    };
+    for (const MovementFit& fit : fits) {
+        text += fit.Name();
+        field(fit.aicc);
+        field(fit.aicc - fits.front().aicc);
+        field(fit.log_lik);
+        field(fit.parameters);
+        for (const auto& [interval, present] :
+             {std::pair{fit.sigma, true},
+              std::pair{fit.tau_p, fit.params.kind != MovementKind::Iid},
+              std::pair{fit.tau_v, fit.params.kind == MovementKind::Ouf}}) {
+            field(interval.estimate, present);
+            field(interval.low, present);
+            field(interval.high, present);
+        }
+        field(fit.params.major);
+        field(fit.params.minor);
+        field(fit.params.angle * 180 / kPi);
+        field(fit.effective_n);
+        text += '\n';
+    }
+    return text;
+}
+
+std::string VariogramText(const Variogram& variogram, const MovementData& data,
+                          const MovementParams& model) {
+    const double mean_error2 = std::accumulate(data.error2.begin(), data.error2.end(), 0.0) /
+                               static_cast<double>(data.error2.size());
+    std::string text = "lag,semivariance_m2,pairs,model_m2\n";
+    for (std::size_t k = 0; k < variogram.lag.size(); ++k) {
+        text += FormatNumber(variogram.lag[k]) + ',' + FormatNumber(variogram.semivariance[k]) +
+                ',' + FormatNumber(variogram.pairs[k]) + ',' +
+                FormatNumber(ModelSemivariance(model, variogram.lag[k], mean_error2)) + '\n';
+    }
+    return text;
+}
+
+Status CheckRangeResident(const MovementData& data, const MovementFit& model) {
+    const double duration = data.t.back() - data.t.front();
+    if (model.params.kind == MovementKind::Iid || model.params.tau_p <= duration) {
+        return {};
+    }
+    return Status::Failure("The track is not range-resident: the " + model.Name() +
+                           " model's position autocorrelation time, " +
+                           FormatNumber(model.params.tau_p) + ", is longer than the track, " +
+                           FormatNumber(duration) +
+                           " (in the track's time unit), so the animal has not yet crossed its "
+                           "range and no area of it is a home range. The models' fits and the "
+                           "variogram are still written.");
+}
+
 StatusOr<AkdeResult> CalcAkde(const Matrix& fixes, std::int32_t n, const MovementFit& model,
                               const RunControl& control) {
     const MovementData data = MovementDataOf(fixes, n);
     if (Status ok = CheckMovementData(data); !ok.Ok()) {
         return ok;
     }
-    const MovementParams& p = model.params;
-    const double duration = data.t.back() - data.t.front();
-    if (p.kind != MovementKind::Iid && p.tau_p > duration) {
-        return Status::Failure(
-            "The track is not range-resident: the " + model.Name() +
-            " model's position autocorrelation time (" + std::to_string(p.tau_p) +
-            ") is longer than the track (" + std::to_string(duration) +
-            "), so the animal has not yet crossed its range and its area would not be a home "
-            "range. The model's fit is still reported.");
+    if (Status resident = CheckRangeResident(data, model); !resident.Ok()) {
+        return resident;
     }
+    const MovementParams& p = model.params;
     const GridLayout layout = LayOutGrid(fixes, n);
     if (Status ok = CheckGridExtent(layout, n); !ok.Ok()) {
         return ok;

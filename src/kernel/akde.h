@@ -6,6 +6,7 @@
 #include "state/status.h"
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -83,6 +84,20 @@ struct AkdeResult {
     Matrix grid;
     AkdeBandwidth bandwidth;
 };
+
+// Fails with a sentence for the user when the model's position autocorrelation time is longer
+// than the track: the animal has not yet crossed its range, so no area of it is a home range.
+[[nodiscard]] Status CheckRangeResident(const MovementData& data, const MovementFit& model);
+
+// The candidate models as a CSV table, best first: model,aicc,delta_aicc,log_likelihood,
+// parameters, sigma_m (with sigma_low_m, sigma_high_m), tau_p, tau_v (each with its low and
+// high; empty where the model has none), major_m2, minor_m2, angle_degrees, effective_n.
+[[nodiscard]] std::string MovementModelsText(const std::vector<MovementFit>& fits);
+
+// The variogram as a CSV table with the selected model's curve: lag,semivariance_m2,pairs,
+// model_m2.
+[[nodiscard]] std::string VariogramText(const Variogram& variogram, const MovementData& data,
+                                        const MovementParams& model);
 
 [[nodiscard]] StatusOr<AkdeResult> CalcAkde(const Matrix& fixes, std::int32_t n,
                                             const MovementFit& model,

@@ -4,6 +4,7 @@
 #include "bridge/bridge_variance.h"
 #include "bridge/dynamic_bridge_grid.h"
 #include "bridge/motion_variance_file.h"
+#include "kernel/akde.h"
 #include "kernel/kernel_grid.h"
 #include "models/bivariate_normal.h"
 #include "models/circle_mixture.h"
@@ -152,6 +153,34 @@ StatusOr<EstimatorOutput> DynamicBridge(const EstimatorInput& in, EstimatorChain
     return made;
 }
 
+// The movement models fitted and selected by AICc, then the debiased autocorrelated kernel
+// under the selected one, with the models and the variogram as tables. A track that is not
+// range-resident is refused with a sentence that still reports the selected fit.
+StatusOr<EstimatorOutput> Akde(const EstimatorInput& in, EstimatorChain&, Notifier&,
+                               const RunControl& control) {
+    const MovementData data = MovementDataOf(in.xy, in.n);
+    auto fits = FitMovementModels(data, control.Share(0.0, 0.4));
+    if (!fits.Ok()) {
+        return fits.status;
+    }
+    const MovementFit& selected = fits.value.front();
+    EstimatorOutput out;
+    out.tables.push_back({"Models", ".csv", MovementModelsText(fits.value)});
+    out.tables.push_back(
+        {"Variogram", ".csv", VariogramText(EmpiricalVariogram(data), data, selected.params)});
+    if (Status resident = CheckRangeResident(data, selected); !resident.Ok()) {
+        out.refused = resident.error;
+        return out;
+    }
+    auto made = CalcAkde(in.xy, in.n, selected, control.Share(0.4, 1.0));
+    if (!made.Ok()) {
+        return made.status;
+    }
+    out.grid = std::move(made.value.grid);
+    out.uncertainty = EstimatorOutput::AreaUncertainty{selected.Name(), selected.effective_n};
+    return out;
+}
+
 } // namespace
 
 const std::vector<EstimatorRow>& Estimators() {
@@ -184,6 +213,8 @@ const std::vector<EstimatorRow>& Estimators() {
         {kDynamicBridgeName, "Dynamic Brownian Bridge", "DynamicBrownianBridge",
          "DynamicBrownianBridge", D::Track, K::Grid, false, false, nullptr, -1, DynamicBridge, "",
          "", "", "Dynamic Brownian bridge", 7, false},
+        {kAkdeName, "Autocorrelated Kernel (AKDE)", "AKDE", "AKDE", D::Track, K::Grid, false, false,
+         nullptr, -1, Akde, "", "", "", "", -1, false},
         {kMcpName,
          "Minimum Convex Polygon",
          "Mcp",

@@ -53,6 +53,16 @@ struct EstimatorOutput {
     Matrix grid;
     std::optional<double> variance;
     std::vector<ResultTable> tables; // written beside the grid
+    // For an estimate whose areas carry an interval: the model it rests on and the effective
+    // degrees of freedom nu of the interval (AreaWithInterval).
+    struct AreaUncertainty {
+        std::string model;
+        double effective_n = 0.0;
+    };
+    std::optional<AreaUncertainty> uncertainty = {};
+    // Why no grid was made although the tables were (the sentence for the user), e.g. an
+    // autocorrelated kernel of a track that has not yet crossed its range; empty otherwise.
+    std::string refused = {};
 };
 
 using EstimatorCompute = std::function<StatusOr<EstimatorOutput>(
@@ -98,7 +108,8 @@ struct EstimatorRow {
 
 // Every estimator, in the order a run makes them: the fixed and adaptive kernels, the 1-mode
 // bivariate normal, the 2-mode bivariate normal mixture, the 2-mode circle mixture, the
-// exponential power model, the Brownian bridge and the minimum convex polygon.
+// exponential power model, the Brownian bridge, the dynamic Brownian bridge, the autocorrelated
+// kernel and the minimum convex polygon.
 [[nodiscard]] const std::vector<EstimatorRow>& Estimators();
 
 // The row of `table` named `name`, or none.

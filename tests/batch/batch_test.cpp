@@ -24,6 +24,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <sstream>
 #include <string>
 
@@ -857,6 +858,75 @@ TEST(BatchRun, TheDynamicBridgeWritesItsGridItsMotionVarianceAndItsAreas) {
         mass += std::stod(line.substr(line.rfind(',') + 1));
     }
     EXPECT_NEAR(mass, 1.0, 1e-6); // the automatic extent holds it; the file rounds to 9 decimals
+}
+
+// "R" stays in its range (positions forget themselves over 12 hours, 600 hourly fixes over 25
+// days); "W" walks away by Brownian steps for 60 hours and has not yet crossed a range.
+std::vector<testing::TableRow> ResidentAndWanderer() {
+    std::vector<testing::TableRow> rows;
+    std::mt19937_64 random(9);
+    std::normal_distribution<double> unit(0.0, 1.0);
+    // Metres to degrees near 49 N: 111,320 m per degree of latitude, 73,000 of longitude.
+    const auto put = [&rows](const char* animal, long seconds, double east, double north) {
+        rows.push_back({animal, seconds, testing::Degrees(-115.5 + east / 73000.0),
+                        testing::Degrees(49.0 + north / 111320.0), 10.0});
+    };
+    double x = 0.0;
+    double y = 0.0;
+    const double phi = std::exp(-60.0 / 720.0);
+    for (long k = 0; k < 600; ++k) {
+        x = phi * x + 500.0 * std::sqrt(1 - phi * phi) * unit(random);
+        y = phi * y + 500.0 * std::sqrt(1 - phi * phi) * unit(random);
+        put("R", k * 3600, x, y);
+    }
+    x = y = 0.0;
+    for (long k = 0; k < 60; ++k) {
+        x += 300.0 * unit(random) + 200.0;
+        y += 300.0 * unit(random);
+        put("W", k * 3600, x, y);
+    }
+    return rows;
+}
+
+TEST(BatchRun, TheAutocorrelatedKernelGivesAreasWithIntervalsAndRefusesAWandererButKeepsItsFit) {
+    testing::TempDir dir;
+    const auto table = dir.Write("rw.csv", testing::MovebankCsv(ResidentAndWanderer()));
+    BatchOptions options = Options(table, dir.path() / "out");
+    options.estimators = {"akde"};
+    options.levels = {95};
+    std::filesystem::create_directories(options.out);
+    const auto input = OpenBatchInput(options);
+    ASSERT_TRUE(input.Ok()) << input.status.error;
+    std::atomic<bool> stop{false};
+    TerminalProgress progress(2, true);
+    const auto outcome =
+        RunAnimals(input.value, LargestFirst(input.value), options, 1, stop, progress);
+    const std::string summary = SummaryText(outcome.lines, false);
+    std::istringstream lines(summary);
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_THAT(line, ::testing::EndsWith(",area_low_m2,area_high_m2,model,effective_n,error"));
+    std::getline(lines, line); // R,akde,600,,,95,area,crs,0,0,0,0,0,low,high,model,nu,
+    const auto cells = testing::CommaFields(line, 18);
+    EXPECT_EQ(cells[0] + cells[1], "Rakde");
+    const double area = std::stod(cells[6]);
+    // sigma = 500 m: the 95 % range of the Gaussian is -2 ln 0.05 pi 500^2 = 4.7 km^2.
+    EXPECT_NEAR(area, 4.7e6, 1.5e6);
+    EXPECT_LT(std::stod(cells[13]), area);
+    EXPECT_GT(std::stod(cells[14]), area);
+    EXPECT_THAT(cells[15], HasSubstr("OU"));
+    EXPECT_GT(std::stod(cells[16]), 10.0);
+    EXPECT_TRUE(cells[17].empty());
+    std::getline(lines, line);
+    EXPECT_THAT(line, ::testing::StartsWith("W,akde,60,"));
+    EXPECT_THAT(line, HasSubstr("not range-resident"));
+    for (const char* file :
+         {"R/AKDE.txt", "R/Models.csv", "R/Variogram.csv", "W/Models.csv", "W/Variogram.csv"}) {
+        EXPECT_TRUE(std::filesystem::exists(dir.path() / "out" / file)) << file;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "out/W/AKDE.txt"));
+    const std::string models = dir.Read("out/R/Models.csv");
+    EXPECT_EQ(std::count(models.begin(), models.end(), '\n'), 7); // the header and six models
 }
 
 TEST(BatchRun, TheGeoPackageOfMcpsHoldsAPolygonForEveryLevelTheSummaryGivesAnAreaFor) {
