@@ -33,9 +33,12 @@ constexpr double kLongestTime = 1e3;
 // effective sample size, while the truncation error, O(step^2) relative, is below 1e-5.
 constexpr double kHessianStep = 1e-3;
 
-// The simplex stops when its values span less than this (absolute, in ln L), and restarts
-// from its best vertex until a restart gains less.
-constexpr double kFitTolerance = 1e-10;
+// The simplex stops when its values span less than this share of |ln L| (plus 1e-10, for a
+// log-likelihood near 0), and restarts from its best vertex until a restart gains less. A sum
+// of n log densities is exact to about n u relative (u = 1.1e-16): 1e-11 stays above that
+// rounding up to 10^5 fixes, where a finer tolerance would never be met.
+constexpr double kFitTolerance = 1e-11;
+constexpr double kFitFloor = 1e-10;
 constexpr int kMaxEvaluations = 40000;
 
 bool HasVelocity(MovementKind kind) {
@@ -211,7 +214,7 @@ MovementParams Unpack(const Layout& layout, const std::vector<double>& theta,
 }
 
 // Downhill simplex on a smooth function of a few parameters, restarted from its best vertex
-// until a restart gains less than kFitTolerance.
+// until a restart gains less than the tolerance.
 struct Minimum {
     std::vector<double> x;
     double f = 0.0;
@@ -238,7 +241,7 @@ Minimum Minimise(const std::function<double(const std::vector<double>&)>& f,
             const std::size_t lo = order.front();
             const std::size_t hi = order.back();
             const std::size_t next = order[dim - 1];
-            if (y[hi] - y[lo] < kFitTolerance) {
+            if (y[hi] - y[lo] < kFitFloor + kFitTolerance * std::abs(y[lo])) {
                 break;
             }
             std::vector<double> centre(dim, 0.0);
@@ -299,7 +302,7 @@ Minimum Minimise(const std::function<double(const std::vector<double>&)>& f,
         if (y[lowest] < best.f) {
             best = {p[lowest], y[lowest]};
         }
-        if (gain < kFitTolerance || evaluations >= kMaxEvaluations) {
+        if (gain < kFitFloor + kFitTolerance * std::abs(best.f) || evaluations >= kMaxEvaluations) {
             break;
         }
     }
