@@ -32,7 +32,7 @@ struct OverlapOptions {
     bool on = false;
     std::vector<double> levels{95.0};
     std::string estimator{kFixedKernelName};
-    std::optional<double> cell; // metres; empty: a fifth of the smallest smoothing parameter
+    std::optional<double> cell; // metres; empty: a fifth of the smallest spread
 };
 
 // Everything a batch run is told on its command line.

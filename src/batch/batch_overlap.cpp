@@ -83,7 +83,8 @@ StatusOr<LatticeStudy> MakeStudy(const BatchInput& input, const BatchOptions& op
     std::vector<std::string> ids;
     for (const std::size_t k : by_name) {
         progress.Say("overlap: " + input.animals[k].id + ": locations", false);
-        auto animal = LoadLatticeAnimal(input, k, options, row, control);
+        TerminalNotifier quiet(input.animals[k].id, true);
+        auto animal = LoadLatticeAnimal(input, k, options, row, control, quiet);
         if (animal.status.cancelled) {
             return Status::Cancelled();
         }
@@ -100,7 +101,7 @@ StatusOr<LatticeStudy> MakeStudy(const BatchInput& input, const BatchOptions& op
         lattice.x0 = std::min(lattice.x0, animal.xmin);
         lattice.y0 = std::min(lattice.y0, animal.ymin);
         if (!options.overlap.cell) {
-            lattice.cell = std::min(lattice.cell, animal.h / kCellsPerSpread);
+            lattice.cell = std::min(lattice.cell, animal.spread / kCellsPerSpread);
         }
     }
     StatusOr<LatticeStudy> result;
@@ -111,7 +112,7 @@ StatusOr<LatticeStudy> MakeStudy(const BatchInput& input, const BatchOptions& op
                          FormatNumber(lattice.cell) + " m cells",
                      false);
         TerminalNotifier quiet(ids[a], true);
-        const auto grid = MakeOnLattice(animals[a], row, lattice, control, quiet);
+        const auto grid = MakeOnLattice(animals[a], row, options, lattice, control, quiet);
         if (grid.status.cancelled) {
             return Status::Cancelled();
         }

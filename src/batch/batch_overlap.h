@@ -12,10 +12,11 @@
 
 namespace ranvik {
 
-// The shared lattice's cell is at most this fraction of the smallest smoothing parameter among
-// the animals: a circular normal sampled at a fifth of its spread keeps its integrals (and so
-// every overlap index) to far better than the 1e-6 the indices are read to, since the midpoint
-// rule's error for such a smooth integrand falls like exp(-2 pi^2 (h / cell)^2).
+// The shared lattice's cell is at most this fraction of the smallest spread among the animals
+// (EstimatorRow::spread: a smoothing parameter, a model's smallest standard deviation, a
+// bridge's spread): a circular normal sampled at a fifth of its spread keeps its integrals (and
+// so every overlap index) to far better than the 1e-6 the indices are read to, since the
+// midpoint rule's error for such a smooth integrand falls like exp(-2 pi^2 (h / cell)^2).
 inline constexpr double kCellsPerSpread = 5.0;
 
 // One row of overlap.csv: animal A, animal B and the indices in that order at one level.
@@ -31,9 +32,10 @@ struct OverlapRow {
 
 // The overlaps of every pair of animals (--overlap): each animal's distribution by the chosen
 // estimator is made a second time, on one lattice that holds every animal with its tails: its
-// cell is --overlap-cell or the smallest smoothing parameter / kCellsPerSpread, its first node
-// the south-west corner of all the locations, and each animal fills the window its kernels reach
-// (CalcKernelOnLattice). The animals' own grids and files are not touched. The pairs (A, B),
+// cell is --overlap-cell or the smallest spread / kCellsPerSpread, its first node the south-west
+// corner of all the locations, and each animal fills the window its distribution reaches
+// (EstimatorInput::lattice); a window larger than kMaxLatticeWindowCells leaves the animal out
+// with a sentence. The animals' own grids and files are not touched. The pairs (A, B),
 // A before B by name, are shared among the processes of the cluster (pair k to process
 // k mod size) and their indices gathered on process 0, which writes OUT/overlap.csv (both
 // orders of every pair at every level, sorted by A, B, level; pairs whose grids do not meet are

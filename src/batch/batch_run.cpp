@@ -295,6 +295,16 @@ struct Independents {
     }
 };
 
+// The input of the rows made from a track: its fixes and the bridge options.
+EstimatorInput TrackInput(const Session& session, std::int32_t n, const BatchOptions& options) {
+    EstimatorInput input{session.loaded().track->sorted, n};
+    input.variance = options.bb_variance;
+    input.max_time = options.bb_max_time.value_or(std::numeric_limits<double>::max());
+    input.cell = options.bb_cell;
+    input.dynamic = options.dbbmm;
+    return input;
+}
+
 // One animal's run, step by step. Each step adds its summary rows and writes its files into
 // the animal's partial folder; a step that returns false was cancelled.
 class AnimalRun {
@@ -535,11 +545,7 @@ bool AnimalRun::Track() {
     const std::string crs = CrsText(file.value.file);
     Session session;
     const std::int32_t n = TakeLoadedFile(session, std::move(file.value.file));
-    EstimatorInput input{session.loaded().track->sorted, n};
-    input.variance = options_.bb_variance;
-    input.max_time = options_.bb_max_time.value_or(std::numeric_limits<double>::max());
-    input.cell = options_.bb_cell;
-    input.dynamic = options_.dbbmm;
+    const EstimatorInput input = TrackInput(session, n, options_);
     EstimatorChain chain;
     std::vector<MadeGrid> made;
     for (const EstimatorRow* row : asked) {
@@ -612,50 +618,76 @@ AnimalResult AnimalRun::Cancelled() {
 
 } // namespace
 
+namespace {
+
+// The row's input from the animal's locations or fixes.
+EstimatorInput LatticeInput(const LatticeAnimal& animal, const BatchOptions& options) {
+    if (animal.track) {
+        return TrackInput(animal.session, animal.n, options);
+    }
+    const IndependentLocations& locations = *animal.session.loaded().locations;
+    EstimatorInput input{locations.xy, animal.n};
+    input.weights = animal.weighted ? &locations.weights : nullptr;
+    input.h = animal.h;
+    return input;
+}
+
+} // namespace
+
 StatusOr<LatticeAnimal> LoadLatticeAnimal(const BatchInput& input, std::size_t index,
                                           const BatchOptions& options, const EstimatorRow& row,
-                                          const RunControl& control) {
-    auto file =
-        LoadAnimal(input, input.animals.at(index), TextFilePurpose::IndependentLocations, options);
+                                          const RunControl& control, Notifier& notifier) {
+    const bool track = row.data == EstimatorData::Track;
+    auto file = LoadAnimal(
+        input, input.animals.at(index),
+        track ? TextFilePurpose::BridgeLocations : TextFilePurpose::IndependentLocations, options);
     if (!file.Ok()) {
         return file.status;
     }
     StatusOr<LatticeAnimal> result;
     LatticeAnimal& animal = result.value;
-    animal.weighted = !input.fields.weight.empty();
+    animal.track = track;
+    animal.weighted = !track && !input.fields.weight.empty();
     if (animal.weighted && !row.weighted) {
         return Status::Failure("The " + std::string(row.name) +
                                " estimator is not available for weighted locations.");
     }
-    animal.session.ChooseAnalysis(true, false, animal.weighted);
+    if (!track) {
+        animal.session.ChooseAnalysis(true, false, animal.weighted);
+    }
     animal.n = TakeLoadedFile(animal.session, std::move(file.value.file));
-    const IndependentLocations& locations = *animal.session.loaded().locations;
-    if (Status held = CheckCount(locations.xy, animal.n, "locations"); !held.Ok()) {
+    const Matrix& xy =
+        track ? animal.session.loaded().track->sorted : animal.session.loaded().locations->xy;
+    if (Status held = CheckCount(xy, animal.n, track ? "fixes" : "locations"); !held.Ok()) {
         return held;
     }
     if (row.smoothed) {
-        const auto h = SearchH(locations, animal.n, animal.weighted, options.h, control);
+        const auto h = SearchH(*animal.session.loaded().locations, animal.n, animal.weighted,
+                               options.h, control);
         if (!h.Ok()) {
             return h.status;
         }
         animal.h = h.value;
     }
-    animal.xmin = locations.xy(0, 0);
-    animal.ymin = locations.xy(0, 1);
+    const auto spread =
+        row.spread(LatticeInput(animal, options), EstimatorChain{}, notifier, control);
+    if (!spread.Ok()) {
+        return spread.status;
+    }
+    animal.spread = spread.value;
+    animal.xmin = xy(0, 0);
+    animal.ymin = xy(0, 1);
     for (std::int32_t k = 1; k < animal.n; ++k) {
-        animal.xmin = std::min(animal.xmin, locations.xy(k, 0));
-        animal.ymin = std::min(animal.ymin, locations.xy(k, 1));
+        animal.xmin = std::min(animal.xmin, xy(k, 0));
+        animal.ymin = std::min(animal.ymin, xy(k, 1));
     }
     return result;
 }
 
 StatusOr<Matrix> MakeOnLattice(const LatticeAnimal& animal, const EstimatorRow& row,
-                               const SharedLattice& lattice, const RunControl& control,
-                               Notifier& notifier) {
-    const IndependentLocations& locations = *animal.session.loaded().locations;
-    EstimatorInput input{locations.xy, animal.n};
-    input.weights = animal.weighted ? &locations.weights : nullptr;
-    input.h = animal.h;
+                               const BatchOptions& options, const SharedLattice& lattice,
+                               const RunControl& control, Notifier& notifier) {
+    EstimatorInput input = LatticeInput(animal, options);
     input.lattice = lattice;
     EstimatorChain chain;
     auto made = row.compute(input, chain, notifier, control);

@@ -38,27 +38,30 @@ public:
                                      const BatchOptions& options, const RunControl& control,
                                      Notifier& notifier, BatchProgress* progress = nullptr);
 
-// One animal's independent locations as its own run reads them, with the kernels' smoothing
-// parameter that run chooses: what the overlap's shared lattice is sized from and made on.
+// One animal's locations (or time-sorted fixes, for a row made from a track) as its own run
+// reads them, with the smoothing parameter that run chooses and the spread of the row's
+// distribution: what the overlap's shared lattice is sized from and made on.
 struct LatticeAnimal {
     Session session;
     std::int32_t n = 0;
     bool weighted = false;
-    double h = 0.0; // the smoothing parameter (rows that read it)
+    bool track = false;
+    double h = 0.0;      // the smoothing parameter (rows that read it)
+    double spread = 0.0; // the row's EstimatorRow::spread
     double xmin = 0.0, ymin = 0.0;
 };
 
-// Loads animal `index` of `input` for `row` (a row made from independent locations that makes
-// its distribution on a shared lattice) and finds its smoothing parameter as RunAnimal does.
+// Loads animal `index` of `input` for `row` (a row that makes its distribution on a shared
+// lattice), finds its smoothing parameter as RunAnimal does and the spread of its distribution.
 // Fails with the sentence the animal's own run gives for the same step; cancels with `control`.
-[[nodiscard]] StatusOr<LatticeAnimal> LoadLatticeAnimal(const BatchInput& input, std::size_t index,
-                                                        const BatchOptions& options,
-                                                        const EstimatorRow& row,
-                                                        const RunControl& control);
+[[nodiscard]] StatusOr<LatticeAnimal>
+LoadLatticeAnimal(const BatchInput& input, std::size_t index, const BatchOptions& options,
+                  const EstimatorRow& row, const RunControl& control, Notifier& notifier);
 
 // The animal's distribution by `row` made on `lattice` (EstimatorInput::lattice): the window its
 // tails reach, rows of x, y and probability and a spare row.
 [[nodiscard]] StatusOr<Matrix> MakeOnLattice(const LatticeAnimal& animal, const EstimatorRow& row,
+                                             const BatchOptions& options,
                                              const SharedLattice& lattice,
                                              const RunControl& control, Notifier& notifier);
 

@@ -173,4 +173,36 @@ StatusOr<Matrix> GridOverLocations(const Matrix& xy, std::int32_t n, const NodeD
     return ComputeGrid(layout, density, control);
 }
 
+StatusOr<Matrix> DensityOnLattice(const SharedLattice& lattice, double xmin, double xmax,
+                                  double ymin, double ymax, const NodeDensity& density,
+                                  const RunControl& control) {
+    const auto window = WindowOver(lattice, xmin, xmax, ymin, ymax);
+    if (!window.Ok()) {
+        return window.status;
+    }
+    const LatticeWindow& w = window.value;
+    const double area = lattice.cell * lattice.cell;
+    StatusOr<Matrix> result;
+    Matrix& grid = result.value;
+    grid.Resize(w.columns * w.rows + 1, 4);
+    for (std::int32_t first = 0; first < w.columns; first += kColumnsPerReport) {
+        const std::int32_t last = std::min(first + kColumnsPerReport, w.columns);
+#pragma omp parallel for schedule(dynamic, 1) if (control.parallel)
+        for (std::int32_t i = first; i < last; ++i) {
+            const double x = w.X(lattice, i);
+            for (std::int32_t j = 0; j < w.rows; ++j) {
+                const std::int32_t k = i * w.rows + j;
+                const double y = w.Y(lattice, j);
+                grid(k, 0) = x;
+                grid(k, 1) = y;
+                grid(k, 2) = density(x, y) * area;
+            }
+        }
+        if (!control.Report(static_cast<double>(last) / w.columns)) {
+            return Status::Cancelled();
+        }
+    }
+    return result;
+}
+
 } // namespace ranvik

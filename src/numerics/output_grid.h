@@ -81,6 +81,16 @@ struct LatticeWindow {
 [[nodiscard]] StatusOr<LatticeWindow> WindowOver(const SharedLattice& lattice, double xmin,
                                                  double xmax, double ymin, double ymax);
 
+// The grid of `density` on the window of `lattice` over the box xmin..xmax, ymin..ymax
+// (WindowOver): rows k = column * rows + row hold the node's x, y, density(x, y) c^2 and an
+// unused column (x outer, y inner), then a spare row. Columns are computed in parallel when
+// `control` allows; each node's value does not depend on the thread. Fails as WindowOver;
+// Cancelled when `control` asks to stop.
+[[nodiscard]] StatusOr<Matrix> DensityOnLattice(const SharedLattice& lattice, double xmin,
+                                                double xmax, double ymin, double ymax,
+                                                const NodeDensity& density,
+                                                const RunControl& control = {});
+
 // The grid of `density` over locations 0..n-1 of `xy`: LayOutGrid, CheckGridExtent and
 // ComputeGrid in one step.
 [[nodiscard]] StatusOr<Matrix> GridOverLocations(const Matrix& xy, std::int32_t n,

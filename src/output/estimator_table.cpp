@@ -10,6 +10,7 @@
 #include "models/circle_mixture.h"
 #include "models/exp_power.h"
 #include "models/normal_mixture.h"
+#include "output/lattice_densities.h"
 #include "output/mcp.h"
 #include "state/loaded_locations.h"
 
@@ -24,17 +25,6 @@ StatusOr<EstimatorOutput> GridOf(StatusOr<Matrix>&& made) {
         return made.status;
     }
     return EstimatorOutput{std::move(made.value), std::nullopt, {}};
-}
-
-// A parametric model's grid; its fit's workspace is where the next fit starts.
-StatusOr<EstimatorOutput> ModelGrid(StatusOr<ModelHomeRange>&& made, EstimatorChain& chain) {
-    if (!made.Ok()) {
-        return made.status;
-    }
-    if (made.value.fit) {
-        chain.fit = std::move(*made.value.fit);
-    }
-    return EstimatorOutput{std::move(made.value.grid), std::nullopt, {}};
 }
 
 StatusOr<EstimatorOutput> FixedKernel(const EstimatorInput& in, EstimatorChain&, Notifier&,
@@ -68,89 +58,258 @@ StatusOr<EstimatorOutput> AdaptiveKernel(const EstimatorInput& in, EstimatorChai
     return GridOf(CalcAdKernel(in.xy, in.n, in.h, control));
 }
 
-// The parametric models check the count of their locations first, as the home range run does.
-StatusOr<EstimatorOutput> BVN(const EstimatorInput& in, EstimatorChain& chain, Notifier&,
-                              const RunControl& control) {
+// A fit's density on a shared lattice, from what its home range run left.
+using DensityOfFit = FittedDensity (*)(const ModelHomeRange&);
+
+FittedDensity BVNFit(const ModelHomeRange& made) {
+    return NormalFitted(*made.bvn);
+}
+
+// ModelParams of the normal mixture: (mux1, muy1, mux2, muy2, sx1, sy1, rho1, sx2, sy2, rho2, p).
+FittedDensity NormalMixtureFit(const ModelHomeRange& made) {
+    const std::vector<double>& mp = made.fit->simplex.ModelParams;
+    return MixtureFitted({mp[1], mp[2], mp[5], mp[6], mp[7]}, {mp[3], mp[4], mp[8], mp[9], mp[10]},
+                         mp[11]);
+}
+
+// ModelParams of the circle mixture: (mux1, muy1, mux2, muy2, sigma1, sigma2, p).
+FittedDensity CircleMixtureFit(const ModelHomeRange& made) {
+    const std::vector<double>& mp = made.fit->simplex.ModelParams;
+    return MixtureFitted({mp[1], mp[2], mp[5], mp[5], 0.0}, {mp[3], mp[4], mp[6], mp[6], 0.0},
+                         mp[7]);
+}
+
+// ModelParams of the exponential power model: (cx, cy, a, s).
+FittedDensity ExpPowerFit(const ModelHomeRange& made) {
+    const std::vector<double>& mp = made.fit->simplex.ModelParams;
+    return ExpPowerFitted(mp[1], mp[2], mp[3], mp[4]);
+}
+
+// The parametric models check the count of their locations first, as the home range run does,
+// and each simplex fit starts from the workspace the one before left.
+StatusOr<ModelHomeRange> BVNRun(const EstimatorInput& in, const EstimatorChain&, Notifier&,
+                                const RunControl& control) {
     if (Status held = CheckCount(in.xy, in.n, "locations"); !held.Ok()) {
         return held;
     }
-    return ModelGrid(CalcBVNHomeRange(in.xy, in.n, in.weights, control), chain);
+    return CalcBVNHomeRange(in.xy, in.n, in.weights, control);
 }
 
-StatusOr<EstimatorOutput> NormalMixture(const EstimatorInput& in, EstimatorChain& chain,
-                                        Notifier& notifier, const RunControl& control) {
+StatusOr<ModelHomeRange> NormalMixtureRun(const EstimatorInput& in, const EstimatorChain& chain,
+                                          Notifier& notifier, const RunControl& control) {
     if (Status held = CheckCount(in.xy, in.n, "locations"); !held.Ok()) {
         return held;
     }
-    return ModelGrid(NormalMixtureHomeRange(in.xy, in.n, chain.fit, notifier, in.weights, control),
-                     chain);
+    return NormalMixtureHomeRange(in.xy, in.n, chain.fit, notifier, in.weights, control);
 }
 
-StatusOr<EstimatorOutput> CircleMixture(const EstimatorInput& in, EstimatorChain& chain,
-                                        Notifier& notifier, const RunControl& control) {
+StatusOr<ModelHomeRange> CircleMixtureRun(const EstimatorInput& in, const EstimatorChain& chain,
+                                          Notifier& notifier, const RunControl& control) {
     if (Status held = CheckCount(in.xy, in.n, "locations"); !held.Ok()) {
         return held;
     }
-    return ModelGrid(CircleMixtureHomeRange(in.xy, in.n, chain.fit, notifier, control), chain);
+    return CircleMixtureHomeRange(in.xy, in.n, chain.fit, notifier, control);
 }
 
-StatusOr<EstimatorOutput> ExpPower(const EstimatorInput& in, EstimatorChain& chain,
-                                   Notifier& notifier, const RunControl& control) {
+StatusOr<ModelHomeRange> ExpPowerRun(const EstimatorInput& in, const EstimatorChain& chain,
+                                     Notifier& notifier, const RunControl& control) {
     if (Status held = CheckCount(in.xy, in.n, "locations"); !held.Ok()) {
         return held;
     }
-    return ModelGrid(ExpPowerHomeRange(in.xy, in.n, chain.fit, notifier, control), chain);
+    return ExpPowerHomeRange(in.xy, in.n, chain.fit, notifier, control);
 }
 
-// The variance (given, or estimated as the bridge form estimates it) and the grid over the
-// automatic extent at the input's cell size.
+// A parametric model's grid, fitted as for its own grid: that grid, or its density on the
+// input's lattice. The fit's workspace is where the next fit starts.
+template <auto Fit, DensityOfFit Density>
+StatusOr<EstimatorOutput> Model(const EstimatorInput& in, EstimatorChain& chain, Notifier& notifier,
+                                const RunControl& control) {
+    auto made = Fit(in, chain, notifier, control);
+    if (!made.Ok()) {
+        return made.status;
+    }
+    StatusOr<EstimatorOutput> result =
+        EstimatorOutput{std::move(made.value.grid), std::nullopt, {}};
+    if (in.lattice) {
+        result = GridOf(FittedOnLattice(Density(made.value), *in.lattice, control));
+    }
+    if (made.value.fit) {
+        chain.fit = std::move(*made.value.fit);
+    }
+    return result;
+}
+
+template <auto Fit, DensityOfFit Density>
+StatusOr<double> ModelSpread(const EstimatorInput& in, const EstimatorChain& chain,
+                             Notifier& notifier, const RunControl& control) {
+    const auto made = Fit(in, chain, notifier, control);
+    if (!made.Ok()) {
+        return made.status;
+    }
+    return Density(made.value).spread;
+}
+
+// The two as plain function pointers, which the table's std::function members take.
+template <auto Fit, DensityOfFit Density>
+constexpr StatusOr<EstimatorOutput> (*kModel)(const EstimatorInput&, EstimatorChain&, Notifier&,
+                                              const RunControl&) = &Model<Fit, Density>;
+template <auto Fit, DensityOfFit Density>
+constexpr StatusOr<double> (*kModelSpread)(const EstimatorInput&, const EstimatorChain&, Notifier&,
+                                           const RunControl&) = &ModelSpread<Fit, Density>;
+
+// The Brownian bridge's variance: given, or estimated as the bridge form estimates it (the
+// search starting from the chain's minimiser workspace, which `minimiser` receives).
+StatusOr<double> BridgeVariance(const EstimatorInput& in, const EstimatorChain& chain,
+                                MinimiserWorkspace& minimiser, Notifier& notifier,
+                                const RunControl& control) {
+    if (in.variance) {
+        minimiser = chain.minimiser;
+        return *in.variance;
+    }
+    const auto estimate = EstimateBBVariance(in.xy, in.n, chain.minimiser, notifier, control);
+    if (!estimate.Ok()) {
+        return estimate.status;
+    }
+    minimiser = estimate.value.minimiser;
+    return estimate.value.variance;
+}
+
+SegmentVariance EverySegment(double variance) {
+    return [variance](std::int32_t) { return std::optional<double>(variance); };
+}
+
+SegmentVariance SegmentsOf(const MotionVariance& motion) {
+    return [&motion](std::int32_t k) { return motion.segment[static_cast<std::size_t>(k)]; };
+}
+
+// A bridge grid spec on the input's lattice over `extent`, or `own` without a lattice.
+StatusOr<LatticeBridgeSpec> BridgeSpec(const EstimatorInput& in, const BridgeGridSpec& own,
+                                       const BridgeGridSpec& extent) {
+    if (!in.lattice) {
+        if (Status valid = CheckBridgeGridSpec(own); !valid.Ok()) {
+            return valid;
+        }
+        return LatticeBridgeSpec{{}, own};
+    }
+    return BridgeSpecOnLattice(*in.lattice, extent);
+}
+
+// A bridge's grid as the row gives it: on the lattice, with the lattice's own coordinates.
+StatusOr<EstimatorOutput> BridgeGrid(const EstimatorInput& in, Matrix&& grid,
+                                     const LatticeWindow& window, std::optional<double> variance) {
+    if (in.lattice) {
+        if (Status placed = OnLatticeNodes(grid, *in.lattice, window); !placed.Ok()) {
+            return placed;
+        }
+    }
+    return EstimatorOutput{std::move(grid), variance, {}};
+}
+
+// The variance and the grid over the automatic extent at the input's cell size, or over the
+// window of the input's lattice that the bridges reach.
 StatusOr<EstimatorOutput> BrownianBridge(const EstimatorInput& in, EstimatorChain& chain,
                                          Notifier& notifier, const RunControl& control) {
-    double variance = 0.0;
-    if (in.variance) {
-        variance = *in.variance;
-    } else {
-        const auto estimate = EstimateBBVariance(in.xy, in.n, chain.minimiser, notifier, control);
-        if (!estimate.Ok()) {
-            return estimate.status;
-        }
-        chain.minimiser = estimate.value.minimiser;
-        variance = estimate.value.variance;
+    const auto variance = BridgeVariance(in, chain, chain.minimiser, notifier, control);
+    if (!variance.Ok()) {
+        return variance.status;
     }
-    BridgeGridSpec spec = AutoBridgeGridExtent(in.xy, in.n);
-    spec.resolution = in.cell;
-    if (Status valid = CheckBridgeGridSpec(spec); !valid.Ok()) {
-        return valid;
+    BridgeGridSpec own = AutoBridgeGridExtent(in.xy, in.n);
+    own.resolution = in.cell;
+    BridgeGridSpec reach = BridgeReach(
+        in.xy, in.n, SpanOfBridges(in.xy, in.n, in.max_time, EverySegment(variance.value)));
+    reach.min_x = std::min(reach.min_x, own.min_x);
+    reach.max_x = std::max(reach.max_x, own.max_x);
+    reach.min_y = std::min(reach.min_y, own.min_y);
+    reach.max_y = std::max(reach.max_y, own.max_y);
+    const auto spec = BridgeSpec(in, own, reach);
+    if (!spec.Ok()) {
+        return spec.status;
     }
-    auto grid = CalcBBGrid(in.xy, in.n, variance, in.max_time, spec, control);
+    auto grid = CalcBBGrid(in.xy, in.n, variance.value, in.max_time, spec.value.spec, control);
     if (!grid.Ok()) {
         return grid.status;
     }
-    return EstimatorOutput{std::move(grid.value.output), variance, {}};
+    if (in.lattice) {
+        // The time rule weighs each bridge's 21 steps by T / 20, 1.05 T in all, so the grid adds
+        // up to about 1.05; the overlaps compare distributions, so the lattice's adds up to 1.
+        Matrix& cells = grid.value.output;
+        double total = 0.0;
+        for (std::int32_t k = 0; k < grid.value.count; ++k) {
+            total += cells(k, 2);
+        }
+        for (std::int32_t k = 0; total > 0 && k < grid.value.count; ++k) {
+            cells(k, 2) /= total;
+        }
+    }
+    return BridgeGrid(in, std::move(grid.value.output), spec.value.window, variance.value);
+}
+
+StatusOr<double> BrownianBridgeSpread(const EstimatorInput& in, const EstimatorChain& chain,
+                                      Notifier& notifier, const RunControl& control) {
+    MinimiserWorkspace unused;
+    const auto variance = BridgeVariance(in, chain, unused, notifier, control);
+    if (!variance.Ok()) {
+        return variance.status;
+    }
+    return BridgeSpread(SpanOfBridges(in.xy, in.n, in.max_time, EverySegment(variance.value)));
 }
 
 // The motion variance along the track by sliding windows, then the grid of the distribution
-// over the automatic extent at the input's cell size, and the motion variance table.
+// over the automatic extent at the input's cell size (or the lattice's cell, on its window),
+// and the motion variance table.
 StatusOr<EstimatorOutput> DynamicBridge(const EstimatorInput& in, EstimatorChain&, Notifier&,
                                         const RunControl& control) {
     auto motion = EstimateMotionVariance(in.xy, in.n, in.dynamic, control.Part(0, 2));
     if (!motion.Ok()) {
         return motion.status;
     }
-    const BridgeGridSpec spec =
-        AutoDynamicBridgeExtent(in.xy, in.n, motion.value, in.max_time, in.cell);
-    if (Status valid = CheckBridgeGridSpec(spec); !valid.Ok()) {
-        return valid;
+    const BridgeGridSpec own = AutoDynamicBridgeExtent(in.xy, in.n, motion.value, in.max_time,
+                                                       in.lattice ? in.lattice->cell : in.cell);
+    const auto spec = BridgeSpec(in, own, own);
+    if (!spec.Ok()) {
+        return spec.status;
     }
-    auto grid =
-        CalcDynamicBridgeGrid(in.xy, in.n, motion.value, in.max_time, spec, control.Part(1, 2));
+    auto grid = CalcDynamicBridgeGrid(in.xy, in.n, motion.value, in.max_time, spec.value.spec,
+                                      control.Part(1, 2));
     if (!grid.Ok()) {
         return grid.status;
     }
-    EstimatorOutput made{std::move(grid.value.output), std::nullopt, {}};
-    made.tables.push_back(
-        {"MotionVariance", ".csv", MotionVarianceText(in.xy, in.n, motion.value)});
+    auto made = BridgeGrid(in, std::move(grid.value.output), spec.value.window, std::nullopt);
+    if (made.Ok()) {
+        made.value.tables.push_back(
+            {"MotionVariance", ".csv", MotionVarianceText(in.xy, in.n, motion.value)});
+    }
     return made;
+}
+
+StatusOr<double> DynamicBridgeSpread(const EstimatorInput& in, const EstimatorChain&, Notifier&,
+                                     const RunControl& control) {
+    const auto motion = EstimateMotionVariance(in.xy, in.n, in.dynamic, control);
+    if (!motion.Ok()) {
+        return motion.status;
+    }
+    return BridgeSpread(SpanOfBridges(in.xy, in.n, in.max_time, SegmentsOf(motion.value)));
+}
+
+StatusOr<double> FixedKernelSpread(const EstimatorInput& in, const EstimatorChain&, Notifier&,
+                                   const RunControl&) {
+    if (Status valid = CheckSmoothingParameter(in.h); !valid.Ok()) {
+        return valid;
+    }
+    return in.h;
+}
+
+// The smallest of the adaptive kernel's local smoothing parameters.
+StatusOr<double> AdaptiveKernelSpread(const EstimatorInput& in, const EstimatorChain&, Notifier&,
+                                      const RunControl& control) {
+    if (Status valid = CheckSmoothingParameter(in.h); !valid.Ok()) {
+        return valid;
+    }
+    const std::vector<double> local_h = AdaptiveBandwidths(in.xy, in.n, in.h, control.parallel);
+    if (local_h.empty()) {
+        return Status::Failure("There are no locations to smooth.");
+    }
+    return *std::min_element(local_h.begin(), local_h.end());
 }
 
 // The movement models fitted and selected by AICc, then the debiased autocorrelated kernel
@@ -190,31 +349,52 @@ const std::vector<EstimatorRow>& Estimators() {
     static const std::vector<EstimatorRow> table{
         {kFixedKernelName, "Fixed Kernel", "FixedKernel", "WeightedFixedKernel", D::Locations,
          K::Grid, true, true, &C::fixed_kernel, 4, FixedKernel, "Fixed Kernel Density   ",
-         "NA                  ", "", "Fixed kernel", 0, true},
+         "NA                  ", "", "Fixed kernel", 0, true, FixedKernelSpread},
         {kAdaptiveKernelName, "Adaptive Kernel", "AdaptiveKernel", "AdaptiveKernel", D::Locations,
          K::Grid, false, true, &C::adaptive_kernel, 5, AdaptiveKernel, "Adaptive Kernel Density",
-         "NA                  ", "", "Adaptive kernel", 1, true},
+         "NA                  ", "", "Adaptive kernel", 1, true, AdaptiveKernelSpread},
         {kBVNName, "1 Mode Bivariate Normal", "BVN", "WeightedBVN", D::Locations, K::Grid, true,
-         false, &C::bvn, 1, BVN, "1 Mode Bivariate Normal", "5                   ", "BVN",
-         "1-mode bivariate normal", 4, false},
+         false, &C::bvn, 1, kModel<BVNRun, BVNFit>, "1 Mode Bivariate Normal",
+         "5                   ", "BVN", "1-mode bivariate normal", 4, true,
+         kModelSpread<BVNRun, BVNFit>},
         {kNormalMixtureName, "2 Mode Bivariate Normal Mix", "2ModeBVNMix", "Weighted2ModeBVNMix",
-         D::Locations, K::Grid, true, false, &C::normal_mixture, 3, NormalMixture,
-         "2 Mode Bivariate Normal", "11                  ", "2-modeBVN",
-         "2-mode bivariate normal mixture", 2, false},
+         D::Locations, K::Grid, true, false, &C::normal_mixture, 3,
+         kModel<NormalMixtureRun, NormalMixtureFit>, "2 Mode Bivariate Normal",
+         "11                  ", "2-modeBVN", "2-mode bivariate normal mixture", 2, true,
+         kModelSpread<NormalMixtureRun, NormalMixtureFit>},
         {kCircleMixtureName, "2 Mode Bivariate Circle Mix", "2ModeCNMix", "Weighted2ModeCNMix",
-         D::Locations, K::Grid, false, false, &C::circle_mixture, 2, CircleMixture,
-         "2 Mode Bivariate Circle", "7                   ", "2-modeCN", "2-mode circle mixture", 3,
-         false},
+         D::Locations, K::Grid, false, false, &C::circle_mixture, 2,
+         kModel<CircleMixtureRun, CircleMixtureFit>, "2 Mode Bivariate Circle",
+         "7                   ", "2-modeCN", "2-mode circle mixture", 3, true,
+         kModelSpread<CircleMixtureRun, CircleMixtureFit>},
         {kExpPowerName, "Exponential Power", "ExpPower", "ExpPower", D::Locations, K::Grid, false,
-         false, &C::exp_power, 0, ExpPower, "Exponential Power Model", "4                   ",
-         "ExpPower", "Exponential power model", 5, false},
+         false, &C::exp_power, 0, kModel<ExpPowerRun, ExpPowerFit>, "Exponential Power Model",
+         "4                   ", "ExpPower", "Exponential power model", 5, true,
+         kModelSpread<ExpPowerRun, ExpPowerFit>},
         {kBridgeName, "Brownian Bridge", "BrownianBridge", "BrownianBridge", D::Track, K::Grid,
-         false, false, nullptr, -1, BrownianBridge, "", "", "", "Brownian bridge", 6, false},
+         false, false, nullptr, -1, BrownianBridge, "", "", "", "Brownian bridge", 6, true,
+         BrownianBridgeSpread},
         {kDynamicBridgeName, "Dynamic Brownian Bridge", "DynamicBrownianBridge",
          "DynamicBrownianBridge", D::Track, K::Grid, false, false, nullptr, -1, DynamicBridge, "",
-         "", "", "Dynamic Brownian bridge", 7, false},
-        {kAkdeName, "Autocorrelated Kernel (AKDE)", "AKDE", "AKDE", D::Track, K::Grid, false, false,
-         nullptr, -1, Akde, "", "", "", "", -1, false},
+         "", "", "Dynamic Brownian bridge", 7, true, DynamicBridgeSpread},
+        {kAkdeName,
+         "Autocorrelated Kernel (AKDE)",
+         "AKDE",
+         "AKDE",
+         D::Track,
+         K::Grid,
+         false,
+         false,
+         nullptr,
+         -1,
+         Akde,
+         "",
+         "",
+         "",
+         "",
+         -1,
+         false,
+         {}},
         {kMcpName,
          "Minimum Convex Polygon",
          "Mcp",
@@ -231,7 +411,8 @@ const std::vector<EstimatorRow>& Estimators() {
          "",
          "",
          -1,
-         false},
+         false,
+         {}},
     };
     return table;
 }

@@ -68,6 +68,14 @@ struct EstimatorOutput {
 using EstimatorCompute = std::function<StatusOr<EstimatorOutput>(
     const EstimatorInput&, EstimatorChain&, Notifier&, const RunControl&)>;
 
+// The spread in metres of the distribution a row makes from its input, the finest detail a
+// shared lattice must resolve: the smallest smoothing parameter of a kernel, the smallest
+// standard deviation of a fitted model, a Brownian bridge's spread (BridgeSpread). The chain is
+// read, not changed, so the distribution made afterwards is the one measured.
+using EstimatorSpread = std::function<StatusOr<double>(const EstimatorInput&,
+                                                       const EstimatorChain&, Notifier&,
+                                                       const RunControl&)>;
+
 // One estimator: its names, the files its result is saved as, the data it needs, whether the
 // model comparison scores it, and how it is computed.
 struct EstimatorRow {
@@ -97,8 +105,10 @@ struct EstimatorRow {
     std::string_view listed_as;
     int listed = -1;
     // Makes its distribution on a shared lattice when EstimatorInput::lattice is set (the
-    // overlaps between animals are computed from such grids).
+    // overlaps between animals are computed from such grids), and its spread, which sizes that
+    // lattice's cell.
     bool on_lattice = false;
+    EstimatorSpread spread; // empty unless on_lattice
 
     // The result file's key word for a plain or a bias-corrected run.
     [[nodiscard]] std::string_view FileKey(bool weighted_run) const {

@@ -3,7 +3,9 @@
 #include "batch/batch_run.h"
 #include "batch/batch_scheduler.h"
 
+#include "models/bivariate_normal.h"
 #include "output/mcp.h"
+#include "output/overlap.h"
 #include "state/number_text.h"
 #include "support/collars.h"
 #include "support/temp_dir.h"
@@ -147,8 +149,9 @@ TEST(BatchCommandLine, RefusesWhatItCannotRunWithASentence) {
           Refused{"--dbbmm-window 9 --dbbmm-margin 5", "--dbbmm-margin"},
           Refused{"--dbbmm-margin 2", "--dbbmm-margin"},
           Refused{"--overlap-levels 0", "--overlap-levels: \"0\" is not a percentage"},
-          Refused{"--overlap-estimator bvn", "--overlap-estimator: give one of fixed-kernel, "
-                                             "adaptive-kernel, not \"bvn\""},
+          Refused{"--overlap-estimator mcp", "--overlap-estimator: give one of fixed-kernel, "
+                                             "adaptive-kernel, bvn, 2bvn, 2cn, exp-power, bb, "
+                                             "dbbmm, not \"mcp\""},
           Refused{"--overlap-cell -2", "--overlap-cell"}}) {
         const CommandLine line =
             Parse(Words(*args == 0 ? "t.csv" : std::string("t.csv --out r ") + args));
@@ -1006,19 +1009,60 @@ EstimatorRow FlatEstimator() {
     return flat;
 }
 
+// Locations wandering around (cx, cy).
+std::vector<std::pair<double, double>> Wandering(double cx, double cy, int n) {
+    std::vector<std::pair<double, double>> points;
+    for (int k = 0; k < n; ++k) {
+        points.emplace_back(cx + 400 * std::sin(k * 2.3), cy + 300 * std::cos(k * 1.7));
+    }
+    return points;
+}
+
 // Three animals in metres: A and B wander around centres 300 m apart, C 50 km away.
 std::string ThreeNeighbours() {
     std::string table = "animal,x,y\n";
-    const auto add = [&table](const char* animal, double cx, double cy, int n) {
-        for (int k = 0; k < n; ++k) {
-            table += std::string(animal) + "," + FormatNumber(cx + 400 * std::sin(k * 2.3)) + "," +
-                     FormatNumber(cy + 300 * std::cos(k * 1.7)) + "\n";
+    for (const auto& [animal, points] : {std::pair{"A", Wandering(500000, 5400000, 40)},
+                                         std::pair{"B", Wandering(500300, 5400100, 35)},
+                                         std::pair{"C", Wandering(550000, 5400000, 30)}}) {
+        for (const auto& [x, y] : points) {
+            table += std::string(animal) + "," + FormatNumber(x) + "," + FormatNumber(y) + "\n";
         }
-    };
-    add("A", 500000, 5400000, 40);
-    add("B", 500300, 5400100, 35);
-    add("C", 550000, 5400000, 30);
+    }
     return table;
+}
+
+// The rows of an overlap.csv by "A,B,level": HR, PHR, VI, BA and UDOI; every row names
+// `estimator`.
+std::map<std::string, std::vector<double>> OverlapRows(const std::string& text,
+                                                       const std::string& estimator) {
+    std::map<std::string, std::vector<double>> rows;
+    std::istringstream csv(text);
+    std::string line;
+    std::getline(csv, line);
+    EXPECT_EQ(line, "animal_a,animal_b,estimator,level_percent,HR,PHR,VI,BA,UDOI");
+    while (std::getline(csv, line)) {
+        const auto cells = testing::CommaFields(line, 9);
+        EXPECT_EQ(cells[2], estimator);
+        auto& values = rows[cells[0] + "," + cells[1] + "," + cells[3]];
+        for (std::size_t k = 4; k < 9; ++k) {
+            values.push_back(ParseNumber(cells[k]).value_or(-1));
+        }
+    }
+    return rows;
+}
+
+// Both orders of a pair: HR and PHR in (0, 1), VI, BA and UDOI the same both ways.
+void ExpectBothOrders(const std::vector<double>& ab, const std::vector<double>& ba,
+                      const std::string& what) {
+    ASSERT_EQ(ab.size(), 5U) << what;
+    ASSERT_EQ(ba.size(), 5U) << what;
+    for (std::size_t k = 0; k < 5; ++k) {
+        EXPECT_GT(ab[k], 0) << what << " index " << k;
+        EXPECT_LT(k < 4 ? ab[k] : 0, 1) << what << " index " << k;
+    }
+    EXPECT_EQ(std::vector<double>(ab.begin() + 2, ab.end()),
+              std::vector<double>(ba.begin() + 2, ba.end()))
+        << what << ": VI, BA and UDOI are symmetric";
 }
 
 TEST(BatchOverlap, WritesBothOrdersAndAPictureAndLeavesEveryAnimalsFilesAsTheyWere) {
@@ -1033,33 +1077,13 @@ TEST(BatchOverlap, WritesBothOrdersAndAPictureAndLeavesEveryAnimalsFilesAsTheyWe
               0)
         << dir.Read("overlap.log");
 
-    std::map<std::string, std::vector<double>> rows; // "A,B,95" -> HR, PHR, VI, BA, UDOI
-    std::istringstream csv(dir.Read("overlap/overlap.csv"));
-    std::string line;
-    std::getline(csv, line);
-    EXPECT_EQ(line, "animal_a,animal_b,estimator,level_percent,HR,PHR,VI,BA,UDOI");
-    while (std::getline(csv, line)) {
-        const auto cells = testing::CommaFields(line, 9);
-        EXPECT_EQ(cells[2], "fixed-kernel");
-        auto& values = rows[cells[0] + "," + cells[1] + "," + cells[3]];
-        for (std::size_t k = 4; k < 9; ++k) {
-            values.push_back(ParseNumber(cells[k]).value_or(-1));
-        }
-    }
+    auto rows = OverlapRows(dir.Read("overlap/overlap.csv"), "fixed-kernel");
     EXPECT_EQ(rows.size(), 12U) << "3 pairs, both orders, 2 levels";
     for (const char* level : {"50", "95"}) {
         const auto& ab = rows[std::string("A,B,") + level];
         const auto& ba = rows[std::string("B,A,") + level];
-        ASSERT_EQ(ab.size(), 5U);
-        ASSERT_EQ(ba.size(), 5U);
-        for (std::size_t k = 0; k < 5; ++k) {
-            EXPECT_GT(ab[k], 0) << level << " index " << k;
-            EXPECT_LT(k < 4 ? ab[k] : 0, 1) << level << " index " << k;
-        }
+        ExpectBothOrders(ab, ba, level);
         EXPECT_NE(ab[0], ba[0]) << "HR is not symmetric";
-        EXPECT_EQ(std::vector<double>(ab.begin() + 2, ab.end()),
-                  std::vector<double>(ba.begin() + 2, ba.end()))
-            << "VI, BA and UDOI are";
         EXPECT_EQ(rows[std::string("A,C,") + level], std::vector<double>(5, 0.0));
     }
 
@@ -1075,6 +1099,69 @@ TEST(BatchOverlap, WritesBothOrdersAndAPictureAndLeavesEveryAnimalsFilesAsTheyWe
     std::filesystem::remove(overlap / "overlap.csv");
     std::filesystem::remove(overlap / "overlap.png");
     ExpectSameFiles(plain, overlap);
+}
+
+TEST(BatchOverlap, BrownianBridgesGoOnTheLatticeAndKeepTheirOwnFiles) {
+    testing::TempDir dir;
+    std::string tracks = "animal,x,y,t\n";
+    for (const auto& [animal, points] : {std::pair{"A", Wandering(500000, 5400000, 30)},
+                                         std::pair{"B", Wandering(500200, 5400100, 30)}}) {
+        for (std::size_t k = 0; k < points.size(); ++k) {
+            tracks += std::string(animal) + "," + FormatNumber(points[k].first) + "," +
+                      FormatNumber(points[k].second) + "," + std::to_string(600 * k) + "\n";
+        }
+    }
+    const auto table = dir.Write("two.csv", tracks);
+    const std::string args = table.string() + " --id animal --time t --source-crs metres "
+                                              "--estimators bb --error-m 20 --quiet --out ";
+    const auto plain = dir.path() / "plain";
+    const auto overlap = dir.path() / "overlap";
+    ASSERT_EQ(RunBatch(args + plain.string(), dir.path() / "plain.log"), 0);
+    ASSERT_EQ(RunBatch(args + overlap.string() +
+                           " --overlap --overlap-estimator bb --overlap-levels 50,100",
+                       dir.path() / "overlap.log"),
+              0)
+        << dir.Read("overlap.log");
+    auto rows = OverlapRows(dir.Read("overlap/overlap.csv"), "bb");
+    EXPECT_EQ(rows.size(), 4U);
+    ExpectBothOrders(rows["A,B,50"], rows["B,A,50"], "bb 50 %");
+    ExpectBothOrders(rows["A,B,100"], rows["B,A,100"], "bb 100 %");
+
+    std::filesystem::remove(overlap / "overlap.csv");
+    std::filesystem::remove(overlap / "overlap.png");
+    ExpectSameFiles(plain, overlap);
+}
+
+TEST(BatchOverlap, TwoBivariateNormalsAffinityIsTheClosedForm) {
+    testing::TempDir dir;
+    const auto table = dir.Write("three.csv", ThreeNeighbours());
+    ASSERT_EQ(RunBatch(table.string() +
+                           " --id animal --source-crs metres --quiet --estimators "
+                           "bvn --overlap --overlap-estimator bvn "
+                           "--overlap-levels 100 --out " +
+                           (dir.path() / "out").string(),
+                       dir.path() / "out.log"),
+              0)
+        << dir.Read("out.log");
+    auto rows = OverlapRows(dir.Read("out/overlap.csv"), "bvn");
+    ExpectBothOrders(rows["A,B,100"], rows["B,A,100"], "bvn");
+    const auto normal = [](const std::vector<std::pair<double, double>>& points) {
+        Matrix xy(static_cast<std::int32_t>(points.size()) + 1, 2);
+        for (std::size_t k = 0; k < points.size(); ++k) {
+            xy(static_cast<std::int32_t>(k), 0) = points[k].first;
+            xy(static_cast<std::int32_t>(k), 1) = points[k].second;
+        }
+        const BVNEstimate e = UnweightedBVN(xy, static_cast<std::int32_t>(points.size()));
+        return PlaneNormal{e.mean_x, e.mean_y, e.sigma_x * e.sigma_x, e.rho * e.sigma_x * e.sigma_y,
+                           e.sigma_y * e.sigma_y};
+    };
+    // Cells of a fifth of the smaller standard deviation and tails cut at 6.5 of them leave
+    // the lattice's sum within about 1e-9 of the integral; the file keeps 9 decimals or more.
+    constexpr double kLatticeAffinity = 1e-7;
+    EXPECT_NEAR(rows["A,B,100"][3],
+                NormalAffinity(normal(Wandering(500000, 5400000, 40)),
+                               normal(Wandering(500300, 5400100, 35))),
+                kLatticeAffinity);
 }
 
 TEST(EstimatorTable, AMadeUpRowIsOfferedRunSummarisedAndSavedByTheBatch) {
