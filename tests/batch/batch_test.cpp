@@ -184,13 +184,14 @@ TEST(BatchSummary, QuotesWhatCsvMustAndSortsAnimalsByName) {
     result.rows.push_back(row);
     EXPECT_EQ(SummaryLines(result, false),
               "\"Elk \"\"7\"\", north\",fixed-kernel,120,250.125,,95,1234567.89,EPSG:32611,"
-              "3,0,0,2,0,\n"
-              "\"Elk \"\"7\"\", north\",bb,120,,0.5,95,,EPSG:32611,,,,,,\"No fixes,\nnone at "
-              "all.\"\n");
+              "3,0,0,2,0,,,,,\n"
+              "\"Elk \"\"7\"\", north\",bb,120,,0.5,95,,EPSG:32611,,,,,,,,,,\"No fixes,\nnone "
+              "at all.\"\n");
     EXPECT_EQ(SummaryHeader(true),
               "animal,estimator,n_locations,smoothing_h,bb_variance,level_percent,area_m2,crs,"
               "skipped_no_coordinates,skipped_no_time,skipped_no_error,skipped_outliers,"
-              "skipped_duplicates,neg2lnl,aicc,cvc,error\n");
+              "skipped_duplicates,neg2lnl,aicc,cvc,area_low_m2,area_high_m2,model,effective_n,"
+              "error\n");
     EXPECT_EQ(SummaryText({{"b", "b,1\n"}, {"a", "a,1\na,2\n"}, {"B", "B,1\n"}}, false),
               SummaryHeader(false) + "B,1\na,1\na,2\nb,1\n");
 }
@@ -268,7 +269,7 @@ TEST(BatchRun, ABrokenAnimalGetsItsSentenceWhileTheOthersComplete) {
     EXPECT_EQ(one.failed, 1);
     EXPECT_TRUE(one.undone.empty());
     const std::string summary = SummaryText(one.lines, false);
-    EXPECT_THAT(summary, HasSubstr("B,bb,0,,,,,,,,,,,\"three.csv, line "));
+    EXPECT_THAT(summary, HasSubstr("B,bb,0,,,,,,,,,,,,,,,\"three.csv, line "));
     EXPECT_THAT(summary, HasSubstr("the time \"\"2021-13-01"));
     // B's independent estimators need no time; its Brownian bridge alone fails.
     EXPECT_THAT(summary, HasSubstr("B,fixed-kernel,26,"));
@@ -394,7 +395,7 @@ TEST(BatchExports, ATableWrittenByRGivesTheResultsOfItsHyphenatedTwin) {
         RunAll(ExportOptions(dir.Write("study_r.csv", testing::RCsv(rows)), dir.path() / "r"));
     EXPECT_THAT(hyphenated, HasSubstr("A,bb,40,"));
     EXPECT_THAT(hyphenated, HasSubstr("B,mcp,25,,,95,"));
-    EXPECT_THAT(hyphenated, HasSubstr(",EPSG:32611,5,0,0,0,0,\n")); // B's five failed fixes
+    EXPECT_THAT(hyphenated, HasSubstr(",EPSG:32611,5,0,0,0,0,,,,,\n")); // B's five failed fixes
     EXPECT_EQ(dotted, hyphenated);
     for (const char* file : {"A/BrownianBridge.txt", "B/BrownianBridge.txt"}) {
         EXPECT_EQ(dir.Read(std::string("r/") + file), dir.Read(std::string("m/") + file));
@@ -425,7 +426,7 @@ TEST(BatchExports, OutlierRowsAreLeftOutAndCountedUnlessKept) {
     const std::string left_out = RunAll(ExportOptions(path, dir.path() / "left"));
     ASSERT_GT(hidden, 0);
     EXPECT_THAT(left_out, HasSubstr("A,mcp," + std::to_string(40 - hidden) + ",,,50,"));
-    EXPECT_THAT(left_out, HasSubstr(",0,0,0," + std::to_string(hidden) + ",0,\n"));
+    EXPECT_THAT(left_out, HasSubstr(",0,0,0," + std::to_string(hidden) + ",0,,,,,\n"));
 
     BatchOptions keep = ExportOptions(path, dir.path() / "kept");
     keep.keep_outliers = true;
@@ -466,8 +467,9 @@ TEST(BatchExports, CoordinatesThatMayBeDegreesAreRefusedUntilTheUserSaysWhich) {
     options.y = "py";
     options.id = "tag";
     const std::string asked = RunAll(options);
-    EXPECT_THAT(asked, HasSubstr("A,fixed-kernel,0,,,,,,,,,,,\"Animal \"\"A\"\": every fix lies "
-                                 "within -180..180 and -90..90"));
+    EXPECT_THAT(asked,
+                HasSubstr("A,fixed-kernel,0,,,,,,,,,,,,,,,\"Animal \"\"A\"\": every fix lies "
+                          "within -180..180 and -90..90"));
     EXPECT_THAT(asked, HasSubstr("Say which: --source-crs EPSG:4326 for longitude/latitude, "
                                  "--source-crs metres for coordinates already in metres"));
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "asked" / "A" / "FixedKernel.txt"));
@@ -525,10 +527,10 @@ TEST(BatchExports, AMetreGridThatFitsLongitudeLatitudeRunsAsMetresOnceAnswered) 
     // shoelace sum is 3800, so 1900 square metres.
     const std::string metres = RunAll(options);
     EXPECT_THAT(metres, HasSubstr("grid,mcp,30,,,100,1900,"));
-    EXPECT_THAT(metres, HasSubstr(",,0,0,0,0,0,\n")); // no crs, nothing left out
+    EXPECT_THAT(metres, HasSubstr(",,0,0,0,0,0,,,,,\n")); // no crs, nothing left out
     options.source_crs = "EPSG:32611";
     options.out = dir.path() / "utm";
-    EXPECT_THAT(RunAll(options), HasSubstr(",EPSG:32611,0,0,0,0,0,\n"));
+    EXPECT_THAT(RunAll(options), HasSubstr(",EPSG:32611,0,0,0,0,0,,,,,\n"));
     options.source_crs = "EPSG:2227";
     EXPECT_THAT(RunAll(options), HasSubstr("--source-crs: EPSG:2227 is in"));
 }
@@ -751,7 +753,7 @@ TEST(BatchResume, AStoppedRunResumedGivesTheFilesAndSummaryOfOneUninterruptedRun
         }
     }
     listed += UndoneLines({"B"}, false);
-    EXPECT_THAT(listed, HasSubstr("B,,0,,,,,,,,,,,Not done: the run was stopped"));
+    EXPECT_THAT(listed, HasSubstr("B,,0,,,,,,,,,,,,,,,Not done: the run was stopped"));
     EXPECT_EQ(dir.Read("resumed/summary.csv"), listed);
 
     // Resumed on the command line, only B is computed; A and C keep their files.
@@ -1185,8 +1187,8 @@ TEST(EstimatorTable, AMadeUpRowIsOfferedRunSummarisedAndSavedByTheBatch) {
     const std::string summary = RunAll(line.options);
     // The first column's cells are at the 40 % level and all others at 100 %, so both the 50 %
     // and the 95 % home range are those ten cells of 1 ha.
-    EXPECT_THAT(summary, HasSubstr("A,flat,40,,,50,100000,EPSG:32611,0,0,0,0,0,\n"));
-    EXPECT_THAT(summary, HasSubstr("B,flat,25,,,95,100000,EPSG:32611,5,0,0,0,0,\n"));
+    EXPECT_THAT(summary, HasSubstr("A,flat,40,,,50,100000,EPSG:32611,0,0,0,0,0,,,,,\n"));
+    EXPECT_THAT(summary, HasSubstr("B,flat,25,,,95,100000,EPSG:32611,5,0,0,0,0,,,,,\n"));
     EXPECT_THAT(summary, HasSubstr("A,mcp,40,"));
     const std::string saved = dir.Read("out/A/Flat.txt");
     EXPECT_THAT(saved, StartsWith("X,Y,Probability\r\n"));
