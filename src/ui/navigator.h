@@ -26,6 +26,7 @@ enum class FormId {
     GridExtent,
     LoadTelemetry,
     MotionVariance,
+    AkdeModels,
 };
 
 // What a form needs of the wizard: the session, the dialogs, the other forms by name,

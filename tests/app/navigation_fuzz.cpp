@@ -32,6 +32,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSet>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -299,12 +300,16 @@ bool IsWizardForm(const QWidget* widget) {
            name != QLatin1String("FrmMotionVariance");
 }
 
+// Every window any walk has shown, for the closing report of where the walks reached.
+QSet<QString> g_windows_seen;
+
 // The windows showing, in a fixed order so a seed always makes the same walk.
 QList<QWidget*> ShownWindows() {
     QList<QWidget*> shown;
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (widget->isVisible()) {
             shown << widget;
+            g_windows_seen.insert(widget->objectName());
         }
     }
     std::sort(shown.begin(), shown.end(),
@@ -612,5 +617,8 @@ int main(int argc, char* argv[]) {
     std::printf("navigation_fuzz: %llu walks of %d steps (seeds %llu..%llu) in %.1f s\n",
                 passed + failed, steps, first_seed, last_seed, elapsed());
     std::printf("%llu passed, %llu failed\n", passed, failed);
+    QStringList seen(ranvik::g_windows_seen.begin(), ranvik::g_windows_seen.end());
+    seen.sort();
+    std::printf("windows reached: %s\n", qPrintable(seen.join(QStringLiteral(", "))));
     return failed == 0 ? 0 : 1;
 }

@@ -8,6 +8,7 @@
 #include "bridge/dynamic_bridge_grid.h"
 #include "input/forms/loaded_files.h"
 #include "input/shape_writer.h"
+#include "kernel/akde.h"
 #include "output/mcp.h"
 #include "state/number_text.h"
 
@@ -338,6 +339,46 @@ private Q_SLOTS:
         QCOMPARE(Lines("RMotionVariance.csv"), std::size_t{301});
         QCOMPARE(dialogs.messages.last(), QStringLiteral("Browninan Bridge Output File Saved to ") +
                                               QString::fromStdString(dir->path().string()));
+        QVERIFY(wizard->bb_analysis.Get()->isVisible());
+    }
+
+    void autocorrelatedKernelListsTheModelsAndSavesTheEstimateWithItsTables() {
+        FrmBBAnalysis& analysis = ToBridgeAnalysis();
+        analysis.akde_option->setChecked(true);
+        analysis.CmdNext_Click();
+        FrmAkdeModels* models = wizard->akde_models.Get();
+        QVERIFY(models != nullptr && models->isVisible() && !analysis.isVisible());
+        const auto fits =
+            FitMovementModels(MovementDataOf(session.track().sorted, session.track().count), {});
+        QVERIFY(fits.Ok());
+        QCOMPARE(models->models_list->topLevelItemCount(), 6);
+        for (int k = 0; k < 6; ++k) {
+            const MovementFit& fit = fits.value[static_cast<std::size_t>(k)];
+            QCOMPARE(models->models_list->topLevelItem(k)->text(0).toStdString(), fit.Name());
+            QCOMPARE(models->models_list->topLevelItem(k)->text(1).toStdString(),
+                     FormatNumber(fit.aicc));
+        }
+        QVERIFY(!models->variogram.lag.empty());
+        QVERIFY(
+            models->note_label->text().contains(QString::fromStdString(fits.value.front().Name())));
+        // The user may pick another model: the estimate is then made under it.
+        models->models_list->setCurrentItem(models->models_list->topLevelItem(1));
+        const MovementFit& picked = fits.value[1];
+        QVERIFY(models->note_label->text().contains(QString::fromStdString(picked.Name())));
+        const qsizetype messages = dialogs.messages.size();
+        models->CmdNext_Click();
+        QCOMPARE(dialogs.messages.size(), messages);
+        const Matrix* grid = session.WaitingGrid(kAkdeName);
+        QVERIFY(grid != nullptr);
+        const auto direct = CalcAkde(session.track().sorted, session.track().count, picked);
+        QVERIFY(direct.Ok());
+        for (std::int32_t k = 0; k + 1 < grid->Rows(); k += 997) {
+            QCOMPARE((*grid)(k, 2), direct.value.grid(k, 2));
+        }
+        SaveTo(QStringLiteral("R"), 0);
+        QCOMPARE(Lines("RAKDE.txt"), static_cast<std::size_t>(grid->Rows()));
+        QCOMPARE(Lines("RModels.csv"), std::size_t{7});
+        QVERIFY(Lines("RVariogram.csv") > 10);
         QVERIFY(wizard->bb_analysis.Get()->isVisible());
     }
 

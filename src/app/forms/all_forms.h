@@ -9,6 +9,7 @@
 #include "input/forms/frm_load_telemetry.h"
 #include "input/forms/frm_load_text_file.h"
 #include "input/forms/map_viewer.h"
+#include "kernel/forms/frm_akde.h"
 #include "kernel/forms/frm_cv_graph.h"
 #include "kernel/forms/frm_kernel_options.h"
 #include "output/forms/frm_home_range_picture.h"

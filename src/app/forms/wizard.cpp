@@ -15,6 +15,7 @@ Wizard::~Wizard() {
     // Forms unloaded a moment ago wait for the event loop to delete them; do it now.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     // The forms are top-level windows with no parent to delete them: they go with the wizard.
+    akde_models.Destroy();
     motion_variance.Destroy();
     load_telemetry.Destroy();
     grid_extent.Destroy();
@@ -74,6 +75,8 @@ template <class Act> decltype(auto) OnSlot(Wizard& w, FormId form, Act&& act) {
         return act(w.load_telemetry);
     case FormId::MotionVariance:
         return act(w.motion_variance);
+    case FormId::AkdeModels:
+        return act(w.akde_models);
     }
     return act(w.welcome);
 }

@@ -27,6 +27,7 @@ class FrmHomeRangePicture;
 class FrmBBGridExtent;
 class FrmLoadTelemetry;
 class FrmMotionVariance;
+class FrmAkdeModels;
 
 // One form of the wizard and its lifetime: shown (created and loaded on first show), hidden
 // (kept with its control values) or unloaded (destroyed, so the next show starts afresh).
@@ -125,6 +126,7 @@ public:
     FormSlot<FrmBBGridExtent> grid_extent;
     FormSlot<FrmLoadTelemetry> load_telemetry;
     FormSlot<FrmMotionVariance> motion_variance;
+    FormSlot<FrmAkdeModels> akde_models;
 
 private:
     Session& session_;

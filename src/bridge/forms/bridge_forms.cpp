@@ -74,6 +74,8 @@ FrmBBAnalysis::FrmBBAnalysis(Navigator& wizard) : WizardForm(wizard, "FrmBBAnaly
     dynamic_option = Option(
         "OptDynamicBB",
         QStringLiteral("Dynamic Brownian bridge (the variance changes along the track)"), frame2);
+    akde_option =
+        Option("OptAkde", QStringLiteral("Autocorrelated kernel home range (AKDE)"), frame2);
     grid_option->setChecked(true);
     window_box = Text("TxtWindowSize", QStringLiteral("31"));
     margin_box = Text("TxtMargin", QStringLiteral("11"));
@@ -91,6 +93,7 @@ FrmBBAnalysis::FrmBBAnalysis(Navigator& wizard) : WizardForm(wizard, "FrmBBAnaly
     options->addWidget(grid_option);
     options->addWidget(dynamic_option);
     options->addLayout(dynamic_boxes);
+    options->addWidget(akde_option);
     connect(grid_option, &QRadioButton::toggled, this, [this](bool on) {
         if (on) {
             user_points_caption_label->setVisible(false);
@@ -203,6 +206,12 @@ void FrmBBAnalysis::CmdNext_Click() {
     if (grid_option->isChecked() && ReadBoxes()) {
         hide();
         wizard_.Show(FormId::GridExtent);
+    }
+    if (akde_option->isChecked() && HasLocations(LocationSet::Bridge)) {
+        hide();
+        // The models are fitted afresh to the fixes loaded now.
+        wizard_.Unload(FormId::AkdeModels);
+        wizard_.Show(FormId::AkdeModels);
     }
     if (dynamic_option->isChecked() && EstimateMotion()) {
         hide();

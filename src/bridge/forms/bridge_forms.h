@@ -32,6 +32,7 @@ public:
     QRadioButton* dynamic_option = nullptr; // the dynamic Brownian bridge over a grid
     QLineEdit* window_box = nullptr;        // its window, in fixes
     QLineEdit* margin_box = nullptr;        // its margin, in fixes
+    QRadioButton* akde_option = nullptr;    // the autocorrelated kernel home range
     // The motion variance along the track, once the dynamic bridge's windows are scored.
     std::optional<MotionVariance> motion_variance;
 
