@@ -866,6 +866,8 @@ private Q_SLOTS:
         QCOMPARE(picture.overlap_table->item(0, 2)->text(), QStringLiteral("elk-A in elk-B"));
         QCOMPARE(picture.overlap_table->item(1, 2)->text(), QStringLiteral("elk-B in elk-A"));
         QCOMPARE(picture.overlap_table->item(4, 1)->text(), QStringLiteral("VI"));
+        QVERIFY(picture.grab().save(
+            testing::FormPicture(QStringLiteral("FrmHomeRangePictureOverlap.png"))));
         // Another level shown clears the list, which belonged to the levels before.
         picture.levels_box->setText(QStringLiteral("90"));
         Q_EMIT picture.levels_box->editingFinished();
