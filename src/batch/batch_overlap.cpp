@@ -95,15 +95,11 @@ StatusOr<LatticeStudy> MakeStudy(const BatchInput& input, const BatchOptions& op
         animals.push_back(std::move(animal.value));
         ids.push_back(input.animals[k].id);
     }
-    SharedLattice lattice{std::numeric_limits<double>::max(), std::numeric_limits<double>::max(),
-                          options.overlap.cell.value_or(std::numeric_limits<double>::max())};
+    std::vector<LatticeExtent> extents;
     for (const LatticeAnimal& animal : animals) {
-        lattice.x0 = std::min(lattice.x0, animal.xmin);
-        lattice.y0 = std::min(lattice.y0, animal.ymin);
-        if (!options.overlap.cell) {
-            lattice.cell = std::min(lattice.cell, animal.spread / kCellsPerSpread);
-        }
+        extents.push_back(animal.extent);
     }
+    const SharedLattice lattice = LatticeOver(extents, options.overlap.cell);
     StatusOr<LatticeStudy> result;
     LatticeStudy& study = result.value;
     study.grids.resize(options.overlap.levels.size());

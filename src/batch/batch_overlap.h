@@ -4,6 +4,7 @@
 #include "batch/batch_mpi.h"
 #include "batch/batch_options.h"
 #include "output/overlap.h"
+#include "output/pair_overlap.h"
 #include "state/status.h"
 
 #include <atomic>
@@ -11,13 +12,6 @@
 #include <vector>
 
 namespace ranvik {
-
-// The shared lattice's cell is at most this fraction of the smallest spread among the animals
-// (EstimatorRow::spread: a smoothing parameter, a model's smallest standard deviation, a
-// bridge's spread): a circular normal sampled at a fifth of its spread keeps its integrals (and
-// so every overlap index) to far better than the 1e-6 the indices are read to, since the
-// midpoint rule's error for such a smooth integrand falls like exp(-2 pi^2 (h / cell)^2).
-inline constexpr double kCellsPerSpread = 5.0;
 
 // One row of overlap.csv: animal A, animal B and the indices in that order at one level.
 struct OverlapRow {

@@ -669,32 +669,18 @@ StatusOr<LatticeAnimal> LoadLatticeAnimal(const BatchInput& input, std::size_t i
         }
         animal.h = h.value;
     }
-    const auto spread =
-        row.spread(LatticeInput(animal, options), EstimatorChain{}, notifier, control);
-    if (!spread.Ok()) {
-        return spread.status;
+    const auto extent = ExtentOnLattice(row, LatticeInput(animal, options), notifier, control);
+    if (!extent.Ok()) {
+        return extent.status;
     }
-    animal.spread = spread.value;
-    animal.xmin = xy(0, 0);
-    animal.ymin = xy(0, 1);
-    for (std::int32_t k = 1; k < animal.n; ++k) {
-        animal.xmin = std::min(animal.xmin, xy(k, 0));
-        animal.ymin = std::min(animal.ymin, xy(k, 1));
-    }
+    animal.extent = extent.value;
     return result;
 }
 
 StatusOr<Matrix> MakeOnLattice(const LatticeAnimal& animal, const EstimatorRow& row,
                                const BatchOptions& options, const SharedLattice& lattice,
                                const RunControl& control, Notifier& notifier) {
-    EstimatorInput input = LatticeInput(animal, options);
-    input.lattice = lattice;
-    EstimatorChain chain;
-    auto made = row.compute(input, chain, notifier, control);
-    if (!made.Ok()) {
-        return made.status;
-    }
-    return std::move(made.value.grid);
+    return GridOnLattice(row, LatticeInput(animal, options), lattice, notifier, control);
 }
 
 AnimalResult RunAnimal(const BatchInput& input, std::size_t index, const BatchOptions& options,

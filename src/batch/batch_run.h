@@ -5,6 +5,7 @@
 #include "batch/batch_options.h"
 #include "batch/batch_summary.h"
 #include "numerics/output_grid.h"
+#include "output/pair_overlap.h"
 #include "state/notifier.h"
 #include "state/run_control.h"
 #include "state/session.h"
@@ -46,9 +47,8 @@ struct LatticeAnimal {
     std::int32_t n = 0;
     bool weighted = false;
     bool track = false;
-    double h = 0.0;      // the smoothing parameter (rows that read it)
-    double spread = 0.0; // the row's EstimatorRow::spread
-    double xmin = 0.0, ymin = 0.0;
+    double h = 0.0;       // the smoothing parameter (rows that read it)
+    LatticeExtent extent; // the row's spread and the locations' south-west corner
 };
 
 // Loads animal `index` of `input` for `row` (a row that makes its distribution on a shared

@@ -55,8 +55,14 @@ void Session::ChooseMaxTime(double max_time) {
     choices_.BBMaxTime = max_time;
 }
 
-void Session::TakeLoaded(IndependentLocations&& locations, LocationFile&& file) {
+void Session::ChooseKernelH(double h) {
+    choices_.KernelH = h;
+}
+
+void Session::TakeLoaded(IndependentLocations&& locations, LocationFile&& file,
+                         std::optional<TableAnimals> table) {
     loaded_.locations = std::move(locations);
+    loaded_.locations_table = std::move(table);
     loaded_.file = std::move(file);
     loaded_.last = LocationSet::Independent;
     // Per-location values belong to the locations they were computed for.
@@ -65,8 +71,9 @@ void Session::TakeLoaded(IndependentLocations&& locations, LocationFile&& file) 
     }
 }
 
-void Session::TakeLoaded(Track&& track, LocationFile&& file) {
+void Session::TakeLoaded(Track&& track, LocationFile&& file, std::optional<TableAnimals> table) {
     loaded_.track = std::move(track);
+    loaded_.track_table = std::move(table);
     loaded_.file = std::move(file);
     loaded_.last = LocationSet::Bridge;
 }

@@ -38,6 +38,7 @@ struct Choices {
     std::set<std::string, std::less<>> requested;
     double BBMaxTime = 0.0;  // longest time gap bridged
     double BBVariance = 0.0; // Brownian bridge variance, typed or estimated
+    double KernelH = 0.0;    // smoothing parameter of the last kernels made (0: none made)
 
     [[nodiscard]] bool Requested(std::string_view estimator) const {
         return requested.find(estimator) != requested.end();
@@ -89,12 +90,28 @@ struct UserPoints {
     friend bool operator==(const UserPoints&, const UserPoints&) = default;
 };
 
+// The other animals of the telemetry table a kind of locations was loaded from, each read as
+// the loaded one was (the same fields, purpose and projected system), so that one can be set
+// beside it. `names` and the arrays of the kind run in parallel, in the table's order.
+struct TableAnimals {
+    std::string loaded;                          // the name of the animal loaded
+    std::vector<std::string> names;              // the others with fixes
+    std::vector<IndependentLocations> locations; // independent locations: one per name
+    std::vector<Track> tracks;                   // a track: one per name
+
+    friend bool operator==(const TableAnimals&, const TableAnimals&) = default;
+};
+
 // Everything loaded, each kind with its own count.
 struct LoadedData {
     LocationFile file;
     LocationSet last = LocationSet::None; // the kind `file` describes
     std::optional<IndependentLocations> locations;
     std::optional<Track> track;
+    // The table's other animals beside `locations` and `track`; none when they came from a file
+    // of one animal.
+    std::optional<TableAnimals> locations_table;
+    std::optional<TableAnimals> track_table;
     std::optional<UserPoints> user_points;
 
     friend bool operator==(const LoadedData&, const LoadedData&) = default;
@@ -164,11 +181,16 @@ public:
     void Request(std::string_view estimator, bool wanted);
     void ChooseBridgeVariance(double variance);
     void ChooseMaxTime(double max_time);
+    void ChooseKernelH(double h);
 
     // Loaded data. Independent locations release the per-location log-likelihoods computed
-    // for the locations before them. User points keep the locations' file and root.
-    void TakeLoaded(IndependentLocations&& locations, LocationFile&& file);
-    void TakeLoaded(Track&& track, LocationFile&& file);
+    // for the locations before them. Locations or a track replace the table animals of their
+    // kind with `table` (none for a file of one animal). User points keep the locations' file
+    // and root.
+    void TakeLoaded(IndependentLocations&& locations, LocationFile&& file,
+                    std::optional<TableAnimals> table = std::nullopt);
+    void TakeLoaded(Track&& track, LocationFile&& file,
+                    std::optional<TableAnimals> table = std::nullopt);
     void TakeLoaded(UserPoints&& points);
     // The root of output file names, as the user typed or the loader chose.
     void Rename(std::string root);

@@ -9,7 +9,9 @@
 #include "input/forms/loaded_files.h"
 #include "input/shape_writer.h"
 #include "kernel/akde.h"
+#include "kernel/kernel_grid.h"
 #include "output/mcp.h"
+#include "output/overlap.h"
 #include "state/number_text.h"
 
 #include <QApplication>
@@ -127,6 +129,22 @@ class WizardPathsTest : public QObject {
 
     void OpenShapefile(FrmLoadShapefile& loader, const QString& path) {
         testing::OpenOn(dialogs, loader, path);
+    }
+
+    // Welcome -> independent locations -> telemetry loader -> elk-A of the sample Movebank
+    // table (three elk) -> a fixed kernel of the typed h -> the home range picture.
+    FrmHomeRangePicture& ElkAPicture(const QString& h) {
+        testing::WalkToLoader(*wizard, false, &FrmInputDataOptions::telemetry_option);
+        FrmLoadTelemetry& loader = *wizard->load_telemetry.Get();
+        dialogs.open_answers << kExamples + QStringLiteral("/telemetry/movebank_elk.csv");
+        loader.CmdOpen_Click();
+        loader.animal_combo->setCurrentIndex(loader.animal_combo->findData("elk-A"));
+        loader.CmdNext_Click();
+        Estimate(*wizard->compare.Get(), {&F::fixed_kernel_check});
+        wizard->kernel_options.Get()->user_h_box->setText(h);
+        ChooseH(&FrmKernelOptions::user_h_check);
+        wizard->save_as.Get()->findChild<QPushButton*>(QStringLiteral("CmdViewHomeRange"))->click();
+        return *wizard->picture.Get();
     }
 
 private Q_SLOTS:
@@ -834,6 +852,92 @@ private Q_SLOTS:
         SaveTo(QStringLiteral("R"), 0);
         QCOMPARE(Lines("RFixedKernel.txt"), std::size_t{40001});
         QCOMPARE(Lines("RBVN.txt"), std::size_t{40001});
+    }
+
+    void aSecondElkOverlapsAsTheirGridsOnTheSharedLatticeSay() {
+        // The elk's ranges lie some 3 km apart; kernels this wide make them meet.
+        const double h = 1500.0;
+        FrmHomeRangePicture& picture = ElkAPicture(QStringLiteral("1500"));
+        QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.messages.join('|')));
+        QVERIFY(!picture.second_combo->isHidden() && !picture.add_animal_button->isHidden());
+        QCOMPARE(picture.second_combo->count(), 2);
+        QCOMPARE(picture.second_combo->itemText(0), QStringLiteral("elk-B"));
+        QCOMPARE(picture.second_combo->itemText(1), QStringLiteral("elk-C"));
+        picture.second_combo->setCurrentIndex(0);
+        picture.add_animal_button->click();
+        QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.messages.join('|')));
+
+        // Both elk by the fixed kernel of the same h on the lattice of cell h / 5 whose first
+        // node is the south-west corner of both elk's locations.
+        const IndependentLocations& a = session.locations();
+        const TableAnimals& table = *session.loaded().locations_table;
+        QCOMPARE(table.loaded, std::string("elk-A"));
+        const IndependentLocations& b = table.locations[0];
+        SharedLattice lattice{a.xy(0, 0), a.xy(0, 1), h / 5};
+        for (const IndependentLocations* elk : {&a, &b}) {
+            for (std::int32_t k = 0; k < elk->count; ++k) {
+                lattice.x0 = std::min(lattice.x0, elk->xy(k, 0));
+                lattice.y0 = std::min(lattice.y0, elk->xy(k, 1));
+            }
+        }
+        const auto on_lattice = [&lattice, h](const IndependentLocations& elk) {
+            const std::vector<double> local_h(static_cast<std::size_t>(elk.count), h);
+            return CalcKernelOnLattice(elk.xy, elk.count, local_h, {}, lattice).value;
+        };
+        const Matrix grid_a = on_lattice(a);
+        const Matrix grid_b = on_lattice(b);
+        QCOMPARE(picture.overlap_table->rowCount(), 14); // seven indices at 50 and 95 %
+        int row = 0;
+        for (const double level : {0.5, 0.95}) {
+            const auto ga = MakeOverlapGrid(grid_a, grid_a.Rows() - 1, lattice, level);
+            const auto gb = MakeOverlapGrid(grid_b, grid_b.Rows() - 1, lattice, level);
+            QVERIFY(ga.Ok() && gb.Ok());
+            const OverlapIndices o = CalcOverlap(ga.value, gb.value);
+            QVERIFY(o.phr_ab > 0 && o.phr_ba > 0);
+            QVERIFY(level < 0.9 || o.vi > 0); // their 95 % ranges share ground
+            // The same sums in the same order: equal to the bit.
+            for (const double expected :
+                 {o.hr_ab, o.hr_ba, o.phr_ab, o.phr_ba, o.vi, o.ba, o.udoi}) {
+                QCOMPARE(picture.overlap_table->item(row, 3)->data(Qt::UserRole).toDouble(),
+                         expected);
+                QCOMPARE(picture.overlap_table->item(row, 3)->text(), Shown(expected, 6));
+                ++row;
+            }
+        }
+        QCOMPARE(picture.overlap_table->item(0, 2)->text(), QStringLiteral("elk-A in elk-B"));
+        QCOMPARE(picture.overlap_table->item(1, 2)->text(), QStringLiteral("elk-B in elk-A"));
+        QCOMPARE(picture.overlap_table->item(4, 1)->text(), QStringLiteral("VI"));
+        QVERIFY(picture.grab().save(
+            testing::FormPicture(QStringLiteral("FrmHomeRangePictureOverlap.png"))));
+        // Another level shown clears the list, which belonged to the levels before.
+        picture.levels_box->setText(QStringLiteral("90"));
+        Q_EMIT picture.levels_box->editingFinished();
+        QCOMPARE(picture.overlap_table->rowCount(), 0);
+    }
+
+    void anOverlapThatCannotBeMadeIsASentenceAndListsNothing() {
+        // A smoothing parameter of 1 m puts the lattice's cell at 20 cm: the elk's window
+        // would hold far more cells than one may.
+        FrmHomeRangePicture& picture = ElkAPicture(QStringLiteral("1"));
+        QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.messages.join('|')));
+        const Session before = session;
+        picture.second_combo->setCurrentIndex(1);
+        picture.add_animal_button->click();
+        QCOMPARE(dialogs.messages.size(), 1);
+        QVERIFY(dialogs.messages.front().contains(QStringLiteral("cells")));
+        QCOMPARE(picture.overlap_table->rowCount(), 0);
+        QVERIFY(session == before);
+    }
+
+    void aPlainTextFileOffersNoSecondAnimal() {
+        Estimate(ToDeerModels(), {&F::fixed_kernel_check});
+        ChooseH(&FrmKernelOptions::cv_h_check);
+        wizard->save_as.Get()->findChild<QPushButton*>(QStringLiteral("CmdViewHomeRange"))->click();
+        FrmHomeRangePicture* picture = wizard->picture.Get();
+        QVERIFY(picture != nullptr && picture->isVisible());
+        QVERIFY(!session.loaded().locations_table);
+        QVERIFY(picture->second_combo->isHidden() && picture->add_animal_button->isHidden() &&
+                picture->overlap_table->isHidden());
     }
 
     void aFileThatFailsToLoadKeepsTheEarlierLocationsAndTheRunGoesOn() {

@@ -500,7 +500,7 @@ void FrmLoadTelemetry::CmdNext_Click() {
         Message(QString::fromStdString(file.status.error));
         return;
     }
-    TakeLoadedFile(session, std::move(file.value));
+    TakeLoadedFile(session, std::move(file.value), OtherAnimals(static_cast<std::size_t>(index)));
     hide();
     if (purpose == TextFilePurpose::UserPoints) {
         wizard_.ShowUserPointsFile();
@@ -510,6 +510,30 @@ void FrmLoadTelemetry::CmdNext_Click() {
     } else {
         wizard_.Show(FormId::Compare);
     }
+}
+
+std::optional<TableAnimals> FrmLoadTelemetry::OtherAnimals(std::size_t loaded) {
+    const TextFilePurpose purpose = Purpose();
+    if (purpose == TextFilePurpose::UserPoints || id_field_combo->currentText() == kNone) {
+        return std::nullopt;
+    }
+    const Session& session = wizard_.session();
+    TableAnimals table;
+    table.loaded = split_->animals[loaded].id;
+    for (std::size_t k = 0; k < split_->animals.size(); ++k) {
+        const AnimalFixes& animal = split_->animals[k];
+        // Only an animal on the same plane as the loaded one can be set beside it: each animal
+        // of a table in longitude/latitude may have been projected to its own UTM zone.
+        if (k == loaded || animal.Count() == 0 || animal.epsg != split_->animals[loaded].epsg) {
+            continue;
+        }
+        const auto file = AnimalLoadedFile(*source_, animal, purpose,
+                                           session.choices().BiasCorrected == 1, time_unit_);
+        if (file.Ok()) {
+            AddTableAnimal(table, animal.id, file.value);
+        }
+    }
+    return table;
 }
 
 void SetTelemetryLayout(Navigator& wizard) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "input/telemetry_loading.h"
+#include "state/session.h"
 #include "ui/form_kit.h"
 
 #include <optional>
@@ -62,6 +63,9 @@ private:
     void FillFieldLists();
     // Shows the chosen animal's count and what was skipped.
     void ShowAnimal();
+    // The split's animals other than animal `loaded` that have fixes in its projected system,
+    // each read for the same purpose; none without an animal field or for user points.
+    [[nodiscard]] std::optional<TableAnimals> OtherAnimals(std::size_t loaded);
 
     std::optional<TelemetrySource> source_;
     std::optional<TelemetrySplit> split_;

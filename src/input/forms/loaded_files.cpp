@@ -22,7 +22,7 @@ LocationFile FileOf(LoadedFile& file) {
     return from;
 }
 
-void TakeIndependent(Session& session, LoadedFile& file) {
+IndependentLocations IndependentOf(const LoadedFile& file) {
     const std::int32_t n = file.Count();
     IndependentLocations locations;
     locations.xy.Resize(n + 1, 3);
@@ -35,10 +35,10 @@ void TakeIndependent(Session& session, LoadedFile& file) {
         }
     }
     locations.count = n;
-    session.TakeLoaded(std::move(locations), FileOf(file));
+    return locations;
 }
 
-void TakeBridge(Session& session, LoadedFile& file) {
+Track TrackOf(const LoadedFile& file) {
     const std::int32_t n = file.Count();
     Track track;
     track.fixes.Resize(n + 1, 5);
@@ -49,7 +49,7 @@ void TakeBridge(Session& session, LoadedFile& file) {
     }
     track.count = n;
     track.sorted = SortBBLocsByTime(track.fixes, n);
-    session.TakeLoaded(std::move(track), FileOf(file));
+    return track;
 }
 
 void TakeUserPoints(Session& session, const LoadedFile& file) {
@@ -74,19 +74,34 @@ LoadOutcome Take(Session& session, StatusOr<LoadedFile>&& read) {
 
 } // namespace
 
-std::int32_t TakeLoadedFile(Session& session, LoadedFile&& file) {
+std::int32_t TakeLoadedFile(Session& session, LoadedFile&& file,
+                            std::optional<TableAnimals> table) {
     switch (file.purpose) {
     case TextFilePurpose::IndependentLocations:
-        TakeIndependent(session, file);
+        session.TakeLoaded(IndependentOf(file), FileOf(file), std::move(table));
         break;
     case TextFilePurpose::BridgeLocations:
-        TakeBridge(session, file);
+        session.TakeLoaded(TrackOf(file), FileOf(file), std::move(table));
         break;
     case TextFilePurpose::UserPoints:
         TakeUserPoints(session, file);
         break;
     }
     return file.Count();
+}
+
+void AddTableAnimal(TableAnimals& table, std::string name, const LoadedFile& file) {
+    switch (file.purpose) {
+    case TextFilePurpose::IndependentLocations:
+        table.locations.push_back(IndependentOf(file));
+        break;
+    case TextFilePurpose::BridgeLocations:
+        table.tracks.push_back(TrackOf(file));
+        break;
+    case TextFilePurpose::UserPoints:
+        return; // points belong to no animal
+    }
+    table.names.push_back(std::move(name));
 }
 
 LoadOutcome LoadTextFile(Session& session, const std::filesystem::path& path,

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,8 +16,14 @@ namespace ranvik {
 // locations (x, y, and the weights when the file has them, else zeros), a track (x, y, time,
 // error, and the fixes sorted by time) or user points (at least 40,001 rows). Locations bring
 // their file: its path, the root of output names, its coordinate system (a text file's is
-// unknown) and the unit of its times.
-std::int32_t TakeLoadedFile(Session& session, LoadedFile&& file);
+// unknown) and the unit of its times, and `table`, the other animals of the telemetry table
+// they came from (none for a file of one animal).
+std::int32_t TakeLoadedFile(Session& session, LoadedFile&& file,
+                            std::optional<TableAnimals> table = std::nullopt);
+
+// Adds animal `name`, read as `file` (independent locations or a track), to the table's other
+// animals; user points are no animal's and are not added.
+void AddTableAnimal(TableAnimals& table, std::string name, const LoadedFile& file);
 
 // Outcome of loading a file into the session: the number of locations or points read, or a
 // message for the user when the file was rejected.

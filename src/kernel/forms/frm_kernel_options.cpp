@@ -219,7 +219,11 @@ void FrmKernelOptions::CmdNext_Click() {
     if (status.cancelled) {
         return;
     }
-    // Each kernel made is kept, even when the other could not be made.
+    // Each kernel made is kept, even when the other could not be made; the h they were made
+    // with smooths any animal set beside them.
+    if ((fixed && fixed->Ok()) || (adaptive && adaptive->Ok())) {
+        session.ChooseKernelH(kernel_h);
+    }
     if (fixed && fixed->Ok()) {
         session.Put(kFixedKernelName, std::move(fixed->value.grid));
         session.Request(kFixedKernelName, false);

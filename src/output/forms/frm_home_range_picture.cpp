@@ -2,6 +2,7 @@
 
 #include "output/estimator_table.h"
 #include "output/mcp.h"
+#include "output/pair_overlap.h"
 #include "state/number_text.h"
 
 #include <QClipboard>
@@ -9,6 +10,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QPainter>
+#include <QSignalBlocker>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -18,6 +20,9 @@
 
 namespace ranvik {
 namespace {
+
+const QString kLevelsSentence =
+    QStringLiteral("Levels must be percentages between 0 and 100, separated by commas.");
 
 // Anchors of the viridis scale, a perceptually uniform map from dark blue-violet to yellow.
 constexpr std::array<std::array<int, 3>, 9> kViridis = {{{68, 1, 84},
@@ -45,6 +50,10 @@ QColor Viridis(double t) {
 // the white isopleths do not use.
 const QColor kMcpColour(230, 60, 40);
 
+// The outlines of a second animal's home ranges: a magenta that neither the scale, the white
+// isopleths nor the polygons' red use.
+const QColor kSecondColour(255, 70, 230);
+
 QString Number(double value) {
     return QString::fromStdString(FormatNumber(value));
 }
@@ -68,6 +77,7 @@ struct Waiting {
     QString name;
     const Matrix* grid;
     const Matrix* locations;
+    const EstimatorRow* row;
 };
 
 // The results waiting to be saved, in the order the wizard lists them, each with the
@@ -89,9 +99,94 @@ std::vector<Waiting> WaitingResults(const Session& session) {
         }
         results.push_back({QString::fromUtf8(row->listed_as.data(),
                                              static_cast<qsizetype>(row->listed_as.size())),
-                           grid, locations});
+                           grid, locations, row});
     }
     return results;
+}
+
+// The other animals of the table the result's locations came from, when its estimator can be
+// made on a shared lattice from independent locations; else none.
+const TableAnimals* OthersOf(const Session& session, const EstimatorRow& row) {
+    const LoadedData& loaded = session.loaded();
+    if (row.data != EstimatorData::Locations || !row.on_lattice || !loaded.locations ||
+        !loaded.locations_table || loaded.locations_table->names.empty()) {
+        return nullptr;
+    }
+    return &*loaded.locations_table;
+}
+
+// The levels typed, as fractions, or none when one is not a percentage in (0, 100].
+std::optional<std::vector<double>> LevelsOf(const QString& text) {
+    std::vector<double> levels;
+    for (const QString& part : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const auto percent = ParseNumber(part.trimmed().toStdString());
+        if (!percent || *percent <= 0 || *percent > 100) {
+            return std::nullopt;
+        }
+        levels.push_back(*percent / 100);
+    }
+    return levels;
+}
+
+// The edges in map coordinates between the cells of a grid inside its `level` home range
+// (volume level at most `level`) and those outside it.
+std::vector<QLineF> RangeEdges(const GridLattice& lattice, const VolumeLevels& volume,
+                               double level) {
+    const auto inside = [&](std::int32_t i, std::int32_t j) {
+        return i >= 0 && j >= 0 && i < lattice.columns && j < lattice.rows &&
+               volume.level[static_cast<std::size_t>(i * lattice.rows + j)] <= level;
+    };
+    std::vector<QLineF> edges;
+    for (std::int32_t i = 0; i < lattice.columns; ++i) {
+        for (std::int32_t j = 0; j < lattice.rows; ++j) {
+            if (!inside(i, j)) {
+                continue;
+            }
+            const double left = lattice.x0 + (i - 0.5) * lattice.dx;
+            const double right = left + lattice.dx;
+            const double bottom = lattice.y0 + (j - 0.5) * lattice.dy;
+            const double top = bottom + lattice.dy;
+            if (!inside(i - 1, j)) {
+                edges.emplace_back(left, bottom, left, top);
+            }
+            if (!inside(i + 1, j)) {
+                edges.emplace_back(right, bottom, right, top);
+            }
+            if (!inside(i, j - 1)) {
+                edges.emplace_back(left, bottom, right, bottom);
+            }
+            if (!inside(i, j + 1)) {
+                edges.emplace_back(left, top, right, top);
+            }
+        }
+    }
+    return edges;
+}
+
+// Appends the rows of one level's indices: HR and PHR each way, then VI, BA and UDOI. Each
+// value is shown to six decimals and kept whole in the item's Qt::UserRole.
+void AddOverlapRows(QTableWidget& table, double level, const QString& a, const QString& b,
+                    const OverlapIndices& o) {
+    const QString both = a + QStringLiteral(", ") + b;
+    const QString ab = a + QStringLiteral(" in ") + b;
+    const QString ba = b + QStringLiteral(" in ") + a;
+    const struct {
+        const char* index;
+        QString pair;
+        double value;
+    } rows[] = {{"HR", ab, o.hr_ab},   {"HR", ba, o.hr_ba}, {"PHR", ab, o.phr_ab},
+                {"PHR", ba, o.phr_ba}, {"VI", both, o.vi},  {"BA", both, o.ba},
+                {"UDOI", both, o.udoi}};
+    for (const auto& r : rows) {
+        const int row = table.rowCount();
+        table.insertRow(row);
+        table.setItem(row, 0, new QTableWidgetItem(Number(100 * level) + QStringLiteral(" %")));
+        table.setItem(row, 1, new QTableWidgetItem(QString::fromLatin1(r.index)));
+        table.setItem(row, 2, new QTableWidgetItem(r.pair));
+        auto* value = new QTableWidgetItem(Number(RoundHalfEven(r.value, 6)));
+        value->setData(Qt::UserRole, r.value);
+        table.setItem(row, 3, value);
+    }
 }
 
 } // namespace
@@ -126,6 +221,14 @@ void UDPicture::SetContent(const Matrix& grid, const GridLattice& lattice,
         locations_.emplace_back(locations(i, 0), locations(i, 1));
     }
     mcps_.clear();
+    second_.clear();
+    second_name_.clear();
+    update();
+}
+
+void UDPicture::SetSecondOutlines(std::vector<std::vector<QLineF>> levels, QString name) {
+    second_ = std::move(levels);
+    second_name_ = std::move(name);
     update();
 }
 
@@ -194,6 +297,16 @@ void UDPicture::paintEvent(QPaintEvent*) {
         }
         painter.drawPolyline(outline);
     }
+    // The other animal's ranges may reach past this grid; only what lies over it is drawn.
+    painter.save();
+    painter.setClipRect(target);
+    for (std::size_t l = 0; l < second_.size(); ++l) {
+        painter.setPen(QPen(kSecondColour, 1.5, styles[l % 3]));
+        for (const QLineF& edge : second_[l]) {
+            painter.drawLine(on_screen(edge.p1()), on_screen(edge.p2()));
+        }
+    }
+    painter.restore();
     painter.setPen(QPen(Qt::black, 1));
     painter.setBrush(Qt::white);
     for (const QPointF& p : locations_) {
@@ -222,6 +335,14 @@ void UDPicture::paintEvent(QPaintEvent*) {
         painter.setPen(palette().color(QPalette::Text));
         painter.drawText(QPointF(bar.left() + 30, y + 4), QStringLiteral("MCP"));
     }
+    if (!second_.empty()) {
+        const double y =
+            bar.bottom() + 24 + 18 * static_cast<double>(levels_.size() + (mcps_.empty() ? 0 : 1));
+        painter.setPen(QPen(kSecondColour, 1.5));
+        painter.drawLine(QPointF(bar.left(), y), QPointF(bar.left() + 24, y));
+        painter.setPen(palette().color(QPalette::Text));
+        painter.drawText(QPointF(bar.left() + 30, y + 4), second_name_);
+    }
 }
 
 FrmHomeRangePicture::FrmHomeRangePicture(Navigator& wizard)
@@ -249,6 +370,17 @@ FrmHomeRangePicture::FrmHomeRangePicture(Navigator& wizard)
     auto* save = Button("CmdSavePicture", QStringLiteral("Save Picture..."),
                         [this] { CmdSavePicture_Click(); });
     auto* close = Button("CmdClose", QStringLiteral("Close"), [this] { hide(); });
+    second_label = Label("LblSecondAnimal", QStringLiteral("Another animal of the table:"));
+    second_combo = new QComboBox(this);
+    second_combo->setObjectName(QStringLiteral("ComboSecondAnimal"));
+    add_animal_button =
+        Button("CmdAddAnimal", QStringLiteral("Add animal"), [this] { CmdAddAnimal_Click(); });
+    overlap_table = new QTableWidget(0, 4, this);
+    overlap_table->setObjectName(QStringLiteral("LstOverlap"));
+    overlap_table->setHorizontalHeaderLabels({QStringLiteral("Level"), QStringLiteral("Index"),
+                                              QStringLiteral("Animals"), QStringLiteral("Value")});
+    overlap_table->horizontalHeader()->setStretchLastSection(true);
+    overlap_table->setMaximumHeight(190);
     connect(result_combo, &QComboBox::currentIndexChanged, this, [this] { Refresh(); });
     connect(metres_check, &QCheckBox::toggled, this, [this] { Refresh(); });
     auto* top = new QHBoxLayout;
@@ -262,6 +394,12 @@ FrmHomeRangePicture::FrmHomeRangePicture(Navigator& wizard)
     layout->addWidget(ud_picture, 1);
     layout->addWidget(total_label);
     layout->addWidget(areas_table);
+    auto* second = new QHBoxLayout;
+    second->addWidget(second_label);
+    second->addWidget(second_combo, 1);
+    second->addWidget(add_animal_button);
+    layout->addLayout(second);
+    layout->addWidget(overlap_table);
     layout->addLayout(ButtonRow({copy, save, close}));
     resize(640, 700);
     Refresh();
@@ -271,15 +409,42 @@ void FrmHomeRangePicture::CmboResult_Changed() {
     Refresh();
 }
 
+void FrmHomeRangePicture::ShowOtherAnimals(const QStringList& names) {
+    QStringList listed;
+    for (int k = 0; k < second_combo->count(); ++k) {
+        listed << second_combo->itemText(k);
+    }
+    if (listed != names) {
+        const QSignalBlocker quiet(second_combo);
+        second_combo->clear();
+        second_combo->addItems(names);
+    }
+    for (QWidget* control :
+         {static_cast<QWidget*>(second_label), static_cast<QWidget*>(second_combo),
+          static_cast<QWidget*>(add_animal_button), static_cast<QWidget*>(overlap_table)}) {
+        control->setVisible(!names.isEmpty());
+    }
+}
+
 void FrmHomeRangePicture::Refresh() {
     areas_table->setRowCount(0);
+    // The overlaps listed were those of the result and levels shown before.
+    overlap_table->setRowCount(0);
     const auto results = WaitingResults(wizard_.session());
     const int index = result_combo->currentIndex();
     if (index < 0 || index >= static_cast<int>(results.size())) {
         total_label->setText(QStringLiteral("No result waits to be saved."));
+        ShowOtherAnimals({});
         return;
     }
     const Waiting& w = results[static_cast<std::size_t>(index)];
+    QStringList others;
+    if (const TableAnimals* table = OthersOf(wizard_.session(), *w.row)) {
+        for (const std::string& name : table->names) {
+            others << QString::fromStdString(name);
+        }
+    }
+    ShowOtherAnimals(others);
     // A grid and its locations each carry their own count (their rows but the spare one).
     const std::int32_t count = std::max(w.grid->Rows() - 1, 0);
     const auto lattice = LatticeOf(*w.grid, count);
@@ -288,17 +453,15 @@ void FrmHomeRangePicture::Refresh() {
         return;
     }
     const VolumeLevels volume = CalcVolumeLevels(*w.grid, count);
-    std::vector<double> levels;
+    const auto typed = LevelsOf(levels_box->text());
+    if (!typed) {
+        total_label->setText(kLevelsSentence);
+        return;
+    }
+    const std::vector<double>& levels = *typed;
     std::vector<double> percents; // the levels as typed
     for (const QString& part : levels_box->text().split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        const auto percent = ParseNumber(part.trimmed().toStdString());
-        if (!percent || *percent <= 0 || *percent > 100) {
-            total_label->setText(QStringLiteral("Levels must be percentages between 0 and 100, "
-                                                "separated by commas."));
-            return;
-        }
-        levels.push_back(*percent / 100);
-        percents.push_back(*percent);
+        percents.push_back(ParseNumber(part.trimmed().toStdString()).value_or(0.0));
     }
     ud_picture->SetContent(*w.grid, lattice.value, volume, *w.locations,
                            std::max(w.locations->Rows() - 1, 0), levels);
@@ -365,6 +528,68 @@ void FrmHomeRangePicture::CmdSavePicture_Click() {
     if (!ud_picture->grab().save(path, "PNG")) {
         Message(QStringLiteral("Could not save the picture to ") + path);
     }
+}
+
+void FrmHomeRangePicture::CmdAddAnimal_Click() {
+    const Session& session = wizard_.session();
+    const auto results = WaitingResults(session);
+    const int index = result_combo->currentIndex();
+    if (index < 0 || index >= static_cast<int>(results.size())) {
+        return;
+    }
+    const Waiting& w = results[static_cast<std::size_t>(index)];
+    const TableAnimals* table = OthersOf(session, *w.row);
+    const int other = second_combo->currentIndex();
+    if (table == nullptr || other < 0 || other >= static_cast<int>(table->names.size())) {
+        Message(QStringLiteral("Choose another animal of the table."));
+        return;
+    }
+    const auto levels = LevelsOf(levels_box->text());
+    if (!levels || levels->empty()) {
+        Message(kLevelsSentence);
+        return;
+    }
+    // Both animals as the shown result was made: the same smoothing parameter for the kernels,
+    // their own weights in a bias-corrected run.
+    const bool weighted = session.choices().BiasCorrected == 1 && w.row->weighted;
+    const IndependentLocations& mine = session.locations();
+    const IndependentLocations& theirs = table->locations[static_cast<std::size_t>(other)];
+    const auto input_of = [&session, weighted](const IndependentLocations& locations) {
+        EstimatorInput input{locations.xy, locations.count};
+        input.weights = weighted ? &locations.weights : nullptr;
+        input.h = session.choices().KernelH;
+        return input;
+    };
+    const EstimatorInput first = input_of(mine);
+    const EstimatorInput second = input_of(theirs);
+    const QString a = QString::fromStdString(table->loaded);
+    const QString b = second_combo->currentText();
+    StatusOr<PairOverlap> pair;
+    RunLong(
+        QStringLiteral("Computing how ") + a + QStringLiteral(" and ") + b +
+            QStringLiteral(" overlap"),
+        [&](const RunControl& control, Notifier& notifier) {
+            pair = OverlapOfPair(*w.row, first, second, *levels, notifier, control);
+            return pair.status;
+        },
+        [&] {
+            overlap_table->setRowCount(0);
+            for (std::size_t l = 0; l < levels->size(); ++l) {
+                AddOverlapRows(*overlap_table, (*levels)[l], a, b, pair.value.indices[l]);
+            }
+            const Matrix& grid = pair.value.second;
+            const std::int32_t count = grid.Rows() - 1;
+            const auto lattice = LatticeOf(grid, count);
+            if (!lattice.Ok()) {
+                return;
+            }
+            const VolumeLevels volume = CalcVolumeLevels(grid, count);
+            std::vector<std::vector<QLineF>> outlines;
+            for (const double level : *levels) {
+                outlines.push_back(RangeEdges(lattice.value, volume, level));
+            }
+            ud_picture->SetSecondOutlines(std::move(outlines), b);
+        });
 }
 
 } // namespace ranvik

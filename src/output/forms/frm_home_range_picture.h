@@ -6,6 +6,7 @@
 #include "ui/form_kit.h"
 
 #include <QImage>
+#include <QLineF>
 #include <QPointF>
 #include <QString>
 
@@ -29,6 +30,10 @@ public:
                     const Matrix& locations, std::int32_t count, std::vector<double> levels);
     // The minimum convex polygons to draw, each a closed ring in map coordinates.
     void SetMcpOutlines(std::vector<std::vector<QPointF>> rings);
+    // Another animal's home range outlines, one set of cell edges in map coordinates per level
+    // (in the order of the levels), drawn in a colour of their own and named in the legend;
+    // an empty set clears them. SetContent clears them too.
+    void SetSecondOutlines(std::vector<std::vector<QLineF>> levels, QString name);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -40,11 +45,16 @@ private:
     std::vector<QPointF> locations_;
     std::vector<double> levels_;
     std::vector<std::vector<QPointF>> mcps_;
+    std::vector<std::vector<QLineF>> second_;
+    QString second_name_;
 };
 
 // Shows a waiting result as a picture with a table of its home range areas: one row per level
 // for the utilization distribution and, when the result has at least three locations, one per
-// level for their minimum convex polygon ("MCP 95 %").
+// level for their minimum convex polygon ("MCP 95 %"). When the locations came from a telemetry
+// table of several animals and the result's estimator can be made on a shared lattice, another
+// animal of the table can be added: its outlines join the picture and the indices of how the
+// two overlap are listed at each level.
 class FrmHomeRangePicture : public WizardForm {
     Q_OBJECT
 
@@ -53,6 +63,7 @@ public:
     void CmboResult_Changed();
     void CmdCopy_Click();
     void CmdSavePicture_Click();
+    void CmdAddAnimal_Click();
 
     QComboBox* result_combo = nullptr;
     QCheckBox* metres_check = nullptr;
@@ -60,9 +71,15 @@ public:
     QLabel* total_label = nullptr;
     QTableWidget* areas_table = nullptr;
     UDPicture* ud_picture = nullptr;
+    QLabel* second_label = nullptr;
+    QComboBox* second_combo = nullptr;
+    QPushButton* add_animal_button = nullptr;
+    QTableWidget* overlap_table = nullptr;
 
 private:
     void Refresh();
+    // Shows the other animals the shown result can be set beside, or hides their controls.
+    void ShowOtherAnimals(const QStringList& names);
 };
 
 } // namespace ranvik
