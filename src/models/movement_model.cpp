@@ -60,7 +60,15 @@ struct Exponentials {
 Exponentials ExponentialsAt(double l1, double l2, double t) {
     Exponentials e{std::exp(l1 * t), std::exp(l2 * t), 0.0};
     const double gap = (l1 - l2) * t;
-    e.d = std::abs(gap) < 1e-8 ? t * e.e2 * (1 + 0.5 * gap) : e.e2 * std::expm1(gap) / (l1 - l2);
+    if (std::abs(gap) < 1e-8) {
+        e.d = t * e.e2 * (1 + 0.5 * gap);
+    } else if (std::abs(gap) < 1.0) {
+        e.d = e.e2 * std::expm1(gap) / (l1 - l2);
+    } else {
+        // The exponentials differ by more than a factor e: no cancellation, and no 0 * inf
+        // where one of them underflows and expm1 of their gap overflows.
+        e.d = (e.e1 - e.e2) / (l1 - l2);
+    }
     return e;
 }
 

@@ -94,10 +94,12 @@ EstimatorResult& Session::At(std::string_view estimator) {
     return at->second;
 }
 
-void Session::Put(std::string_view estimator, Matrix&& grid, std::vector<ResultTable> tables) {
+void Session::Put(std::string_view estimator, Matrix&& grid, std::vector<ResultTable> tables,
+                  std::optional<double> effective_n) {
     EstimatorResult& result = At(estimator);
     result.grid = std::move(grid);
     result.tables = std::move(tables);
+    result.effective_n = effective_n;
     result.saved = false;
 }
 

@@ -146,6 +146,10 @@ struct EstimatorResult {
     // Log-likelihood of each independent location (rows 0..n-1) under its fit.
     std::vector<double> loc_lik;
 
+    // The degrees of freedom of the 95% interval of its areas, for an estimate whose areas
+    // carry one (the autocorrelated kernel's effective sample size).
+    std::optional<double> effective_n;
+
     // A grid waits to be saved.
     [[nodiscard]] bool Waiting() const { return grid.has_value() && !saved; }
 
@@ -197,7 +201,8 @@ public:
 
     // Results.
     // A grid made by `estimator`, with the tables written beside it: it waits to be saved.
-    void Put(std::string_view estimator, Matrix&& grid, std::vector<ResultTable> tables = {});
+    void Put(std::string_view estimator, Matrix&& grid, std::vector<ResultTable> tables = {},
+             std::optional<double> effective_n = {});
     // The log-likelihoods of the locations under `estimator`'s fit.
     void PutLocationValues(std::string_view estimator, std::vector<double>&& loc_lik);
     // A comparison scored `estimator` (its per-location values given when it has them).

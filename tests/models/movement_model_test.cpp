@@ -98,6 +98,13 @@ double DenseLogLik(const MovementData& d, const MovementParams& p, MovementLikel
                : full - 0.5 * std::log(det / (4 * std::numbers::pi * std::numbers::pi));
 }
 
+TEST(Autocorrelation, OufWithAVelocityTimeFarBelowTheLagIsItsOuLimit) {
+    // tau_v = 1e-3: exp(-50 / tau_v) underflows while the two rates' gap is 1e3 per unit time.
+    const MovementParams ouf{MovementKind::Ouf, false, 1.0, 1.0, 0.0, 100.0, 1e-3};
+    EXPECT_NEAR(Autocorrelation(ouf, 50.0), 100.0 * std::exp(-0.5) / (100.0 - 1e-3), 1e-15);
+    EXPECT_DOUBLE_EQ(Autocorrelation(ouf, 0.0), 1.0);
+}
+
 TEST(MovementLogLik, KalmanFilterEqualsTheDenseLikelihood) {
     const std::vector<MovementParams> models{
         {MovementKind::Iid, false, 4e4, 4e4, 0.0, 0.0, 0.0},

@@ -206,7 +206,8 @@ void FrmAkdeModels::CmdNext_Click() {
         [&] {
             session.Put(kAkdeName, std::move(result.grid),
                         {{"Models", ".csv", MovementModelsText(fits)},
-                         {"Variogram", ".csv", VariogramText(variogram, data_, model.params)}});
+                         {"Variogram", ".csv", VariogramText(variogram, data_, model.params)}},
+                        model.effective_n);
             hide(); // saving brings the Brownian bridge form back
             wizard_.Show(FormId::SaveAs);
         });

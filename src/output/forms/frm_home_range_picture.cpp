@@ -1,5 +1,6 @@
 #include "output/forms/frm_home_range_picture.h"
 
+#include "kernel/akde.h"
 #include "output/estimator_table.h"
 #include "output/mcp.h"
 #include "output/pair_overlap.h"
@@ -60,14 +61,26 @@ QString Number(double value) {
 
 // Appends a row of the areas table: the level, the count of what it holds, and its area in
 // map units and, when they are metres, in hectares and square kilometres.
+// A row of the areas table; an area with a 95% interval (of `effective_n` degrees of freedom)
+// shows it in the last column, in the area's units.
 QTableWidgetItem* AddAreaRow(QTableWidget& table, const QString& level, const QString& count,
-                             double area, bool metres) {
+                             double area, bool metres,
+                             std::optional<double> effective_n = std::nullopt) {
     const int row = table.rowCount();
     table.insertRow(row);
-    const QString cells[] = {level, count, Number(RoundHalfEven(area, 2)),
+    QString interval = QStringLiteral("-");
+    if (effective_n) {
+        const AreaInterval a = AreaWithInterval(area, *effective_n);
+        interval = Number(RoundHalfEven(a.low, 2)) + QStringLiteral(" - ") +
+                   Number(RoundHalfEven(a.high, 2));
+    }
+    const QString cells[] = {level,
+                             count,
+                             Number(RoundHalfEven(area, 2)),
                              metres ? Number(RoundHalfEven(area / 1e4, 4)) : QStringLiteral("-"),
-                             metres ? Number(RoundHalfEven(area / 1e6, 6)) : QStringLiteral("-")};
-    for (int c = 0; c < 5; ++c) {
+                             metres ? Number(RoundHalfEven(area / 1e6, 6)) : QStringLiteral("-"),
+                             interval};
+    for (int c = 0; c < 6; ++c) {
         table.setItem(row, c, new QTableWidgetItem(cells[c]));
     }
     return table.item(row, 0);
@@ -359,11 +372,12 @@ FrmHomeRangePicture::FrmHomeRangePicture(Navigator& wizard)
     connect(levels_box, &QLineEdit::editingFinished, this, [this] { Refresh(); });
     total_label = Label("LabelTotal", {}, true);
     ud_picture = new UDPicture(this);
-    areas_table = new QTableWidget(0, 5, this);
+    areas_table = new QTableWidget(0, 6, this);
     areas_table->setObjectName(QStringLiteral("TableAreas"));
     areas_table->setHorizontalHeaderLabels({QStringLiteral("Level"), QStringLiteral("Cells"),
                                             QStringLiteral("Area (map units²)"),
-                                            QStringLiteral("Hectares"), QStringLiteral("km²")});
+                                            QStringLiteral("Hectares"), QStringLiteral("km²"),
+                                            QStringLiteral("95 % interval (map units²)")});
     areas_table->horizontalHeader()->setStretchLastSection(true);
     areas_table->setMaximumHeight(190); // four levels with their MCP rows
     auto* copy = Button("CmdCopy", QStringLiteral("Copy"), [this] { CmdCopy_Click(); });
@@ -481,8 +495,10 @@ void FrmHomeRangePicture::Refresh() {
             problems << QString::fromStdString(a.status.error);
             continue;
         }
+        const EstimatorResult* result = wizard_.session().Result(w.row->name);
         AddAreaRow(*areas_table, Number(100 * level) + QStringLiteral(" %"),
-                   QString::number(a.value.cells), a.value.area, metres);
+                   QString::number(a.value.cells), a.value.area, metres,
+                   result != nullptr ? result->effective_n : std::nullopt);
     }
     // The minimum convex polygons of the result's own locations (a bridge's sorted fixes),
     // which count their rows but the spare one, as the grid does.
