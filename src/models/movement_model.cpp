@@ -210,7 +210,7 @@ MovementParams Unpack(const Layout& layout, const std::vector<double>& theta,
     p.minor = layout.anisotropic ? std::exp(theta[1]) : p.major;
     p.angle = layout.anisotropic ? theta[2] : 0.0;
     const auto time = [&](int k) {
-        return std::exp(std::clamp(theta[k], bounds.low, bounds.high));
+        return std::exp(std::clamp(theta[static_cast<std::size_t>(k)], bounds.low, bounds.high));
     };
     if (HasPositionTime(layout.kind)) {
         p.tau_p = time(layout.TauP());
