@@ -96,16 +96,6 @@ Slots SlotsOf(const MovementData& data, double step) {
     return s;
 }
 
-double MedianInterval(const MovementData& data) {
-    std::vector<double> gaps(data.t.size() - 1);
-    for (std::size_t i = 1; i < data.t.size(); ++i) {
-        gaps[i - 1] = data.t[i] - data.t[i - 1];
-    }
-    const auto mid = gaps.begin() + static_cast<std::ptrdiff_t>(gaps.size() / 2);
-    std::nth_element(gaps.begin(), mid, gaps.end());
-    return *mid;
-}
-
 // Cross-correlations c_k = sum_s a_s b_{s+k}, k = 0..length-1, of series of `length` slots,
 // through transforms of twice that length (so no lag wraps around).
 class Correlator {
@@ -265,8 +255,16 @@ Variogram EmpiricalVariogram(const MovementData& data) {
     return v;
 }
 
-double ModelSemivariance(const MovementParams& params, double lag, double mean_error2) {
-    return 0.5 * (params.major + params.minor) * (1 - Autocorrelation(params, lag)) + mean_error2;
+std::vector<double> ModelVariogram(const Variogram& variogram, const MovementData& data,
+                                   const MovementParams& params) {
+    const double mean_error2 = std::accumulate(data.error2.begin(), data.error2.end(), 0.0) /
+                               static_cast<double>(data.error2.size());
+    std::vector<double> curve;
+    for (const double lag : variogram.lag) {
+        curve.push_back(0.5 * (params.major + params.minor) * (1 - Autocorrelation(params, lag)) +
+                        mean_error2);
+    }
+    return curve;
 }
 
 StatusOr<AkdeBandwidth> ChooseAkdeBandwidth(const MovementData& data, const MovementParams& params,
@@ -373,13 +371,11 @@ std::string MovementModelsText(const std::vector<MovementFit>& fits) {
 
 std::string VariogramText(const Variogram& variogram, const MovementData& data,
                           const MovementParams& model) {
-    const double mean_error2 = std::accumulate(data.error2.begin(), data.error2.end(), 0.0) /
-                               static_cast<double>(data.error2.size());
+    const std::vector<double> curve = ModelVariogram(variogram, data, model);
     std::string text = "lag,semivariance_m2,pairs,model_m2\n";
     for (std::size_t k = 0; k < variogram.lag.size(); ++k) {
         text += FormatNumber(variogram.lag[k]) + ',' + FormatNumber(variogram.semivariance[k]) +
-                ',' + FormatNumber(variogram.pairs[k]) + ',' +
-                FormatNumber(ModelSemivariance(model, variogram.lag[k], mean_error2)) + '\n';
+                ',' + FormatNumber(variogram.pairs[k]) + ',' + FormatNumber(curve[k]) + '\n';
     }
     return text;
 }

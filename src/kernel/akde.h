@@ -30,11 +30,11 @@ struct Variogram {
 
 [[nodiscard]] Variogram EmpiricalVariogram(const MovementData& data);
 
-// The variogram of a fitted model at `lag`: the mean of the two axes' variances times
-// (1 - rho(lag)), plus the fixes' mean error variance (which every pair of distinct fixes
-// carries).
-[[nodiscard]] double ModelSemivariance(const MovementParams& params, double lag,
-                                       double mean_error2);
+// The variogram of a fitted model at each lag of `variogram`: the mean of the two axes'
+// variances times (1 - rho(lag)), plus the fixes' mean error variance (which every pair of
+// distinct fixes carries).
+[[nodiscard]] std::vector<double>
+ModelVariogram(const Variogram& variogram, const MovementData& data, const MovementParams& params);
 
 // The bandwidth of the autocorrelated kernel (Fleming et al. 2015, Ecology 96:1182): kernels
 // of covariance h^2 Sigma about each fix, weights w_i = 1/n, h minimising the mean integrated

@@ -360,12 +360,6 @@ std::optional<std::vector<std::vector<double>>> InverseSpd(std::vector<std::vect
     return inv;
 }
 
-double Median(std::vector<double> v) {
-    const auto mid = v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2);
-    std::nth_element(v.begin(), mid, v.end());
-    return *mid;
-}
-
 // Starting points: the sample covariance's eigen-decomposition for the variances and angle,
 // the lag-one correlation at the median interval for tau_p, and a few tau_v below it.
 struct StartValues {
@@ -398,11 +392,7 @@ StartValues StartOf(const MovementData& data) {
     v.major = mean_var + radius;
     v.minor = std::max(mean_var - radius, 1e-3 * v.major);
     v.angle = 0.5 * std::atan2(2 * sxy, sxx - syy);
-    std::vector<double> gaps(n - 1);
-    for (std::size_t i = 1; i < n; ++i) {
-        gaps[i - 1] = data.t[i] - data.t[i - 1];
-    }
-    v.dt = Median(gaps);
+    v.dt = MedianInterval(data);
     const double rho = std::clamp(lag / (sxx + syy), 0.05, 0.999);
     v.tau_p = -v.dt / std::log(rho);
     return v;
@@ -509,6 +499,16 @@ double MovementLogLik(const MovementData& data, const MovementParams& params,
     }
     return AxisLogLik(data, along, params.major, params, kind) +
            AxisLogLik(data, across, params.minor, params, kind);
+}
+
+double MedianInterval(const MovementData& data) {
+    std::vector<double> gaps(data.t.size() - 1);
+    for (std::size_t i = 1; i < data.t.size(); ++i) {
+        gaps[i - 1] = data.t[i] - data.t[i - 1];
+    }
+    const auto mid = gaps.begin() + static_cast<std::ptrdiff_t>(gaps.size() / 2);
+    std::nth_element(gaps.begin(), mid, gaps.end());
+    return *mid;
 }
 
 Status CheckMovementData(const MovementData& data) {

@@ -111,6 +111,9 @@ struct MovementFit {
 [[nodiscard]] StatusOr<std::vector<MovementFit>> FitMovementModels(const MovementData& data,
                                                                    const RunControl& control);
 
+// The median of the intervals between consecutive fixes (at least 2 fixes).
+[[nodiscard]] double MedianInterval(const MovementData& data);
+
 // Fails with a sentence for the user unless the track can be fitted: at least 10 fixes,
 // strictly increasing times, not all at one place.
 [[nodiscard]] Status CheckMovementData(const MovementData& data);

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
 #include <utility>
 
 namespace ranvik {
@@ -166,13 +165,7 @@ void FrmAkdeModels::ShowPicked() {
     if (fit == nullptr) {
         return;
     }
-    const double mean_error2 = std::accumulate(data_.error2.begin(), data_.error2.end(), 0.0) /
-                               static_cast<double>(data_.error2.size());
-    std::vector<double> curve;
-    for (const double lag : variogram.lag) {
-        curve.push_back(ModelSemivariance(fit->params, lag, mean_error2));
-    }
-    variogram_picture->SetContent(variogram, std::move(curve));
+    variogram_picture->SetContent(variogram, ModelVariogram(variogram, data_, fit->params));
     const Status resident = CheckRangeResident(data_, *fit);
     note_label->setText(resident.Ok() ? QStringLiteral("The home range is estimated under %1.")
                                             .arg(QString::fromStdString(fit->Name()))
