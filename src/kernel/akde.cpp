@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <complex>
 #include <limits>
@@ -37,8 +38,10 @@ constexpr int kSearchPasses = 3;
 constexpr double kLowestH = 1e-4;
 constexpr double kHighestH = 10.0;
 
-// Rows of fixes per tile of the pair sums.
+// Rows of fixes per tile of the pair sums, and the most chunks of tiles whose pair profiles
+// are kept apart for the threads (each takes 200 kB).
 constexpr std::int64_t kTileRows = 64;
+constexpr std::int64_t kPairChunks = 32;
 
 using Complex = std::complex<double>;
 
@@ -132,52 +135,148 @@ private:
     std::size_t size_ = 1;
 };
 
-// Sum over pairs i < j of `add(rho_ij)`, where add takes the pair's autocorrelation and a
-// count of pairs that share it; as whole pair counts per lag on a regular schedule, else
-// over every pair in tiles (pairs so far apart that rho is 0 in double precision are counted
-// together, as pairs of rho = 0).
+// Sum over the pairs i < j of a regular schedule of `add(rho, count)`, one call per lag with
+// the count of pairs at that lag.
 template <class Acc, class Add>
-Acc SumOverPairs(const MovementData& data, const MovementParams& params, const Slots& slots,
-                 const std::vector<double>& lag_pairs, const RunControl& control, Add add,
-                 bool& stopped) {
+Acc SumOverLags(const MovementParams& params, const Slots& slots,
+                const std::vector<double>& lag_pairs, Add add) {
     Acc total{};
-    if (slots.regular) {
-        for (std::size_t k = 1; k < lag_pairs.size(); ++k) {
-            if (lag_pairs[k] > 0) {
-                add(total, Autocorrelation(params, static_cast<double>(k) * slots.step),
-                    lag_pairs[k]);
+    for (std::size_t k = 1; k < lag_pairs.size(); ++k) {
+        if (lag_pairs[k] > 0) {
+            add(total, Autocorrelation(params, static_cast<double>(k) * slots.step), lag_pairs[k]);
+        }
+    }
+    return total;
+}
+
+// The pairs of an irregular schedule, gathered once for the whole bandwidth search. A pair
+// enters the MISE sums only through u = 2 (1 - rho), as 1 / (A + u) with A = 2 h^2, so pairs
+// are binned by u: a bin is u's exponent and the top 6 bits of its significand, under 2^-6 of
+// its lower edge wide, and keeps the sums M_k of count * d^k, k = 0..5, over the offsets d of
+// its pairs from its centre c. Then 1 / (A + c + d) = sum_k (-d)^k / (A + c)^(k+1) plus
+// x^6 / (A + c + d) with x = d / (A + c), |x| < 2^-7: every pair's term is kept within 2^-42
+// (2.3e-13) of itself, and the sums of these positive terms within that relative. Pairs with
+// u below 2^-66 share a bin centred on 0, where |x| < 2^-66 / (2 h^2) < 1e-12 for every h the
+// search tries.
+class PairProfile {
+public:
+    PairProfile() : moments_(kBins * kMoments, 0.0) {}
+
+    void Add(double rho, double count) {
+        const double u = 2 * (1 - rho);
+        const std::size_t bin = BinOf(u);
+        const double d = u - Centre(bin);
+        double* m = &moments_[bin * kMoments];
+        double power = count;
+        for (std::size_t k = 0; k < kMoments; ++k) {
+            m[k] += power;
+            power *= d;
+        }
+    }
+
+    PairProfile& operator+=(const PairProfile& o) {
+        for (std::size_t i = 0; i < moments_.size(); ++i) {
+            moments_[i] += o.moments_[i];
+        }
+        return *this;
+    }
+
+    // Sum over the pairs of 1 / (2 h^2 + u).
+    [[nodiscard]] double Sum(double h2) const {
+        double total = 0.0;
+        for (std::size_t bin = 0; bin < kBins; ++bin) {
+            const double* m = &moments_[bin * kMoments];
+            if (m[0] == 0) {
+                continue;
             }
+            const double a = 1 / (2 * h2 + Centre(bin));
+            double s = m[kMoments - 1];
+            for (std::size_t k = kMoments - 1; k-- > 0;) {
+                s = m[k] - a * s;
+            }
+            total += a * s;
         }
         return total;
     }
+
+private:
+    static constexpr std::size_t kMoments = 6;
+    static constexpr int kShift = 46; // leaves the sign, the exponent and 6 significand bits
+    static constexpr std::uint64_t kFirstKey = std::bit_cast<std::uint64_t>(0x1p-66) >> kShift;
+    static constexpr std::uint64_t kLastKey = std::bit_cast<std::uint64_t>(2.0) >> kShift;
+    static constexpr std::size_t kBins = kLastKey - kFirstKey + 2;
+
+    static std::size_t BinOf(double u) {
+        if (!(u >= 0x1p-66)) {
+            return 0;
+        }
+        const std::uint64_t key = std::min(std::bit_cast<std::uint64_t>(u) >> kShift, kLastKey);
+        return static_cast<std::size_t>(key - kFirstKey + 1);
+    }
+
+    // The bin's middle: its lower edge with the next significand bit set.
+    static double Centre(std::size_t bin) {
+        if (bin == 0) {
+            return 0.0;
+        }
+        const std::uint64_t key = bin - 1 + kFirstKey;
+        return std::bit_cast<double>((key << kShift) | (std::uint64_t{1} << (kShift - 1)));
+    }
+
+    std::vector<double> moments_;
+};
+
+// Every pair i < j of an irregular schedule in one sweep: the sum of their rho, added per tile
+// of rows and the tiles in order (so it does not depend on the threads), and their profile,
+// gathered per chunk of tiles (tiles c, c + chunks, ... so the chunks' work is even) and the
+// chunks added in order. Pairs so far apart that rho is 0 in double precision are counted
+// together as pairs of rho = 0.
+struct IrregularPairs {
+    double rho_sum = 0.0;
+    PairProfile profile;
+};
+
+IrregularPairs SweepPairs(const MovementData& data, const MovementParams& params,
+                          const RunControl& control, bool& stopped) {
     const auto n = static_cast<std::int64_t>(data.t.size());
     const std::int64_t tiles = (n + kTileRows - 1) / kTileRows;
-    std::vector<Acc> partial(static_cast<std::size_t>(tiles));
+    const std::int64_t chunks = std::min(tiles, kPairChunks);
+    std::vector<double> tile_rho(static_cast<std::size_t>(tiles), 0.0);
+    std::vector<PairProfile> profiles(static_cast<std::size_t>(chunks));
     // rho below 2^-60 rounds 1 - rho to 1: past the longest such lag every pair counts as 0.
     const double longest_tau = std::max(params.tau_p, params.tau_v);
     const double reach = params.kind == MovementKind::Iid ? 0.0 : 60 * std::log(2.0) * longest_tau;
-    stopped = !ParallelFor(tiles, control, {}, [&](std::int64_t tile) {
-        Acc& acc = partial[static_cast<std::size_t>(tile)];
-        const std::int64_t end = std::min(n, (tile + 1) * kTileRows);
-        for (std::int64_t i = tile * kTileRows; i < end; ++i) {
-            std::int64_t j = i + 1;
-            for (; j < n; ++j) {
-                const double lag =
-                    data.t[static_cast<std::size_t>(j)] - data.t[static_cast<std::size_t>(i)];
-                if (lag > reach) {
-                    break;
+    stopped = !ParallelFor(chunks, control, {}, [&](std::int64_t chunk) {
+        PairProfile& profile = profiles[static_cast<std::size_t>(chunk)];
+        for (std::int64_t tile = chunk; tile < tiles; tile += chunks) {
+            double& rho_sum = tile_rho[static_cast<std::size_t>(tile)];
+            const std::int64_t end = std::min(n, (tile + 1) * kTileRows);
+            for (std::int64_t i = tile * kTileRows; i < end; ++i) {
+                std::int64_t j = i + 1;
+                for (; j < n; ++j) {
+                    const double lag =
+                        data.t[static_cast<std::size_t>(j)] - data.t[static_cast<std::size_t>(i)];
+                    if (lag > reach) {
+                        break;
+                    }
+                    const double rho = Autocorrelation(params, lag);
+                    rho_sum += rho;
+                    profile.Add(rho, 1.0);
                 }
-                add(acc, Autocorrelation(params, lag), 1.0);
-            }
-            if (j < n) {
-                add(acc, 0.0, static_cast<double>(n - j));
+                if (j < n) {
+                    profile.Add(0.0, static_cast<double>(n - j));
+                }
             }
         }
     });
-    for (const Acc& acc : partial) {
-        total += acc;
+    IrregularPairs pairs;
+    for (const double rho : tile_rho) {
+        pairs.rho_sum += rho;
     }
-    return total;
+    for (const PairProfile& profile : profiles) {
+        pairs.profile += profile;
+    }
+    return pairs;
 }
 
 // Counts of pairs i < j at each lag k of a regular schedule.
@@ -272,39 +371,50 @@ StatusOr<AkdeBandwidth> ChooseAkdeBandwidth(const MovementData& data, const Move
     const auto n = static_cast<double>(data.t.size());
     const Slots slots = SlotsOf(data, MedianInterval(data));
     const std::vector<double> lag_pairs = LagPairs(slots);
-    bool stopped = false;
-    // m = (n + 2 sum_{i<j} rho_ij) / n^2.
-    const double rho_sum = SumOverPairs<double>(
-        data, params, slots, lag_pairs, control,
-        [](double& acc, double rho, double count) { acc += count * rho; }, stopped);
-    if (stopped) {
-        return Status::Cancelled();
+    // A regular schedule's pairs are counted per lag; an irregular one's are swept once.
+    IrregularPairs irregular;
+    double rho_sum = 0.0;
+    if (slots.regular) {
+        rho_sum =
+            SumOverLags<double>(params, slots, lag_pairs,
+                                [](double& acc, double rho, double count) { acc += count * rho; });
+    } else {
+        bool stopped = false;
+        irregular = SweepPairs(data, params, control, stopped);
+        if (stopped) {
+            return Status::Cancelled();
+        }
+        rho_sum = irregular.rho_sum;
     }
+    // m = (n + 2 sum_{i<j} rho_ij) / n^2.
     AkdeBandwidth bw;
     bw.m = (n + 2 * rho_sum) / (n * n);
     double lo = std::log(kLowestH);
     double hi = std::log(kHighestH);
     double best_h = 0.0;
+    double best_mise = 0.0;
     for (int pass = 0; pass < kSearchPasses; ++pass) {
         std::array<double, kSearchPoints> h2{};
         for (int k = 0; k < kSearchPoints; ++k) {
             const double h = std::exp(lo + (hi - lo) * k / (kSearchPoints - 1));
             h2[static_cast<std::size_t>(k)] = h * h;
         }
-        const MiseSums pairs = SumOverPairs<MiseSums>(
-            data, params, slots, lag_pairs, control,
-            [&h2](MiseSums& acc, double rho, double count) {
-                const double u2 = 2 * (1 - rho);
-                for (std::size_t k = 0; k < h2.size(); ++k) {
-                    acc.s[k] += count / (2 * h2[k] + u2);
-                }
-            },
-            stopped);
-        if (stopped) {
-            return Status::Cancelled();
+        MiseSums pairs;
+        if (slots.regular) {
+            pairs = SumOverLags<MiseSums>(params, slots, lag_pairs,
+                                          [&h2](MiseSums& acc, double rho, double count) {
+                                              const double u2 = 2 * (1 - rho);
+                                              for (std::size_t k = 0; k < h2.size(); ++k) {
+                                                  acc.s[k] += count / (2 * h2[k] + u2);
+                                              }
+                                          });
+        } else {
+            for (std::size_t k = 0; k < h2.size(); ++k) {
+                pairs.s[k] = irregular.profile.Sum(h2[k]);
+            }
         }
         int best = 0;
-        double best_mise = std::numeric_limits<double>::infinity();
+        best_mise = std::numeric_limits<double>::infinity();
         for (int k = 0; k < kSearchPoints; ++k) {
             const double hh = h2[static_cast<std::size_t>(k)];
             const double mise =
@@ -322,6 +432,7 @@ StatusOr<AkdeBandwidth> ChooseAkdeBandwidth(const MovementData& data, const Move
         hi = centre + width;
     }
     bw.h = best_h;
+    bw.mise = best_mise;
     bw.inflation = 1 - bw.m + bw.h * bw.h;
     return bw;
 }

@@ -46,15 +46,18 @@ ModelVariogram(const Variogram& variogram, const MovementData& data, const Movem
 // (1 - m + h^2) Sigma (Fleming & Calabrese 2017, Methods Ecol. Evol. 8:571), the
 // `inflation` of its variances.
 //
-// The pair sums are exact: on a regular schedule (every fix at t_0 + k dt) through the counts
-// of pairs at each lag; otherwise over every pair in tiles, each tile on one thread and the
-// tiles added in order, so the sums are the same on any number of threads. The search
+// On a regular schedule (every fix at t_0 + k dt) the pair sums are exact, through the counts
+// of pairs at each lag. Otherwise (irregular or jittered times) every pair is visited once:
+// m's sum is exact, and the pairs are binned by 2 (1 - rho) with five moments per bin, which
+// keeps MISE's pair sum within 2.3e-13 relative for every h. Both are added in a fixed order,
+// so they are the same on any number of threads. The search
 // evaluates MISE at 64 points of ln h in [ln 1e-4, ln 10] in one pass over the pairs, and
 // twice more between the neighbours of the best point: h to within 0.03 %, where MISE is flat.
 struct AkdeBandwidth {
     double h = 0.0;
     double m = 0.0;
     double inflation = 0.0;
+    double mise = 0.0; // the criterion above at h
 };
 
 [[nodiscard]] StatusOr<AkdeBandwidth> ChooseAkdeBandwidth(const MovementData& data,

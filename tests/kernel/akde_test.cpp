@@ -21,9 +21,10 @@ using testing::OuTrack;
 // Sums over about 10^6 pairs in another order: they agree to about 1e-13 relative.
 constexpr double kSameSum = 1e-11;
 
-// The plain pair sums the bandwidth search must reproduce: m and the MISE at h.
+// The plain pair sums the bandwidth search must reproduce: m, MISE's pair term and MISE at h.
 struct PlainSums {
     double m = 0.0;
+    double pairs = 0.0;
     double mise = 0.0;
 };
 
@@ -38,16 +39,22 @@ PlainSums Plain(const MovementData& d, const MovementParams& p, double h) {
             pairs += 1 / (2 * h * h + 2 * (1 - r));
         }
     }
-    return {rho / (n * n), pairs / (n * n) - 2 / (2 + h * h) + 0.5};
+    return {rho / (n * n), pairs / (n * n), pairs / (n * n) - 2 / (2 + h * h) + 0.5};
 }
 
-TEST(ChooseAkdeBandwidth, MinimisesThePlainMiseOnRegularAndIrregularSchedules) {
+TEST(ChooseAkdeBandwidth, MinimisesThePlainMiseOnRegularIrregularAndJitteredSchedules) {
     const MovementParams ou{MovementKind::Ou, false, 1e6, 1e6, 0.0, 90.0, 0.0};
     const MovementParams ouf{MovementKind::Ouf, true, 2e6, 1e6, 0.3, 90.0, 20.0};
-    for (const bool irregular : {false, true}) {
-        auto t = FixTimes(400, 30.0, irregular, 4);
-        if (!irregular) {
+    enum Schedule { kRegular, kIrregular, kJittered };
+    for (const Schedule schedule : {kRegular, kIrregular, kJittered}) {
+        auto t = FixTimes(400, 30.0, schedule == kIrregular, 4);
+        if (schedule == kRegular) {
             t.erase(t.begin() + 100, t.begin() + 130); // a gap keeps the schedule regular
+        } else if (schedule == kJittered) {
+            // A GPS collar's fixes on a 30-minute schedule come a few seconds either side of it.
+            for (std::size_t i = 0; i < t.size(); ++i) {
+                t[i] += 0.1 * std::sin(static_cast<double>(i * i));
+            }
         }
         const auto n = static_cast<std::int32_t>(t.size());
         const MovementData data = MovementDataOf(OuTrack(t, 1e6, 90.0, 5.0, 4), n);
@@ -55,7 +62,8 @@ TEST(ChooseAkdeBandwidth, MinimisesThePlainMiseOnRegularAndIrregularSchedules) {
             const auto bw = ChooseAkdeBandwidth(data, p);
             ASSERT_TRUE(bw.Ok());
             const PlainSums at = Plain(data, p, bw.value.h);
-            EXPECT_NEAR(bw.value.m, at.m, kSameSum * at.m) << irregular;
+            EXPECT_NEAR(bw.value.m, at.m, kSameSum * at.m) << schedule;
+            EXPECT_NEAR(bw.value.mise, at.mise, kSameSum * at.pairs) << schedule;
             EXPECT_DOUBLE_EQ(bw.value.inflation, 1 - bw.value.m + bw.value.h * bw.value.h);
             EXPECT_LE(at.mise, Plain(data, p, bw.value.h * 1.001).mise);
             EXPECT_LE(at.mise, Plain(data, p, bw.value.h / 1.001).mise);
