@@ -308,8 +308,8 @@ CommandLine ParseBatchCommandLine(const std::vector<std::string>& args,
         ->capture_default_str();
     app.add_option("--overlap-cell", o.overlap.cell,
                    "The cell of the shared lattice in metres (default: a fifth of the smallest "
-                   "spread among the animals: smoothing parameter, model standard deviation or "
-                   "bridge spread)");
+                   "spread among the animals: smoothing parameter, model or AKDE kernel standard "
+                   "deviation, or bridge spread)");
     app.add_option("--jobs", o.jobs, "Animals computed at once (default: one per core)");
     app.add_flag("--quiet", o.quiet, "No progress on the terminal");
     app.add_flag("--resume", o.resume,

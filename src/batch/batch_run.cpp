@@ -623,7 +623,9 @@ namespace {
 // The row's input from the animal's locations or fixes.
 EstimatorInput LatticeInput(const LatticeAnimal& animal, const BatchOptions& options) {
     if (animal.track) {
-        return TrackInput(animal.session, animal.n, options);
+        EstimatorInput input = TrackInput(animal.session, animal.n, options);
+        input.movement = animal.movement;
+        return input;
     }
     const IndependentLocations& locations = *animal.session.loaded().locations;
     EstimatorInput input{locations.xy, animal.n};
@@ -668,6 +670,13 @@ StatusOr<LatticeAnimal> LoadLatticeAnimal(const BatchInput& input, std::size_t i
             return h.status;
         }
         animal.h = h.value;
+    }
+    if (row.select_movement) {
+        auto selected = SelectMovementModel(xy, animal.n, control);
+        if (!selected.Ok()) {
+            return selected.status;
+        }
+        animal.movement = std::move(selected.value);
     }
     const auto extent = ExtentOnLattice(row, LatticeInput(animal, options), notifier, control);
     if (!extent.Ok()) {

@@ -40,15 +40,16 @@ public:
                                      Notifier& notifier, BatchProgress* progress = nullptr);
 
 // One animal's locations (or time-sorted fixes, for a row made from a track) as its own run
-// reads them, with the smoothing parameter that run chooses and the spread of the row's
-// distribution: what the overlap's shared lattice is sized from and made on.
+// reads them, with the smoothing parameter or movement model that run chooses and the spread of the
+// row's distribution: what the overlap's shared lattice is sized from and made on.
 struct LatticeAnimal {
     Session session;
     std::int32_t n = 0;
     bool weighted = false;
     bool track = false;
-    double h = 0.0;       // the smoothing parameter (rows that read it)
-    LatticeExtent extent; // the row's spread and the locations' south-west corner
+    double h = 0.0;                      // the smoothing parameter (rows that read it)
+    std::optional<MovementFit> movement; // the selected movement model (rows that read it)
+    LatticeExtent extent;                // the row's spread and the locations' south-west corner
 };
 
 // Loads animal `index` of `input` for `row` (a row that makes its distribution on a shared

@@ -15,6 +15,7 @@
 #include <complex>
 #include <limits>
 #include <numeric>
+#include <span>
 #include <string>
 #include <utility>
 
@@ -505,9 +506,21 @@ Status CheckRangeResident(const MovementData& data, const MovementFit& model) {
                            "variogram are still written.");
 }
 
-StatusOr<AkdeResult> CalcAkde(const Matrix& fixes, std::int32_t n, const MovementFit& model,
-                              const RunControl& control) {
-    const MovementData data = MovementDataOf(fixes, n);
+namespace {
+
+// The kernels of a debiased autocorrelated kernel estimate: the fixes drawn towards their mean,
+// in order of x (ties in fix order), and the inverse of their shared covariance.
+struct AkdeKernels {
+    AkdeBandwidth bandwidth;
+    std::vector<std::array<double, 2>> points;
+    double bxx = 0.0, byy = 0.0, bxy = 0.0; // the covariance's inverse
+    double norm = 0.0;                      // each kernel's peak, over n
+    double rx = 0.0, ry = 0.0;              // the kernel's reach on each axis
+    double spread = 0.0;                    // its standard deviation along its minor axis
+};
+
+StatusOr<AkdeKernels> KernelsOf(const MovementData& data, const MovementFit& model,
+                                const RunControl& control) {
     if (Status ok = CheckMovementData(data); !ok.Ok()) {
         return ok;
     }
@@ -515,16 +528,13 @@ StatusOr<AkdeResult> CalcAkde(const Matrix& fixes, std::int32_t n, const Movemen
         return resident;
     }
     const MovementParams& p = model.params;
-    const GridLayout layout = LayOutGrid(fixes, n);
-    if (Status ok = CheckGridExtent(layout, n); !ok.Ok()) {
-        return ok;
-    }
-    const auto bandwidth = ChooseAkdeBandwidth(data, p, control.Share(0.0, 0.3));
+    const auto bandwidth = ChooseAkdeBandwidth(data, p, control);
     if (!bandwidth.Ok()) {
         return bandwidth.status;
     }
-    AkdeResult result;
-    result.bandwidth = bandwidth.value;
+    StatusOr<AkdeKernels> result;
+    AkdeKernels& k = result.value;
+    k.bandwidth = bandwidth.value;
     const double c2 = 1 / bandwidth.value.inflation;
     const double c = std::sqrt(c2);
     // The kernel's covariance c^2 h^2 Sigma and its inverse.
@@ -535,40 +545,48 @@ StatusOr<AkdeResult> CalcAkde(const Matrix& fixes, std::int32_t n, const Movemen
     const double kyy = scale * (p.major * sn * sn + p.minor * cs * cs);
     const double kxy = scale * (p.major - p.minor) * cs * sn;
     const double det = kxx * kyy - kxy * kxy;
-    const double bxx = kyy / det;
-    const double byy = kxx / det;
-    const double bxy = -kxy / det;
-    const double norm = 1 / (2 * kPi * std::sqrt(det) * n);
-    const double reach2 = kKernelReach * kKernelReach;
-    const double rx = kKernelReach * std::sqrt(kxx);
-    const double ry = kKernelReach * std::sqrt(kyy);
-    // The fixes drawn towards their mean, in order of x (ties in fix order).
-    std::vector<std::array<double, 2>> points(data.t.size());
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        points[i] = {data.origin_x + c * data.x[i], data.origin_y + c * data.y[i]};
+    k.bxx = kyy / det;
+    k.byy = kxx / det;
+    k.bxy = -kxy / det;
+    k.norm = 1 / (2 * kPi * std::sqrt(det) * static_cast<double>(data.t.size()));
+    k.rx = kKernelReach * std::sqrt(kxx);
+    k.ry = kKernelReach * std::sqrt(kyy);
+    k.spread = std::sqrt(scale * std::min(p.major, p.minor));
+    k.points.resize(data.t.size());
+    for (std::size_t i = 0; i < k.points.size(); ++i) {
+        k.points[i] = {data.origin_x + c * data.x[i], data.origin_y + c * data.y[i]};
     }
-    std::stable_sort(points.begin(), points.end(),
+    std::stable_sort(k.points.begin(), k.points.end(),
                      [](const auto& a, const auto& b) { return a[0] < b[0]; });
-    std::vector<double> density(static_cast<std::size_t>(kGridNodes), 0.0);
-    const RunControl grid_control = control.Share(0.3, 1.0);
-    const bool done = ParallelFor(kGridCells, grid_control, {}, [&](std::int64_t column) {
-        const double gx = layout.xs[static_cast<std::size_t>(column)];
-        std::vector<double> arg(kGridCells);
-        std::vector<double> value(kGridCells);
-        std::vector<int> row(kGridCells);
-        auto first = std::lower_bound(points.begin(), points.end(), gx - rx,
+    return result;
+}
+
+// The density of `kernels` at every node (xs[i], ys[j]) of a grid whose rows are dy apart,
+// column by column (node i * ys.size() + j), each node adding its kernels in their order.
+// False when `control` asked to stop.
+bool SumKernels(const AkdeKernels& kernels, std::span<const double> xs, std::span<const double> ys,
+                double spacing, std::vector<double>& density, const RunControl& control) {
+    const auto rows = static_cast<int>(ys.size());
+    const double reach2 = kKernelReach * kKernelReach;
+    density.assign(xs.size() * ys.size(), 0.0);
+    return ParallelFor(static_cast<std::int64_t>(xs.size()), control, {}, [&](std::int64_t column) {
+        const double gx = xs[static_cast<std::size_t>(column)];
+        std::vector<double> arg(ys.size());
+        std::vector<double> value(ys.size());
+        std::vector<int> row(ys.size());
+        auto first = std::lower_bound(kernels.points.begin(), kernels.points.end(), gx - kernels.rx,
                                       [](const auto& pt, double v) { return pt[0] < v; });
-        for (auto it = first; it != points.end() && (*it)[0] <= gx + rx; ++it) {
+        for (auto it = first; it != kernels.points.end() && (*it)[0] <= gx + kernels.rx; ++it) {
             const double dx = gx - (*it)[0];
             const int j0 = std::max(
-                0, static_cast<int>(std::floor(((*it)[1] - ry - layout.ys[0]) / layout.dy)));
-            const int j1 =
-                std::min(kGridCells - 1,
-                         static_cast<int>(std::ceil(((*it)[1] + ry - layout.ys[0]) / layout.dy)));
+                0, static_cast<int>(std::floor(((*it)[1] - kernels.ry - ys[0]) / spacing)));
+            const int j1 = std::min(
+                rows - 1, static_cast<int>(std::ceil(((*it)[1] + kernels.ry - ys[0]) / spacing)));
             std::size_t count = 0;
             for (int j = j0; j <= j1; ++j) {
-                const double dy = layout.ys[static_cast<std::size_t>(j)] - (*it)[1];
-                const double q = bxx * dx * dx + 2 * bxy * dx * dy + byy * dy * dy;
+                const double dy = ys[static_cast<std::size_t>(j)] - (*it)[1];
+                const double q =
+                    kernels.bxx * dx * dx + 2 * kernels.bxy * dx * dy + kernels.byy * dy * dy;
                 if (q <= reach2) {
                     arg[count] = -0.5 * q;
                     row[count] = j;
@@ -576,20 +594,99 @@ StatusOr<AkdeResult> CalcAkde(const Matrix& fixes, std::int32_t n, const Movemen
                 }
             }
             ExpBatch(arg.data(), value.data(), count);
-            double* col = density.data() + column * kGridCells;
+            double* col = density.data() + column * rows;
             for (std::size_t k = 0; k < count; ++k) {
                 col[row[k]] += value[k];
             }
         }
-        double* col = density.data() + column * kGridCells;
-        for (int j = 0; j < kGridCells; ++j) {
-            col[j] *= norm;
+        double* col = density.data() + column * rows;
+        for (int j = 0; j < rows; ++j) {
+            col[j] *= kernels.norm;
         }
     });
-    if (!done) {
+}
+
+} // namespace
+
+StatusOr<AkdeResult> CalcAkde(const Matrix& fixes, std::int32_t n, const MovementFit& model,
+                              const RunControl& control) {
+    const MovementData data = MovementDataOf(fixes, n);
+    if (Status ok = CheckMovementData(data); !ok.Ok()) {
+        return ok;
+    }
+    if (Status resident = CheckRangeResident(data, model); !resident.Ok()) {
+        return resident;
+    }
+    const GridLayout layout = LayOutGrid(fixes, n);
+    if (Status ok = CheckGridExtent(layout, n); !ok.Ok()) {
+        return ok;
+    }
+    const auto kernels = KernelsOf(data, model, control.Share(0.0, 0.3));
+    if (!kernels.Ok()) {
+        return kernels.status;
+    }
+    AkdeResult result;
+    result.bandwidth = kernels.value.bandwidth;
+    std::vector<double> density;
+    if (!SumKernels(kernels.value, layout.xs, layout.ys, layout.dy, density,
+                    control.Share(0.3, 1.0))) {
         return Status::Cancelled();
     }
     result.grid = GridOfNodeDensities(layout, density);
+    return result;
+}
+
+StatusOr<double> AkdeSpread(const Matrix& fixes, std::int32_t n, const MovementFit& model,
+                            const RunControl& control) {
+    const auto kernels = KernelsOf(MovementDataOf(fixes, n), model, control);
+    if (!kernels.Ok()) {
+        return kernels.status;
+    }
+    return kernels.value.spread;
+}
+
+StatusOr<Matrix> CalcAkdeOnLattice(const Matrix& fixes, std::int32_t n, const MovementFit& model,
+                                   const SharedLattice& lattice, const RunControl& control) {
+    const auto made = KernelsOf(MovementDataOf(fixes, n), model, control.Share(0.0, 0.3));
+    if (!made.Ok()) {
+        return made.status;
+    }
+    const AkdeKernels& kernels = made.value;
+    double xmin = kernels.points.front()[0];
+    double xmax = kernels.points.back()[0];
+    double ymin = kernels.points.front()[1];
+    double ymax = ymin;
+    for (const auto& point : kernels.points) {
+        ymin = std::min(ymin, point[1]);
+        ymax = std::max(ymax, point[1]);
+    }
+    const auto window = WindowOver(lattice, xmin - kernels.rx, xmax + kernels.rx, ymin - kernels.ry,
+                                   ymax + kernels.ry);
+    if (!window.Ok()) {
+        return window.status;
+    }
+    const LatticeWindow& w = window.value;
+    std::vector<double> xs(static_cast<std::size_t>(w.columns));
+    std::vector<double> ys(static_cast<std::size_t>(w.rows));
+    for (std::int32_t i = 0; i < w.columns; ++i) {
+        xs[static_cast<std::size_t>(i)] = w.X(lattice, i);
+    }
+    for (std::int32_t j = 0; j < w.rows; ++j) {
+        ys[static_cast<std::size_t>(j)] = w.Y(lattice, j);
+    }
+    std::vector<double> density;
+    if (!SumKernels(kernels, xs, ys, lattice.cell, density, control.Share(0.3, 1.0))) {
+        return Status::Cancelled();
+    }
+    const double area = lattice.cell * lattice.cell;
+    StatusOr<Matrix> result;
+    Matrix& grid = result.value;
+    grid.Resize(w.columns * w.rows + 1, 4);
+    for (std::int32_t k = 0; k < w.columns * w.rows; ++k) {
+        grid(k, 0) = xs[static_cast<std::size_t>(k / w.rows)];
+        grid(k, 1) = ys[static_cast<std::size_t>(k % w.rows)];
+        grid(k, 2) = density[static_cast<std::size_t>(k)] * area;
+    }
     return result;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "models/movement_model.h"
+#include "numerics/output_grid.h"
 #include "state/matrix.h"
 #include "state/run_control.h"
 #include "state/status.h"
@@ -105,5 +106,19 @@ struct AkdeResult {
 [[nodiscard]] StatusOr<AkdeResult> CalcAkde(const Matrix& fixes, std::int32_t n,
                                             const MovementFit& model,
                                             const RunControl& control = {});
+
+// The finest detail of that estimate: its kernels' standard deviation along their minor axis,
+// c h sqrt(lambda_min(Sigma)). Fails as CalcAkde.
+[[nodiscard]] StatusOr<double> AkdeSpread(const Matrix& fixes, std::int32_t n,
+                                          const MovementFit& model, const RunControl& control = {});
+
+// The same estimate on the window of a shared lattice that its kernels reach (the drawn fixes'
+// box widened by 8.5 kernel standard deviations on each axis): rows k = column * rows + row
+// hold x, y, density c^2 and an unused column, then a spare row; each node adds its kernels as
+// on the output grid. Fails as CalcAkde, or as WindowOver when the window is too large.
+[[nodiscard]] StatusOr<Matrix> CalcAkdeOnLattice(const Matrix& fixes, std::int32_t n,
+                                                 const MovementFit& model,
+                                                 const SharedLattice& lattice,
+                                                 const RunControl& control = {});
 
 } // namespace ranvik

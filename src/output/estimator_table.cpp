@@ -312,11 +312,28 @@ StatusOr<double> AdaptiveKernelSpread(const EstimatorInput& in, const EstimatorC
     return *std::min_element(local_h.begin(), local_h.end());
 }
 
+// The movement model the input carries, or the one AICc selects.
+StatusOr<MovementFit> InputMovement(const EstimatorInput& in, const RunControl& control) {
+    if (in.movement) {
+        return *in.movement;
+    }
+    return SelectMovementModel(in.xy, in.n, control);
+}
+
 // The movement models fitted and selected by AICc, then the debiased autocorrelated kernel
 // under the selected one, with the models and the variogram as tables. A track that is not
-// range-resident is refused with a sentence that still reports the selected fit.
+// range-resident is refused with a sentence that still reports the selected fit. On a shared
+// lattice only the distribution is made, under the input's model when it carries one.
 StatusOr<EstimatorOutput> Akde(const EstimatorInput& in, EstimatorChain&, Notifier&,
                                const RunControl& control) {
+    if (in.lattice) {
+        const auto selected = InputMovement(in, control.Share(0.0, 0.4));
+        if (!selected.Ok()) {
+            return selected.status;
+        }
+        return GridOf(
+            CalcAkdeOnLattice(in.xy, in.n, selected.value, *in.lattice, control.Share(0.4, 1.0)));
+    }
     const MovementData data = MovementDataOf(in.xy, in.n);
     auto fits = FitMovementModels(data, control.Share(0.0, 0.4));
     if (!fits.Ok()) {
@@ -338,6 +355,16 @@ StatusOr<EstimatorOutput> Akde(const EstimatorInput& in, EstimatorChain&, Notifi
     out.grid = std::move(made.value.grid);
     out.uncertainty = EstimatorOutput::AreaUncertainty{selected.Name(), selected.effective_n};
     return out;
+}
+
+// The spread of the autocorrelated kernel's kernels under the input's (or the selected) model.
+StatusOr<double> AkdeKernelSpread(const EstimatorInput& in, const EstimatorChain&, Notifier&,
+                                  const RunControl& control) {
+    const auto selected = InputMovement(in, control.Share(0.0, 0.8));
+    if (!selected.Ok()) {
+        return selected.status;
+    }
+    return AkdeSpread(in.xy, in.n, selected.value, control.Share(0.8, 1.0));
 }
 
 } // namespace
@@ -377,24 +404,9 @@ const std::vector<EstimatorRow>& Estimators() {
         {kDynamicBridgeName, "Dynamic Brownian Bridge", "DynamicBrownianBridge",
          "DynamicBrownianBridge", D::Track, K::Grid, false, false, nullptr, -1, DynamicBridge, "",
          "", "", "Dynamic Brownian bridge", 7, true, DynamicBridgeSpread},
-        {kAkdeName,
-         "Autocorrelated Kernel (AKDE)",
-         "AKDE",
-         "AKDE",
-         D::Track,
-         K::Grid,
-         false,
-         false,
-         nullptr,
-         -1,
-         Akde,
-         "",
-         "",
-         "",
-         "Autocorrelated kernel (AKDE)",
-         8,
-         false,
-         {}},
+        {kAkdeName, "Autocorrelated Kernel (AKDE)", "AKDE", "AKDE", D::Track, K::Grid, false, false,
+         nullptr, -1, Akde, "", "", "", "Autocorrelated kernel (AKDE)", 8, true, AkdeKernelSpread,
+         true},
         {kMcpName,
          "Minimum Convex Polygon",
          "Mcp",
@@ -447,6 +459,15 @@ const EstimatorRow* FindEstimator(std::span<const EstimatorRow> table, std::stri
     const auto at = std::find_if(table.begin(), table.end(),
                                  [name](const EstimatorRow& row) { return row.name == name; });
     return at != table.end() ? &*at : nullptr;
+}
+
+StatusOr<MovementFit> SelectMovementModel(const Matrix& fixes, std::int32_t n,
+                                          const RunControl& control) {
+    auto fits = FitMovementModels(MovementDataOf(fixes, n), control);
+    if (!fits.Ok()) {
+        return fits.status;
+    }
+    return std::move(fits.value.front());
 }
 
 std::string EstimatorNames(std::span<const EstimatorRow> table) {

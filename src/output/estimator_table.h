@@ -2,6 +2,7 @@
 
 #include "bridge/motion_variance.h"
 #include "models/fit_context.h"
+#include "models/movement_model.h"
 #include "numerics/output_grid.h"
 #include "output/comparison.h"
 #include "state/matrix.h"
@@ -41,6 +42,9 @@ struct EstimatorInput {
     double max_time = 0.0;          // the longest time between fixes that is bridged
     double cell = 0.0;              // the Brownian bridge grid's spacing
     DynamicBridgeOptions dynamic;   // the dynamic Brownian bridge's window and margin
+    // The movement model selected for these fixes, when a caller already has it (rows that
+    // `select_movement` read it instead of fitting and selecting the models again).
+    std::optional<MovementFit> movement;
     // When set, the distribution is made a second time on this lattice, over the window its
     // tails reach, instead of on its own grid (only rows with `on_lattice` do this); the grid
     // then holds that window's cells in the same columns.
@@ -72,9 +76,8 @@ using EstimatorCompute = std::function<StatusOr<EstimatorOutput>(
 // shared lattice must resolve: the smallest smoothing parameter of a kernel, the smallest
 // standard deviation of a fitted model, a Brownian bridge's spread (BridgeSpread). The chain is
 // read, not changed, so the distribution made afterwards is the one measured.
-using EstimatorSpread = std::function<StatusOr<double>(const EstimatorInput&,
-                                                       const EstimatorChain&, Notifier&,
-                                                       const RunControl&)>;
+using EstimatorSpread = std::function<StatusOr<double>(const EstimatorInput&, const EstimatorChain&,
+                                                       Notifier&, const RunControl&)>;
 
 // One estimator: its names, the files its result is saved as, the data it needs, whether the
 // model comparison scores it, and how it is computed.
@@ -109,6 +112,9 @@ struct EstimatorRow {
     // lattice's cell.
     bool on_lattice = false;
     EstimatorSpread spread; // empty unless on_lattice
+    // Rests on the movement model selected by AICc (SelectMovementModel), which a caller that
+    // makes the distribution more than once may find once and pass as EstimatorInput::movement.
+    bool select_movement = false;
 
     // The result file's key word for a plain or a bias-corrected run.
     [[nodiscard]] std::string_view FileKey(bool weighted_run) const {
@@ -131,6 +137,11 @@ struct EstimatorRow {
 
 // The rows of `table` that the model comparison scores, in the order of its table.
 [[nodiscard]] std::vector<const EstimatorRow*> ComparedRows(std::span<const EstimatorRow> table);
+
+// The movement model of fixes 0..n-1 of `fixes` that AICc selects among those FitMovementModels
+// fits. Fails as it does.
+[[nodiscard]] StatusOr<MovementFit> SelectMovementModel(const Matrix& fixes, std::int32_t n,
+                                                        const RunControl& control = {});
 
 // Every name of `table`, separated by ", ".
 [[nodiscard]] std::string EstimatorNames(std::span<const EstimatorRow> table);

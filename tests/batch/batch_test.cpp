@@ -8,6 +8,7 @@
 #include "output/overlap.h"
 #include "state/number_text.h"
 #include "support/collars.h"
+#include "support/movement_track.h"
 #include "support/temp_dir.h"
 
 #include <gmock/gmock.h>
@@ -151,7 +152,7 @@ TEST(BatchCommandLine, RefusesWhatItCannotRunWithASentence) {
           Refused{"--overlap-levels 0", "--overlap-levels: \"0\" is not a percentage"},
           Refused{"--overlap-estimator mcp", "--overlap-estimator: give one of fixed-kernel, "
                                              "adaptive-kernel, bvn, 2bvn, 2cn, exp-power, bb, "
-                                             "dbbmm, not \"mcp\""},
+                                             "dbbmm, akde, not \"mcp\""},
           Refused{"--overlap-cell -2", "--overlap-cell"}}) {
         const CommandLine line =
             Parse(Words(*args == 0 ? "t.csv" : std::string("t.csv --out r ") + args));
@@ -1132,6 +1133,40 @@ TEST(BatchOverlap, BrownianBridgesGoOnTheLatticeAndKeepTheirOwnFiles) {
     std::filesystem::remove(overlap / "overlap.csv");
     std::filesystem::remove(overlap / "overlap.png");
     ExpectSameFiles(plain, overlap);
+}
+
+TEST(BatchOverlap, AutocorrelatedKernelsOfOneTrackCoincideAndFarApartOnesDoNotMeet) {
+    testing::TempDir dir;
+    const auto t = testing::FixTimes(150, 30.0, false, 5);
+    const Matrix track = testing::OuTrack(t, 1e4, 300.0, 2.0, 5);
+    std::string tracks = "animal,x,y,t\n";
+    for (const auto& [animal, east] :
+         {std::pair{"A", 0.0}, std::pair{"B", 0.0}, std::pair{"C", 1e5}}) {
+        for (std::int32_t k = 0; k < 150; ++k) {
+            tracks += std::string(animal) + "," + FormatNumber(track(k, 0) + east) + "," +
+                      FormatNumber(track(k, 1)) + "," + FormatNumber(track(k, 2)) + "\n";
+        }
+    }
+    const auto table = dir.Write("three.csv", tracks);
+    ASSERT_EQ(RunBatch(table.string() +
+                           " --id animal --time t --source-crs metres --estimators akde "
+                           "--quiet --overlap --overlap-estimator akde --overlap-levels 95,100 "
+                           "--out " +
+                           (dir.path() / "out").string(),
+                       dir.path() / "out.log"),
+              0)
+        << dir.Read("out.log");
+    auto rows = OverlapRows(dir.Read("out/overlap.csv"), "akde");
+    EXPECT_EQ(rows.size(), 12U);
+    for (const char* level : {"95", "100"}) {
+        // A and B are one track under two names: one fit, one grid, cell for cell.
+        const auto& ab = rows[std::string("A,B,") + level];
+        ASSERT_EQ(ab.size(), 5U) << level;
+        for (const std::size_t index : {0U, 2U, 3U}) {
+            EXPECT_NEAR(ab[index], 1.0, 1e-12) << level << " index " << index;
+        }
+        EXPECT_EQ(rows[std::string("A,C,") + level], std::vector<double>(5, 0.0)) << level;
+    }
 }
 
 TEST(BatchOverlap, TwoBivariateNormalsAffinityIsTheClosedForm) {

@@ -173,5 +173,60 @@ TEST(CalcAkde, ParallelGivesTheSameBitsAsSequentialAndRefusesATrackNotYetInItsRa
     EXPECT_NE(refused.status.error.find("not range-resident"), std::string::npos);
 }
 
+TEST(CalcAkdeOnLattice, PutsTheDebiasedKernelsOnTheLatticeNodesAndKeepsTheirMass) {
+    const auto t = FixTimes(200, 30.0, true, 8);
+    const Matrix fixes = OuTrack(t, 1e6, 300.0, 10.0, 8);
+    const MovementData data = MovementDataOf(fixes, 200);
+    const auto fit = FitMovementModel(data, MovementKind::Ou, true, {});
+    ASSERT_TRUE(fit.Ok());
+    const MovementParams& p = fit.value.params;
+    const auto spread = AkdeSpread(fixes, 200, fit.value);
+    ASSERT_TRUE(spread.Ok());
+    const SharedLattice lattice{490000.37, 3990000.21, spread.value / 5};
+    const auto grid = CalcAkdeOnLattice(fixes, 200, fit.value, lattice);
+    ASSERT_TRUE(grid.Ok());
+
+    // The same density written out: kernels of covariance c^2 h^2 Sigma about the fixes drawn
+    // towards their mean by c.
+    const auto bw = ChooseAkdeBandwidth(data, p);
+    ASSERT_TRUE(bw.Ok());
+    const double c = 1 / std::sqrt(bw.value.inflation);
+    const double s2 = c * c * bw.value.h * bw.value.h;
+    const double cs = std::cos(p.angle);
+    const double sn = std::sin(p.angle);
+    const double kxx = s2 * (p.major * cs * cs + p.minor * sn * sn);
+    const double kyy = s2 * (p.major * sn * sn + p.minor * cs * cs);
+    const double kxy = s2 * (p.major - p.minor) * cs * sn;
+    const double det = kxx * kyy - kxy * kxy;
+    EXPECT_NEAR(spread.value * spread.value, s2 * std::min(p.major, p.minor), 1e-9 * s2 * p.minor);
+    const auto density = [&](double x, double y) {
+        double f = 0.0;
+        for (std::size_t i = 0; i < data.t.size(); ++i) {
+            const double dx = x - (data.origin_x + c * data.x[i]);
+            const double dy = y - (data.origin_y + c * data.y[i]);
+            f += std::exp(-0.5 * (kyy * dx * dx - 2 * kxy * dx * dy + kxx * dy * dy) / det);
+        }
+        return f / (2 * std::numbers::pi * std::sqrt(det) * 200);
+    };
+    const Matrix& g = grid.value;
+    const std::int32_t nodes = g.Rows() - 1;
+    double total = 0.0;
+    double peak = 0.0;
+    for (std::int32_t k = 0; k < nodes; ++k) {
+        total += g(k, 2);
+        peak = std::max(peak, g(k, 2));
+        // Nodes are lattice nodes.
+        ASSERT_NEAR(std::remainder(g(k, 0) - lattice.x0, lattice.cell), 0.0, 1e-6) << k;
+        ASSERT_NEAR(std::remainder(g(k, 1) - lattice.y0, lattice.cell), 0.0, 1e-6) << k;
+    }
+    for (std::int32_t k = 0; k < nodes; k += 97) {
+        const double expected = density(g(k, 0), g(k, 1)) * lattice.cell * lattice.cell;
+        ASSERT_NEAR(g(k, 2), expected, 1e-12 * peak + 1e-9 * expected) << k;
+    }
+    // Cells of a fifth of the kernel's spread keep its integral to far better than this.
+    EXPECT_NEAR(total, 1.0, 1e-9);
+    EXPECT_EQ(g(nodes, 2), 0.0) << "the spare row";
+}
+
 } // namespace
 } // namespace ranvik
