@@ -654,6 +654,21 @@ StatusOr<MovementFit> FitMovementModel(const MovementData& data, MovementKind ki
     return fit;
 }
 
+StatusOr<MovementFit> FitNamedMovementModel(const MovementData& data, std::string_view name,
+                                            const RunControl& control) {
+    for (const MovementKind kind : {MovementKind::Iid, MovementKind::Ou, MovementKind::Ouf}) {
+        for (const bool anisotropic : {false, true}) {
+            MovementFit probe;
+            probe.params.kind = kind;
+            probe.params.anisotropic = anisotropic;
+            if (probe.Name() == name) {
+                return FitMovementModel(data, kind, anisotropic, control);
+            }
+        }
+    }
+    return Status::Failure("There is no movement model named \"" + std::string(name) + "\".");
+}
+
 StatusOr<std::vector<MovementFit>> FitMovementModels(const MovementData& data,
                                                      const RunControl& control) {
     if (Status ok = CheckMovementData(data); !ok.Ok()) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ranvik {
@@ -103,6 +104,12 @@ struct MovementFit {
 
 // Fits one model. Fails with a sentence when the track has fewer than 10 fixes, times that do
 // not increase, or all its fixes at one place; the fit is cancelled when `control` asks.
+// The model of the name MovementFit::Name gives ("OUF anisotropic"), fitted by
+// FitMovementModel. Fails with a sentence for another name.
+[[nodiscard]] StatusOr<MovementFit> FitNamedMovementModel(const MovementData& data,
+                                                          std::string_view name,
+                                                          const RunControl& control = {});
+
 [[nodiscard]] StatusOr<MovementFit> FitMovementModel(const MovementData& data, MovementKind kind,
                                                      bool anisotropic, const RunControl& control);
 

@@ -61,12 +61,21 @@ StatusOr<Matrix> GridOnLattice(const EstimatorRow& row, EstimatorInput input,
 StatusOr<PairOverlap> OverlapOfPair(const EstimatorRow& row, const EstimatorInput& first,
                                     const EstimatorInput& second, std::span<const double> levels,
                                     Notifier& notifier, const RunControl& control) {
-    // Progress in four steps: the two spreads, then the two grids on the lattice.
+    // Progress in four steps: the two spreads (with the movement models, for rows that rest
+    // on one, selected once for both uses), then the two grids on the lattice.
+    std::array<EstimatorInput, 2> inputs{first, second};
     std::array<LatticeExtent, 2> extents;
-    const std::array<const EstimatorInput*, 2> inputs{&first, &second};
     for (std::size_t k = 0; k < 2; ++k) {
-        const auto extent =
-            ExtentOnLattice(row, *inputs[k], notifier, control.Part(static_cast<int>(k), 4));
+        RunControl part = control.Part(static_cast<int>(k), 4);
+        if (row.select_movement && !inputs[k].movement) {
+            auto selected = SelectMovementModel(inputs[k].xy, inputs[k].n, part.Share(0.0, 0.8));
+            if (!selected.Ok()) {
+                return selected.status;
+            }
+            inputs[k].movement = std::move(selected.value);
+            part = part.Share(0.8, 1.0);
+        }
+        const auto extent = ExtentOnLattice(row, inputs[k], notifier, part);
         if (!extent.Ok()) {
             return extent.status;
         }
@@ -78,7 +87,7 @@ StatusOr<PairOverlap> OverlapOfPair(const EstimatorRow& row, const EstimatorInpu
     std::array<Matrix*, 2> grids{&pair.first, &pair.second};
     std::array<std::vector<OverlapGrid>, 2> prepared;
     for (std::size_t k = 0; k < 2; ++k) {
-        auto grid = GridOnLattice(row, *inputs[k], pair.lattice, notifier,
+        auto grid = GridOnLattice(row, inputs[k], pair.lattice, notifier,
                                   control.Part(static_cast<int>(k) + 2, 4));
         if (!grid.Ok()) {
             return grid.status;

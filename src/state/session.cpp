@@ -59,6 +59,10 @@ void Session::ChooseKernelH(double h) {
     choices_.KernelH = h;
 }
 
+void Session::ChooseMovementModel(std::string name) {
+    choices_.AkdeModel = std::move(name);
+}
+
 void Session::TakeLoaded(IndependentLocations&& locations, LocationFile&& file,
                          std::optional<TableAnimals> table) {
     loaded_.locations = std::move(locations);

@@ -39,6 +39,7 @@ struct Choices {
     double BBMaxTime = 0.0;  // longest time gap bridged
     double BBVariance = 0.0; // Brownian bridge variance, typed or estimated
     double KernelH = 0.0;    // smoothing parameter of the last kernels made (0: none made)
+    std::string AkdeModel;   // the movement model the last autocorrelated kernel was made under
 
     [[nodiscard]] bool Requested(std::string_view estimator) const {
         return requested.find(estimator) != requested.end();
@@ -186,6 +187,7 @@ public:
     void ChooseBridgeVariance(double variance);
     void ChooseMaxTime(double max_time);
     void ChooseKernelH(double h);
+    void ChooseMovementModel(std::string name);
 
     // Loaded data. Independent locations release the per-location log-likelihoods computed
     // for the locations before them. Locations or a track replace the table animals of their

@@ -1,6 +1,8 @@
 #include "app/forms/all_forms.h"
 
+#include "support/collars.h"
 #include "support/fake_dialogs.h"
+#include "support/movement_track.h"
 #include "support/temp_dir.h"
 #include "support/wizard_session.h"
 
@@ -10,6 +12,7 @@
 #include "input/shape_writer.h"
 #include "kernel/akde.h"
 #include "kernel/kernel_grid.h"
+#include "output/estimator_table.h"
 #include "output/mcp.h"
 #include "output/overlap.h"
 #include "state/number_text.h"
@@ -927,6 +930,79 @@ private Q_SLOTS:
         picture.levels_box->setText(QStringLiteral("90"));
         Q_EMIT picture.levels_box->editingFinished();
         QCOMPARE(picture.overlap_table->rowCount(), 0);
+    }
+
+    void aSecondAnimalsAutocorrelatedKernelOverlapsUnderItsOwnModel() {
+        // A Movebank table of two animals near 115.5 W, 49 N, each an OU track (sigma 300 m,
+        // tau 5 hours) seen every half hour for four days, their centres 400 m apart.
+        std::vector<testing::TableRow> rows;
+        const auto t = testing::FixTimes(192, 30.0, false, 2);
+        for (const auto& [animal, east, seed] : {std::tuple{"A", 0.0, 2U}, {"B", 400.0, 3U}}) {
+            const Matrix track = testing::OuTrack(t, 9e4, 300.0, 5.0, seed);
+            for (std::int32_t k = 0; k < 192; ++k) {
+                rows.push_back({animal, std::lround(60 * track(k, 2)),
+                                testing::Degrees(-115.5 + (track(k, 0) - 5e5 + east) / 73030.0),
+                                testing::Degrees(49.0 + (track(k, 1) - 4e6) / 111200.0), 5.0});
+            }
+        }
+        const auto table = dir->Write("two.csv", testing::MovebankCsv(rows));
+        testing::WalkToLoader(*wizard, true, &FrmInputDataOptions::telemetry_option);
+        FrmLoadTelemetry& loader = *wizard->load_telemetry.Get();
+        dialogs.open_answers << QString::fromStdString(table.string());
+        loader.CmdOpen_Click();
+        loader.animal_combo->setCurrentIndex(loader.animal_combo->findData("A"));
+        loader.CmdNext_Click();
+        FrmBBAnalysis& analysis = *wizard->bb_analysis.Get();
+        analysis.akde_option->setChecked(true);
+        analysis.CmdNext_Click();
+        FrmAkdeModels& models = *wizard->akde_models.Get();
+        // The estimate is made under the model AICc ranks second; so is the overlap's A.
+        models.models_list->setCurrentItem(models.models_list->topLevelItem(1));
+        const std::string picked = models.models_list->topLevelItem(1)->text(0).toStdString();
+        models.CmdNext_Click();
+        wizard->save_as.Get()->findChild<QPushButton*>(QStringLiteral("CmdViewHomeRange"))->click();
+        FrmHomeRangePicture& picture = *wizard->picture.Get();
+        QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.messages.join('|')));
+        QVERIFY(!picture.second_combo->isHidden());
+        QCOMPARE(picture.second_combo->count(), 1);
+        QCOMPARE(picture.second_combo->itemText(0), QStringLiteral("B"));
+        picture.add_animal_button->click();
+        QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.messages.join('|')));
+
+        const Track& a = session.track();
+        const Track& b = session.loaded().track_table->tracks[0];
+        const auto fit_a = FitNamedMovementModel(MovementDataOf(a.sorted, a.count), picked);
+        const auto fit_b = SelectMovementModel(b.sorted, b.count);
+        QVERIFY(fit_a.Ok() && fit_b.Ok());
+        const auto spread_a = AkdeSpread(a.sorted, a.count, fit_a.value);
+        const auto spread_b = AkdeSpread(b.sorted, b.count, fit_b.value);
+        QVERIFY(spread_a.Ok() && spread_b.Ok());
+        SharedLattice lattice{a.sorted(0, 0), a.sorted(0, 1),
+                              std::min(spread_a.value, spread_b.value) / 5};
+        for (const Track* track : {&a, &b}) {
+            for (std::int32_t k = 0; k < track->count; ++k) {
+                lattice.x0 = std::min(lattice.x0, track->sorted(k, 0));
+                lattice.y0 = std::min(lattice.y0, track->sorted(k, 1));
+            }
+        }
+        const auto grid_a = CalcAkdeOnLattice(a.sorted, a.count, fit_a.value, lattice);
+        const auto grid_b = CalcAkdeOnLattice(b.sorted, b.count, fit_b.value, lattice);
+        QVERIFY(grid_a.Ok() && grid_b.Ok());
+        QCOMPARE(picture.overlap_table->rowCount(), 14);
+        int row = 0;
+        for (const double level : {0.5, 0.95}) {
+            const auto ga = MakeOverlapGrid(grid_a.value, grid_a.value.Rows() - 1, lattice, level);
+            const auto gb = MakeOverlapGrid(grid_b.value, grid_b.value.Rows() - 1, lattice, level);
+            QVERIFY(ga.Ok() && gb.Ok());
+            const OverlapIndices o = CalcOverlap(ga.value, gb.value);
+            QVERIFY(o.vi > 0 && o.ba < 1); // ranges 400 m apart share some of their ground
+            for (const double expected :
+                 {o.hr_ab, o.hr_ba, o.phr_ab, o.phr_ba, o.vi, o.ba, o.udoi}) {
+                QCOMPARE(picture.overlap_table->item(row, 3)->data(Qt::UserRole).toDouble(),
+                         expected);
+                ++row;
+            }
+        }
     }
 
     void anOverlapThatCannotBeMadeIsASentenceAndListsNothing() {

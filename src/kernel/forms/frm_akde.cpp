@@ -197,6 +197,7 @@ void FrmAkdeModels::CmdNext_Click() {
             return made.status;
         },
         [&] {
+            session.ChooseMovementModel(model.Name());
             session.Put(kAkdeName, std::move(result.grid),
                         {{"Models", ".csv", MovementModelsText(fits)},
                          {"Variogram", ".csv", VariogramText(variogram, data_, model.params)}},

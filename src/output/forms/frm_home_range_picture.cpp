@@ -118,14 +118,21 @@ std::vector<Waiting> WaitingResults(const Session& session) {
 }
 
 // The other animals of the table the result's locations came from, when its estimator can be
-// made on a shared lattice from independent locations; else none.
+// made on a shared lattice from independent locations, or from a track alone (the
+// autocorrelated kernel, whose movement model is fitted to each animal; the bridges would need
+// their options again); else none.
 const TableAnimals* OthersOf(const Session& session, const EstimatorRow& row) {
     const LoadedData& loaded = session.loaded();
-    if (row.data != EstimatorData::Locations || !row.on_lattice || !loaded.locations ||
-        !loaded.locations_table || loaded.locations_table->names.empty()) {
+    if (!row.on_lattice) {
         return nullptr;
     }
-    return &*loaded.locations_table;
+    const bool locations = row.data == EstimatorData::Locations && loaded.locations;
+    const bool track = row.data == EstimatorData::Track && row.select_movement && loaded.track;
+    const auto& table = locations ? loaded.locations_table : loaded.track_table;
+    if ((!locations && !track) || !table || table->names.empty()) {
+        return nullptr;
+    }
+    return &*table;
 }
 
 // The levels typed, as fractions, or none when one is not a percentage in (0, 100].
@@ -566,18 +573,24 @@ void FrmHomeRangePicture::CmdAddAnimal_Click() {
         return;
     }
     // Both animals as the shown result was made: the same smoothing parameter for the kernels,
-    // their own weights in a bias-corrected run.
+    // their own weights in a bias-corrected run; for the autocorrelated kernel the first animal
+    // under the model it was made under, the second under the one AICc selects for it.
     const bool weighted = session.choices().BiasCorrected == 1 && w.row->weighted;
-    const IndependentLocations& mine = session.locations();
-    const IndependentLocations& theirs = table->locations[static_cast<std::size_t>(other)];
     const auto input_of = [&session, weighted](const IndependentLocations& locations) {
         EstimatorInput input{locations.xy, locations.count};
         input.weights = weighted ? &locations.weights : nullptr;
         input.h = session.choices().KernelH;
         return input;
     };
-    const EstimatorInput first = input_of(mine);
-    const EstimatorInput second = input_of(theirs);
+    const auto o = static_cast<std::size_t>(other);
+    const bool track = w.row->data == EstimatorData::Track;
+    const EstimatorInput first = track
+                                     ? EstimatorInput{session.track().sorted, session.track().count}
+                                     : input_of(session.locations());
+    const EstimatorInput second =
+        track ? EstimatorInput{table->tracks[o].sorted, table->tracks[o].count}
+              : input_of(table->locations[o]);
+    const std::string model = track ? session.choices().AkdeModel : std::string();
     const QString a = QString::fromStdString(table->loaded);
     const QString b = second_combo->currentText();
     StatusOr<PairOverlap> pair;
@@ -585,7 +598,18 @@ void FrmHomeRangePicture::CmdAddAnimal_Click() {
         QStringLiteral("Computing how ") + a + QStringLiteral(" and ") + b +
             QStringLiteral(" overlap"),
         [&](const RunControl& control, Notifier& notifier) {
-            pair = OverlapOfPair(*w.row, first, second, *levels, notifier, control);
+            EstimatorInput mine = first;
+            RunControl rest = control;
+            if (!model.empty()) {
+                auto fit = FitNamedMovementModel(MovementDataOf(first.xy, first.n), model,
+                                                 control.Share(0.0, 0.25));
+                if (!fit.Ok()) {
+                    return fit.status;
+                }
+                mine.movement = std::move(fit.value);
+                rest = control.Share(0.25, 1.0);
+            }
+            pair = OverlapOfPair(*w.row, mine, second, *levels, notifier, rest);
             return pair.status;
         },
         [&] {
