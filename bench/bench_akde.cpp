@@ -47,7 +47,7 @@ void AkdeOfATrack(benchmark::State& bench) {
             break;
         }
         const auto middle = Clock::now();
-        const auto akde = ranvik::CalcAkde(fixes, n, fits.value.front());
+        const auto akde = ranvik::CalcAkde(fixes, n, fits.value.front(), 30.0);
         akde_s = Since(middle);
         if (!akde.Ok()) {
             bench.SkipWithError(akde.status.error.c_str());

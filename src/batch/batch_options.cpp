@@ -286,7 +286,9 @@ CommandLine ParseBatchCommandLine(const std::vector<std::string>& args,
                    "The Brownian bridge variance: estimate (the default) or a number");
     app.add_option("--bb-max-time", max_time,
                    "The longest time between two fixes that is bridged (default: every gap)");
-    app.add_option("--bb-cell", o.bb_cell, "The Brownian bridge grid spacing in metres")
+    app.add_option(
+           "--bb-cell", o.bb_cell,
+           "The spacing of the Brownian bridges' and the autocorrelated kernel's grids in metres")
         ->capture_default_str();
     app.add_option("--dbbmm-window", o.dbbmm.window,
                    "The dynamic Brownian bridge's window: an odd number of fixes")

@@ -156,24 +156,6 @@ struct TileSums {
     }
 };
 
-// The values x = start, start + step, ... while x <= stop, by repeated addition.
-std::vector<double> Steps(double start, double stop, double step) {
-    std::vector<double> values;
-    for (double v = start; v <= stop; v = v + step) {
-        values.push_back(v);
-    }
-    return values;
-}
-
-// How many values Steps would give, without making them; stops counting past `limit`.
-std::int64_t CountSteps(double start, double stop, double step, std::int64_t limit) {
-    std::int64_t count = 0;
-    for (double v = start; v <= stop && count <= limit; v = v + step) {
-        ++count;
-    }
-    return count;
-}
-
 } // namespace
 
 StatusOr<BridgeSet> PrepareBridges(const Matrix& fixes, std::int32_t n, double sigma_m2,
@@ -303,9 +285,9 @@ Status CheckBridgeGridSpec(const BridgeGridSpec& spec) {
         return Status::Failure("The minimum of the grid extent must not be above its maximum.");
     }
     const std::int64_t columns =
-        CountSteps(spec.min_x, spec.max_x, spec.resolution, kMaxBridgeGridPoints);
+        CountGridSteps(spec.min_x, spec.max_x, spec.resolution, kMaxBridgeGridPoints);
     const std::int64_t rows =
-        CountSteps(spec.min_y, spec.max_y, spec.resolution, kMaxBridgeGridPoints);
+        CountGridSteps(spec.min_y, spec.max_y, spec.resolution, kMaxBridgeGridPoints);
     if (columns * rows > kMaxBridgeGridPoints) {
         return Status::Failure("This grid would have more than " +
                                std::to_string(kMaxBridgeGridPoints) +
@@ -380,8 +362,8 @@ StatusOr<BridgeOutput> ComputeBBGrid(const Matrix& fixes, std::int32_t n, double
         return bridges.status;
     }
     const BridgeSet& set = bridges.value;
-    const std::vector<double> xs = Steps(spec.min_x, spec.max_x, spec.resolution);
-    const std::vector<double> ys = Steps(spec.min_y, spec.max_y, spec.resolution);
+    const std::vector<double> xs = GridSteps(spec.min_x, spec.max_x, spec.resolution);
+    const std::vector<double> ys = GridSteps(spec.min_y, spec.max_y, spec.resolution);
     const auto nx = static_cast<std::int64_t>(xs.size());
     const auto ny = static_cast<std::int64_t>(ys.size());
     const std::int64_t tiles_x = (nx + kTile - 1) / kTile;

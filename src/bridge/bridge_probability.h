@@ -1,5 +1,6 @@
 #pragma once
 
+#include "numerics/output_grid.h"
 #include "state/matrix.h"
 #include "state/run_control.h"
 #include "state/status.h"

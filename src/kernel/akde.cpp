@@ -14,6 +14,7 @@
 #include <cmath>
 #include <complex>
 #include <limits>
+#include <numbers>
 #include <numeric>
 #include <span>
 #include <string>
@@ -608,34 +609,6 @@ bool SumKernels(const AkdeKernels& kernels, std::span<const double> xs, std::spa
 
 } // namespace
 
-StatusOr<AkdeResult> CalcAkde(const Matrix& fixes, std::int32_t n, const MovementFit& model,
-                              const RunControl& control) {
-    const MovementData data = MovementDataOf(fixes, n);
-    if (Status ok = CheckMovementData(data); !ok.Ok()) {
-        return ok;
-    }
-    if (Status resident = CheckRangeResident(data, model); !resident.Ok()) {
-        return resident;
-    }
-    const GridLayout layout = LayOutGrid(fixes, n);
-    if (Status ok = CheckGridExtent(layout, n); !ok.Ok()) {
-        return ok;
-    }
-    const auto kernels = KernelsOf(data, model, control.Share(0.0, 0.3));
-    if (!kernels.Ok()) {
-        return kernels.status;
-    }
-    AkdeResult result;
-    result.bandwidth = kernels.value.bandwidth;
-    std::vector<double> density;
-    if (!SumKernels(kernels.value, layout.xs, layout.ys, layout.dy, density,
-                    control.Share(0.3, 1.0))) {
-        return Status::Cancelled();
-    }
-    result.grid = GridOfNodeDensities(layout, density);
-    return result;
-}
-
 StatusOr<double> AkdeSpread(const Matrix& fixes, std::int32_t n, const MovementFit& model,
                             const RunControl& control) {
     const auto kernels = KernelsOf(MovementDataOf(fixes, n), model, control);
@@ -645,6 +618,126 @@ StatusOr<double> AkdeSpread(const Matrix& fixes, std::int32_t n, const MovementF
     return kernels.value.spread;
 }
 
+namespace {
+
+// The box of the drawn fixes widened by the kernels' reach on each axis.
+AkdeBox ReachOf(const AkdeKernels& kernels) {
+    AkdeBox box{kernels.points.front()[0], kernels.points.back()[0], kernels.points.front()[1],
+                kernels.points.front()[1]};
+    for (const auto& point : kernels.points) {
+        box.min_y = std::min(box.min_y, point[1]);
+        box.max_y = std::max(box.max_y, point[1]);
+    }
+    box.min_x -= kernels.rx;
+    box.max_x += kernels.rx;
+    box.min_y -= kernels.ry;
+    box.max_y += kernels.ry;
+    return box;
+}
+
+// The grid of `kernels` at the nodes (xs[i], ys[j]), rows i * ys.size() + j holding x, y, the
+// density times spacing^2 and an unused column, then a spare row; cancelled with `control`.
+StatusOr<Matrix> GridAt(const AkdeKernels& kernels, std::span<const double> xs,
+                        std::span<const double> ys, double spacing, const RunControl& control) {
+    std::vector<double> density;
+    if (!SumKernels(kernels, xs, ys, spacing, density, control)) {
+        return Status::Cancelled();
+    }
+    const double area = spacing * spacing;
+    const std::size_t rows = ys.size();
+    StatusOr<Matrix> result;
+    Matrix& grid = result.value;
+    grid.Resize(static_cast<std::int32_t>(xs.size() * rows) + 1, 4);
+    for (std::size_t k = 0; k < xs.size() * rows; ++k) {
+        const auto row = static_cast<std::int32_t>(k);
+        grid(row, 0) = xs[k / rows];
+        grid(row, 1) = ys[k % rows];
+        grid(row, 2) = density[k] * area;
+    }
+    return result;
+}
+
+// The share of a normal of mean `mean` and standard deviation `sd` between `low` and `high`.
+double NormalShare(double mean, double sd, double low, double high) {
+    const double scale = 1 / (sd * std::numbers::sqrt2);
+    return 0.5 * (std::erfc((low - mean) * scale) - std::erfc((high - mean) * scale));
+}
+
+} // namespace
+
+StatusOr<AkdeBox> AkdeReach(const Matrix& fixes, std::int32_t n, const MovementFit& model,
+                            const RunControl& control) {
+    const auto kernels = KernelsOf(MovementDataOf(fixes, n), model, control);
+    if (!kernels.Ok()) {
+        return kernels.status;
+    }
+    return ReachOf(kernels.value);
+}
+
+namespace {
+
+// The estimate of `kernels` at the nodes (xs[i], ys[j]), with what the grid leaves out.
+StatusOr<AkdeOnGrid> OnGrid(const AkdeKernels& kernels, std::span<const double> xs,
+                            std::span<const double> ys, double spacing, const RunControl& control) {
+    auto grid = GridAt(kernels, xs, ys, spacing, control);
+    if (!grid.Ok()) {
+        return grid.status;
+    }
+    StatusOr<AkdeOnGrid> result;
+    AkdeOnGrid& out = result.value;
+    out.grid = std::move(grid.value);
+    out.bandwidth = kernels.bandwidth;
+    out.spread = kernels.spread;
+    // Each kernel's marginals: its variances are (reach / kKernelReach)^2 on each axis.
+    const double sx = kernels.rx / kKernelReach;
+    const double sy = kernels.ry / kKernelReach;
+    const double half = spacing / 2;
+    double outside = 0.0;
+    for (const auto& point : kernels.points) {
+        outside += 1 - NormalShare(point[0], sx, xs.front() - half, xs.back() + half) *
+                           NormalShare(point[1], sy, ys.front() - half, ys.back() + half);
+    }
+    out.mass_outside = std::max(0.0, outside / static_cast<double>(kernels.points.size()));
+    return result;
+}
+
+} // namespace
+
+StatusOr<AkdeOnGrid> CalcAkdeOnGrid(const Matrix& fixes, std::int32_t n, const MovementFit& model,
+                                    std::span<const double> xs, std::span<const double> ys,
+                                    double spacing, const RunControl& control) {
+    if (xs.empty() || ys.empty() || !(spacing > 0)) {
+        return Status::Failure("The grid has no points.");
+    }
+    const auto kernels = KernelsOf(MovementDataOf(fixes, n), model, control.Share(0.0, 0.3));
+    if (!kernels.Ok()) {
+        return kernels.status;
+    }
+    return OnGrid(kernels.value, xs, ys, spacing, control.Share(0.3, 1.0));
+}
+
+StatusOr<AkdeOnGrid> CalcAkde(const Matrix& fixes, std::int32_t n, const MovementFit& model,
+                              double spacing, const RunControl& control) {
+    if (!(spacing > 0) || !std::isfinite(spacing)) {
+        return Status::Failure("The distance between grid points must be greater than 0.");
+    }
+    const auto kernels = KernelsOf(MovementDataOf(fixes, n), model, control.Share(0.0, 0.3));
+    if (!kernels.Ok()) {
+        return kernels.status;
+    }
+    const AkdeBox box = ReachOf(kernels.value);
+    if (CountGridSteps(box.min_x, box.max_x, spacing, kMaxAkdeGridPoints) *
+            CountGridSteps(box.min_y, box.max_y, spacing, kMaxAkdeGridPoints) >
+        kMaxAkdeGridPoints) {
+        return Status::Failure("The grid over the autocorrelated kernel would have more than " +
+                               std::to_string(kMaxAkdeGridPoints) +
+                               " points, more than fit in memory. Choose a larger distance "
+                               "between grid points.");
+    }
+    return OnGrid(kernels.value, GridSteps(box.min_x, box.max_x, spacing),
+                  GridSteps(box.min_y, box.max_y, spacing), spacing, control.Share(0.3, 1.0));
+}
+
 StatusOr<Matrix> CalcAkdeOnLattice(const Matrix& fixes, std::int32_t n, const MovementFit& model,
                                    const SharedLattice& lattice, const RunControl& control) {
     const auto made = KernelsOf(MovementDataOf(fixes, n), model, control.Share(0.0, 0.3));
@@ -652,16 +745,8 @@ StatusOr<Matrix> CalcAkdeOnLattice(const Matrix& fixes, std::int32_t n, const Mo
         return made.status;
     }
     const AkdeKernels& kernels = made.value;
-    double xmin = kernels.points.front()[0];
-    double xmax = kernels.points.back()[0];
-    double ymin = kernels.points.front()[1];
-    double ymax = ymin;
-    for (const auto& point : kernels.points) {
-        ymin = std::min(ymin, point[1]);
-        ymax = std::max(ymax, point[1]);
-    }
-    const auto window = WindowOver(lattice, xmin - kernels.rx, xmax + kernels.rx, ymin - kernels.ry,
-                                   ymax + kernels.ry);
+    const AkdeBox box = ReachOf(kernels);
+    const auto window = WindowOver(lattice, box.min_x, box.max_x, box.min_y, box.max_y);
     if (!window.Ok()) {
         return window.status;
     }
@@ -674,20 +759,7 @@ StatusOr<Matrix> CalcAkdeOnLattice(const Matrix& fixes, std::int32_t n, const Mo
     for (std::int32_t j = 0; j < w.rows; ++j) {
         ys[static_cast<std::size_t>(j)] = w.Y(lattice, j);
     }
-    std::vector<double> density;
-    if (!SumKernels(kernels, xs, ys, lattice.cell, density, control.Share(0.3, 1.0))) {
-        return Status::Cancelled();
-    }
-    const double area = lattice.cell * lattice.cell;
-    StatusOr<Matrix> result;
-    Matrix& grid = result.value;
-    grid.Resize(w.columns * w.rows + 1, 4);
-    for (std::int32_t k = 0; k < w.columns * w.rows; ++k) {
-        grid(k, 0) = xs[static_cast<std::size_t>(k / w.rows)];
-        grid(k, 1) = ys[static_cast<std::size_t>(k % w.rows)];
-        grid(k, 2) = density[static_cast<std::size_t>(k)] * area;
-    }
-    return result;
+    return GridAt(kernels, xs, ys, lattice.cell, control.Share(0.3, 1.0));
 }
 
 } // namespace ranvik

@@ -7,6 +7,7 @@
 #include "state/status.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -75,20 +76,6 @@ struct AreaInterval {
 
 [[nodiscard]] AreaInterval AreaWithInterval(double area, double effective_n);
 
-// The debiased autocorrelated kernel density of fixes 0..n-1 of `fixes` (x, y, time, error)
-// under `model`, on the output grid over the fixes: the kernel estimate of the fixes drawn
-// towards their mean by c = (1 - m + h^2)^(-1/2), with kernels of covariance c^2 h^2 Sigma, so
-// that its expected covariance is Sigma in the Gaussian reference case and its areas are those
-// of the estimate divided by the inflation. Each node sums its kernels in fix order, kernels
-// counted out to a Mahalanobis distance of 8.5 (beyond which a kernel keeps less than 3e-16 of
-// its peak), so the grid is the same on any number of threads. Fails with a sentence when the
-// track is not range-resident (tau_p longer than the track: its area would not be a home
-// range) or the grid cannot hold a home range; cancels when `control` asks.
-struct AkdeResult {
-    Matrix grid;
-    AkdeBandwidth bandwidth;
-};
-
 // Fails with a sentence for the user when the model's position autocorrelation time is longer
 // than the track: the animal has not yet crossed its range, so no area of it is a home range.
 [[nodiscard]] Status CheckRangeResident(const MovementData& data, const MovementFit& model);
@@ -103,14 +90,56 @@ struct AkdeResult {
 [[nodiscard]] std::string VariogramText(const Variogram& variogram, const MovementData& data,
                                         const MovementParams& model);
 
-[[nodiscard]] StatusOr<AkdeResult> CalcAkde(const Matrix& fixes, std::int32_t n,
-                                            const MovementFit& model,
-                                            const RunControl& control = {});
-
 // The finest detail of that estimate: its kernels' standard deviation along their minor axis,
 // c h sqrt(lambda_min(Sigma)). Fails as CalcAkde.
 [[nodiscard]] StatusOr<double> AkdeSpread(const Matrix& fixes, std::int32_t n,
                                           const MovementFit& model, const RunControl& control = {});
+
+// The debiased autocorrelated kernel density of fixes 0..n-1 of `fixes` (x, y, time, error)
+// under `model`: the kernel estimate of the fixes drawn towards their mean by
+// c = (1 - m + h^2)^(-1/2), with kernels of covariance c^2 h^2 Sigma, so that its expected
+// covariance is Sigma in the Gaussian reference case and its areas are those of the estimate
+// divided by the inflation. Each node sums its kernels in the drawn fixes' order of x, kernels
+// counted out to a Mahalanobis distance of 8.5 (beyond which a kernel keeps less than 3e-16 of
+// its peak), so a grid is the same on any number of threads. Fails with a sentence when the
+// track is not range-resident (tau_p longer than the track: its area would not be a home
+// range); cancels when `control` asks.
+//
+// The box that holds the whole estimate: the drawn fixes' box widened by 8.5 kernel standard
+// deviations on each axis. Fails as CalcAkde.
+struct AkdeBox {
+    double min_x = 0.0, max_x = 0.0, min_y = 0.0, max_y = 0.0;
+};
+[[nodiscard]] StatusOr<AkdeBox> AkdeReach(const Matrix& fixes, std::int32_t n,
+                                          const MovementFit& model, const RunControl& control = {});
+
+// The estimate at the nodes (xs[i], ys[j]) of a grid the user sets, ys `spacing` apart: rows
+// i * ys.size() + j hold x, y, density spacing^2 and an unused column, then a spare row. Also
+// the kernels' spread (AkdeSpread) and their mass beyond the grid's cells (the box from half a
+// spacing before the first node to half a spacing after the last), each kernel's axes taken
+// as independent: exact for round or axis-aligned kernels, near it for others. Fails as
+// CalcAkde, or when the grid has no points.
+struct AkdeOnGrid {
+    Matrix grid;
+    AkdeBandwidth bandwidth;
+    double spread = 0.0;
+    double mass_outside = 0.0;
+};
+[[nodiscard]] StatusOr<AkdeOnGrid> CalcAkdeOnGrid(const Matrix& fixes, std::int32_t n,
+                                                  const MovementFit& model,
+                                                  std::span<const double> xs,
+                                                  std::span<const double> ys, double spacing,
+                                                  const RunControl& control = {});
+
+// The most points a grid of the estimate may have: 40 million rows of output take 1.3 GB.
+inline constexpr std::int64_t kMaxAkdeGridPoints = 40'000'000;
+
+// The estimate over the box that holds it (AkdeReach), nodes `spacing` apart from its
+// south-west corner (GridSteps): what the wizard's grid extent form starts with and the batch
+// makes. Fails also when that grid would have more than kMaxAkdeGridPoints points.
+[[nodiscard]] StatusOr<AkdeOnGrid> CalcAkde(const Matrix& fixes, std::int32_t n,
+                                            const MovementFit& model, double spacing,
+                                            const RunControl& control = {});
 
 // The same estimate on the window of a shared lattice that its kernels reach (the drawn fixes'
 // box widened by 8.5 kernel standard deviations on each axis): rows k = column * rows + row

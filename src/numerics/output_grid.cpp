@@ -205,4 +205,20 @@ StatusOr<Matrix> DensityOnLattice(const SharedLattice& lattice, double xmin, dou
     return result;
 }
 
+std::vector<double> GridSteps(double start, double stop, double step) {
+    std::vector<double> values;
+    for (double v = start; v <= stop; v = v + step) {
+        values.push_back(v);
+    }
+    return values;
+}
+
+std::int64_t CountGridSteps(double start, double stop, double step, std::int64_t limit) {
+    std::int64_t count = 0;
+    for (double v = start; v <= stop && count <= limit; v = v + step) {
+        ++count;
+    }
+    return count;
+}
+
 } // namespace ranvik

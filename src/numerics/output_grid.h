@@ -54,6 +54,14 @@ using NodeDensity = std::function<double(double x, double y)>;
 [[nodiscard]] Matrix GridOfNodeDensities(const GridLayout& layout,
                                          const std::vector<double>& density);
 
+// A grid's node coordinates on one axis: start, start + step, ... while <= stop, by repeated
+// addition, as every grid of the extent form lays them out.
+[[nodiscard]] std::vector<double> GridSteps(double start, double stop, double step);
+
+// How many values GridSteps would give, without making them; stops counting past `limit`.
+[[nodiscard]] std::int64_t CountGridSteps(double start, double stop, double step,
+                                          std::int64_t limit);
+
 // A lattice several distributions share so that their cells coincide: cell centres
 // (x0 + i cell, y0 + j cell) for every integer i and j. A distribution made on it fills only the
 // window its tails reach; two windows of one lattice line up cell for cell.

@@ -348,7 +348,7 @@ StatusOr<EstimatorOutput> Akde(const EstimatorInput& in, EstimatorChain&, Notifi
         out.refused = resident.error;
         return out;
     }
-    auto made = CalcAkde(in.xy, in.n, selected, control.Share(0.4, 1.0));
+    auto made = CalcAkde(in.xy, in.n, selected, in.cell, control.Share(0.4, 1.0));
     if (!made.Ok()) {
         return made.status;
     }

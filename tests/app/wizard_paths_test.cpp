@@ -389,16 +389,40 @@ private Q_SLOTS:
         const qsizetype messages = dialogs.messages.size();
         models->CmdNext_Click();
         QCOMPARE(dialogs.messages.size(), messages);
+        // The grid extent form starts over the box that holds the whole estimate.
+        FrmBBGridExtent* extent = wizard->grid_extent.Get();
+        QVERIFY(extent != nullptr && extent->isVisible() && !models->isVisible());
+        const Track& track = session.track();
+        const auto reach = AkdeReach(track.sorted, track.count, picked);
+        QVERIFY(reach.Ok());
+        QCOMPARE(extent->min_x_box->text().toStdString(), FormatNumber(reach.value.min_x));
+        QCOMPARE(extent->max_y_box->text().toStdString(), FormatNumber(reach.value.max_y));
+        // Previous goes back to the models; Next there brings the extent form again.
+        extent->Command3_Click();
+        QVERIFY(models->isVisible());
+        models->CmdNext_Click();
+        extent = wizard->grid_extent.Get();
+        extent->grid_spacing_box->setText(QStringLiteral("40"));
+        const auto shown = ParseBridgeGridSpec(
+            extent->min_x_box->text().toStdString(), extent->max_x_box->text().toStdString(),
+            extent->min_y_box->text().toStdString(), extent->max_y_box->text().toStdString(), "40");
+        QVERIFY(shown.Ok());
+        extent->CmdCalcBB_Click();
+        QCOMPARE(dialogs.messages.size(), messages); // the automatic extent holds it all
         const Matrix* grid = session.WaitingGrid(kAkdeName);
         QVERIFY(grid != nullptr);
-        const auto direct = CalcAkde(session.track().sorted, session.track().count, picked);
+        const auto direct =
+            CalcAkdeOnGrid(track.sorted, track.count, picked,
+                           GridSteps(shown.value.min_x, shown.value.max_x, 40.0),
+                           GridSteps(shown.value.min_y, shown.value.max_y, 40.0), 40.0);
         QVERIFY(direct.Ok());
+        QCOMPARE(grid->Rows(), direct.value.grid.Rows());
         double mass = 0.0;
         for (std::int32_t k = 0; k + 1 < grid->Rows(); ++k) {
             QVERIFY((*grid)(k, 2) == direct.value.grid(k, 2)); // NaN fails here, unlike QCOMPARE
             mass += (*grid)(k, 2);
         }
-        QVERIFY(mass > 0.99 && mass < 1.0 + 1e-9);
+        QVERIFY2(std::fabs(mass - 1.0) < 1e-6, qPrintable(QString::number(mass, 'g', 12)));
         // The picture gives each level's area with its interval of the model's degrees of freedom.
         wizard->save_as.Get()->findChild<QPushButton*>(QStringLiteral("CmdViewHomeRange"))->click();
         const QTableWidget& areas = *wizard->picture.Get()->areas_table;
@@ -960,6 +984,7 @@ private Q_SLOTS:
         models.models_list->setCurrentItem(models.models_list->topLevelItem(1));
         const std::string picked = models.models_list->topLevelItem(1)->text(0).toStdString();
         models.CmdNext_Click();
+        wizard->grid_extent.Get()->CmdCalcBB_Click();
         wizard->save_as.Get()->findChild<QPushButton*>(QStringLiteral("CmdViewHomeRange"))->click();
         FrmHomeRangePicture& picture = *wizard->picture.Get();
         QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.messages.join('|')));

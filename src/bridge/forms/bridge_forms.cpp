@@ -352,7 +352,12 @@ void FrmBBGridExtent::CmdCalcGridExtent_Click() {
     }
     const Track& track = wizard_.session().track();
     BridgeGridSpec spec = AutoBridgeGridExtent(track.sorted, track.count);
-    if (const MotionVariance* motion = DynamicMotion()) {
+    if (const FrmAkdeModels* akde = AkdeChoice()) {
+        spec.min_x = akde->reach->min_x;
+        spec.max_x = akde->reach->max_x;
+        spec.min_y = akde->reach->min_y;
+        spec.max_y = akde->reach->max_y;
+    } else if (const MotionVariance* motion = DynamicMotion()) {
         const auto cell = ParseNumber(grid_spacing_box->text().toStdString());
         spec = AutoDynamicBridgeExtent(track.sorted, track.count, *motion,
                                        wizard_.session().choices().BBMaxTime,
@@ -374,6 +379,10 @@ void FrmBBGridExtent::CmdCalcBB_Click() {
                             grid_spacing_box->text().toStdString());
     if (!spec.Ok()) {
         Message(QString::fromStdString(spec.status.error));
+        return;
+    }
+    if (const FrmAkdeModels* akde = AkdeChoice()) {
+        CalcAutocorrelatedKernel(*akde, spec.value);
         return;
     }
     if (DynamicMotion() != nullptr) {
@@ -439,9 +448,63 @@ void FrmBBGridExtent::CalcDynamicBridge(const BridgeGridSpec& grid) {
         });
 }
 
+const FrmAkdeModels* FrmBBGridExtent::AkdeChoice() {
+    const FrmBBAnalysis& analysis = wizard_.LoadAs<FrmBBAnalysis>(FormId::BBAnalysis);
+    if (!analysis.akde_option->isChecked()) {
+        return nullptr;
+    }
+    const auto& akde = wizard_.LoadAs<FrmAkdeModels>(FormId::AkdeModels);
+    return akde.chosen && akde.reach ? &akde : nullptr;
+}
+
+void FrmBBGridExtent::CalcAutocorrelatedKernel(const FrmAkdeModels& akde,
+                                               const BridgeGridSpec& grid) {
+    Session& session = wizard_.session();
+    const MovementFit model = *akde.chosen;
+    AkdeOnGrid result;
+    RunLong(
+        QStringLiteral("Autocorrelated kernel home range over the grid"),
+        [&session = std::as_const(session), &model, &result, grid](const RunControl& control,
+                                                                   Notifier&) -> Status {
+            const Track& track = session.track();
+            const std::vector<double> xs = GridSteps(grid.min_x, grid.max_x, grid.resolution);
+            const std::vector<double> ys = GridSteps(grid.min_y, grid.max_y, grid.resolution);
+            auto made =
+                CalcAkdeOnGrid(track.sorted, track.count, model, xs, ys, grid.resolution, control);
+            if (made.Ok()) {
+                result = std::move(made.value);
+            }
+            return made.status;
+        },
+        [&] {
+            session.Put(
+                kAkdeName, std::move(result.grid),
+                {{"Models", ".csv", MovementModelsText(akde.fits)},
+                 {"Variogram", ".csv", VariogramText(akde.variogram, akde.Data(), model.params)}},
+                model.effective_n);
+            QStringList notes;
+            if (result.mass_outside > kOutsideWorthSaying) {
+                notes << QStringLiteral("%1 % of the distribution falls outside the grid; widen "
+                                        "the extent to hold it all.")
+                             .arg(100 * result.mass_outside, 0, 'g', 3);
+            }
+            if (grid.resolution > result.spread) {
+                notes << QStringLiteral("The distance between grid points is wider than the "
+                                        "kernels' spread, %1 m, so the grid samples the estimate "
+                                        "coarsely; a distance of at most that shows it faithfully.")
+                             .arg(Shown(result.spread));
+            }
+            if (!notes.isEmpty()) {
+                Message(notes.join(QLatin1Char(' ')));
+            }
+            wizard_.Show(FormId::SaveAs);
+            wizard_.Unload(FormId::GridExtent);
+        });
+}
+
 void FrmBBGridExtent::Command3_Click() {
     hide();
-    wizard_.Show(FormId::BBAnalysis);
+    wizard_.Show(AkdeChoice() != nullptr ? FormId::AkdeModels : FormId::BBAnalysis);
 }
 
 MotionVarianceGraph::MotionVarianceGraph(QWidget* parent) : QWidget(parent) {

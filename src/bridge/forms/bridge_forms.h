@@ -2,6 +2,7 @@
 
 #include "bridge/bridge_probability.h"
 #include "bridge/motion_variance.h"
+#include "kernel/forms/frm_akde.h"
 #include "ui/form_kit.h"
 
 #include <optional>
@@ -67,6 +68,11 @@ private:
     const MotionVariance* DynamicMotion();
     // The dynamic bridge over `grid`, then the motion variance graph and the save form.
     void CalcDynamicBridge(const BridgeGridSpec& grid);
+    // The autocorrelated kernel form when the analysis form chose it and it has chosen a
+    // model, else none.
+    const FrmAkdeModels* AkdeChoice();
+    // The autocorrelated kernel over `grid` under the chosen model, then the save form.
+    void CalcAutocorrelatedKernel(const FrmAkdeModels& akde, const BridgeGridSpec& grid);
 };
 
 // The motion variance along the track after a dynamic Brownian bridge: time on x, the

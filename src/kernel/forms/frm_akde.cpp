@@ -184,26 +184,26 @@ void FrmAkdeModels::CmdNext_Click() {
     }
     Session& session = wizard_.session();
     const MovementFit model = *fit;
-    AkdeResult result;
+    AkdeBox box;
     RunLong(
-        QStringLiteral("Autocorrelated kernel home range"),
-        [&session = std::as_const(session), &model, &result](const RunControl& control,
-                                                             Notifier&) -> Status {
+        QStringLiteral("Autocorrelated kernel bandwidth"),
+        [&session = std::as_const(session), &model, &box](const RunControl& control,
+                                                          Notifier&) -> Status {
             const Track& track = session.track();
-            auto made = CalcAkde(track.sorted, track.count, model, control);
+            auto made = AkdeReach(track.sorted, track.count, model, control);
             if (made.Ok()) {
-                result = std::move(made.value);
+                box = made.value;
             }
             return made.status;
         },
         [&] {
+            chosen = model;
+            reach = box;
             session.ChooseMovementModel(model.Name());
-            session.Put(kAkdeName, std::move(result.grid),
-                        {{"Models", ".csv", MovementModelsText(fits)},
-                         {"Variogram", ".csv", VariogramText(variogram, data_, model.params)}},
-                        model.effective_n);
-            hide(); // saving brings the Brownian bridge form back
-            wizard_.Show(FormId::SaveAs);
+            hide();
+            // The grid extent form starts over the estimate's reach.
+            wizard_.Unload(FormId::GridExtent);
+            wizard_.Show(FormId::GridExtent);
         });
 }
 

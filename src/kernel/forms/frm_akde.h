@@ -6,6 +6,7 @@
 
 #include <QTreeWidget>
 
+#include <optional>
 #include <vector>
 
 namespace ranvik {
@@ -30,7 +31,8 @@ private:
 
 // The autocorrelated kernel home range: on load the movement models are fitted to the track
 // and ranked by AICc; the form shows them with the variogram, the user may pick another than
-// the selected one, and Next makes the debiased estimate and opens the save form.
+// the selected one, and Next chooses the bandwidth under it and opens the grid extent form,
+// which makes the debiased estimate over the extent the user sets.
 class FrmAkdeModels : public WizardForm {
     Q_OBJECT
 
@@ -45,12 +47,19 @@ public:
 
     std::vector<MovementFit> fits; // as listed
     Variogram variogram;
+    // After Next: the model the estimate is made under and the box that holds the estimate.
+    std::optional<MovementFit> chosen;
+    std::optional<AkdeBox> reach;
+
+    // The model picked in the list, or none.
+    [[nodiscard]] const MovementFit* Picked() const;
+    // The fixes as the models were fitted to them.
+    [[nodiscard]] const MovementData& Data() const { return data_; }
 
 private:
     void FitModels();
     // Draws the curve of the model picked in the list and says what it means.
     void ShowPicked();
-    [[nodiscard]] const MovementFit* Picked() const;
 
     MovementData data_;
 };
