@@ -263,12 +263,31 @@ void UDPicture::paintEvent(QPaintEvent*) {
     }
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
+    // The map: the grid's cells and, when another animal's outlines are drawn, theirs too.
+    const double gx0 = lattice_.x0 - lattice_.dx / 2;
+    const double gy0 = lattice_.y0 - lattice_.dy / 2;
+    const double gx1 = gx0 + lattice_.columns * lattice_.dx;
+    const double gy1 = gy0 + lattice_.rows * lattice_.dy;
+    double x0 = gx0, x1 = gx1, y0 = gy0, y1 = gy1;
+    for (const std::vector<QLineF>& level : second_) {
+        for (const QLineF& edge : level) {
+            for (const QPointF& p : {edge.p1(), edge.p2()}) {
+                x0 = std::min(x0, p.x());
+                x1 = std::max(x1, p.x());
+                y0 = std::min(y0, p.y());
+                y1 = std::max(y1, p.y());
+            }
+        }
+    }
     // Room for the legend on the right; the map keeps its proportions.
     const QRectF room(8, 8, width() - 120, height() - 16);
-    const double map_w = lattice_.columns * lattice_.dx;
-    const double map_h = lattice_.rows * lattice_.dy;
-    const double scale = std::min(room.width() / map_w, room.height() / map_h);
-    const QRectF target(room.left(), room.top(), map_w * scale, map_h * scale);
+    const double scale = std::min(room.width() / (x1 - x0), room.height() / (y1 - y0));
+    const auto on_screen = [&](const QPointF& p) {
+        return QPointF(room.left() + (p.x() - x0) * scale, room.top() + (y1 - p.y()) * scale);
+    };
+    // Beyond the grid the shown distribution is 0: the colour of the bottom of its scale.
+    painter.fillRect(QRectF(on_screen(QPointF(x0, y1)), on_screen(QPointF(x1, y0))), Viridis(0));
+    const QRectF target(on_screen(QPointF(gx0, gy1)), on_screen(QPointF(gx1, gy0)));
     painter.drawImage(target, cells_);
     const double cw = target.width() / lattice_.columns;
     const double ch = target.height() / lattice_.rows;
@@ -304,11 +323,6 @@ void UDPicture::paintEvent(QPaintEvent*) {
             }
         }
     }
-    const double x0 = lattice_.x0 - lattice_.dx / 2;
-    const double y1 = lattice_.y0 + (lattice_.rows - 0.5) * lattice_.dy;
-    const auto on_screen = [&](const QPointF& p) {
-        return QPointF(target.left() + (p.x() - x0) * scale, target.top() + (y1 - p.y()) * scale);
-    };
     painter.setPen(QPen(kMcpColour, 1.5, Qt::DashLine));
     for (const std::vector<QPointF>& ring : mcps_) {
         QPolygonF outline;
@@ -317,16 +331,12 @@ void UDPicture::paintEvent(QPaintEvent*) {
         }
         painter.drawPolyline(outline);
     }
-    // The other animal's ranges may reach past this grid; only what lies over it is drawn.
-    painter.save();
-    painter.setClipRect(target);
     for (std::size_t l = 0; l < second_.size(); ++l) {
         painter.setPen(QPen(kSecondColour, 1.5, styles[l % 3]));
         for (const QLineF& edge : second_[l]) {
             painter.drawLine(on_screen(edge.p1()), on_screen(edge.p2()));
         }
     }
-    painter.restore();
     painter.setPen(QPen(Qt::black, 1));
     painter.setBrush(Qt::white);
     for (const QPointF& p : locations_) {
