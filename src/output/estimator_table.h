@@ -40,10 +40,10 @@ struct EstimatorInput {
     double h = 0.0;                               // the kernels' smoothing parameter
     std::optional<double> variance; // the Brownian bridge variance; nothing: estimated
     double max_time = 0.0;          // the longest time between fixes that is bridged
-    double cell = 0.0;              // the Brownian bridge grid's spacing
+    double cell = 0.0;              // the spacing of the bridges' and the AKDE's grids
     DynamicBridgeOptions dynamic;   // the dynamic Brownian bridge's window and margin
-    // The movement model selected for these fixes, when a caller already has it (rows that
-    // `select_movement` read it instead of fitting and selecting the models again).
+    // The movement model selected for these fixes, when a caller already has it (rows with
+    // `select_movement` then read it instead of fitting and selecting the models again).
     std::optional<MovementFit> movement;
     // When set, the distribution is made a second time on this lattice, over the window its
     // tails reach, instead of on its own grid (only rows with `on_lattice` do this); the grid
