@@ -562,7 +562,7 @@ StatusOr<AkdeKernels> KernelsOf(const MovementData& data, const MovementFit& mod
     return result;
 }
 
-// The density of `kernels` at every node (xs[i], ys[j]) of a grid whose rows are dy apart,
+// The density of `kernels` at every node (xs[i], ys[j]) of a grid whose rows are `spacing` apart,
 // column by column (node i * ys.size() + j), each node adding its kernels in their order.
 // False when `control` asked to stop.
 bool SumKernels(const AkdeKernels& kernels, std::span<const double> xs, std::span<const double> ys,
@@ -579,10 +579,15 @@ bool SumKernels(const AkdeKernels& kernels, std::span<const double> xs, std::spa
                                       [](const auto& pt, double v) { return pt[0] < v; });
         for (auto it = first; it != kernels.points.end() && (*it)[0] <= gx + kernels.rx; ++it) {
             const double dx = gx - (*it)[0];
-            const int j0 = std::max(
-                0, static_cast<int>(std::floor(((*it)[1] - kernels.ry - ys[0]) / spacing)));
-            const int j1 = std::min(
-                rows - 1, static_cast<int>(std::ceil(((*it)[1] + kernels.ry - ys[0]) / spacing)));
+            // The rows the kernel reaches, clamped before the cast: a grid the user sets may lie
+            // far from a kernel.
+            const auto row_of = [&](double at) {
+                return static_cast<int>(std::clamp(at, -1.0, static_cast<double>(rows)));
+            };
+            const int j0 =
+                std::max(0, row_of(std::floor(((*it)[1] - kernels.ry - ys[0]) / spacing)));
+            const int j1 =
+                std::min(rows - 1, row_of(std::ceil(((*it)[1] + kernels.ry - ys[0]) / spacing)));
             std::size_t count = 0;
             for (int j = j0; j <= j1; ++j) {
                 const double dy = ys[static_cast<std::size_t>(j)] - (*it)[1];
