@@ -280,6 +280,12 @@ TEST(CalcAkdeOnGrid, SaysHowMuchOfTheEstimateACutExtentLeavesOut) {
     EXPECT_GT(west.value.mass_outside, 0.1);
     EXPECT_NEAR(west.value.mass_outside, 1 - sum(west.value.grid), 1e-3);
     EXPECT_FALSE(CalcAkdeOnGrid(fixes, 200, fit.value, {}, ys, cell).Ok());
+    // A grid far away, of fine cells, holds nothing and says so.
+    const std::vector<double> far{1e12, 1e12 + 0.001};
+    const auto away = CalcAkdeOnGrid(fixes, 200, fit.value, far, far, 0.001);
+    ASSERT_TRUE(away.Ok());
+    EXPECT_EQ(sum(away.value.grid), 0.0);
+    EXPECT_EQ(away.value.mass_outside, 1.0);
 }
 
 } // namespace
