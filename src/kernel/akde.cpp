@@ -637,6 +637,7 @@ AkdeBox ReachOf(const AkdeKernels& kernels) {
     box.max_x += kernels.rx;
     box.min_y -= kernels.ry;
     box.max_y += kernels.ry;
+    box.spread = kernels.spread;
     return box;
 }
 
@@ -669,6 +670,19 @@ double NormalShare(double mean, double sd, double low, double high) {
 }
 
 } // namespace
+
+double AkdeSpacing(double spread, double wanted) {
+    if (!(spread > 0) || wanted <= spread) {
+        return wanted;
+    }
+    const double decade = std::pow(10.0, std::floor(std::log10(spread)));
+    for (const double step : {5.0, 2.0, 1.0}) {
+        if (step * decade <= spread) {
+            return step * decade;
+        }
+    }
+    return decade;
+}
 
 StatusOr<AkdeBox> AkdeReach(const Matrix& fixes, std::int32_t n, const MovementFit& model,
                             const RunControl& control) {

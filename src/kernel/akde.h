@@ -106,12 +106,18 @@ struct AreaInterval {
 // range); cancels when `control` asks.
 //
 // The box that holds the whole estimate: the drawn fixes' box widened by 8.5 kernel standard
-// deviations on each axis. Fails as CalcAkde.
+// deviations on each axis, with the kernels' spread (AkdeSpread). Fails as CalcAkde.
 struct AkdeBox {
     double min_x = 0.0, max_x = 0.0, min_y = 0.0, max_y = 0.0;
+    double spread = 0.0;
 };
 [[nodiscard]] StatusOr<AkdeBox> AkdeReach(const Matrix& fixes, std::int32_t n,
                                           const MovementFit& model, const RunControl& control = {});
+
+// The distance between grid points the grid extent form proposes for kernels of `spread`:
+// `wanted` when it is at most the spread, else the largest 1, 2 or 5 times a power of ten that
+// is (so the grid resolves every kernel).
+[[nodiscard]] double AkdeSpacing(double spread, double wanted);
 
 // The estimate at the nodes (xs[i], ys[j]) of a grid the user sets, ys `spacing` apart: rows
 // i * ys.size() + j hold x, y, density spacing^2 and an unused column, then a spare row. Also

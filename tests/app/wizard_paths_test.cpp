@@ -397,6 +397,8 @@ private Q_SLOTS:
         QVERIFY(reach.Ok());
         QCOMPARE(extent->min_x_box->text().toStdString(), FormatNumber(reach.value.min_x));
         QCOMPARE(extent->max_y_box->text().toStdString(), FormatNumber(reach.value.max_y));
+        QCOMPARE(extent->grid_spacing_box->text().toStdString(),
+                 FormatNumber(AkdeSpacing(reach.value.spread, 30.0)));
         // Previous goes back to the models; Next there brings the extent form again.
         extent->Command3_Click();
         QVERIFY(models->isVisible());

@@ -270,6 +270,13 @@ TEST(CalcAkdeOnGrid, SaysHowMuchOfTheEstimateACutExtentLeavesOut) {
     EXPECT_LT(whole.value.mass_outside, 1e-12);
     EXPECT_NEAR(sum(whole.value.grid), 1.0, 1e-9);
     EXPECT_EQ(whole.value.spread, spread.value);
+    EXPECT_EQ(reach.value.spread, spread.value);
+    // The form keeps a spacing within the spread, else proposes a round one that is.
+    EXPECT_EQ(AkdeSpacing(300.0, 30.0), 30.0);
+    EXPECT_EQ(AkdeSpacing(12.3, 30.0), 10.0);
+    EXPECT_EQ(AkdeSpacing(2.5, 30.0), 2.0);
+    EXPECT_EQ(AkdeSpacing(5.0, 30.0), 5.0);
+    EXPECT_NEAR(AkdeSpacing(0.37, 30.0), 0.2, 1e-15);
     // West of the middle only: what the grid misses is what it says it misses, but for the
     // midpoint rule's error in the cells along the cut, where the density is far from flat
     // (about (cell / spread)^2 / 24 of the mass near the edge).

@@ -353,6 +353,10 @@ void FrmBBGridExtent::CmdCalcGridExtent_Click() {
     const Track& track = wizard_.session().track();
     BridgeGridSpec spec = AutoBridgeGridExtent(track.sorted, track.count);
     if (const FrmAkdeModels* akde = AkdeChoice()) {
+        const auto spacing = ParseNumber(grid_spacing_box->text().toStdString());
+        if (spacing && *spacing > 0) {
+            grid_spacing_box->setText(Shown(AkdeSpacing(akde->reach->spread, *spacing)));
+        }
         spec.min_x = akde->reach->min_x;
         spec.max_x = akde->reach->max_x;
         spec.min_y = akde->reach->min_y;
