@@ -745,16 +745,17 @@ StatusOr<AkdeOnGrid> CalcAkde(const Matrix& fixes, std::int32_t n, const Movemen
         return kernels.status;
     }
     const AkdeBox box = ReachOf(kernels.value);
-    if (CountGridSteps(box.min_x, box.max_x, spacing, kMaxAkdeGridPoints) *
-            CountGridSteps(box.min_y, box.max_y, spacing, kMaxAkdeGridPoints) >
+    const double step = AkdeSpacing(box.spread, spacing);
+    if (CountGridSteps(box.min_x, box.max_x, step, kMaxAkdeGridPoints) *
+            CountGridSteps(box.min_y, box.max_y, step, kMaxAkdeGridPoints) >
         kMaxAkdeGridPoints) {
         return Status::Failure("The grid over the autocorrelated kernel would have more than " +
                                std::to_string(kMaxAkdeGridPoints) +
                                " points, more than fit in memory. Choose a larger distance "
                                "between grid points.");
     }
-    return OnGrid(kernels.value, GridSteps(box.min_x, box.max_x, spacing),
-                  GridSteps(box.min_y, box.max_y, spacing), spacing, control.Share(0.3, 1.0));
+    return OnGrid(kernels.value, GridSteps(box.min_x, box.max_x, step),
+                  GridSteps(box.min_y, box.max_y, step), step, control.Share(0.3, 1.0));
 }
 
 StatusOr<Matrix> CalcAkdeOnLattice(const Matrix& fixes, std::int32_t n, const MovementFit& model,

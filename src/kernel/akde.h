@@ -140,9 +140,9 @@ struct AkdeOnGrid {
 // The most points a grid of the estimate may have: 40 million rows of output take 1.3 GB.
 inline constexpr std::int64_t kMaxAkdeGridPoints = 40'000'000;
 
-// The estimate over the box that holds it (AkdeReach), nodes `spacing` apart from its
-// south-west corner (GridSteps): what the wizard's grid extent form starts with and the batch
-// makes. Fails also when that grid would have more than kMaxAkdeGridPoints points.
+// The estimate over the box that holds it (AkdeReach), nodes AkdeSpacing(spread, `spacing`)
+// apart from its south-west corner (GridSteps): what the wizard's grid extent form starts with
+// and the batch makes. Fails also when that grid would have more than kMaxAkdeGridPoints points.
 [[nodiscard]] StatusOr<AkdeOnGrid> CalcAkde(const Matrix& fixes, std::int32_t n,
                                             const MovementFit& model, double spacing,
                                             const RunControl& control = {});

@@ -277,6 +277,10 @@ TEST(CalcAkdeOnGrid, SaysHowMuchOfTheEstimateACutExtentLeavesOut) {
     EXPECT_EQ(AkdeSpacing(2.5, 30.0), 2.0);
     EXPECT_EQ(AkdeSpacing(5.0, 30.0), 5.0);
     EXPECT_NEAR(AkdeSpacing(0.37, 30.0), 0.2, 1e-15);
+    const auto coarse = CalcAkde(fixes, 200, fit.value, 1e4);
+    ASSERT_TRUE(coarse.Ok());
+    const double narrowed = AkdeSpacing(spread.value, 1e4);
+    EXPECT_NEAR(coarse.value.grid(1, 1) - coarse.value.grid(0, 1), narrowed, 1e-9 * narrowed);
     // West of the middle only: what the grid misses is what it says it misses, but for the
     // midpoint rule's error in the cells along the cut, where the density is far from flat
     // (about (cell / spread)^2 / 24 of the mass near the edge).
