@@ -533,53 +533,85 @@ Status CheckMovementData(const MovementData& data) {
     return {};
 }
 
-StatusOr<MovementFit> FitMovementModel(const MovementData& data, MovementKind kind,
-                                       bool anisotropic, const RunControl& control) {
-    if (Status ok = CheckMovementData(data); !ok.Ok()) {
-        return ok;
-    }
-    const Layout layout{kind, anisotropic};
-    const StartValues start = StartOf(data);
-    const double duration = data.t.back() - data.t.front();
-    double shortest = std::numeric_limits<double>::infinity();
-    for (std::size_t i = 1; i < data.t.size(); ++i) {
-        shortest = std::min(shortest, data.t[i] - data.t[i - 1]);
-    }
-    const TimeBounds bounds{std::log(kShortestTime * shortest), std::log(kLongestTime * duration)};
-    const auto negative = [&](const std::vector<double>& theta) {
-        const double l =
-            MovementLogLik(data, Unpack(layout, theta, bounds), MovementLikelihood::Restricted);
-        return std::isfinite(l) ? -l : std::numeric_limits<double>::max();
-    };
-    std::vector<double> theta(static_cast<std::size_t>(layout.Size()));
-    std::vector<double> steps(theta.size(), 0.5);
-    const double mean_var = 0.5 * (start.major + start.minor);
-    theta[0] = std::log(anisotropic ? start.major : mean_var);
-    if (anisotropic) {
-        theta[1] = std::log(start.minor);
-        theta[2] = start.angle;
-        steps[2] = 0.3;
-    }
-    // tau_v starts below the interval and below tau_p, from where the likelihood rises
-    // towards its maximum; OUF is tried from three such starts.
-    std::vector<double> tau_v_starts{0.0};
-    if (HasVelocity(kind)) {
-        tau_v_starts = {0.25 * start.dt, start.dt, std::max(start.dt, start.tau_p / 3)};
-    }
-    Minimum best{theta, std::numeric_limits<double>::infinity()};
-    for (double tau_v : tau_v_starts) {
+namespace {
+
+// One model's fit in steps, so that a set of fits can share the cores among all their starts:
+// each start is minimised on its own (Minimise, any order, any thread), then the best is
+// finished (its intervals from the Hessian). Starts are compared in their order, so the result
+// does not depend on the order they ran in.
+class ModelFit {
+public:
+    ModelFit(const MovementData& data, MovementKind kind, bool anisotropic)
+        : data_(&data), layout_{kind, anisotropic} {
+        const StartValues start = StartOf(data);
+        const double duration = data.t.back() - data.t.front();
+        double shortest = std::numeric_limits<double>::infinity();
+        for (std::size_t i = 1; i < data.t.size(); ++i) {
+            shortest = std::min(shortest, data.t[i] - data.t[i - 1]);
+        }
+        bounds_ = {std::log(kShortestTime * shortest), std::log(kLongestTime * duration)};
+        theta_.resize(static_cast<std::size_t>(layout_.Size()));
+        steps_.assign(theta_.size(), 0.5);
+        const double mean_var = 0.5 * (start.major + start.minor);
+        theta_[0] = std::log(anisotropic ? start.major : mean_var);
+        if (anisotropic) {
+            theta_[1] = std::log(start.minor);
+            theta_[2] = start.angle;
+            steps_[2] = 0.3;
+        }
         if (HasPositionTime(kind)) {
-            theta[static_cast<std::size_t>(layout.TauP())] = std::log(start.tau_p);
+            theta_[static_cast<std::size_t>(layout_.TauP())] = std::log(start.tau_p);
         }
+        // tau_v starts below the interval and below tau_p, from where the likelihood rises
+        // towards its maximum; OUF is tried from three such starts.
+        tau_v_starts_ = {0.0};
         if (HasVelocity(kind)) {
-            theta[static_cast<std::size_t>(layout.TauV())] = std::log(tau_v);
+            tau_v_starts_ = {0.25 * start.dt, start.dt, std::max(start.dt, start.tau_p / 3)};
         }
-        Minimum m = Minimise(negative, theta, steps);
+        minima_.resize(tau_v_starts_.size());
+    }
+
+    [[nodiscard]] int Starts() const { return static_cast<int>(tau_v_starts_.size()); }
+
+    void Minimise(int start) {
+        std::vector<double> theta = theta_;
+        if (HasVelocity(layout_.kind)) {
+            theta[static_cast<std::size_t>(layout_.TauV())] =
+                std::log(tau_v_starts_[static_cast<std::size_t>(start)]);
+        }
+        minima_[static_cast<std::size_t>(start)] = ranvik::Minimise(
+            [this](const std::vector<double>& t) { return Negative(t); }, theta, steps_);
+    }
+
+    [[nodiscard]] MovementFit Finish() const;
+
+private:
+    [[nodiscard]] double Negative(const std::vector<double>& theta) const {
+        const double l =
+            MovementLogLik(*data_, Unpack(layout_, theta, bounds_), MovementLikelihood::Restricted);
+        return std::isfinite(l) ? -l : std::numeric_limits<double>::max();
+    }
+
+    const MovementData* data_;
+    Layout layout_;
+    TimeBounds bounds_{};
+    std::vector<double> theta_;
+    std::vector<double> steps_;
+    std::vector<double> tau_v_starts_;
+    std::vector<Minimum> minima_;
+};
+
+MovementFit ModelFit::Finish() const {
+    const MovementData& data = *data_;
+    const MovementKind kind = layout_.kind;
+    const bool anisotropic = layout_.anisotropic;
+    const Layout& layout = layout_;
+    const TimeBounds& bounds = bounds_;
+    const auto negative = [this](const std::vector<double>& theta) { return Negative(theta); };
+    Minimum best{theta_, std::numeric_limits<double>::infinity()};
+    for (const Minimum& m : minima_) {
         if (m.f < best.f) {
             best = m;
-        }
-        if (!control.Report(kUnknownProgress)) {
-            return Status::Cancelled();
         }
     }
     // Times at a bound are held there; the others' covariance is the inverse of the Hessian.
@@ -654,6 +686,23 @@ StatusOr<MovementFit> FitMovementModel(const MovementData& data, MovementKind ki
     return fit;
 }
 
+} // namespace
+
+StatusOr<MovementFit> FitMovementModel(const MovementData& data, MovementKind kind,
+                                       bool anisotropic, const RunControl& control) {
+    if (Status ok = CheckMovementData(data); !ok.Ok()) {
+        return ok;
+    }
+    ModelFit fit(data, kind, anisotropic);
+    for (int start = 0; start < fit.Starts(); ++start) {
+        fit.Minimise(start);
+        if (!control.Report(kUnknownProgress)) {
+            return Status::Cancelled();
+        }
+    }
+    return fit.Finish();
+}
+
 StatusOr<MovementFit> FitNamedMovementModel(const MovementData& data, std::string_view name,
                                             const RunControl& control) {
     for (const MovementKind kind : {MovementKind::Iid, MovementKind::Ou, MovementKind::Ouf}) {
@@ -674,24 +723,33 @@ StatusOr<std::vector<MovementFit>> FitMovementModels(const MovementData& data,
     if (Status ok = CheckMovementData(data); !ok.Ok()) {
         return ok;
     }
+    // Every start of every model is one item of work, so the cores share the long OUF starts
+    // too; then each model is finished from its best start.
     constexpr std::array<MovementKind, 3> kinds{MovementKind::Iid, MovementKind::Ou,
                                                 MovementKind::Ouf};
-    std::vector<std::optional<StatusOr<MovementFit>>> fits(6);
-    RunControl quiet;
-    quiet.parallel = false;
-    const bool done = ParallelFor(6, control, {}, [&](std::int64_t i) {
-        const auto k = static_cast<std::size_t>(i);
-        fits[k] = FitMovementModel(data, kinds[k / 2], k % 2 == 1, quiet);
-    });
+    std::vector<ModelFit> models;
+    models.reserve(6);
+    std::vector<std::pair<std::size_t, int>> starts;
+    for (std::size_t k = 0; k < 6; ++k) {
+        models.emplace_back(data, kinds[k / 2], k % 2 == 1);
+        for (int start = 0; start < models.back().Starts(); ++start) {
+            starts.emplace_back(k, start);
+        }
+    }
+    // The longest starts (OUF's, anisotropic first) are handed out first.
+    std::reverse(starts.begin(), starts.end());
+    bool done =
+        ParallelFor(static_cast<std::int64_t>(starts.size()), control, {}, [&](std::int64_t i) {
+            const auto& [model, start] = starts[static_cast<std::size_t>(i)];
+            models[model].Minimise(start);
+        });
+    std::vector<MovementFit> out(models.size());
+    done = done &&
+           ParallelFor(static_cast<std::int64_t>(models.size()), control, {}, [&](std::int64_t k) {
+               out[static_cast<std::size_t>(k)] = models[static_cast<std::size_t>(k)].Finish();
+           });
     if (!done) {
         return Status::Cancelled();
-    }
-    std::vector<MovementFit> out;
-    for (auto& fit : fits) {
-        if (!fit->Ok()) {
-            return fit->status;
-        }
-        out.push_back(fit->value);
     }
     std::stable_sort(out.begin(), out.end(),
                      [](const MovementFit& a, const MovementFit& b) { return a.aicc < b.aicc; });
