@@ -520,8 +520,10 @@ struct AkdeKernels {
     double spread = 0.0;                    // its standard deviation along its minor axis
 };
 
+// The kernels under `model`, with the bandwidth ChooseAkdeBandwidth gives, or `known` when the
+// caller has found that already.
 StatusOr<AkdeKernels> KernelsOf(const MovementData& data, const MovementFit& model,
-                                const RunControl& control) {
+                                const RunControl& control, const AkdeBandwidth* known = nullptr) {
     if (Status ok = CheckMovementData(data); !ok.Ok()) {
         return ok;
     }
@@ -529,7 +531,8 @@ StatusOr<AkdeKernels> KernelsOf(const MovementData& data, const MovementFit& mod
         return resident;
     }
     const MovementParams& p = model.params;
-    const auto bandwidth = ChooseAkdeBandwidth(data, p, control);
+    const auto bandwidth =
+        known != nullptr ? StatusOr<AkdeBandwidth>(*known) : ChooseAkdeBandwidth(data, p, control);
     if (!bandwidth.Ok()) {
         return bandwidth.status;
     }
@@ -627,8 +630,11 @@ namespace {
 
 // The box of the drawn fixes widened by the kernels' reach on each axis.
 AkdeBox ReachOf(const AkdeKernels& kernels) {
-    AkdeBox box{kernels.points.front()[0], kernels.points.back()[0], kernels.points.front()[1],
-                kernels.points.front()[1]};
+    AkdeBox box;
+    box.min_x = kernels.points.front()[0];
+    box.max_x = kernels.points.back()[0];
+    box.min_y = kernels.points.front()[1];
+    box.max_y = box.min_y;
     for (const auto& point : kernels.points) {
         box.min_y = std::min(box.min_y, point[1]);
         box.max_y = std::max(box.max_y, point[1]);
@@ -638,6 +644,7 @@ AkdeBox ReachOf(const AkdeKernels& kernels) {
     box.min_y -= kernels.ry;
     box.max_y += kernels.ry;
     box.spread = kernels.spread;
+    box.bandwidth = kernels.bandwidth;
     return box;
 }
 
@@ -724,11 +731,13 @@ StatusOr<AkdeOnGrid> OnGrid(const AkdeKernels& kernels, std::span<const double> 
 
 StatusOr<AkdeOnGrid> CalcAkdeOnGrid(const Matrix& fixes, std::int32_t n, const MovementFit& model,
                                     std::span<const double> xs, std::span<const double> ys,
-                                    double spacing, const RunControl& control) {
+                                    double spacing, const RunControl& control,
+                                    const AkdeBandwidth* bandwidth) {
     if (xs.empty() || ys.empty() || !(spacing > 0)) {
         return Status::Failure("The grid has no points.");
     }
-    const auto kernels = KernelsOf(MovementDataOf(fixes, n), model, control.Share(0.0, 0.3));
+    const auto kernels =
+        KernelsOf(MovementDataOf(fixes, n), model, control.Share(0.0, 0.3), bandwidth);
     if (!kernels.Ok()) {
         return kernels.status;
     }

@@ -106,10 +106,12 @@ struct AreaInterval {
 // range); cancels when `control` asks.
 //
 // The box that holds the whole estimate: the drawn fixes' box widened by 8.5 kernel standard
-// deviations on each axis, with the kernels' spread (AkdeSpread). Fails as CalcAkde.
+// deviations on each axis, with the kernels' spread (AkdeSpread) and the bandwidth they were
+// found with. Fails as CalcAkde.
 struct AkdeBox {
     double min_x = 0.0, max_x = 0.0, min_y = 0.0, max_y = 0.0;
     double spread = 0.0;
+    AkdeBandwidth bandwidth;
 };
 [[nodiscard]] StatusOr<AkdeBox> AkdeReach(const Matrix& fixes, std::int32_t n,
                                           const MovementFit& model, const RunControl& control = {});
@@ -123,19 +125,19 @@ struct AkdeBox {
 // i * ys.size() + j hold x, y, density spacing^2 and an unused column, then a spare row. Also
 // the kernels' spread (AkdeSpread) and their mass beyond the grid's cells (the box from half a
 // spacing before the first node to half a spacing after the last), each kernel's axes taken
-// as independent: exact for round or axis-aligned kernels, near it for others. Fails as
-// CalcAkde, or when the grid has no points.
+// as independent: exact for round or axis-aligned kernels, near it for others. `bandwidth`,
+// when given, is the one ChooseAkdeBandwidth gives for this model (AkdeReach's), which is then
+// not searched again. Fails as CalcAkde, or when the grid has no points.
 struct AkdeOnGrid {
     Matrix grid;
     AkdeBandwidth bandwidth;
     double spread = 0.0;
     double mass_outside = 0.0;
 };
-[[nodiscard]] StatusOr<AkdeOnGrid> CalcAkdeOnGrid(const Matrix& fixes, std::int32_t n,
-                                                  const MovementFit& model,
-                                                  std::span<const double> xs,
-                                                  std::span<const double> ys, double spacing,
-                                                  const RunControl& control = {});
+[[nodiscard]] StatusOr<AkdeOnGrid>
+CalcAkdeOnGrid(const Matrix& fixes, std::int32_t n, const MovementFit& model,
+               std::span<const double> xs, std::span<const double> ys, double spacing,
+               const RunControl& control = {}, const AkdeBandwidth* bandwidth = nullptr);
 
 // The most points a grid of the estimate may have: 40 million rows of output take 1.3 GB.
 inline constexpr std::int64_t kMaxAkdeGridPoints = 40'000'000;

@@ -465,16 +465,17 @@ void FrmBBGridExtent::CalcAutocorrelatedKernel(const FrmAkdeModels& akde,
                                                const BridgeGridSpec& grid) {
     Session& session = wizard_.session();
     const MovementFit model = *akde.chosen;
+    const AkdeBandwidth bandwidth = akde.reach->bandwidth;
     AkdeOnGrid result;
     RunLong(
         QStringLiteral("Autocorrelated kernel home range over the grid"),
-        [&session = std::as_const(session), &model, &result, grid](const RunControl& control,
-                                                                   Notifier&) -> Status {
+        [&session = std::as_const(session), &model, &bandwidth, &result,
+         grid](const RunControl& control, Notifier&) -> Status {
             const Track& track = session.track();
             const std::vector<double> xs = GridSteps(grid.min_x, grid.max_x, grid.resolution);
             const std::vector<double> ys = GridSteps(grid.min_y, grid.max_y, grid.resolution);
-            auto made =
-                CalcAkdeOnGrid(track.sorted, track.count, model, xs, ys, grid.resolution, control);
+            auto made = CalcAkdeOnGrid(track.sorted, track.count, model, xs, ys, grid.resolution,
+                                       control, &bandwidth);
             if (made.Ok()) {
                 result = std::move(made.value);
             }
