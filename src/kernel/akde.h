@@ -90,11 +90,6 @@ struct AreaInterval {
 [[nodiscard]] std::string VariogramText(const Variogram& variogram, const MovementData& data,
                                         const MovementParams& model);
 
-// The finest detail of that estimate: its kernels' standard deviation along their minor axis,
-// c h sqrt(lambda_min(Sigma)). Fails as CalcAkde.
-[[nodiscard]] StatusOr<double> AkdeSpread(const Matrix& fixes, std::int32_t n,
-                                          const MovementFit& model, const RunControl& control = {});
-
 // The debiased autocorrelated kernel density of fixes 0..n-1 of `fixes` (x, y, time, error)
 // under `model`: the kernel estimate of the fixes drawn towards their mean by
 // c = (1 - m + h^2)^(-1/2), with kernels of covariance c^2 h^2 Sigma, so that its expected
@@ -103,8 +98,14 @@ struct AreaInterval {
 // counted out to a Mahalanobis distance of 8.5 (beyond which a kernel keeps less than 3e-16 of
 // its peak), so a grid is the same on any number of threads. Fails with a sentence when the
 // track is not range-resident (tau_p longer than the track: its area would not be a home
-// range); cancels when `control` asks.
-//
+// range); cancels when `control` asks. The functions below make it on the grids it is shown
+// and compared on.
+
+// The finest detail of the estimate: its kernels' standard deviation along their minor axis,
+// c h sqrt(lambda_min(Sigma)). Fails as CalcAkde.
+[[nodiscard]] StatusOr<double> AkdeSpread(const Matrix& fixes, std::int32_t n,
+                                          const MovementFit& model, const RunControl& control = {});
+
 // The box that holds the whole estimate: the drawn fixes' box widened by 8.5 kernel standard
 // deviations on each axis, with the kernels' spread (AkdeSpread) and the bandwidth they were
 // found with. Fails as CalcAkde.
@@ -152,7 +153,7 @@ inline constexpr std::int64_t kMaxAkdeGridPoints = 40'000'000;
 // The same estimate on the window of a shared lattice that its kernels reach (the drawn fixes'
 // box widened by 8.5 kernel standard deviations on each axis): rows k = column * rows + row
 // hold x, y, density c^2 and an unused column, then a spare row; each node adds its kernels as
-// on the output grid. Fails as CalcAkde, or as WindowOver when the window is too large.
+// on the estimate's own grid. Fails as CalcAkde, or as WindowOver when the window is too large.
 [[nodiscard]] StatusOr<Matrix> CalcAkdeOnLattice(const Matrix& fixes, std::int32_t n,
                                                  const MovementFit& model,
                                                  const SharedLattice& lattice,
