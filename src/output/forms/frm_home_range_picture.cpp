@@ -263,31 +263,40 @@ void UDPicture::paintEvent(QPaintEvent*) {
     }
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    // The map: the grid's cells and, when another animal's outlines are drawn, theirs too.
+    // The map: the grid's cells and, when another animal's outlines are drawn, as much more on
+    // each side as they reach beyond the grid.
+    const double map_w = lattice_.columns * lattice_.dx;
+    const double map_h = lattice_.rows * lattice_.dy;
     const double gx0 = lattice_.x0 - lattice_.dx / 2;
-    const double gy0 = lattice_.y0 - lattice_.dy / 2;
-    const double gx1 = gx0 + lattice_.columns * lattice_.dx;
-    const double gy1 = gy0 + lattice_.rows * lattice_.dy;
-    double x0 = gx0, x1 = gx1, y0 = gy0, y1 = gy1;
+    const double gy1 = lattice_.y0 + (lattice_.rows - 0.5) * lattice_.dy;
+    double west = 0.0, east = 0.0, north = 0.0, south = 0.0;
     for (const std::vector<QLineF>& level : second_) {
         for (const QLineF& edge : level) {
             for (const QPointF& p : {edge.p1(), edge.p2()}) {
-                x0 = std::min(x0, p.x());
-                x1 = std::max(x1, p.x());
-                y0 = std::min(y0, p.y());
-                y1 = std::max(y1, p.y());
+                west = std::max(west, gx0 - p.x());
+                east = std::max(east, p.x() - (gx0 + map_w));
+                north = std::max(north, p.y() - gy1);
+                south = std::max(south, (gy1 - map_h) - p.y());
             }
         }
     }
     // Room for the legend on the right; the map keeps its proportions.
     const QRectF room(8, 8, width() - 120, height() - 16);
-    const double scale = std::min(room.width() / (x1 - x0), room.height() / (y1 - y0));
+    const double view_w = west + map_w + east;
+    const double view_h = north + map_h + south;
+    const double scale = std::min(room.width() / view_w, room.height() / view_h);
+    const double x0 = gx0 - west;
+    const double y1 = gy1 + north;
     const auto on_screen = [&](const QPointF& p) {
         return QPointF(room.left() + (p.x() - x0) * scale, room.top() + (y1 - p.y()) * scale);
     };
-    // Beyond the grid the shown distribution is 0: the colour of the bottom of its scale.
-    painter.fillRect(QRectF(on_screen(QPointF(x0, y1)), on_screen(QPointF(x1, y0))), Viridis(0));
-    const QRectF target(on_screen(QPointF(gx0, gy1)), on_screen(QPointF(gx1, gy0)));
+    if (!second_.empty()) {
+        // Beyond the grid the shown distribution is 0: the colour of the bottom of its scale.
+        painter.fillRect(QRectF(room.left(), room.top(), view_w * scale, view_h * scale),
+                         Viridis(0));
+    }
+    const QRectF target(room.left() + west * scale, room.top() + north * scale, map_w * scale,
+                        map_h * scale);
     painter.drawImage(target, cells_);
     const double cw = target.width() / lattice_.columns;
     const double ch = target.height() / lattice_.rows;
