@@ -55,6 +55,9 @@ const QColor kMcpColour(230, 60, 40);
 // isopleths nor the polygons' red use.
 const QColor kSecondColour(255, 70, 230);
 
+// The pens of the home range levels' outlines, in the order of the levels.
+constexpr Qt::PenStyle kLevelStyles[] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine};
+
 QString Number(double value) {
     return QString::fromStdString(FormatNumber(value));
 }
@@ -257,14 +260,9 @@ void UDPicture::SetMcpOutlines(std::vector<std::vector<QPointF>> rings) {
     update();
 }
 
-void UDPicture::paintEvent(QPaintEvent*) {
-    if (cells_.isNull()) {
-        return;
-    }
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    // The map: the grid's cells and, when another animal's outlines are drawn, as much more on
-    // each side as they reach beyond the grid.
+UDPicture::MapView UDPicture::View() const {
+    // The grid's cells and, when another animal's outlines are drawn, as much more on each side
+    // as they reach beyond the grid.
     const double map_w = lattice_.columns * lattice_.dx;
     const double map_h = lattice_.rows * lattice_.dy;
     const double gx0 = lattice_.x0 - lattice_.dx / 2;
@@ -284,20 +282,19 @@ void UDPicture::paintEvent(QPaintEvent*) {
     const QRectF room(8, 8, width() - 120, height() - 16);
     const double view_w = west + map_w + east;
     const double view_h = north + map_h + south;
-    const double scale = std::min(room.width() / view_w, room.height() / view_h);
-    const double x0 = gx0 - west;
-    const double y1 = gy1 + north;
-    const auto on_screen = [&](const QPointF& p) {
-        return QPointF(room.left() + (p.x() - x0) * scale, room.top() + (y1 - p.y()) * scale);
-    };
-    if (!second_.empty()) {
-        // Beyond the grid the shown distribution is 0: the colour of the bottom of its scale.
-        painter.fillRect(QRectF(room.left(), room.top(), view_w * scale, view_h * scale),
-                         Viridis(0));
-    }
-    const QRectF target(room.left() + west * scale, room.top() + north * scale, map_w * scale,
-                        map_h * scale);
-    painter.drawImage(target, cells_);
+    MapView view;
+    view.scale = std::min(room.width() / view_w, room.height() / view_h);
+    view.x0 = gx0 - west;
+    view.y1 = gy1 + north;
+    view.left = room.left();
+    view.top = room.top();
+    view.whole = QRectF(room.left(), room.top(), view_w * view.scale, view_h * view.scale);
+    view.grid = QRectF(room.left() + west * view.scale, room.top() + north * view.scale,
+                       map_w * view.scale, map_h * view.scale);
+    return view;
+}
+
+void UDPicture::DrawRanges(QPainter& painter, const QRectF& target) const {
     const double cw = target.width() / lattice_.columns;
     const double ch = target.height() / lattice_.rows;
     const auto inside = [this](std::int32_t i, std::int32_t j, double level) {
@@ -306,9 +303,8 @@ void UDPicture::paintEvent(QPaintEvent*) {
         }
         return volume_[static_cast<std::size_t>(i * lattice_.rows + j)] <= level;
     };
-    const Qt::PenStyle styles[] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine};
     for (std::size_t l = 0; l < levels_.size(); ++l) {
-        painter.setPen(QPen(Qt::white, 1.5, styles[l % 3]));
+        painter.setPen(QPen(Qt::white, 1.5, kLevelStyles[l % 3]));
         const double level = levels_[l];
         for (std::int32_t i = 0; i < lattice_.columns; ++i) {
             for (std::int32_t j = 0; j < lattice_.rows; ++j) {
@@ -332,26 +328,10 @@ void UDPicture::paintEvent(QPaintEvent*) {
             }
         }
     }
-    painter.setPen(QPen(kMcpColour, 1.5, Qt::DashLine));
-    for (const std::vector<QPointF>& ring : mcps_) {
-        QPolygonF outline;
-        for (const QPointF& p : ring) {
-            outline << on_screen(p);
-        }
-        painter.drawPolyline(outline);
-    }
-    for (std::size_t l = 0; l < second_.size(); ++l) {
-        painter.setPen(QPen(kSecondColour, 1.5, styles[l % 3]));
-        for (const QLineF& edge : second_[l]) {
-            painter.drawLine(on_screen(edge.p1()), on_screen(edge.p2()));
-        }
-    }
-    painter.setPen(QPen(Qt::black, 1));
-    painter.setBrush(Qt::white);
-    for (const QPointF& p : locations_) {
-        painter.drawEllipse(on_screen(p), 2.5, 2.5);
-    }
-    // Legend: the colour scale and the outlines.
+}
+
+void UDPicture::DrawLegend(QPainter& painter) const {
+    // The colour scale, then a line for each level, the MCP and the other animal.
     const QRectF bar(width() - 100, 16, 18, height() * 0.5);
     for (int y = 0; y < static_cast<int>(bar.height()); ++y) {
         painter.setPen(Viridis(1.0 - y / bar.height()));
@@ -362,7 +342,7 @@ void UDPicture::paintEvent(QPaintEvent*) {
     painter.drawText(QPointF(bar.right() + 6, bar.bottom()), QStringLiteral("low"));
     for (std::size_t l = 0; l < levels_.size(); ++l) {
         const double y = bar.bottom() + 24 + 18 * static_cast<double>(l);
-        painter.setPen(QPen(palette().color(QPalette::Text), 1.5, styles[l % 3]));
+        painter.setPen(QPen(palette().color(QPalette::Text), 1.5, kLevelStyles[l % 3]));
         painter.drawLine(QPointF(bar.left(), y), QPointF(bar.left() + 24, y));
         painter.drawText(QPointF(bar.left() + 30, y + 4),
                          Number(100 * levels_[l]) + QStringLiteral(" %"));
@@ -382,6 +362,45 @@ void UDPicture::paintEvent(QPaintEvent*) {
         painter.setPen(palette().color(QPalette::Text));
         painter.drawText(QPointF(bar.left() + 30, y + 4), second_name_);
     }
+}
+
+void UDPicture::paintEvent(QPaintEvent*) {
+    if (cells_.isNull()) {
+        return;
+    }
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const MapView view = View();
+    const auto on_screen = [&view](const QPointF& p) {
+        return QPointF(view.left + (p.x() - view.x0) * view.scale,
+                       view.top + (view.y1 - p.y()) * view.scale);
+    };
+    if (!second_.empty()) {
+        // Beyond the grid the shown distribution is 0: the colour of the bottom of its scale.
+        painter.fillRect(view.whole, Viridis(0));
+    }
+    painter.drawImage(view.grid, cells_);
+    DrawRanges(painter, view.grid);
+    painter.setPen(QPen(kMcpColour, 1.5, Qt::DashLine));
+    for (const std::vector<QPointF>& ring : mcps_) {
+        QPolygonF outline;
+        for (const QPointF& p : ring) {
+            outline << on_screen(p);
+        }
+        painter.drawPolyline(outline);
+    }
+    for (std::size_t l = 0; l < second_.size(); ++l) {
+        painter.setPen(QPen(kSecondColour, 1.5, kLevelStyles[l % 3]));
+        for (const QLineF& edge : second_[l]) {
+            painter.drawLine(on_screen(edge.p1()), on_screen(edge.p2()));
+        }
+    }
+    painter.setPen(QPen(Qt::black, 1));
+    painter.setBrush(Qt::white);
+    for (const QPointF& p : locations_) {
+        painter.drawEllipse(on_screen(p), 2.5, 2.5);
+    }
+    DrawLegend(painter);
 }
 
 FrmHomeRangePicture::FrmHomeRangePicture(Navigator& wizard)

@@ -7,7 +7,9 @@
 
 #include <QImage>
 #include <QLineF>
+#include <QPainter>
 #include <QPointF>
+#include <QRectF>
 #include <QString>
 
 #include <vector>
@@ -39,6 +41,18 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // Where the map goes on the widget: map point (x, y) is drawn at
+    // (left + (x - x0) scale, top + (y1 - y) scale); `grid` is the grid's rectangle on screen,
+    // `whole` the map's.
+    struct MapView {
+        double x0 = 0.0, y1 = 0.0, scale = 1.0, left = 0.0, top = 0.0;
+        QRectF grid, whole;
+    };
+    [[nodiscard]] MapView View() const;
+    // The home range outlines of the grid's own distribution over its rectangle `target`.
+    void DrawRanges(QPainter& painter, const QRectF& target) const;
+    void DrawLegend(QPainter& painter) const;
+
     QImage cells_;
     GridLattice lattice_;
     std::vector<double> volume_;
