@@ -16,6 +16,7 @@
 #include <limits>
 #include <numbers>
 #include <numeric>
+#include <optional>
 #include <span>
 #include <string>
 #include <utility>
@@ -374,7 +375,7 @@ StatusOr<AkdeBandwidth> ChooseAkdeBandwidth(const MovementData& data, const Move
     const Slots slots = SlotsOf(data, MedianInterval(data));
     const std::vector<double> lag_pairs = LagPairs(slots);
     // A regular schedule's pairs are counted per lag; an irregular one's are swept once.
-    IrregularPairs irregular;
+    std::optional<IrregularPairs> irregular;
     double rho_sum = 0.0;
     if (slots.regular) {
         rho_sum =
@@ -386,7 +387,7 @@ StatusOr<AkdeBandwidth> ChooseAkdeBandwidth(const MovementData& data, const Move
         if (stopped) {
             return Status::Cancelled();
         }
-        rho_sum = irregular.rho_sum;
+        rho_sum = irregular->rho_sum;
     }
     // m = (n + 2 sum_{i<j} rho_ij) / n^2.
     AkdeBandwidth bw;
@@ -412,7 +413,7 @@ StatusOr<AkdeBandwidth> ChooseAkdeBandwidth(const MovementData& data, const Move
                                           });
         } else {
             for (std::size_t k = 0; k < h2.size(); ++k) {
-                pairs.s[k] = irregular.profile.Sum(h2[k]);
+                pairs.s[k] = irregular->profile.Sum(h2[k]);
             }
         }
         int best = 0;
@@ -616,15 +617,6 @@ bool SumKernels(const AkdeKernels& kernels, std::span<const double> xs, std::spa
 }
 
 } // namespace
-
-StatusOr<double> AkdeSpread(const Matrix& fixes, std::int32_t n, const MovementFit& model,
-                            const RunControl& control) {
-    const auto kernels = KernelsOf(MovementDataOf(fixes, n), model, control);
-    if (!kernels.Ok()) {
-        return kernels.status;
-    }
-    return kernels.value.spread;
-}
 
 namespace {
 

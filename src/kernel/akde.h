@@ -101,14 +101,10 @@ struct AreaInterval {
 // range); cancels when `control` asks. The functions below make it on the grids it is shown
 // and compared on.
 
-// The finest detail of the estimate: its kernels' standard deviation along their minor axis,
-// c h sqrt(lambda_min(Sigma)). Fails as CalcAkde.
-[[nodiscard]] StatusOr<double> AkdeSpread(const Matrix& fixes, std::int32_t n,
-                                          const MovementFit& model, const RunControl& control = {});
-
 // The box that holds the whole estimate: the drawn fixes' box widened by 8.5 kernel standard
-// deviations on each axis, with the kernels' spread (AkdeSpread) and the bandwidth they were
-// found with. Fails as CalcAkde.
+// deviations on each axis, with the kernels' spread (the finest detail of the estimate: their
+// standard deviation along their minor axis, c h sqrt(lambda_min(Sigma))) and the bandwidth
+// they were found with. Fails as CalcAkde.
 struct AkdeBox {
     double min_x = 0.0, max_x = 0.0, min_y = 0.0, max_y = 0.0;
     double spread = 0.0;
@@ -124,7 +120,7 @@ struct AkdeBox {
 
 // The estimate at the nodes (xs[i], ys[j]) of a grid the user sets, ys `spacing` apart: rows
 // i * ys.size() + j hold x, y, density spacing^2 and an unused column, then a spare row. Also
-// the kernels' spread (AkdeSpread) and their mass beyond the grid's cells (the box from half a
+// the kernels' spread (as AkdeReach's) and their mass beyond the grid's cells (the box from half a
 // spacing before the first node to half a spacing after the last), each kernel's axes taken
 // as independent: exact for round or axis-aligned kernels, near it for others. `bandwidth`,
 // when given, is the one ChooseAkdeBandwidth gives for this model (AkdeReach's), which is then

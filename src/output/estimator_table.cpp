@@ -364,7 +364,11 @@ StatusOr<double> AkdeKernelSpread(const EstimatorInput& in, const EstimatorChain
     if (!selected.Ok()) {
         return selected.status;
     }
-    return AkdeSpread(in.xy, in.n, selected.value, control.Share(0.8, 1.0));
+    const auto reach = AkdeReach(in.xy, in.n, selected.value, control.Share(0.8, 1.0));
+    if (!reach.Ok()) {
+        return reach.status;
+    }
+    return reach.value.spread;
 }
 
 } // namespace

@@ -1001,11 +1001,11 @@ private Q_SLOTS:
         const auto fit_a = FitNamedMovementModel(MovementDataOf(a.sorted, a.count), picked);
         const auto fit_b = SelectMovementModel(b.sorted, b.count);
         QVERIFY(fit_a.Ok() && fit_b.Ok());
-        const auto spread_a = AkdeSpread(a.sorted, a.count, fit_a.value);
-        const auto spread_b = AkdeSpread(b.sorted, b.count, fit_b.value);
+        const auto spread_a = AkdeReach(a.sorted, a.count, fit_a.value);
+        const auto spread_b = AkdeReach(b.sorted, b.count, fit_b.value);
         QVERIFY(spread_a.Ok() && spread_b.Ok());
         SharedLattice lattice{a.sorted(0, 0), a.sorted(0, 1),
-                              std::min(spread_a.value, spread_b.value) / 5};
+                              std::min(spread_a.value.spread, spread_b.value.spread) / 5};
         for (const Track* track : {&a, &b}) {
             for (std::int32_t k = 0; k < track->count; ++k) {
                 lattice.x0 = std::min(lattice.x0, track->sorted(k, 0));

@@ -190,9 +190,10 @@ TEST(CalcAkdeOnLattice, PutsTheDebiasedKernelsOnTheLatticeNodesAndKeepsTheirMass
     const auto fit = FitMovementModel(data, MovementKind::Ou, true, {});
     ASSERT_TRUE(fit.Ok());
     const MovementParams& p = fit.value.params;
-    const auto spread = AkdeSpread(fixes, 200, fit.value);
-    ASSERT_TRUE(spread.Ok());
-    const SharedLattice lattice{490000.37, 3990000.21, spread.value / 5};
+    const auto reach = AkdeReach(fixes, 200, fit.value);
+    ASSERT_TRUE(reach.Ok());
+    const double spread = reach.value.spread;
+    const SharedLattice lattice{490000.37, 3990000.21, spread / 5};
     const auto grid = CalcAkdeOnLattice(fixes, 200, fit.value, lattice);
     ASSERT_TRUE(grid.Ok());
 
@@ -208,7 +209,7 @@ TEST(CalcAkdeOnLattice, PutsTheDebiasedKernelsOnTheLatticeNodesAndKeepsTheirMass
     const double kyy = s2 * (p.major * sn * sn + p.minor * cs * cs);
     const double kxy = s2 * (p.major - p.minor) * cs * sn;
     const double det = kxx * kyy - kxy * kxy;
-    EXPECT_NEAR(spread.value * spread.value, s2 * std::min(p.major, p.minor), 1e-9 * s2 * p.minor);
+    EXPECT_NEAR(spread * spread, s2 * std::min(p.major, p.minor), 1e-9 * s2 * p.minor);
     const auto density = [&](double x, double y) {
         double f = 0.0;
         for (std::size_t i = 0; i < data.t.size(); ++i) {
@@ -244,9 +245,9 @@ TEST(CalcAkdeOnGrid, SaysHowMuchOfTheEstimateACutExtentLeavesOut) {
     const auto fit = FitMovementModel(MovementDataOf(fixes, 200), MovementKind::Ou, false, {});
     ASSERT_TRUE(fit.Ok());
     const auto reach = AkdeReach(fixes, 200, fit.value);
-    const auto spread = AkdeSpread(fixes, 200, fit.value);
-    ASSERT_TRUE(reach.Ok() && spread.Ok());
-    const double cell = spread.value / 3;
+    ASSERT_TRUE(reach.Ok());
+    const double spread = reach.value.spread;
+    const double cell = spread / 3;
     const auto axis = [cell](double from, double to) {
         std::vector<double> nodes;
         for (double v = from; v <= to; v += cell) {
@@ -269,8 +270,7 @@ TEST(CalcAkdeOnGrid, SaysHowMuchOfTheEstimateACutExtentLeavesOut) {
     ASSERT_TRUE(whole.Ok());
     EXPECT_LT(whole.value.mass_outside, 1e-12);
     EXPECT_NEAR(sum(whole.value.grid), 1.0, 1e-9);
-    EXPECT_EQ(whole.value.spread, spread.value);
-    EXPECT_EQ(reach.value.spread, spread.value);
+    EXPECT_EQ(whole.value.spread, spread);
     // The form keeps a spacing within the spread, else proposes a round one that is.
     EXPECT_EQ(AkdeSpacing(300.0, 30.0), 30.0);
     EXPECT_EQ(AkdeSpacing(12.3, 30.0), 10.0);
@@ -279,7 +279,7 @@ TEST(CalcAkdeOnGrid, SaysHowMuchOfTheEstimateACutExtentLeavesOut) {
     EXPECT_NEAR(AkdeSpacing(0.37, 30.0), 0.2, 1e-15);
     const auto coarse = CalcAkde(fixes, 200, fit.value, 1e4);
     ASSERT_TRUE(coarse.Ok());
-    const double narrowed = AkdeSpacing(spread.value, 1e4);
+    const double narrowed = AkdeSpacing(spread, 1e4);
     EXPECT_NEAR(coarse.value.grid(1, 1) - coarse.value.grid(0, 1), narrowed, 1e-9 * narrowed);
     // West of the middle only: what the grid misses is what it says it misses, but for the
     // midpoint rule's error in the cells along the cut, where the density is far from flat
