@@ -387,22 +387,6 @@ BatchOptions ExportOptions(const std::filesystem::path& input, const std::filesy
     return options;
 }
 
-TEST(BatchExports, ATableWrittenByRGivesTheResultsOfItsHyphenatedTwin) {
-    testing::TempDir dir;
-    const auto rows = testing::TwoAnimals();
-    const std::string hyphenated =
-        RunAll(ExportOptions(dir.Write("study.csv", testing::MovebankCsv(rows)), dir.path() / "m"));
-    const std::string dotted =
-        RunAll(ExportOptions(dir.Write("study_r.csv", testing::RCsv(rows)), dir.path() / "r"));
-    EXPECT_THAT(hyphenated, HasSubstr("A,bb,40,"));
-    EXPECT_THAT(hyphenated, HasSubstr("B,mcp,25,,,95,"));
-    EXPECT_THAT(hyphenated, HasSubstr(",EPSG:32611,5,0,0,0,0,,,,,\n")); // B's five failed fixes
-    EXPECT_EQ(dotted, hyphenated);
-    for (const char* file : {"A/BrownianBridge.txt", "B/BrownianBridge.txt"}) {
-        EXPECT_EQ(dir.Read(std::string("r/") + file), dir.Read(std::string("m/") + file));
-    }
-}
-
 TEST(BatchExports, OutlierRowsAreLeftOutAndCountedUnlessKept) {
     testing::TempDir dir;
     // Every fifth row of the table is hidden, every seventh marked as an outlier.
